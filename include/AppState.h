@@ -1,0 +1,200 @@
+// The one application record, allocated zero-filled by WinMain and reached
+// through gApp. Areas add the fields they own inside their group.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <stdint.h>
+
+#include "PanelState.h"
+#include "Records.h"
+
+struct LanguageTable;
+struct SpaceDlgState;
+
+// Option word bits (settings key "Options").
+enum : uint16_t {
+    kConfirmCopy = 0x1,
+    kConfirmMove = 0x2,
+    kConfirmDelete = 0x4,
+    kConfirmDelDir = 0x8,
+    kConfirmExit = 0x10,
+};
+enum : uint16_t {
+    kPanelHiddenFiles = 0x1,
+    kPanelInsDown = 0x2,
+    kPanelSelDir = 0x4,
+    kPanelShowTitle = 0x10,
+    kPanelPlainMenus = 0x40,
+    kPanelClassic2 = 0x80,
+    kPanelNoSymbols = 0x100,
+    kPanelClassicButtons = 0x200,
+    kPanelWinIco = 0x400,
+    kPanelFloppyIco = 0x800,
+    kPanelOneInstance = 0x1000,
+    kPanelSysTray = 0x2000,
+    kPanelNoLogo = 0x4000,
+    kPanelSynchCol = 0x8000,
+};
+enum : uint16_t {
+    kBarToolbar = 0x1,
+    kBarDrives = 0x2,
+    kBarCmdLine = 0x4,
+    kBarStatus = 0x8,
+    kBarFkeys = 0x10,
+    kBarPanelStatus = 0x20,
+    kBarTwoDriveBars = 0x200,
+};
+enum : uint32_t {
+    kGenAutoSave = 0x1,
+    kGenCopyNewer = 0x2,
+    kGenLetterJump = 0x10,
+    kGenHelp = 0x20,
+    kGenKeepHistory = 0x10000,
+    kGenCopyRdOnly = 0x800000,
+    kGenSelRightMouse = 0x1000000,
+    kGenKeepContainer = 0x8000000,
+    kGenMarkNewer = 0x40000000,
+    kGenCmdLineFocus = 0x80000000u,
+};
+
+// Defaults when "Options" holds fewer than six numbers.
+const uint16_t kDefaultConfirmFlags = 31;
+const uint16_t kDefaultPanelOptions = 33815;
+const uint32_t kDefaultGeneralOptions = 0x40900031;
+const uint16_t kDefaultBarOptions = 63;
+
+// Indexes of AppState.fonts (LOGFONTs) and of AppState.windowPos.
+enum FontSlot { kFontPanel, kFontStatus, kFontEditor, kFontCmdLine, kFontViewer, kFontDump, kFontCount };
+enum WindowPosSlot {
+    kPosMain, kPosEditor, kPosViewer, kPosAudio, kPosHex, kPosContainer, kPosHistory, kPosFavorites,
+    kPosCount
+};
+enum ToolWindowSlot { kToolHistory, kToolFavorites, kToolContainer, kToolWindowCount };
+const int kPanelColorCount = 6;
+
+struct OptionalApis {
+    HMODULE kernel32;
+    FARPROC copyFileEx; // CopyFileExA, null when missing
+    HMODULE shlwapi;
+    FARPROC pathMatchSpec; // PathMatchSpecA, null when missing
+};
+
+struct AppState {
+    // files and folders
+    char modulePath[260]; // settings file name (see IniGetPath)
+
+    // dialogs and GDI objects
+    SpaceDlgState *spaceDlg[2];
+    HBRUSH brushViewerBk, brushEditorBk, brushProgress;
+    HFONT fontPanel, fontStatus, fontEditor, fontViewer, fontDump, fontCmdLine, fontGui;
+    HBRUSH panelBrushes[kPanelColorCount];
+    HBRUSH sysBrushes[4]; // highlight, face, shadow, dark text
+    HMODULE richEditLib;
+
+    // clipboard
+    uint16_t shellIdListFormat; // "Shell IDList Array"
+
+    // panel settings
+    char savedPath[2][260];
+    char panelPath[2][260];
+    WindowPos windowPos[kPosCount];
+    uint16_t panelOff[2];
+    uint16_t panelMode[2]; // low nibble a PanelViewMode
+    uint16_t panelSort[2]; // 0 name, 1 extension, 2 date, 3 size, 4 unsorted
+    uint16_t panelReverse[2];
+    uint16_t activePanel;
+    uint16_t cursorIndex[2];
+    int32_t topIndex[2];
+    int32_t scrollPos[2];
+    float splitRatio;
+    int32_t splitterPos;
+    COLORREF panelColors[kPanelColorCount]; // back, dir, files, hi back, hi text, sel text
+    COLORREF panelColors2[kPanelColorCount];
+    int32_t colorScheme; // 0 standard, 1 classic
+    COLORREF colorEditor[2], colorViewer[2], colorHex[2]; // text, background
+    COLORREF customColors[16];
+    LOGFONTA fonts[kFontCount];
+    uint16_t posSync[4]; // synchronisation window: width, height, (2 spare)
+    uint16_t toolbarButtonSize;
+    uint16_t lineHeight, rowHeight, headerHeight;
+
+    // option words (settings order differs: see SettingsOptionsFromList)
+    uint16_t confirmFlags;
+    uint16_t panelOptions;
+    uint16_t barOptions;
+    uint16_t nameCase;
+    uint32_t generalOptions;
+    uint32_t moreOptions;
+    uint32_t splitLines; // seventh word
+
+    // language
+    char language[4]; // code of up to 3 letters, empty = not chosen yet
+    char fileWord[15]; // text 5500, refreshed on every language change
+
+    // external programs, filters and feature settings
+    char editorProgram[260];
+    char editorParams[32];
+    char viewerProgram[260];
+    char viewerParams[32];
+    char lastFile[260];
+    char textFilePatterns[260];
+    FilterSpec panelFilter[2];
+    FilterSpec syncFilter;
+    uint16_t packerChoice;
+    uint16_t packerNumber; // 10000 and above: the archive library
+    uint16_t uuMode;
+    uint16_t crcMode;
+    uint16_t dumpOptions[2];
+    uint32_t syncOptions;
+    uint32_t ftpOptions;
+
+    // handles and state
+    HINSTANCE hInstance;
+    HICON appIcon;
+    HIMAGELIST systemImageList;
+    HANDLE iconWorker; // none = INVALID_HANDLE_VALUE
+    HCURSOR sizeCursor, dragCursor;
+    uint32_t clockDate;
+    RECT dragRect;
+    HHOOK keyboardHook;
+    int32_t showCmd;
+    BOOL isWinNT;
+    HANDLE changeNotify[2]; // INVALID_HANDLE_VALUE = none
+    HWND wheelTarget;
+    CRITICAL_SECTION dialogListLock;
+    char decimalSep, thousandSep;
+    const LanguageTable *langTable;
+    char windowsDir[260];
+    char windowTitle[48];
+    volatile LONG dirSizeFlags; // per panel running bit (panel + 1), stop bit (4 << panel)
+
+    // windows
+    HWND renameEdit;
+    HWND hwndToolbar;
+    ToolbarButton toolbarButtons[kToolbarButtonMax];
+    HWND cmdLine;
+    HWND statusBars[3]; // main, left panel, right panel
+    DriveInfo drives[kDriveCount];
+    HWND fkeyBar;
+    PanelState panels[2];
+    HWND quickView;
+    HWND toolWindows[kToolWindowCount];
+    HWND logoWindow, logoReturnWindow;
+    ToolWndEntry *modelessDialogs;
+    uint32_t modelessDialogCount;
+
+    // libraries
+    void *packerDefs;
+    uint32_t packerDefsSize;
+    OptionalApis optionalApis;
+    HMODULE ftpLib, archiveLib, ceLib, viewerLib;
+    uint32_t libMissingShown;
+
+    // last
+    char programDir[260]; // program path without its extension
+};
+
+extern AppState *gApp;
+extern HWND gMainWindow;
+extern char *gWindowTitle;
