@@ -1,0 +1,39 @@
+// Path helpers. Paths live in 260-byte buffers; "\" and "/" both separate
+// components because names also come from FTP servers and archives.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+inline bool PathIsSeparator(char c) { return c == '\\' || c == '/'; }
+
+void PathAddBackslash(char *path);
+// Cuts to the parent; a drive root keeps its backslash ("C:\x" -> "C:\").
+void PathCutLastComponent(char *path);
+void PathCutExtension(char *path);
+uint16_t PathFindName(const char *path);
+// Offset of the last "." of the name, or the length when it has none.
+size_t PathFindExtension(const char *path);
+void PathToBackslashes(char *path);
+void PathToSlashes(char *path);
+// 2 for UNC ("\\"), 1 for a drive letter and colon, else 0.
+int PathGetRootType(const char *path);
+int PathIsDriveChar(char c);
+int PathHasDriveColon(const char *path);
+// Display character of a drive-table entry; base 'A', 'a' or 0.
+int DriveBarLetter(int index, int base);
+int DriveBarLetterOfKind(int index, int base, unsigned kind);
+
+// Win32 side.
+// System temp folder + "Zq\" (removed at exit).
+void PathGetTempFolder(char *buffer, size_t size);
+// Fills buffer with "<folder>\<n>[.ext]" for the first n not in use.
+unsigned PathMakeUniqueName(const char *templ, char *buffer, size_t size);
+// 8.3 form: 0; else the long path copied and 1 (".."), 2 (unavailable) or
+// StrAppend's code when it had to cut.
+int PathGetShortName(const char *longPath, char *out, size_t size);
+// Makes the nearest existing folder current; 0, or 1 when nothing could be
+// entered. `buffer` holds 260 bytes.
+int DirEnterNearest(char *buffer, int panel);
+// The same with the nested-location test given (archive, FTP, device).
+int DirEnterNearestIn(char *buffer, bool nested);
