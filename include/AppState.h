@@ -6,63 +6,12 @@
 #include <commctrl.h>
 #include <stdint.h>
 
+#include "Options.h"
 #include "PanelState.h"
 #include "Records.h"
 
 struct LanguageTable;
 struct SpaceDlgState;
-
-// Option word bits (settings key "Options").
-enum : uint16_t {
-    kConfirmCopy = 0x1,
-    kConfirmMove = 0x2,
-    kConfirmDelete = 0x4,
-    kConfirmDelDir = 0x8,
-    kConfirmExit = 0x10,
-};
-enum : uint16_t {
-    kPanelHiddenFiles = 0x1,
-    kPanelInsDown = 0x2,
-    kPanelSelDir = 0x4,
-    kPanelShowTitle = 0x10,
-    kPanelPlainMenus = 0x40,
-    kPanelClassic2 = 0x80,
-    kPanelNoSymbols = 0x100,
-    kPanelClassicButtons = 0x200,
-    kPanelWinIco = 0x400,
-    kPanelFloppyIco = 0x800,
-    kPanelOneInstance = 0x1000,
-    kPanelSysTray = 0x2000,
-    kPanelNoLogo = 0x4000,
-    kPanelSynchCol = 0x8000,
-};
-enum : uint16_t {
-    kBarToolbar = 0x1,
-    kBarDrives = 0x2,
-    kBarCmdLine = 0x4,
-    kBarStatus = 0x8,
-    kBarFkeys = 0x10,
-    kBarPanelStatus = 0x20,
-    kBarTwoDriveBars = 0x200,
-};
-enum : uint32_t {
-    kGenAutoSave = 0x1,
-    kGenCopyNewer = 0x2,
-    kGenLetterJump = 0x10,
-    kGenHelp = 0x20,
-    kGenKeepHistory = 0x10000,
-    kGenCopyRdOnly = 0x800000,
-    kGenSelRightMouse = 0x1000000,
-    kGenKeepContainer = 0x8000000,
-    kGenMarkNewer = 0x40000000,
-    kGenCmdLineFocus = 0x80000000u,
-};
-
-// Defaults when "Options" holds fewer than six numbers.
-const uint16_t kDefaultConfirmFlags = 31;
-const uint16_t kDefaultPanelOptions = 33815;
-const uint32_t kDefaultGeneralOptions = 0x40900031;
-const uint16_t kDefaultBarOptions = 63;
 
 // Indexes of AppState.fonts (LOGFONTs) and of AppState.windowPos.
 enum FontSlot { kFontPanel, kFontStatus, kFontEditor, kFontCmdLine, kFontViewer, kFontDump, kFontCount };
@@ -91,6 +40,10 @@ struct AppState {
     HBRUSH panelBrushes[kPanelColorCount];
     HBRUSH sysBrushes[4]; // highlight, face, shadow, dark text
     HMODULE richEditLib;
+    const void *aniFrames; // busy-animation strip (bitmap resource 5)
+    HICON ftpIcons[2];      // FTP state icons 88, 89
+    HICON buttonIcons[14];  // dialog button icons 56-69, loaded on first use
+    void *ownerDrawCache[4]; // owner-drawn button caches (OwnerDrawCacheFree)
 
     // clipboard
     uint16_t shellIdListFormat; // "Shell IDList Array"
@@ -104,7 +57,7 @@ struct AppState {
     uint16_t panelSort[2]; // 0 name, 1 extension, 2 date, 3 size, 4 unsorted
     uint16_t panelReverse[2];
     uint16_t activePanel;
-    uint16_t cursorIndex[2];
+    uint32_t cursorIndex[2]; // 32-bit: a list may hold more than 65,535 entries
     int32_t topIndex[2];
     int32_t scrollPos[2];
     float splitRatio;
@@ -156,6 +109,15 @@ struct AppState {
     HANDLE iconWorker; // none = INVALID_HANDLE_VALUE
     HCURSOR sizeCursor, dragCursor;
     uint32_t clockDate;
+    uint8_t clockMinute; // 255 = rewrite the clock at the next tick
+    HWND hoverWindow;    // the last window that drew a hover frame
+    uint16_t popupState; // 28900 while the drive popup is open
+    HCURSOR savedCursor; // while the splitter is dragged
+    HBRUSH dragBrush;
+    HWND splitPosWindow; // class "tT"
+    int16_t clientWidth, clientHeight;
+    uint16_t auxMode; // the mode a quick-view toggle returns to
+    HANDLE refreshThread;
     RECT dragRect;
     HHOOK keyboardHook;
     int32_t showCmd;
@@ -174,6 +136,7 @@ struct AppState {
     HWND hwndToolbar;
     ToolbarButton toolbarButtons[kToolbarButtonMax];
     HWND cmdLine;
+    HWND cmdLineEdit; // the combo's edit field
     HWND statusBars[3]; // main, left panel, right panel
     DriveInfo drives[kDriveCount];
     HWND fkeyBar;
@@ -189,6 +152,8 @@ struct AppState {
     uint32_t packerDefsSize;
     OptionalApis optionalApis;
     HMODULE ftpLib, archiveLib, ceLib, viewerLib;
+    FARPROC ftpEntry, archiveEntry, ceEntry, viewerEntry; // each library's command function
+    volatile LONG ceConnected; // connect attempts of the device library that finished
     uint32_t libMissingShown;
 
     // last

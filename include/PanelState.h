@@ -11,17 +11,12 @@ enum PanelViewMode : uint16_t {
     kViewFull = 0,
     kViewBrief = 1,
     kViewCustom = 2,
-    kViewTree = 3,
-    kViewQuick = 4,
+    kViewQuick = 3,
+    kViewTree = 4,
 };
 
-// refreshFlags bits
-enum : uint32_t {
-    kRefreshAlive = 0x1,
-    kRefreshKeepRunning = 0x2,
-    kRefreshWanted = 0x4,
-    kRefreshReselect = 0x8,
-};
+// Refresh flags, the entry lists and their hand-over: panels/PanelRefresh.h
+// and panels/PanelList.h (atomics, one writer per panel).
 
 const int kPanelColumnSlots = 5;
 
@@ -51,14 +46,9 @@ struct PanelState {
     uint16_t hScrollHeight, vScrollWidth; // 0 while hidden
     uint32_t dropFlags;
 
-    // list, refresh and location
-    volatile LONG refreshFlags;
-    volatile LONG generation;
-    volatile LONG readerCount;
-    volatile LONG replacing;
-    volatile LONG workerBusy;
-    uint8_t *entryBlock;
-    FileEntry **entryIndex;
+    // list, refresh and location. The entries themselves are read through
+    // PanelIter (panels/PanelIter.h); entryCount here is the interface
+    // thread's copy for layout, updated on WM_USER+1.
     uint32_t entryCount; // ".." included
     uint32_t fileCount;
     uint32_t dirCount;

@@ -1,0 +1,45 @@
+// Keeping the panels current. Code that changed files never re-reads a panel
+// itself: it asks for a re-read, from any thread, and the panel refresh
+// thread does it within one 50 ms cycle. Several requests in one cycle give
+// one re-read; a request made while a re-read runs is served by the next.
+#pragma once
+
+#include <atomic>
+#include <stdint.h>
+
+enum : uint32_t {
+    kRefreshAlive = 0x1,   // refresh thread running
+    kRefreshKeepOn = 0x2,  // cleared to stop the thread
+    kRefreshWanted = 0x4,  // re-read wanted
+    kRefreshSelect = 0x8,  // after the re-read put the cursor on the named entry
+    kRefreshResort = 0x10, // re-sort wanted (a sort the interface thread could not finish)
+};
+
+extern std::atomic<uint32_t> gRefreshFlags[2];
+
+void PanelRequestReread(int panel);
+// name: entry to put the cursor on after the re-read (a full path or a bare
+// name; the part after the last backslash counts); null or empty for none.
+void PanelRequestRereadSelect(int panel, const char *name);
+void PanelRequestRereadBoth();
+
+// Re-reads a flagged panel now (on the calling thread, normally the refresh
+// thread). Returns 0 or the reader's error.
+int PanelRereadIfFlagged(int panel);
+// Re-reads the panel; keepMarks carries marks, icons and counted folder sizes
+// over from the old list by name.
+int PanelReread(int panel, int keepMarks);
+// Re-sorts the installed list with the panel's sort key. Returns false when
+// the list could not be taken in time; a re-read then sorts it instead.
+bool PanelResort(int panel);
+void PanelSetSortKey(int panel, int key);
+void PanelToggleReversed(int panel);
+// Cursor to an entry by name (text after the last backslash, any case).
+bool PanelFindSetCursor(const char *pathOrName, int panel);
+bool PanelSetCursorCentred(const char *name, int panel);
+
+// Starts the refresh thread (internal command 800) and stops it (shutdown:
+// waits at most 3 s). The thread posts command 801 to the main window once
+// it runs.
+bool PanelRefreshStart();
+void PanelRefreshStop();
