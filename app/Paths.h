@@ -5,6 +5,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+const int kPathSize = 260;
+
 inline bool PathIsSeparator(char c) { return c == '\\' || c == '/'; }
 
 void PathAddBackslash(char *path);
