@@ -111,4 +111,57 @@ TEST(Texts, FormatWithCurrentTable) {
     gApp = nullptr;
 }
 
+TEST(SettingsLists, ComboHistoryAndPlacement) {
+    std::string dir = TempFolder("vandrell-lists");
+    std::string ini = dir + "\\lists.ini";
+    WriteFile(ini, "[Run]\r\n1=first\r\n2=\r\n3=third\r\n9=stale\r\n[Other]\r\nPos=1,2,3\r\n");
+    HWND combo = CreateWindowA("COMBOBOX", "", CBS_DROPDOWN, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(combo, nullptr);
+    IniLoadComboList(combo, ini.c_str(), "Run", 5);
+    ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2) << "empty values are skipped";
+    SendMessageA(combo, CB_INSERTSTRING, 0, (LPARAM) "newest");
+    IniSaveComboList(combo, ini.c_str(), "Run", 2);
+    char value[64];
+    IniGetString("Run", "1", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "newest");
+    IniGetString("Run", "2", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "first");
+    IniGetString("Run", "3", "gone", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "gone") << "the section is cleared before saving";
+    IniGetString("Run", "9", "gone", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "gone");
+    DestroyWindow(combo);
+
+    int x, y, w, h, show;
+    WndLoadPlacement(ini.c_str(), "Other", &x, &y, &w, &h, &show);
+    EXPECT_EQ(x, (int)CW_USEDEFAULT);
+    EXPECT_EQ(h, (int)CW_USEDEFAULT);
+    EXPECT_EQ(show, 0);
+    IniWriteString("Other", "Pos", "10,20,300,200,3", ini.c_str());
+    WndLoadPlacement(ini.c_str(), "Other", &x, &y, &w, &h, &show);
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(w, 300);
+    EXPECT_EQ(show, 3);
+    IniWriteString("Other", "Pos", "10,20,300,200,1", ini.c_str());
+    WndLoadPlacement(ini.c_str(), "Other", &x, &y, &w, &h, &show);
+    EXPECT_EQ(show, 0);
+    DeleteFileA(ini.c_str());
+}
+
+TEST(SettingsLists, OldAssociationsUpgrade) {
+    std::string dir = TempFolder("vandrell-assoc");
+    std::string ini = dir + "\\assoc.ini";
+    WriteFile(ini, "[Editor]\r\n1=*.txt *.log=notepad.exe\r\n2=*.c,*.h=ed.exe a,b\r\n4=*.x y=never\r\n"
+                   "[Viewer]\r\n1=*.bmp=mspaint.exe\r\n");
+    IniConvertAssocSections(ini.c_str());
+    char value[64];
+    IniGetString("Editor", "1", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "*.txt;*.log=notepad.exe");
+    IniGetString("Editor", "2", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "*.c;*.h=ed.exe a,b");
+    IniGetString("Editor", "4", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "*.x y=never") << "stops at the first missing key";
+    DeleteFileA(ini.c_str());
+}
+
 } // namespace
