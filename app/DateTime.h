@@ -19,7 +19,7 @@ inline uint16_t DosTimeMake(unsigned hour, unsigned minute, unsigned second) {
     return (uint16_t)((hour << 11) | (minute << 5) | (second / 2));
 }
 // Seconds since 1980-01-01 00:00:00 of a DOS stamp.
-uint64_t DosStampSeconds(uint16_t date, uint16_t time);
+int64_t DosStampSeconds(uint16_t date, uint16_t time);
 
 // out holds at least 11 / 9 bytes.
 void StrFormatDate(char *out, unsigned day, unsigned month, unsigned year);
