@@ -164,4 +164,62 @@ TEST(SettingsLists, OldAssociationsUpgrade) {
     DeleteFileA(ini.c_str());
 }
 
+struct DialogProbe {
+    std::string items;
+    int pick;
+};
+
+DWORD WINAPI PickLanguage(void *param) {
+    DialogProbe *probe = static_cast<DialogProbe *>(param);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 200 && !dialog; i++) {
+        Sleep(25);
+        dialog = FindWindowA("#32770", "Language");
+    }
+    if (!dialog)
+        return 1;
+    HWND list = GetDlgItem(dialog, kLanguageList);
+    int n = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; i++) {
+        char text[128] = {};
+        SendMessageA(list, LB_GETTEXT, i, (LPARAM)text);
+        probe->items += std::string(text) + ";";
+    }
+    if (probe->pick < 0) {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    } else {
+        SendMessageA(list, LB_SETCURSEL, probe->pick, 0);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    }
+    return 0;
+}
+
+TEST(LanguageDialog, ListsBuiltinsAndFilesAndReturnsTheCode) {
+    std::string dir = TempFolder("vandrell-choose");
+    std::string base = dir + "\\prog";
+    WriteFile(base + "_FR.LNG", "[Text]\r\nLanguage=Francais\r\n");
+    WriteFile(base + "_DE.LNG", "[Text]\r\nLanguage=Deutsch again\r\n"); // code already listed
+    WriteFile(base + "_NL.LNG", "[Text]\r\ntxtHistory=x\r\n");            // no name: not listed
+    WriteFile(base + "_ABC.LNG", "[Text]\r\nLanguage=Three letters\r\n");
+
+    DialogProbe probe = {"", 2};
+    HANDLE thread = CreateThread(nullptr, 0, PickLanguage, &probe, 0, nullptr);
+    char chosen[4] = "??";
+    bool ok = LangChooseDialog(GetModuleHandleA(nullptr), nullptr, BuiltinLanguageTables, base.c_str(), chosen);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_EQ(probe.items, "English;German (Deutsch);Francais;");
+    EXPECT_TRUE(ok);
+    EXPECT_STREQ(chosen, "FR");
+
+    probe = {"", -1};
+    thread = CreateThread(nullptr, 0, PickLanguage, &probe, 0, nullptr);
+    strcpy(chosen, "??");
+    ok = LangChooseDialog(GetModuleHandleA(nullptr), nullptr, BuiltinLanguageTables, base.c_str(), chosen);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_FALSE(ok);
+    EXPECT_STREQ(chosen, "??");
+}
+
 } // namespace
