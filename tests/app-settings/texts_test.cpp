@@ -163,6 +163,28 @@ TEST(LanguageFile, LongValuesAreCut) {
     MemFree(&t);
 }
 
+TEST(LanguageFile, ArbitraryBytesGiveAWholeTable) {
+    // A language file is outside input: NULs, lone "=", bare CRs, no line end.
+    uint32_t seed = 12345;
+    for (int round = 0; round < 200; round++) {
+        std::string file;
+        int n = (int)(seed % 600);
+        for (int i = 0; i < n; i++) {
+            seed = seed * 1103515245u + 12345u;
+            static const char alphabet[] = "txtOfFiles_mnuTabbed=\\\r\n%\0Language";
+            file += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+        }
+        LanguageTable *t = Build(file);
+        ASSERT_NE(t, nullptr);
+        ASSERT_EQ(LangTableCount(t), LangTableCount(kSample));
+        for (int k = 1; k <= LangTableCount(t); k++)
+            ASSERT_LE(strlen(t[k].text), kLangValueMax);
+        char out[64];
+        LangFormat(t, kSample, 8, out, sizeof out, "a", "b"); // must not crash whatever the file says
+        MemFree(&t);
+    }
+}
+
 TEST(LanguageFile, FindValueIsUnanchored) {
     char out[16];
     LangFindValue("key", out, sizeof out, "xxkey=abcdefghijklmnopqrstuvwxyz\r\n");
