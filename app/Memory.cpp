@@ -122,20 +122,28 @@ char *LineReaderNext(LineReader *reader, LineReadFn read) {
     } else {
         reader->line = reader->next;
     }
-    char *end = reader->buffer + reader->filled;
-    reader->next = NextLineIn(reader->line, end);
-    if (reader->next == end && reader->remaining > 0) {
+    char *end;
+    for (;;) {
+        end = reader->buffer + reader->filled;
+        reader->next = NextLineIn(reader->line, end);
+        if (reader->next != end || reader->remaining == 0)
+            break;
         size_t kept = end - reader->line;
         // A line that already fills the whole buffer is handed out as a
         // piece; refilling could read nothing and would never advance.
-        if (kept < kLineChunk) {
-            memmove(reader->buffer, reader->line, kept);
-            uint32_t got = FillFrom(reader, read, reader->buffer + kept, kLineChunk - (uint32_t)kept);
-            reader->filled = kept + got;
-            reader->buffer[reader->filled] = 0;
-            reader->line = reader->buffer;
+        if (kept >= kLineChunk)
+            break;
+        memmove(reader->buffer, reader->line, kept);
+        uint32_t got = FillFrom(reader, read, reader->buffer + kept, kLineChunk - (uint32_t)kept);
+        reader->filled = kept + got;
+        reader->buffer[reader->filled] = 0;
+        reader->line = reader->buffer;
+        if (kept == 0) {
+            // Nothing kept means the previous line was a piece: the line end
+            // that follows it belongs to it, not to an empty line.
             end = reader->buffer + reader->filled;
-            reader->next = NextLineIn(reader->line, end);
+            while (reader->line < end && (*reader->line == '\r' || *reader->line == '\n'))
+                reader->line++;
         }
     }
     if (reader->line == end)
