@@ -1,6 +1,5 @@
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    MessageBoxA(nullptr, "Zq Vandrell", "Zq Vandrell", MB_OK);
-    return 0;
-}
+#include "app/Startup.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunKestrom(instance); }

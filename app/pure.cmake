@@ -9,6 +9,8 @@ list(APPEND KESTROM_PURE_SOURCES app/Texts.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/TextFormat.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/LanguageFile.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/SettingsValues.cpp)
+list(APPEND KESTROM_PURE_SOURCES app/StartupArgs.cpp)
+list(APPEND KESTROM_PURE_SOURCES app/ParamExpand.cpp)
 
 # A file listed before it is in the tree must not break the configuration.
 foreach(pure_file IN LISTS KESTROM_PURE_SOURCES)

@@ -1,0 +1,407 @@
+#include "app/Commands.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <winnetwk.h>
+
+#include "AppState.h"
+#include "app/DirWatch.h"
+#include "app/Language.h"
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+#include "app/ShellServices.h"
+#include "app/Texts.h"
+#include "app/WindowUtil.h"
+#include "panels/PanelIter.h"
+#include "panels/PanelRefresh.h"
+#include "panels/PanelWindow.h"
+#include "tools/RunServices.h"
+#include "tools/ToolWindows.h"
+
+static void Beep(UINT type) { MessageBeep(type); }
+void (*gCommandBeep)(UINT) = Beep;
+
+void CommandBeep() { gCommandBeep(MB_ICONHAND); }
+
+void FeatureNotBuilt(int id) {
+    (void)id;
+    CommandBeep();
+}
+
+static int ActivePanel() { return gApp->activePanel & 1; }
+static bool InTree(int panel) { return (gApp->panelMode[panel] & 0xF) == kViewTree; }
+static uint16_t LocationKind(int panel) {
+    const LocationNode *node = gApp->panels[panel].location;
+    return node ? node->kind : 0;
+}
+
+static bool IdIn(int id, const int *ids, size_t count) {
+    for (size_t i = 0; i < count; i++) {
+        if (ids[i] == id)
+            return true;
+    }
+    return false;
+}
+#define ID_IN(id, list) IdIn(id, list, sizeof list / sizeof list[0])
+
+bool CommandRefused(int id) {
+    static const int treeRefused[] = {101, 104, 105, 106, 108, 109, 112, 113, 114, 115, 116, 117, 118, 119,
+                                      126, 127, 308, 309, 310, 311, 315, 322, 324, 804, 807, 810, 822};
+    static const int locationRefused[] = {103, 110, 112, 113, 115, 126, 211, 308, 310, 311, 315, 324};
+    static const int otherLocationRefused[] = {310, 311};
+    static const int countingRefused[] = {211, 311};
+    int active = ActivePanel();
+    bool refused = false;
+    if (InTree(active) && ID_IN(id, treeRefused)) {
+        refused = true;
+    } else if (uint16_t kind = LocationKind(active)) {
+        bool remote = kind == kLocationFtp || kind == kLocationCeDevice;
+        if (id == 101)
+            refused = kind != kLocationCeDevice;
+        else if (id == 107 || id == 108 || id == 114)
+            refused = !remote;
+        else
+            refused = ID_IN(id, locationRefused);
+    }
+    if (!refused && LocationKind(!active) && ID_IN(id, otherLocationRefused))
+        refused = true;
+    if (!refused && (gApp->dirSizeFlags & (active + 1)) && ID_IN(id, countingRefused))
+        refused = true;
+    if (refused)
+        CommandBeep();
+    return refused;
+}
+
+// ---- cursor entries
+
+static bool CursorPath(int panel, char *out, int size, bool fileSystemOnly) {
+    out[0] = 0;
+    if (InTree(panel) || (fileSystemOnly && gApp->panels[panel].location)) {
+        CommandBeep();
+        return false;
+    }
+    if (!PanelCursorEntryPath(panel, out, size) || !out[0]) {
+        out[0] = 0;
+        CommandBeep();
+        return false;
+    }
+    return true;
+}
+
+bool PanelGetCursorFile(HWND, int panel, char *out, int size) {
+    if (!CursorPath(panel, out, size, true))
+        return false;
+    if (out[0] && out[1] == ':') {
+        char drive[4] = {out[0], ':', '\\', 0};
+        SetCurrentDirectoryA(drive);
+    }
+    return true;
+}
+
+bool PanelGetCursorPath(HWND, int panel, char *out, int size) { return CursorPath(panel, out, size, false); }
+
+// ---- panel helpers
+
+int PathClimbExisting(char *path) {
+    int moved = 0;
+    while (strlen(path) > 3) {
+        char parent[260];
+        memcpy(parent, path, sizeof parent);
+        char *cut = strrchr(parent, '\\');
+        if (!cut || cut == parent)
+            break;
+        *cut = 0;
+        if (GetFileAttributesA(parent) == INVALID_FILE_ATTRIBUTES)
+            break;
+        memcpy(path, parent, sizeof parent);
+        moved = 1;
+    }
+    return moved;
+}
+
+void PanelGoRoot(HWND, int panel, int otherPanel) {
+    char *path = gApp->panelPath[panel];
+    size_t rootLength = 3;
+    if (path[0] == '\\' && path[1] == '\\') {
+        char climbed[260];
+        memcpy(climbed, path, sizeof climbed);
+        if (!PathClimbExisting(climbed))
+            return;
+        rootLength = strlen(climbed);
+    }
+    if (gApp->panels[panel].location) {
+        // Leaving a location belongs to the location's own front end.
+        FeatureNotBuilt(804);
+        return;
+    }
+    size_t oldLength = strlen(path);
+    gApp->cursorIndex[panel] = 0;
+    gApp->topIndex[panel] = 0;
+    if (oldLength > rootLength)
+        path[rootLength] = 0;
+    if (oldLength > 3) {
+        PanelRequestReread(panel);
+        DirWatchOpen(path, &gApp->changeNotify[panel]);
+    } else if (gApp->panels[panel].listWindow) {
+        PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
+    }
+    ToolListInsert(gApp->toolWindows[kToolHistory], path, 0);
+    PanelFocusActive();
+    if (InTree(otherPanel)) {
+        memcpy(gApp->panelPath[otherPanel], path, 260);
+        PanelRequestReread(otherPanel);
+    }
+}
+
+void ToolWindowToggle(HWND toolWindow, WindowPos *pos) {
+    if (!toolWindow)
+        return;
+    if (pos->left < pos->right)
+        WndRestorePos(toolWindow, pos);
+    if (pos->show) {
+        pos->show = 0;
+        ShowWindow(toolWindow, SW_HIDE);
+    } else {
+        pos->show = 1;
+        ShowWindow(toolWindow, SW_SHOW);
+        SetFocus(GetDlgItem(toolWindow, kToolListBox));
+    }
+}
+
+static void RestoreSelection(int panel) {
+    PanelIter iter;
+    for (FileEntry *e = PanelIterBegin(&iter, panel); e; e = PanelIterNext(&iter))
+        e->mark = (uint8_t)(e->mark >> 1);
+    PanelIterEnd(&iter);
+    if (gApp->panels[panel].listWindow)
+        PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
+}
+
+static void QuickViewToggle(HWND window) {
+    static const int back[5][2] = {{503, 603}, {502, 602}, {501, 601}, {503, 603}, {504, 604}};
+    for (int panel = 0; panel < 2; panel++) {
+        if ((gApp->panelMode[panel] & 0xF) == kViewQuick) {
+            int kept = gApp->auxMode & 0xF;
+            if (kept > 4)
+                kept = 0;
+            PostMessageA(window, WM_COMMAND, back[kept][panel], 0);
+            return;
+        }
+    }
+    gApp->auxMode = gApp->panelMode[ActivePanel()] & 0xF;
+    MainPostByPanel(window, 505, 605);
+}
+
+// ---- user menu
+
+static void UserMenuShow(HWND window) {
+    char path[260];
+    IniGetPath(path);
+    HMENU menu = CreatePopupMenu();
+    int items = 0;
+    for (unsigned n = 1; n < 1000; n++) {
+        char key[16], text[520];
+        snprintf(key, sizeof key, "M%u", n);
+        if (!GetPrivateProfileStringA("Menu", key, "", text, sizeof text, path) || !text[0])
+            break;
+        if (!strcmp(text, "-"))
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            AppendMenuA(menu, MF_STRING, 29000 + n, text);
+        items++;
+    }
+    if (items) {
+        POINT pt;
+        GetCursorPos(&pt);
+        TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, window, nullptr);
+    } else {
+        PostMessageA(window, WM_COMMAND, 409, 0);
+    }
+    DestroyMenu(menu);
+}
+
+static void UserMenuRun(HWND window, unsigned n) {
+    char path[260];
+    IniGetPath(path);
+    char key[16], command[260], params[520], expanded[1024], show[8], folder[260];
+    snprintf(key, sizeof key, "C%u", n);
+    GetPrivateProfileStringA("Menu", key, "", command, sizeof command, path);
+    if (!command[0])
+        return;
+    snprintf(key, sizeof key, "P%u", n);
+    GetPrivateProfileStringA("Menu", key, "", params, sizeof params, path);
+    char cursorName[260] = "";
+    PanelCursorName(ActivePanel(), cursorName, sizeof cursorName);
+    RunExpandParams(params, expanded, sizeof expanded, cursorName);
+    snprintf(key, sizeof key, "T%u", n);
+    GetPrivateProfileStringA("Menu", key, "", show, sizeof show, path);
+    int showCmd = show[0] == '1' ? SW_MINIMIZE : show[0] == '2' ? SW_MAXIMIZE : SW_SHOW;
+    snprintf(key, sizeof key, "D%u", n);
+    GetPrivateProfileStringA("Menu", key, "", folder, sizeof folder, path);
+    RunSetCurDirFromPanel(window, ActivePanel());
+    if (expanded[0]) {
+        char line[1300];
+        snprintf(line, sizeof line, "%s %s", command, expanded);
+        RunCommandLine(line, folder[0] ? folder : nullptr, showCmd, nullptr, 'C');
+    } else {
+        RunOpenFile(window, command, folder[0] ? folder : nullptr, showCmd);
+    }
+}
+
+// ---- the id table
+
+// Every id the program's menus, keys, bars and other windows send. Ids in
+// here that the switch below does not handle belong to features that are
+// not in the program yet.
+static const struct {
+    int first, last;
+} kCommandIds[] = {
+    {101, 124},   {126, 127},   {130, 130},   {201, 214},   {217, 219},   {227, 227},   {241, 246},
+    {301, 311},   {314, 324},   {401, 404},   {406, 410},   {501, 505},   {507, 507},   {509, 518},
+    {521, 525},   {601, 605},   {607, 607},   {609, 618},   {700, 700},   {702, 702},   {705, 705},
+    {800, 802},   {804, 810},   {813, 822},   {830, 832},   {841, 842},   {28000, 28000}, {28900, 28979},
+    {28988, 28999}, {29000, 29999},
+};
+
+bool IsKnownCommand(int id) {
+    for (const auto &range : kCommandIds) {
+        if (id >= range.first && id <= range.last)
+            return true;
+    }
+    return false;
+}
+
+// ---- the dispatcher
+
+static void NetworkDialog(HWND window, int id) {
+    if (id == 206)
+        WNetConnectionDialog(window, RESOURCETYPE_DISK);
+    else
+        WNetDisconnectDialog(window, RESOURCETYPE_DISK);
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+static void BrowseFolderForPanel(HWND window) {
+    int panel = ActivePanel();
+    char folder[260];
+    memcpy(folder, gApp->panelPath[panel], sizeof folder);
+    if (DlgBrowseFolder(window, folder) == 0)
+        PanelChangeDir(folder, panel);
+}
+
+static void CommandPrompt() {
+    RunCommandLine("CMD.EXE", gApp->panelPath[ActivePanel()], SW_SHOW, nullptr, 'K');
+}
+
+void MainCommandDispatch(HWND window, WPARAM wParam) {
+    int id = LOWORD(wParam);
+    if (gApp->hoverWindow && !(gApp->panelOptions & kPanelClassicButtons))
+        WndInvalidateFrame(gApp->hoverWindow);
+    if (gApp->dragRect.bottom == 0)
+        ReleaseCapture();
+    if (CommandRefused(id))
+        return;
+
+    int active = ActivePanel();
+    char path[520];
+    switch (id) {
+    case 120:
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return;
+    case 126:
+        if (PanelGetCursorFile(window, active, path, 260)) {
+            if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY)
+                CommandBeep();
+            else
+                ShellShowProperties(window, path);
+        }
+        return;
+    case 119:
+        RestoreSelection(active);
+        return;
+    case 206:
+    case 207:
+        NetworkDialog(window, id);
+        return;
+    case 302:
+        ToolWindowToggle(gApp->toolWindows[kToolHistory], &gApp->windowPos[kPosHistory]);
+        return;
+    case 303:
+        ToolWindowToggle(gApp->toolWindows[kToolFavorites], &gApp->windowPos[kPosFavorites]);
+        return;
+    case 304:
+        ToolWindowToggle(gApp->toolWindows[kToolContainer], &gApp->windowPos[kPosContainer]);
+        return;
+    case 314:
+        MsgBoxId(window, Txt::txtIdentical, gWindowTitle, MB_ICONINFORMATION);
+        return;
+    case 316:
+        BrowseFolderForPanel(window);
+        return;
+    case 317:
+        CommandPrompt();
+        return;
+    case 321:
+        if (PanelGetCursorFile(window, active, path, 260))
+            ShellCreateDesktopLink(path);
+        return;
+    case 323:
+        ShowWindow(window, SW_MINIMIZE);
+        return;
+    case 407:
+        LangCommandChoose(window);
+        return;
+    case 408:
+        SaveSettings();
+        return;
+    case 410:
+        WriteLanguageTemplate(BuiltinLanguageTables, gApp->programDir);
+        return;
+    case 521:
+    case 522:
+    case 523:
+    case 524:
+        MainPostByPanel(window, id - 20, id + 80);
+        return;
+    case 525:
+        QuickViewToggle(window);
+        return;
+    case 800:
+        MainStartupStep2(window);
+        return;
+    case 801:
+        MainStartupStep3(window);
+        return;
+    case 804:
+        PanelGoRoot(window, active, !active);
+        return;
+    case 805:
+    case 806:
+        PanelGoRoot(window, id - 805, 806 - id);
+        return;
+    case 820:
+        PanelRequestRereadBoth();
+        return;
+    case 830:
+        ShellOpenSpecialFolder(window, CSIDL_CONTROLS);
+        return;
+    case 831:
+        ShellOpenSpecialFolder(window, CSIDL_PRINTERS);
+        return;
+    case 832:
+        ShellOpenSpecialFolder(window, CSIDL_BITBUCKET);
+        return;
+    case 28000:
+        MainTaskPopup(window);
+        return;
+    case 29000:
+        UserMenuShow(window);
+        return;
+    }
+    if (id > 29000) {
+        UserMenuRun(window, (unsigned)(id - 29000));
+        return;
+    }
+    if (IsKnownCommand(id))
+        FeatureNotBuilt(id);
+}

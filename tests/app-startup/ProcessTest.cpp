@@ -1,0 +1,229 @@
+// Real kestrom.exe processes started from here with private settings files:
+// the hand-over to a running instance, single-instance mode, closing by
+// WM_CLOSE with the settings saved, and the shared temporary folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+#include <string>
+
+namespace {
+
+// Confirm copy/move/delete/folder, not exit (no question box on WM_CLOSE).
+const char *const kConfirm = "15";
+// 0x8417 without the start logo (0x4000): the window shows at once.
+const unsigned kPanelOptions = 0x8417 | 0x4000;
+const unsigned kGeneralOptions = 0x40900031; // auto-save on
+
+std::string Options(unsigned panelOptions) {
+    return std::string(kConfirm) + "," + std::to_string(panelOptions) + "," + std::to_string(kGeneralOptions) +
+           ",63,0,0";
+}
+
+void WriteSettings(const std::string &file, unsigned panelOptions) {
+    DeleteFileA(file.c_str());
+    const char *s = "Zq Vandrell";
+    WritePrivateProfileStringA(s, "Options", Options(panelOptions).c_str(), file.c_str());
+    WritePrivateProfileStringA(s, "Language", "US", file.c_str());
+    WritePrivateProfileStringA(s, "PathL", "C:\\", file.c_str());
+    WritePrivateProfileStringA(s, "PathR", "C:\\windows", file.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str()); // flush the cache
+}
+
+std::string ReadSetting(const std::string &file, const char *key) {
+    char value[520] = "";
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+    GetPrivateProfileStringA("Zq Vandrell", key, "", value, sizeof value, file.c_str());
+    return value;
+}
+
+struct Process {
+    PROCESS_INFORMATION pi = {};
+    bool started = false;
+    ~Process() {
+        // Only a process this test started, and only when it failed to end.
+        if (started && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, 5000);
+        }
+        if (started) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+    }
+    bool Start(const std::string &exe, const std::string &args) {
+        std::string line = "\"" + exe + "\" " + args;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        started = CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si, &pi) != 0;
+        return started;
+    }
+    // Milliseconds until it ended, or -1.
+    long WaitExit(DWORD timeout) {
+        DWORD t0 = GetTickCount();
+        if (WaitForSingleObject(pi.hProcess, timeout) != WAIT_OBJECT_0)
+            return -1;
+        return (long)(GetTickCount() - t0);
+    }
+    DWORD ExitCode() {
+        DWORD code = 12345;
+        GetExitCodeProcess(pi.hProcess, &code);
+        return code;
+    }
+};
+
+struct FindData {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindMain(HWND w, LPARAM lp) {
+    FindData *d = (FindData *)lp;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (pid == d->pid && !strcmp(cls, "Zq Vandrell")) {
+        d->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The main window of a process once it is shown (start-up step 3 done).
+HWND WaitMainWindow(Process &p, DWORD timeout = 15000) {
+    DWORD t0 = GetTickCount();
+    while (GetTickCount() - t0 < timeout) {
+        FindData d = {p.pi.dwProcessId, nullptr};
+        EnumWindows(FindMain, (LPARAM)&d);
+        if (d.found && IsWindowVisible(d.found))
+            return d.found;
+        if (WaitForSingleObject(p.pi.hProcess, 50) == WAIT_OBJECT_0)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+std::string Exe() { return "T:\\kestrom.exe"; }
+
+std::string TestFolder(const char *name) {
+    std::string dir = std::string("C:\\vtest-") + name;
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string SharedTempFolder() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    return std::string(temp) + "Zq";
+}
+
+bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void Touch(const std::string &path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    CloseHandle(h);
+}
+
+TEST(TwoInstances, HandOverLeftPathThenCloseSavesAndCleansUp) {
+    std::string dir = TestFolder("handover");
+    std::string ini = dir + "\\h.ini";
+    WriteSettings(ini, kPanelOptions);
+    CreateDirectoryA("C:\\X", nullptr);
+
+    Process first;
+    ASSERT_TRUE(first.Start(Exe(), "/I=" + ini));
+    HWND main = WaitMainWindow(first);
+    ASSERT_NE(main, nullptr);
+    char title[64] = "";
+    GetWindowTextA(main, title, sizeof title);
+    EXPECT_STREQ(title, "Zq Vandrell");
+
+    Process second;
+    ASSERT_TRUE(second.Start(Exe(), "/I=" + ini + " /O /L=C:\\X"));
+    long ms = second.WaitExit(10000);
+    ASSERT_GE(ms, 0) << "the second instance did not end";
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_LE(ms, 1000) << "hand-over took " << ms << " ms";
+    printf("hand-over: second instance ended after %ld ms\n", ms);
+
+    // A copy in the shared temporary folder that the exit removes.
+    std::string temp = SharedTempFolder();
+    CreateDirectoryA(temp.c_str(), nullptr);
+    Touch(temp + "\\copy.txt");
+
+    DWORD t0 = GetTickCount();
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    long closeMs = first.WaitExit(10000);
+    ASSERT_GE(closeMs, 0) << "no exit after WM_CLOSE";
+    EXPECT_EQ(first.ExitCode(), 0u) << "ended by the watchdog?";
+    EXPECT_LT(GetTickCount() - t0, 2500u);
+    printf("WM_CLOSE: process ended after %lu ms\n", (unsigned long)(GetTickCount() - t0));
+
+    // Auto-save wrote the handed-over path; the right panel kept its own.
+    EXPECT_EQ(ReadSetting(ini, "PathL"), "C:\\X");
+    EXPECT_EQ(ReadSetting(ini, "PathR"), "C:\\windows");
+    EXPECT_FALSE(Exists(temp));
+    RemoveDirectoryA("C:\\X");
+}
+
+TEST(TwoInstances, OneInstanceModeBringsTheFirstToTheFront) {
+    // No arguments at all: the copy's default settings file sits beside it.
+    std::string dir = TestFolder("single");
+    std::string exe = dir + "\\kestrom.exe";
+    ASSERT_TRUE(CopyFileA(Exe().c_str(), exe.c_str(), FALSE));
+    std::string ini = dir + "\\KESTR.INI";
+    WriteSettings(ini, kPanelOptions | 0x1000);
+
+    Process first;
+    ASSERT_TRUE(first.Start(exe, ""));
+    HWND main = WaitMainWindow(first);
+    ASSERT_NE(main, nullptr);
+    ShowWindow(main, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(main));
+
+    Process second;
+    ASSERT_TRUE(second.Start(exe, ""));
+    long ms = second.WaitExit(10000);
+    ASSERT_GE(ms, 0);
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_LE(ms, 1000);
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_EQ(ReadSetting(ini, "PathL"), "C:\\");
+
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_GE(first.WaitExit(10000), 0);
+    EXPECT_EQ(first.ExitCode(), 0u);
+    DeleteFileA(exe.c_str());
+}
+
+TEST(TwoInstances, TheLastInstanceOutRemovesTheTemporaryFolder) {
+    std::string dir = TestFolder("temp");
+    std::string ini = dir + "\\t.ini";
+    WriteSettings(ini, kPanelOptions);
+    Process a, b;
+    ASSERT_TRUE(a.Start(Exe(), "/I=" + ini));
+    HWND mainA = WaitMainWindow(a);
+    ASSERT_NE(mainA, nullptr);
+    ASSERT_TRUE(b.Start(Exe(), "/I=" + ini + " /N"));
+    HWND mainB = WaitMainWindow(b);
+    ASSERT_NE(mainB, nullptr);
+
+    std::string temp = SharedTempFolder();
+    CreateDirectoryA(temp.c_str(), nullptr);
+    Touch(temp + "\\b-copy.txt");
+
+    PostMessageA(mainA, WM_CLOSE, 0, 0);
+    ASSERT_GE(a.WaitExit(10000), 0);
+    EXPECT_EQ(a.ExitCode(), 0u);
+    EXPECT_TRUE(Exists(temp + "\\b-copy.txt")) << "the first instance out removed the other's copy";
+
+    PostMessageA(mainB, WM_CLOSE, 0, 0);
+    ASSERT_GE(b.WaitExit(10000), 0);
+    EXPECT_EQ(b.ExitCode(), 0u);
+    EXPECT_FALSE(Exists(temp));
+}
+
+} // namespace

@@ -1,0 +1,381 @@
+// The Win32 parts in this process: the message loop's wheel rule, the
+// dispatcher's refusal rules, the once-per-run module message, the
+// open-window list, the directory watch and the tree removal.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "AppState.h"
+#include "app/Commands.h"
+#include "app/DirWatch.h"
+#include "app/Memory.h"
+#include "app/ShellServices.h"
+#include "app/Startup.h"
+#include "app/WindowList.h"
+#include "frontends/Libraries.h"
+
+namespace {
+
+int gBeeps;
+void CountBeep(UINT type) {
+    EXPECT_EQ(type, (UINT)MB_ICONHAND);
+    gBeeps++;
+}
+std::vector<std::string> gBoxes;
+int CountBox(HWND, const char *text, const char *, UINT type) {
+    EXPECT_EQ(type, (UINT)MB_ICONERROR);
+    gBoxes.push_back(text);
+    return IDOK;
+}
+
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gApp = (AppState *)MemAlloc(sizeof(AppState));
+        ASSERT_NE(gApp, nullptr);
+        gApp->hInstance = GetModuleHandleA(nullptr);
+        strcpy(gApp->windowTitle, "Zq Vandrell");
+        gWindowTitle = gApp->windowTitle;
+        InitializeCriticalSection(&gApp->dialogListLock);
+        gApp->changeNotify[0] = gApp->changeNotify[1] = INVALID_HANDLE_VALUE;
+        gBeeps = 0;
+        gBoxes.clear();
+        gCommandBeep = CountBeep;
+        gMissingModuleBox = CountBox;
+    }
+    void TearDown() override {
+        ToolWndFreeAll();
+        DeleteCriticalSection(&gApp->dialogListLock);
+        MemFree(&gApp);
+    }
+};
+
+// ---- wheel
+
+std::vector<WPARAM> gScrolls;
+int gWheelsDispatched;
+LRESULT CALLBACK ScrollTargetProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_VSCROLL) {
+        gScrolls.push_back(wp);
+        EXPECT_EQ((HWND)lp, w);
+        return 0;
+    }
+    if (m == WM_MOUSEWHEEL) {
+        gWheelsDispatched++;
+        return 0;
+    }
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+HWND MakeWindow(const char *cls, WNDPROC proc) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = cls;
+    RegisterClassA(&wc);
+    return CreateWindowA(cls, "t", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+void PumpThroughLoop() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (MessageLoopPreTranslate(&msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+TEST_F(AppTest, WheelGivesExactlyThreeLineScrollsToTheTarget) {
+    HWND target = MakeWindow("ScrollTarget", ScrollTargetProc);
+    ASSERT_NE(target, nullptr);
+    gWheelMessage = ChooseWheelMessage();
+    EXPECT_EQ(gWheelMessage, (UINT)WM_MOUSEWHEEL);
+
+    gApp->wheelTarget = target;
+    gScrolls.clear();
+    gWheelsDispatched = 0;
+    PostMessageA(target, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(short)-120), MAKELPARAM(50, 50));
+    PumpThroughLoop();
+    EXPECT_EQ(gScrolls, (std::vector<WPARAM>{SB_LINEDOWN, SB_LINEDOWN, SB_LINEDOWN}));
+    EXPECT_EQ(gWheelsDispatched, 0);
+
+    gScrolls.clear();
+    PostMessageA(target, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    PumpThroughLoop();
+    EXPECT_EQ(gScrolls, (std::vector<WPARAM>{SB_LINEUP, SB_LINEUP, SB_LINEUP}));
+
+    // Without a target the wheel message goes its normal way.
+    gApp->wheelTarget = nullptr;
+    gScrolls.clear();
+    PostMessageA(target, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    PumpThroughLoop();
+    EXPECT_TRUE(gScrolls.empty());
+    EXPECT_EQ(gWheelsDispatched, 1);
+    DestroyWindow(target);
+}
+
+// ---- dispatcher
+
+std::vector<int> AllCommandIds() {
+    std::vector<int> ids;
+    for (int id = 1; id < 30100; id++) {
+        if (IsKnownCommand(id))
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+std::set<int> RefusedIds() {
+    std::set<int> refused;
+    gBeeps = 0;
+    for (int id : AllCommandIds()) {
+        int before = gBeeps;
+        if (CommandRefused(id))
+            refused.insert(id);
+        EXPECT_EQ(gBeeps - before, refused.count(id) ? 1 : 0) << id;
+    }
+    return refused;
+}
+
+TEST_F(AppTest, TheIdTableCoversEveryMenuGroup) {
+    for (int id : {101, 120, 130, 201, 227, 241, 246, 301, 324, 401, 410, 501, 618, 700, 705, 800, 842, 28000,
+                   28900, 28979, 28988, 28999, 29000, 29001})
+        EXPECT_TRUE(IsKnownCommand(id)) << id;
+    for (int id : {0, 100, 125, 128, 215, 312, 405, 506, 606, 701, 803, 811, 28980, 28987})
+        EXPECT_FALSE(IsKnownCommand(id)) << id;
+}
+
+TEST_F(AppTest, NothingIsRefusedOnAPlainFolder) {
+    EXPECT_TRUE(RefusedIds().empty());
+}
+
+TEST_F(AppTest, TreeModeRefusesOnlyItsList) {
+    const std::set<int> expected = {101, 104, 105, 106, 108, 109, 112, 113, 114, 115, 116, 117, 118, 119,
+                                    126, 127, 308, 309, 310, 311, 315, 322, 324, 804, 807, 810, 822};
+    for (int active : {0, 1}) {
+        gApp->activePanel = (uint16_t)active;
+        gApp->panelMode[active] = kViewTree;
+        gApp->panelMode[!active] = kViewFull;
+        EXPECT_EQ(RefusedIds(), expected) << "active " << active;
+        // The tree of the passive panel refuses nothing.
+        gApp->panelMode[active] = kViewBrief;
+        gApp->panelMode[!active] = kViewTree;
+        EXPECT_TRUE(RefusedIds().empty());
+    }
+}
+
+TEST_F(AppTest, VirtualLocationsRefuseByKind) {
+    const std::set<int> always = {103, 110, 112, 113, 115, 126, 211, 308, 310, 311, 315, 324};
+    LocationNode node = {};
+    gApp->panels[0].location = &node;
+    struct Case {
+        uint16_t kind;
+        std::set<int> extra;
+    } cases[] = {
+        {5, {101, 107, 108, 114}},            // archive level of an external packer
+        {kLocationArchiveLib, {101, 107, 108, 114}},
+        {kLocationFtp, {101}},
+        {kLocationCeDevice, {}},
+    };
+    for (const Case &c : cases) {
+        node.kind = c.kind;
+        std::set<int> expected = always;
+        expected.insert(c.extra.begin(), c.extra.end());
+        EXPECT_EQ(RefusedIds(), expected) << c.kind;
+    }
+    // The other panel's location refuses synchronise and occupied space only.
+    gApp->activePanel = 1;
+    EXPECT_EQ(RefusedIds(), (std::set<int>{310, 311}));
+    gApp->panels[0].location = nullptr;
+}
+
+TEST_F(AppTest, DirectorySizeCountRefusesSizeAndSpace) {
+    gApp->activePanel = 1;
+    gApp->dirSizeFlags = 2;
+    EXPECT_EQ(RefusedIds(), (std::set<int>{211, 311}));
+    gApp->dirSizeFlags = 1; // the other panel counts
+    EXPECT_TRUE(RefusedIds().empty());
+}
+
+TEST_F(AppTest, DispatchedRefusalBeepsOnceAndUnbuiltFeaturesBeepOnce) {
+    HWND main = MakeWindow("DispatchHost", DefWindowProcA);
+    gApp->panelMode[0] = kViewTree;
+    MainCommandDispatch(main, 105); // copy in the tree
+    EXPECT_EQ(gBeeps, 1);
+    gApp->panelMode[0] = kViewFull;
+    gBeeps = 0;
+    for (int id : {105, 106, 109, 111, 130, 241, 302 + 1000, 401, 700, 28900, 28988}) {
+        int before = gBeeps;
+        MainCommandDispatch(main, id);
+        EXPECT_EQ(gBeeps - before, IsKnownCommand(id) ? 1 : 0) << id;
+    }
+    // Ids nobody sends are accepted quietly.
+    gBeeps = 0;
+    MainCommandDispatch(main, 12345);
+    EXPECT_EQ(gBeeps, 0);
+    DestroyWindow(main);
+}
+
+// ---- libraries
+
+TEST_F(AppTest, MissingModuleMessageOncePerLibrary) {
+    AppReportMissingModule(nullptr, "OSTREL.DLL", kLibFtp);
+    AppReportMissingModule(nullptr, "OSTREL.DLL", kLibFtp);
+    ASSERT_EQ(gBoxes.size(), 1u);
+    EXPECT_EQ(gBoxes[0], "Cannot find or load the module OSTREL.DLL.");
+    // The archive library is never delivered: its loader reports for real.
+    ArcLoad();
+    ArcLoad();
+    EXPECT_EQ(ArcCallLibrary(nullptr), 0);
+    ASSERT_EQ(gBoxes.size(), 2u);
+    EXPECT_EQ(gBoxes[1], "Cannot find or load the module BRISAN.DLL.");
+    AppReportMissingModule(nullptr, "LUMORA.DLL", kLibViewer);
+    AppReportMissingModule(nullptr, "LUMORA.DLL", kLibViewer);
+    EXPECT_EQ(gBoxes.size(), 3u);
+    ArcUnload();
+}
+
+TEST_F(AppTest, DeviceLibraryMissingIsSilent) {
+    HMODULE present = LoadLibraryA("PELLIX.DLL");
+    if (present) {
+        FreeLibrary(present);
+        GTEST_SKIP() << "PELLIX.DLL is present";
+    }
+    CeLoad();
+    CeLoad();
+    EXPECT_TRUE(gBoxes.empty());
+    EXPECT_EQ(CeSendCommand(4, 0, 0, 0, 0), -1);
+    CeUnload();
+}
+
+// ---- open-window list, busy animation
+
+TEST_F(AppTest, WindowListRegisterAndUnregister) {
+    HWND a = (HWND)0x1111, b = (HWND)0x2222;
+    EXPECT_EQ(ToolWndRegister(a, kToolWndHex, nullptr), 0);
+    EXPECT_EQ(ToolWndRegister(b, kToolWndEditor, nullptr), 0);
+    EXPECT_EQ(ToolWndRegister(a, kToolWndViewer, nullptr), 0);
+    EXPECT_EQ(gApp->modelessDialogCount, 3u);
+    EXPECT_EQ(ToolWndFind(kToolWndEditor), b);
+    ToolWndUnregister((HWND)0x3333);
+    EXPECT_EQ(gApp->modelessDialogCount, 3u);
+    ToolWndUnregister(a);
+    ASSERT_EQ(gApp->modelessDialogCount, 1u);
+    EXPECT_EQ(gApp->modelessDialogs[0].window, (void *)b);
+    EXPECT_EQ(ToolWndFind(kToolWndHex), nullptr);
+}
+
+TEST(BusyAnimation, LoopsStayApart) {
+    int frame = 0;
+    for (int i = 0; i < 20; i++) {
+        frame = AniNextFrame(frame);
+        EXPECT_LT(frame, 4);
+    }
+    frame = 4;
+    for (int i = 0; i < 20; i++) {
+        frame = AniNextFrame(frame);
+        EXPECT_GE(frame, 4);
+        EXPECT_LE(frame, 7);
+    }
+}
+
+// ---- directory watch, tree removal, other instances
+
+std::string TempDir(const char *name) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string dir = std::string(temp) + name;
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+void MakeFile(const std::string &path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    DWORD n;
+    WriteFile(h, "x", 1, &n, nullptr);
+    CloseHandle(h);
+}
+
+TEST_F(AppTest, DirWatchPollsAndRearms) {
+    HANDLE none = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(DirWatchPoll(&none), 0);
+    DirWatchClose(&none);
+    EXPECT_EQ(none, INVALID_HANDLE_VALUE);
+
+    std::string dir = TempDir("vandrell-watch");
+    HANDLE h = INVALID_HANDLE_VALUE;
+    ASSERT_NE(DirWatchOpen(dir.c_str(), &h), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(DirWatchPoll(&h), 0);
+    MakeFile(dir + "\\new.txt");
+    Sleep(100);
+    EXPECT_EQ(DirWatchPoll(&h), 1);
+    EXPECT_EQ(DirWatchPoll(&h), 0); // re-armed
+    DirWatchClose(&h);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    DirRemoveTree(dir.c_str());
+}
+
+TEST_F(AppTest, DirRemoveTreeRemovesOnlyTheTree) {
+    std::string root = TempDir("vandrell-tree");
+    std::string sibling = TempDir("vandrell-tree2");
+    MakeFile(sibling + "\\keep.txt");
+    CreateDirectoryA((root + "\\a").c_str(), nullptr);
+    CreateDirectoryA((root + "\\a\\b").c_str(), nullptr);
+    MakeFile(root + "\\top.txt");
+    MakeFile(root + "\\a\\b\\deep.txt");
+    MakeFile(root + "\\a\\ro.txt");
+    SetFileAttributesA((root + "\\a\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    DirRemoveTree(root.c_str());
+    EXPECT_EQ(GetFileAttributesA(root.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((sibling + "\\keep.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    DirRemoveTree(sibling.c_str());
+    EXPECT_EQ(GetFileAttributesA(sibling.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(AppTest, OtherInstanceSeenThroughItsMainWindow) {
+    HWND a = MakeWindow(kMainClassName, DefWindowProcA);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(OtherInstanceRunning(a));
+    HWND b = CreateWindowA(kMainClassName, "b", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+    EXPECT_TRUE(OtherInstanceRunning(a));
+    DestroyWindow(b);
+    EXPECT_FALSE(OtherInstanceRunning(a));
+    DestroyWindow(a);
+}
+
+TEST_F(AppTest, StartupShowCommandIgnoresAnUnsetFlag) {
+    // This test program is started without STARTF_USESHOWWINDOW.
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    GetStartupInfoA(&si);
+    int show = StartupShowCommand();
+    if (si.dwFlags & STARTF_USESHOWWINDOW)
+        EXPECT_EQ(show, si.wShowWindow);
+    else
+        EXPECT_EQ(show, SW_SHOWNORMAL);
+    EXPECT_NE(show, SW_HIDE);
+}
+
+TEST_F(AppTest, WatchdogEndsOnlyThroughItsSeam) {
+    static DWORD endedPid;
+    static UINT endedCode;
+    gExitWatchdogDelay = 10;
+    gExitTerminate = [](DWORD pid, UINT code) {
+        endedPid = pid;
+        endedCode = code;
+    };
+    HANDLE t = CreateThread(nullptr, 0, ExitWatchdogThread, nullptr, 0, nullptr);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
+    CloseHandle(t);
+    EXPECT_EQ(endedPid, GetCurrentProcessId());
+    EXPECT_EQ(endedCode, 0xFFFFFFFFu);
+}
+
+} // namespace

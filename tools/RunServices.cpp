@@ -1,0 +1,80 @@
+#include "tools/RunServices.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "AppState.h"
+#include "panels/PanelWindow.h"
+
+void WndBringToFront(HWND window) {
+    if (!window || !IsWindow(window))
+        return;
+    if (IsIconic(window) || !IsWindowVisible(window))
+        ShowWindow(window, SW_RESTORE);
+    SetActiveWindow(window);
+    SetForegroundWindow(window);
+    BringWindowToTop(window);
+}
+
+void RunSetCurDirFromPanel(HWND, int panel) {
+    SetCurrentDirectoryA(gApp->panelPath[panel & 1]);
+    PanelFocusActive();
+}
+
+static DWORD StartProcess(char *commandLine, const char *folder, int show, DWORD *waitCode) {
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = (WORD)show;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                        folder && folder[0] ? folder : nullptr, &si, &pi))
+        return 0;
+    if (waitCode) {
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        GetExitCodeProcess(pi.hProcess, waitCode);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return pi.dwProcessId;
+}
+
+DWORD RunCommandLine(const char *commandLine, const char *folder, int show, DWORD *waitCode, char switchChar) {
+    char line[1100];
+    snprintf(line, sizeof line, "%s", commandLine);
+    DWORD id = StartProcess(line, folder, show, waitCode);
+    const char *shells[] = {"CMD.EXE", "COMMAND.COM"};
+    for (const char *shell : shells) {
+        if (id)
+            break;
+        snprintf(line, sizeof line, "%s /%c %s", shell, switchChar, commandLine);
+        id = StartProcess(line, folder, show, waitCode);
+    }
+    return id;
+}
+
+static bool IsProgram(const char *path) {
+    const char *dot = strrchr(path, '.');
+    if (!dot || strchr(dot, '\\'))
+        return false;
+    return !_stricmp(dot, ".exe") || !_stricmp(dot, ".com") || !_stricmp(dot, ".bat") || !_stricmp(dot, ".pif");
+}
+
+void RunOpenFile(HWND owner, const char *path, const char *folder, int show) {
+    if (IsProgram(path)) {
+        char shortPath[MAX_PATH];
+        DWORD n = GetShortPathNameA(path, shortPath, sizeof shortPath);
+        RunCommandLine(n && n < sizeof shortPath ? shortPath : path, folder, show, nullptr, 'C');
+        return;
+    }
+    SHELLEXECUTEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.hwnd = owner;
+    info.lpFile = path;
+    info.lpDirectory = folder;
+    info.nShow = show == SW_SHOW ? SW_SHOWNORMAL : show;
+    ShellExecuteExA(&info);
+}

@@ -1,0 +1,14 @@
+// Starting programs and files, and bringing windows to the front.
+#pragma once
+#include <windows.h>
+
+// Restores a minimised or hidden window, activates it and brings it to the
+// top; null or destroyed windows are ignored.
+void WndBringToFront(HWND window);
+// The panel's folder becomes the process's current directory.
+void RunSetCurDirFromPanel(HWND owner, int panel);
+// CreateProcessA in folder; falls back to "CMD.EXE /<switch> ..." and then
+// COMMAND.COM. Returns the process id or 0.
+DWORD RunCommandLine(const char *commandLine, const char *folder, int show, DWORD *waitCode, char switchChar);
+// Programs run through RunCommandLine, other files through the shell.
+void RunOpenFile(HWND owner, const char *path, const char *folder, int show);
