@@ -23,6 +23,8 @@
 #include "tools/RunServices.h"
 #include "tools/ToolWindows.h"
 
+int (*gMainAskBox)(HWND, unsigned, const char *, UINT) = MsgBoxId;
+
 static bool RectValid(const WindowPos &pos) { return pos.left < pos.right; }
 
 static float SplitRatio() {
@@ -156,7 +158,7 @@ void OnMainClose(HWND window) {
     }
     // Ask before anything is closed: "No" must leave open work alone.
     if ((gApp->confirmFlags & kConfirmExit) &&
-        MsgBoxId(window, Txt::askExit, gWindowTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        gMainAskBox(window, Txt::askExit, gWindowTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
 
     // The windows unregister themselves while closing: walk a copy.
@@ -467,6 +469,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE:
         MainOnSize(window, wParam, lParam);
         return 0;
+    case WM_MOVE:
+        if (gApp->cmdLine)
+            SendMessageA(gApp->cmdLine, CB_SHOWDROPDOWN, FALSE, 0);
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && (gApp->barOptions & kBarDrives)) {
+            if (!gApp->langTable && gApp->language[0])
+                InitLanguage(window);
+            DriveBarRefresh(false);
+        }
+        break;
     case WM_SETFOCUS:
         PanelFocusActive();
         for (int panel = 0; panel < 2; panel++) {

@@ -7,6 +7,8 @@
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT OnMainCreate(HWND window);
 void OnMainClose(HWND window);
+// The exit question's box; tests answer it.
+extern int (*gMainAskBox)(HWND owner, unsigned textId, const char *caption, UINT type);
 void OnMainDestroy(HWND window);
 // Internal commands 800 and 801.
 void MainStartupStep2(HWND window);

@@ -51,23 +51,39 @@ int StartupShowCommand() {
     return info.wShowWindow;
 }
 
-static void SendHandover(HWND target) {
+UINT gHandoverTimeoutMs = kHandoverTimeoutMs;
+
+static void HandoverBlockName(HWND window, char *name, size_t size) {
+    snprintf(name, size, "%s%ld", kMainClassName, (long)(LONG_PTR)window);
+}
+
+bool HandoverSend(HWND target, const char *left, const char *right) {
     if (!IsWindow(target))
-        return;
+        return false;
     char name[64];
-    snprintf(name, sizeof name, "%s%ld", kMainClassName, (long)(LONG_PTR)target);
+    HandoverBlockName(target, name, sizeof name);
     SharedMemory block = {};
     MemSharedOpen(&block, name, kHandoverBlockSize);
     if (!block.view)
-        return;
+        return false;
     char *view = (char *)block.view;
-    memcpy(view, gApp->panelPath[0], 260);
-    memcpy(view + 260, gApp->panelPath[1], 260);
+    memset(view, 0, kHandoverBlockSize);
+    strncpy(view, left, 259);
+    strncpy(view + 260, right, 259);
     // A hung first instance must not hold this one forever.
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(target, kMsgInstanceHandover, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kHandoverTimeoutMs,
-                        &result);
+    bool answered = SendMessageTimeoutA(target, kMsgInstanceHandover, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL,
+                                        gHandoverTimeoutMs, &result) != 0;
     MemSharedClose(&block);
+    return answered;
+}
+
+void HandoverReadBlock(const void *view, char paths[2][260]) {
+    // Any process may write the block: take each path only up to its slot.
+    for (int panel = 0; panel < 2; panel++) {
+        memcpy(paths[panel], (const char *)view + 260 * panel, 260);
+        paths[panel][259] = 0;
+    }
 }
 
 void LoadStartupOptions(uint32_t flags) {
@@ -80,7 +96,7 @@ void LoadStartupOptions(uint32_t flags) {
             WndBringToFront(gMainWindow);
             TrayIconSet(gMainWindow, kTrayDelete);
             if (handOver && (gApp->panelPath[0][0] || gApp->panelPath[1][0]))
-                SendHandover(gMainWindow);
+                HandoverSend(gMainWindow, gApp->panelPath[0], gApp->panelPath[1]);
         }
     }
     IniReadLanguage();
@@ -88,18 +104,15 @@ void LoadStartupOptions(uint32_t flags) {
 
 LRESULT ReceiveInstanceHandover() {
     char name[64];
-    snprintf(name, sizeof name, "%s%ld", kMainClassName, (long)(LONG_PTR)gMainWindow);
+    HandoverBlockName(gMainWindow, name, sizeof name);
     SharedMemory block = {};
     MemSharedOpen(&block, name, kHandoverBlockSize);
     if (!block.view)
         return 0;
-    // Any process may write the block: take each path only up to its slot.
     char paths[2][260];
-    memcpy(paths[0], block.view, 260);
-    memcpy(paths[1], (char *)block.view + 260, 260);
+    HandoverReadBlock(block.view, paths);
     MemSharedClose(&block);
     for (int panel = 0; panel < 2; panel++) {
-        paths[panel][259] = 0;
         if (!paths[panel][0])
             continue;
         memcpy(gApp->panelPath[panel], paths[panel], 260);

@@ -13,6 +13,7 @@ const int kHandoverBlockSize = 520;
 const DWORD kExitWatchdogMs = 3245;
 // The second instance gives a hung first one this long to read the block.
 const UINT kHandoverTimeoutMs = 5000;
+extern UINT gHandoverTimeoutMs;
 
 int RunKestrom(HINSTANCE instance);
 
@@ -23,6 +24,12 @@ void LoadStartupOptions(uint32_t flags);
 UINT ChooseWheelMessage();
 int RegisterMainClass(HINSTANCE instance);
 LRESULT ReceiveInstanceHandover();
+// Writes both paths into the target's block and waits (bounded) until it
+// has read them. False when nothing could be handed or the target did not
+// answer in time.
+bool HandoverSend(HWND target, const char *left, const char *right);
+// The two paths of a block, each cut to its 260-byte slot and terminated.
+void HandoverReadBlock(const void *view, char paths[2][260]);
 enum { kTrayAdd = 0, kTrayModify = 1, kTrayDelete = 2 };
 void TrayIconSet(HWND window, int operation);
 

@@ -106,11 +106,25 @@ HWND WaitMainWindow(Process &p, DWORD timeout = 15000) {
 
 std::string Exe() { return "T:\\kestrom.exe"; }
 
-std::string TestFolder(const char *name) {
-    std::string dir = std::string("C:\\vtest-") + name;
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
+// A folder of the test's own, removed with its files when the test ends.
+struct TestFolder {
+    std::string dir;
+    explicit TestFolder(const char *name) : dir(std::string("C:\\vtest-") + name) {
+        CreateDirectoryA(dir.c_str(), nullptr);
+    }
+    ~TestFolder() {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileA((dir + "\\" + data.cFileName).c_str());
+            } while (FindNextFileA(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryA(dir.c_str());
+    }
+};
 
 std::string SharedTempFolder() {
     char temp[MAX_PATH];
@@ -127,8 +141,8 @@ void Touch(const std::string &path) {
 }
 
 TEST(TwoInstances, HandOverLeftPathThenCloseSavesAndCleansUp) {
-    std::string dir = TestFolder("handover");
-    std::string ini = dir + "\\h.ini";
+    TestFolder folder("handover");
+    std::string ini = folder.dir + "\\h.ini";
     WriteSettings(ini, kPanelOptions);
     CreateDirectoryA("C:\\X", nullptr);
 
@@ -170,10 +184,10 @@ TEST(TwoInstances, HandOverLeftPathThenCloseSavesAndCleansUp) {
 
 TEST(TwoInstances, OneInstanceModeBringsTheFirstToTheFront) {
     // No arguments at all: the copy's default settings file sits beside it.
-    std::string dir = TestFolder("single");
-    std::string exe = dir + "\\kestrom.exe";
+    TestFolder folder("single");
+    std::string exe = folder.dir + "\\kestrom.exe";
     ASSERT_TRUE(CopyFileA(Exe().c_str(), exe.c_str(), FALSE));
-    std::string ini = dir + "\\KESTR.INI";
+    std::string ini = folder.dir + "\\KESTR.INI";
     WriteSettings(ini, kPanelOptions | 0x1000);
 
     Process first;
@@ -200,8 +214,8 @@ TEST(TwoInstances, OneInstanceModeBringsTheFirstToTheFront) {
 }
 
 TEST(TwoInstances, TheLastInstanceOutRemovesTheTemporaryFolder) {
-    std::string dir = TestFolder("temp");
-    std::string ini = dir + "\\t.ini";
+    TestFolder folder("temp");
+    std::string ini = folder.dir + "\\t.ini";
     WriteSettings(ini, kPanelOptions);
     Process a, b;
     ASSERT_TRUE(a.Start(Exe(), "/I=" + ini));

@@ -5,12 +5,14 @@
 #include <windows.h>
 
 #include <set>
+#include <stdio.h>
 #include <string>
 #include <vector>
 
 #include "AppState.h"
 #include "app/Commands.h"
 #include "app/DirWatch.h"
+#include "app/MainWindow.h"
 #include "app/Memory.h"
 #include "app/ShellServices.h"
 #include "app/Startup.h"
@@ -376,6 +378,120 @@ TEST_F(AppTest, WatchdogEndsOnlyThroughItsSeam) {
     CloseHandle(t);
     EXPECT_EQ(endedPid, GetCurrentProcessId());
     EXPECT_EQ(endedCode, 0xFFFFFFFFu);
+}
+
+// ---- hand-over between instances
+
+TEST(Handover, BlockPathsAreCutToTheirSlots) {
+    char block[520];
+    memset(block, 'A', sizeof block);
+    char paths[2][260];
+    HandoverReadBlock(block, paths);
+    EXPECT_EQ(std::string(paths[0]), std::string(259, 'A'));
+    EXPECT_EQ(std::string(paths[1]), std::string(259, 'A'));
+    memset(block, 0, sizeof block);
+    strcpy(block, "C:\\X");
+    HandoverReadBlock(block, paths);
+    EXPECT_STREQ(paths[0], "C:\\X");
+    EXPECT_STREQ(paths[1], "");
+}
+
+std::string gReceived[2];
+LRESULT CALLBACK ReceiverProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == kMsgInstanceHandover) {
+        char name[64];
+        snprintf(name, sizeof name, "Zq Vandrell%ld", (long)(LONG_PTR)w);
+        SharedMemory block = {};
+        MemSharedOpen(&block, name, kHandoverBlockSize);
+        char paths[2][260] = {};
+        if (block.view)
+            HandoverReadBlock(block.view, paths);
+        MemSharedClose(&block);
+        gReceived[0] = paths[0];
+        gReceived[1] = paths[1];
+        return 0;
+    }
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST_F(AppTest, HandoverSendsBothPaths) {
+    HWND receiver = MakeWindow("HandoverReceiver", ReceiverProc);
+    ASSERT_NE(receiver, nullptr);
+    EXPECT_TRUE(HandoverSend(receiver, "C:\\X", ""));
+    EXPECT_EQ(gReceived[0], "C:\\X");
+    EXPECT_EQ(gReceived[1], "");
+    DestroyWindow(receiver);
+    EXPECT_FALSE(HandoverSend(receiver, "C:\\X", ""));
+}
+
+DWORD WINAPI HungOwner(void *param) {
+    HWND *out = (HWND *)param;
+    *out = CreateWindowA("STATIC", "hung", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    Sleep(4000); // never looks at its messages meanwhile
+    DestroyWindow(*out);
+    return 0;
+}
+
+TEST_F(AppTest, HandoverGivesUpOnAHungInstance) {
+    HWND hung = nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, HungOwner, &hung, 0, nullptr);
+    for (int i = 0; i < 100 && !hung; i++)
+        Sleep(10);
+    ASSERT_NE(hung, nullptr);
+    UINT saved = gHandoverTimeoutMs;
+    gHandoverTimeoutMs = 300;
+    DWORD t0 = GetTickCount();
+    EXPECT_FALSE(HandoverSend(hung, "C:\\X", ""));
+    EXPECT_LT(GetTickCount() - t0, 2000u);
+    gHandoverTimeoutMs = saved;
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+}
+
+// ---- closing
+
+int gCloses;
+LRESULT CALLBACK OpenWorkProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_CLOSE) {
+        gCloses++;
+        return 0;
+    }
+    return DefWindowProcA(w, m, wp, lp);
+}
+int gAnswer, gAsked;
+int AnswerBox(HWND, unsigned, const char *, UINT) {
+    gAsked++;
+    return gAnswer;
+}
+
+TEST_F(AppTest, ExitQuestionComesBeforeOpenWindowsAreClosed) {
+    HWND main = MakeWindow("CloseHost", DefWindowProcA);
+    HWND editor = MakeWindow("OpenEditor", OpenWorkProc);
+    HWND record = editor; // the data record's first word is the window
+    ASSERT_EQ(ToolWndRegister(editor, kToolWndEditor, &record), 0);
+    gMainAskBox = AnswerBox;
+    gApp->confirmFlags = kConfirmExit;
+    gCloses = gAsked = 0;
+
+    gAnswer = IDNO;
+    OnMainClose(main);
+    EXPECT_EQ(gAsked, 1);
+    EXPECT_EQ(gCloses, 0) << "No must leave open work alone";
+    EXPECT_TRUE(IsWindow(main));
+
+    gAnswer = IDYES;
+    OnMainClose(main);
+    EXPECT_EQ(gAsked, 2);
+    EXPECT_EQ(gCloses, 1);
+    EXPECT_FALSE(IsWindow(main));
+
+    // Without the option nobody is asked.
+    main = MakeWindow("CloseHost", DefWindowProcA);
+    gApp->confirmFlags = 0;
+    OnMainClose(main);
+    EXPECT_EQ(gAsked, 2);
+    EXPECT_FALSE(IsWindow(main));
+    DestroyWindow(editor);
 }
 
 } // namespace
