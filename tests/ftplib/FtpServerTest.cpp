@@ -1,0 +1,585 @@
+// The FTP library against real servers on loopback: pyftpdlib (A and B),
+// vsftpd and a scripted firewall peer, started by the CTest fixture.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "FtpInternal.h"
+#include "FtpListParse.h"
+#include "FtpTestHost.h"
+
+namespace {
+
+const std::string kState = "T:\\ftptest\\";
+
+std::map<std::string, int> Ports() {
+  std::map<std::string, int> ports;
+  std::ifstream in(kState + "ports.txt");
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t eq = line.find('=');
+    if (eq != std::string::npos) ports[line.substr(0, eq)] = atoi(line.c_str() + eq + 1);
+  }
+  return ports;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void Spit(const std::string& path, const std::string& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), std::streamsize(data.size()));
+}
+
+std::string Random(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; i++) s[i] = char(gen() & 0xFF);
+  return s;
+}
+
+bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Temp(const std::string& name) {
+  char tmp[MAX_PATH];
+  GetTempPathA(sizeof(tmp), tmp);
+  return std::string(tmp) + name;
+}
+
+// Lines a server received since the log was last cut.
+std::vector<std::string> ServerLog(const std::string& name) {
+  std::vector<std::string> lines;
+  std::istringstream in(Slurp(kState + name + ".log"));
+  std::string l;
+  while (std::getline(in, l)) lines.push_back(l);
+  return lines;
+}
+void CutServerLog(const std::string& name) { Spit(kState + name + ".log", ""); }
+int Count(const std::vector<std::string>& lines, const std::string& prefix) {
+  int n = 0;
+  for (auto& l : lines)
+    if (l.compare(0, prefix.size(), prefix) == 0) n++;
+  return n;
+}
+
+FtpSiteSettings gSite;
+int SiteHook(HWND, FtpOpenParams*, FtpSiteSettings* s) {
+  *s = gSite;
+  return 1;
+}
+
+FtpSiteSettings MakeSite(int port, bool passive, const char* user = "tester", const char* pass = "secret") {
+  FtpSiteSettings s = {};
+  snprintf(s.sessionName, sizeof(s.sessionName), "test");
+  snprintf(s.host, sizeof(s.host), "127.0.0.1:%d", port);
+  snprintf(s.user, sizeof(s.user), "%s", user);
+  snprintf(s.password, sizeof(s.password), "%s", pass);
+  s.options = passive ? 8 : 0;
+  return s;
+}
+
+struct Connection {
+  void* block = nullptr;
+  FtpSession* s = nullptr;
+  bool Open(const FtpSiteSettings& site, char slot = '1') {
+    gSite = site;
+    auto& h = FtpTestHost::Get();
+    h.events.clear();
+    CallF(kFtpOpen, intptr_t(h.window), intptr_t(&block), 0, slot, intptr_t(&h.winsockCount), 0, 0);
+    if (!block) return false;
+    s = FtpLibSessionOf(block);
+    LPARAM lp = 0;
+    for (DWORD waited = 0; waited < 60000; waited += 50) {
+      if (h.WaitEvent(kFtpNotifyAttached, 50, &lp)) return true;
+      if (h.WaitEvent(kFtpNotifyConnectFailed, 0, &lp)) {
+        free(reinterpret_cast<void*>(lp));
+        return false;
+      }
+    }
+    return false;
+  }
+  void Close() {
+    if (!block) return;
+    CallF(kFtpClose, intptr_t(&block));
+    for (int i = 0; i < 300 && block; i++) Sleep(50);
+  }
+  ~Connection() { Close(); }
+};
+
+struct Listed {
+  std::string name;
+  uint64_t size;
+  uint32_t attributes;
+  uint16_t date, time;
+};
+std::vector<Listed>* gListed;
+void FTPCALL OnEntry(const char* name, uint16_t date, uint16_t time, uint32_t attr, uint32_t low, void*,
+                     uint32_t high) {
+  gListed->push_back({name, (uint64_t(high) << 32) | low, attr, date, time});
+}
+std::vector<Listed> List(void* block, const char* path = nullptr) {
+  std::vector<Listed> out;
+  gListed = &out;
+  int r = CallF(kFtpList, intptr_t(path), intptr_t(block), intptr_t(&OnEntry), 0, 0);
+  EXPECT_EQ(0, r);
+  return out;
+}
+const Listed* Find(const std::vector<Listed>& l, const std::string& name) {
+  for (auto& e : l)
+    if (e.name == name) return &e;
+  return nullptr;
+}
+
+int gAskState = 0;
+uint64_t gAskOffset = ~0ull;
+void FTPCALL Ask(FtpCopyItem* item, uint64_t offset) {
+  gAskOffset = offset;
+  item->job->state = gAskState;
+}
+
+struct Transfer {
+  FtpJobRecord job{};
+  FtpCopyItem item{};
+  FtpLocationHead src{}, dst{};
+  Transfer(const std::string& source, const std::string& target, uint64_t size = 0) {
+    snprintf(item.source, sizeof(item.source), "%s", source.c_str());
+    snprintf(item.target, sizeof(item.target), "%s", target.c_str());
+    item.job = &job;
+    item.size = size;
+    job.sourceLocation = &src;
+    job.targetLocation = &dst;
+  }
+};
+
+class FtpServer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static bool installed = false;
+    if (!installed) {
+      FtpTestHost::Get().Install();
+      gFtpSiteManager = &SiteHook;
+      installed = true;
+    }
+  }
+  void SetUp() override {
+    ports = Ports();
+    ASSERT_TRUE(ports.count("A")) << "servers not started";
+    rootA = kState + "rootA\\";
+    rootB = kState + "rootB\\";
+    FtpTestHost::Get().ClearLog();
+  }
+  void TearDown() override {
+    if (!HasFailure()) return;
+    for (auto& l : FtpTestHost::Get().Log()) printf("  log: %s\n", l.c_str());
+  }
+  std::map<std::string, int> ports;
+  std::string rootA, rootB;
+};
+
+TEST_F(FtpServer, ExportAnswersOnlyItsCodes) {
+  HMODULE dll = LoadLibraryA("OSTREL.DLL");
+  ASSERT_NE(nullptr, dll);
+  auto entry = reinterpret_cast<FtpEntryProc>(GetProcAddress(dll, "f"));
+  ASSERT_NE(nullptr, entry);
+  int32_t before[8] = {26, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(-1, entry(before));  // nothing before the handshake
+  auto& h = FtpTestHost::Get();
+  int32_t init[8] = {1, int32_t(intptr_t(&h.a)), int32_t(intptr_t(&h.seed)), int32_t(intptr_t(&h.b)), 0, 0,
+                     int32_t(intptr_t(h.window)), int32_t(intptr_t("t"))};
+  EXPECT_EQ(0x10100, entry(init));
+  EXPECT_EQ(0x10100, entry(init));
+  for (int code : {2, 4, 10, 20, 35, 36, 49, 1000, -5}) {
+    int32_t r[9] = {code, 0, 0, 0, 0, 0, 0, 0, -1};
+    EXPECT_EQ(-1, entry(r)) << code;
+  }
+  int32_t notConnection[8] = {31, int32_t(intptr_t("x")), int32_t(intptr_t(&h)), 0, 0, 0, 0, 0};
+  EXPECT_EQ(-1, entry(notConnection));
+  char mode[8] = {};
+  int32_t fmt[8] = {42, int32_t(intptr_t(mode)), 0xA5A7, 0, 0, 0, 0, 0};
+  entry(fmt);
+  EXPECT_STREQ("L755", mode);
+  void* none = nullptr;
+  int32_t close[8] = {25, int32_t(intptr_t(&none)), 0, 0, 0, 0, 0, 0};
+  entry(close);
+  EXPECT_EQ(nullptr, none);
+  FreeLibrary(dll);
+}
+
+TEST_F(FtpServer, ListingParsedAndCached) {
+  CreateDirectoryA((rootA + "list").c_str(), nullptr);
+  CreateDirectoryA((rootA + "list\\Neuer Ordner").c_str(), nullptr);
+  Spit(rootA + "list\\name with blanks.txt", "12345");
+  Spit(rootA + "list\\plain", std::string(70000, 'x'));
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  ASSERT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/list"), intptr_t(c.block), 0));
+  CutServerLog("A");
+  auto l = List(c.block, "/list");
+  ASSERT_EQ(4u, l.size());
+  EXPECT_EQ("..", l[0].name);
+  const Listed* dir = Find(l, "Neuer Ordner");
+  ASSERT_NE(nullptr, dir);
+  EXPECT_EQ(0x10u, dir->attributes & 0x10);
+  const Listed* blanks = Find(l, "name with blanks.txt");
+  ASSERT_NE(nullptr, blanks);
+  EXPECT_EQ(5u, blanks->size);
+  EXPECT_EQ(0x8000u, blanks->attributes & 0x8000);
+  EXPECT_EQ(70000u, Find(l, "plain")->size);
+  // A second listing of the same folder comes from the cache.
+  List(c.block, "/list");
+  EXPECT_EQ(1, Count(ServerLog("A"), "LIST"));
+  // Invalidated: listed again.
+  CallF(kFtpInvalidatePath, intptr_t(c.block), intptr_t("/list"));
+  List(c.block, "/list");
+  EXPECT_EQ(2, Count(ServerLog("A"), "LIST"));
+
+  // Another folder than the current one is listed by name, and cached under
+  // its own path.
+  auto root = List(c.block, "/");
+  EXPECT_NE(nullptr, Find(root, "list"));
+  EXPECT_EQ(nullptr, Find(root, ".."));
+  EXPECT_EQ(nullptr, Find(root, "plain"));
+}
+
+TEST_F(FtpServer, OtherListingStyles) {
+  CreateDirectoryA((rootA + "dosstyle").c_str(), nullptr);
+  Spit(rootA + "dosstyle\\.listing",
+       "12-23-02  10:34PM       <DIR>          Docs\r\n"
+       "12-23-02  12:05AM                 1234 late night.txt\r\n"
+       "01-05-2024  09:00AM          5000000000 huge.bin\r\n");
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], false)));
+  auto l = List(c.block, "/dosstyle");
+  ASSERT_EQ(4u, l.size());
+  EXPECT_EQ(0x10u, Find(l, "Docs")->attributes);
+  EXPECT_EQ(FtpDosTime(0, 5, 0), Find(l, "late night.txt")->time);
+  EXPECT_EQ(5000000000ull, Find(l, "huge.bin")->size);
+}
+
+void RoundTrip(Connection& c, const std::string& rootA, size_t size, unsigned seed) {
+  std::string data = Random(size, seed);
+  std::string local = Temp("up.bin");
+  Spit(local, data);
+  std::string name = "rt" + std::to_string(size) + ".bin";
+  Transfer up(local, "/" + name);
+  ASSERT_EQ(0, CallF(kFtpStore, intptr_t(&up.item), intptr_t(c.block), 0, 0)) << up.dst.text;
+  ASSERT_EQ(data.size(), Slurp(rootA + name).size());
+  EXPECT_TRUE(Slurp(rootA + name) == data);
+  EXPECT_FALSE(Exists(rootA + name + ".part"));
+  std::string back = Temp("down.bin");
+  DeleteFileA(back.c_str());
+  Transfer down("/" + name, back, size);
+  ASSERT_EQ(0, CallF(kFtpRetrieve, intptr_t(&down.item), intptr_t(c.block), 0)) << down.src.text;
+  EXPECT_TRUE(Slurp(back) == data);
+  EXPECT_FALSE(Exists(back + ".part"));
+  EXPECT_EQ(size, down.job.done);
+}
+
+TEST_F(FtpServer, PassiveTransfersKeepEveryByte) {
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  for (size_t size : {size_t(0), size_t(1), size_t(4097), size_t(1 << 20) + 3, size_t(64) << 20}) RoundTrip(c, rootA, size, 7);
+}
+
+TEST_F(FtpServer, ActiveTransfersKeepEveryByte) {
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], false)));
+  for (size_t size : {size_t(3), size_t(300000), size_t(9) << 20}) RoundTrip(c, rootA, size, 11);
+  EXPECT_GT(Count(ServerLog("A"), "PORT"), 0);
+}
+
+TEST_F(FtpServer, ResumeAppendsAndDetectsAnotherFile) {
+  std::string data = Random(200000, 3);
+  Spit(rootA + "resume.bin", data);
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  std::string local = Temp("resume.bin");
+  Spit(local, data.substr(0, 100000));
+  CutServerLog("A");
+  gAskState = 0;
+  Transfer t("/resume.bin", local, data.size());
+  ASSERT_EQ(0, CallF(kFtpRetrieve, intptr_t(&t.item), intptr_t(c.block), intptr_t(&Ask)));
+  EXPECT_EQ(100000u, gAskOffset);
+  EXPECT_TRUE(Slurp(local) == data);
+  EXPECT_EQ(1, Count(ServerLog("A"), "REST 99488"));
+
+  // A changed byte inside the compared 512: the whole file comes again.
+  std::string other = data.substr(0, 150000);
+  other[149900] ^= 0x55;
+  Spit(local, other);
+  CutServerLog("A");
+  Transfer again("/resume.bin", local, data.size());
+  ASSERT_EQ(0, CallF(kFtpRetrieve, intptr_t(&again.item), intptr_t(c.block), intptr_t(&Ask)));
+  EXPECT_TRUE(FtpTestHost::Get().LogHas("Not the same file!"));
+  EXPECT_TRUE(Slurp(local) == data);
+  auto log = ServerLog("A");
+  EXPECT_EQ(1, Count(log, "REST 149488"));
+  EXPECT_EQ(2, Count(log, "RETR"));
+  // The control connection is still in step after the ABOR.
+  char dir[262] = {};
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), intptr_t(dir)));
+  EXPECT_STREQ("/", dir);
+
+  // A local file of 1024 bytes is never resumed; the answer "skip" keeps it.
+  Spit(local, data.substr(0, 1024));
+  Transfer small("/resume.bin", local, data.size());
+  gAskState = 7;
+  EXPECT_EQ(0, CallF(kFtpRetrieve, intptr_t(&small.item), intptr_t(c.block), intptr_t(&Ask)));
+  EXPECT_EQ(0u, gAskOffset);
+  EXPECT_EQ(1024u, Slurp(local).size());
+  gAskState = 0;
+}
+
+TEST_F(FtpServer, DroppedTransferReconnectsAndResumes) {
+  std::string data = Random(3 << 20, 5);
+  Spit(rootA + "drop.bin", data);
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  ASSERT_EQ(2, FtpLibCommand(c.s, "SITE DROPAFTER 1000000"));
+  CutServerLog("A");
+  std::string local = Temp("drop.bin");
+  DeleteFileA(local.c_str());
+  Transfer t("/drop.bin", local, data.size());
+  ASSERT_EQ(0, CallF(kFtpRetrieve, intptr_t(&t.item), intptr_t(c.block), 0)) << t.src.text;
+  EXPECT_TRUE(Slurp(local) == data);
+  auto log = ServerLog("A");
+  EXPECT_EQ(2, Count(log, "RETR"));
+  EXPECT_EQ(1, Count(log, "REST"));
+  EXPECT_GE(Count(log, "USER"), 1);
+}
+
+TEST_F(FtpServer, SilenceTimesOutAndReconnects) {
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  c.s->timeout = 2;
+  ASSERT_EQ(2, FtpLibCommand(c.s, "SITE SILENT"));
+  DWORD t0 = GetTickCount();
+  char dir[262];
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), intptr_t(dir)));
+  DWORD ms = GetTickCount() - t0;
+  EXPECT_GE(ms, 1500u);
+  EXPECT_LT(ms, 15000u);
+  EXPECT_TRUE(FtpTestHost::Get().LogHas("Connection timed out"));
+
+  // A 421 answer leads to one reconnection and the command again.
+  ASSERT_EQ(2, FtpLibCommand(c.s, "SITE SAY421"));
+  CutServerLog("A");
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), intptr_t(dir)));
+  EXPECT_EQ(1, Count(ServerLog("A"), "USER tester"));
+}
+
+TEST_F(FtpServer, BusyConnectionRefusesWithoutBreakingTheTransfer) {
+  std::string data = Random(24 << 20, 9);
+  Spit(rootA + "busy.bin", data);
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  std::string local = Temp("busy.bin");
+  DeleteFileA(local.c_str());
+  Transfer t("/busy.bin", local, data.size());
+  int result = -2;
+  std::thread worker([&] { result = CallF(kFtpRetrieve, intptr_t(&t.item), intptr_t(c.block), 0); });
+  while (t.job.done == 0 && result == -2) Sleep(1);
+  EXPECT_EQ(-1, CallF(kFtpDelete, intptr_t("x"), intptr_t(c.block)));
+  worker.join();
+  EXPECT_TRUE(FtpTestHost::Get().LogHas("Command in progress, ignored."));
+  EXPECT_EQ(0, result);
+  EXPECT_TRUE(Slurp(local) == data);
+  EXPECT_EQ(0, c.s->operations);
+}
+
+TEST_F(FtpServer, AbortStopsTransferAndKeepsRepliesInStep) {
+  std::string data = Random(48 << 20, 13);
+  Spit(rootA + "abort.bin", data);
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  std::string local = Temp("abort.bin");
+  DeleteFileA(local.c_str());
+  Transfer t("/abort.bin", local, data.size());
+  int result = -2;
+  std::thread worker([&] { result = CallF(kFtpRetrieve, intptr_t(&t.item), intptr_t(c.block), 0); });
+  while (t.job.done < 1000000 && result == -2) Sleep(1);
+  CallF(kFtpAbort, intptr_t(c.block));
+  worker.join();
+  EXPECT_EQ(1, result);
+  EXPECT_FALSE(Exists(local));  // nothing cut under the real name
+  CutServerLog("A");
+  char dir[262] = {};
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), intptr_t(dir)));
+  EXPECT_STREQ("/", dir);
+  EXPECT_EQ(0, Count(ServerLog("A"), "USER"));  // no reconnection was needed
+  DeleteFileA((local + ".part").c_str());
+}
+
+TEST_F(FtpServer, FolderOperations) {
+  CreateDirectoryA((rootA + "ops").c_str(), nullptr);
+  CreateDirectoryA((rootA + "ops\\a").c_str(), nullptr);
+  Spit(rootA + "ops\\file.txt", "abc");
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  ASSERT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/ops"), intptr_t(c.block), 0));
+  CutServerLog("A");
+  EXPECT_EQ(0, CallF(kFtpMakeDirs, intptr_t("a\\b\\c"), intptr_t(c.block)));
+  EXPECT_TRUE(Exists(rootA + "ops\\a\\b\\c"));
+  auto log = ServerLog("A");
+  ASSERT_EQ(3, Count(log, "MKD"));
+  EXPECT_EQ("MKD a/b/c", log[0]);
+  EXPECT_EQ("MKD a/b", log[1]);
+  EXPECT_EQ("MKD a/b/c", log[2]);
+  EXPECT_EQ(0, c.s->operations);
+
+  EXPECT_EQ(0, CallF(kFtpRemoveDir, intptr_t("file.txt"), intptr_t(c.block)));  // RMD refused, DELE
+  EXPECT_FALSE(Exists(rootA + "ops\\file.txt"));
+  EXPECT_EQ(0, CallF(kFtpRemoveDir, intptr_t("a/b/c"), intptr_t(c.block)));
+  EXPECT_FALSE(Exists(rootA + "ops\\a\\b\\c"));
+
+  Spit(rootA + "ops\\old.txt", "r");
+  EXPECT_EQ(0, CallF(kFtpRename, intptr_t("old.txt"), intptr_t("new name.txt"), intptr_t(c.block)));
+  EXPECT_TRUE(Exists(rootA + "ops\\new name.txt"));
+  EXPECT_EQ(5, CallF(kFtpRename, intptr_t("missing"), intptr_t("x"), intptr_t(c.block)));
+  EXPECT_EQ(0, CallF(kFtpDelete, intptr_t("new name.txt"), intptr_t(c.block)));
+  EXPECT_EQ(5, CallF(kFtpDelete, intptr_t("new name.txt"), intptr_t(c.block)));
+
+  // Chmod: sent only when a bit changes; read back from the listing.
+  Spit(rootA + "ops\\mode.txt", "m");
+  auto l = List(c.block, "/ops");
+  uint32_t mode = Find(l, "mode.txt")->attributes & 0xFFFF;
+  FtpJobRecord job{};
+  FtpLocationHead* head = static_cast<FtpLocationHead*>(c.block);
+  job.sourceLocation = head;
+  snprintf(job.targetText, sizeof(job.targetText), "mode.txt");
+  job.firstWord = 0x8000;
+  job.secondWord = 0x8000;
+  CutServerLog("A");
+  EXPECT_EQ(-1, CallF(kFtpChmod, intptr_t(&job), mode));
+  EXPECT_EQ(0, Count(ServerLog("A"), "SITE"));
+  job.secondWord = 0x8000 | 0x0004 | 0x0080 | 0x0400;  // executable for all
+  job.firstWord = 0x8000 | 0x0200;                     // not writable for others
+  EXPECT_EQ(0, CallF(kFtpChmod, intptr_t(&job), mode));
+  EXPECT_EQ(1u, job.filesDone);
+  CallF(kFtpInvalidateAll, intptr_t(c.block));
+  l = List(c.block, "/ops");
+  uint32_t now = Find(l, "mode.txt")->attributes;
+  EXPECT_EQ(0x4u, now & 0x4);
+  EXPECT_EQ(0x400u, now & 0x400);
+  EXPECT_EQ(0u, now & 0x200);
+}
+
+TEST_F(FtpServer, ServerToServerCopy) {
+  std::string data = Random(5 << 20, 21);
+  Spit(rootA + "fxp.bin", data);
+  DeleteFileA((rootB + "fxp copy.bin").c_str());
+  Connection a, b;
+  ASSERT_TRUE(a.Open(MakeSite(ports["A"], true), '1'));
+  ASSERT_TRUE(b.Open(MakeSite(ports["B"], true), '2'));
+  Transfer t("/fxp.bin", "/fxp copy.bin", data.size());
+  EXPECT_EQ(0, CallF(kFtpServerCopy, intptr_t(&t.item), intptr_t(a.block), intptr_t(b.block)));
+  EXPECT_TRUE(Slurp(rootB + "fxp copy.bin") == data);
+  Transfer same("/fxp.bin", "/x.bin");
+  EXPECT_EQ(-1, CallF(kFtpServerCopy, intptr_t(&same.item), intptr_t(a.block), intptr_t(a.block)));
+  EXPECT_STREQ("FxP between same hosts not supported.", same.src.text);
+  // Both connections still answer.
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(a.block), 0));
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(b.block), 0));
+}
+
+std::vector<std::vector<std::string>> FirewallSessions() {
+  std::vector<std::vector<std::string>> sessions;
+  std::istringstream in(Slurp(kState + "fw.log"));
+  std::string l;
+  while (std::getline(in, l)) {
+    if (l == "CONNECT")
+      sessions.emplace_back();
+    else if (!sessions.empty() && l != "SYST" && l != "PWD" && l.compare(0, 3, "CWD") != 0 && l != "QUIT")
+      sessions.back().push_back(l);
+  }
+  return sessions;
+}
+
+TEST_F(FtpServer, FirewallLogins) {
+  const std::string target = "target:2121";
+  struct Case {
+    int type;
+    std::vector<std::string> expect;
+  } cases[] = {
+      {1, {"USER me@" + target, "PASS secret"}},
+      {2, {"USER fw", "PASS fwpw", "USER me@" + target, "PASS secret"}},
+      {3, {"USER fw", "PASS fwpw", "SITE " + target, "USER me", "PASS secret"}},
+      {4, {"USER fw", "PASS fwpw", "OPEN " + target, "USER me", "PASS secret"}},
+      {5, {"USER me@fw@" + target, "PASS secret@fwpw"}},
+      {6, {"USER fw@" + target, "PASS fwpw", "USER me", "PASS secret"}},
+  };
+  for (auto& k : cases) {
+    Spit(kState + "fw.log", "");
+    FtpSiteSettings s = MakeSite(0, true, "me", "secret");
+    snprintf(s.host, sizeof(s.host), "%s", target.c_str());
+    snprintf(s.fwHost, sizeof(s.fwHost), "127.0.0.1:%d", ports["FW"]);
+    snprintf(s.fwUser, sizeof(s.fwUser), "fw");
+    snprintf(s.fwPassword, sizeof(s.fwPassword), "fwpw");
+    s.fwType = k.type;
+    s.options |= 4;
+    Connection c;
+    EXPECT_TRUE(c.Open(s)) << "type " << k.type;
+    c.Close();
+    auto sessions = FirewallSessions();
+    ASSERT_EQ(1u, sessions.size()) << "type " << k.type;
+    EXPECT_EQ(k.expect, sessions[0]) << "type " << k.type;
+  }
+  EXPECT_FALSE(FtpTestHost::Get().LogHas("secret"));  // passwords are never logged
+}
+
+TEST_F(FtpServer, VsftpdListingAndDownload) {
+  if (!ports.count("VS")) GTEST_SKIP() << "no vsftpd";
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["VS"], true, "anonymous", "me@example.org")));
+  auto l = List(c.block);
+  const Listed* f = Find(l, "file one.txt");
+  ASSERT_NE(nullptr, f);
+  EXPECT_EQ(13u, f->size);
+  ASSERT_NE(nullptr, Find(l, "sub"));
+  EXPECT_EQ(0x10u, Find(l, "sub")->attributes & 0x10);
+  std::string local = Temp("vs.bin");
+  DeleteFileA(local.c_str());
+  Transfer t("sub/data.bin", local, 5000);  // vsftpd without chroot: relative
+  ASSERT_EQ(0, CallF(kFtpRetrieve, intptr_t(&t.item), intptr_t(c.block), 0));
+  EXPECT_EQ(Slurp(kState + "rootVS\\sub\\data.bin"), Slurp(local));
+}
+
+TEST_F(FtpServer, RefusedConnectionRetriesTenTimes) {
+  SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  bind(probe, (sockaddr*)&a, sizeof(a));
+  int len = sizeof(a);
+  getsockname(probe, (sockaddr*)&a, &len);
+  closesocket(probe);  // a port that nobody listens on
+  gSite = MakeSite(ntohs(a.sin_port), true);
+  auto& h = FtpTestHost::Get();
+  h.events.clear();
+  void* block = nullptr;
+  CallF(kFtpOpen, intptr_t(h.window), intptr_t(&block), 0, '3', intptr_t(&h.winsockCount), 0, 0);
+  LPARAM lp = 0;
+  ASSERT_TRUE(h.WaitEvent(kFtpNotifyConnectFailed, 60000, &lp));
+  const char* text = reinterpret_cast<const char*>(lp);
+  EXPECT_EQ('3', text[0]);
+  EXPECT_STREQ(("All 10 retries failed. Connection to " + std::string(gSite.host) + " failed.").c_str(), text + 1);
+  free(reinterpret_cast<void*>(lp));
+  int retries = 0;
+  for (auto& l : h.Log())
+    if (l.find("Connection failed...Retrying") == 0) retries++;
+  EXPECT_EQ(10, retries);
+  CallF(kFtpClose, intptr_t(&block));
+  for (int i = 0; i < 100 && block; i++) Sleep(50);
+  EXPECT_EQ(nullptr, block);
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+#!/usr/bin/python3
+"""Loopback FTP peers for the FTP library tests.
+
+Runs in one process: two pyftpdlib servers (A and B, user tester/secret) with
+scriptable faults, and a scripted firewall peer. Ports go to <state>/ports.txt,
+every command each server receives to <state>/<name>.log.
+
+Faults, switched on through SITE commands on A or B:
+  SITE DROPAFTER n   the next RETR drops the whole connection after n bytes
+  SITE SILENT        the next command gets no answer
+  SITE SAY421        the next command is answered 421 and the connection closes
+A folder that holds a file ".listing" is listed as that file's text.
+"""
+import os
+import socket
+import sys
+import threading
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.ioloop import IOLoop
+from pyftpdlib.servers import FTPServer
+
+STATE = sys.argv[1]
+
+
+class State:
+    drop_after = {}
+    silent = {}
+    say421 = {}
+
+
+class CutFile:
+    """File whose reads end the connection once the budget is spent."""
+
+    def __init__(self, real, handler, budget):
+        self.real, self.handler, self.budget = real, handler, budget
+        self.name = real.name
+        self.closed = False
+
+    def read(self, size=-1):
+        if self.budget <= 0:
+            # Control and data go down together, mid-transfer.
+            try:
+                self.handler.close()
+            except Exception:
+                pass
+            return b""
+        n = self.budget if size is None or size < 0 else min(size, self.budget)
+        data = self.real.read(n)
+        self.budget -= len(data)
+        return data
+
+    def seek(self, *a):
+        return self.real.seek(*a)
+
+    def tell(self):
+        return self.real.tell()
+
+    def close(self):
+        self.closed = True
+        self.real.close()
+
+    def __getattr__(self, name):
+        return getattr(self.real, name)
+
+
+class FaultFS(AbstractedFS):
+    def open(self, filename, mode):
+        f = super().open(filename, mode)
+        h = self.cmd_channel
+        key = h.server_name
+        budget = State.drop_after.pop(key, None)
+        if budget is not None and "r" in mode:
+            return CutFile(f, h, budget)
+        return f
+
+
+def make_handler(name):
+    log_path = os.path.join(STATE, name + ".log")
+
+    class Handler(FTPHandler):
+        server_name = name
+        abstracted_fs = FaultFS
+        permit_foreign_addresses = True
+        use_sendfile = False
+        banner = "Test server %s ready." % name
+
+        proto_cmds = dict(FTPHandler.proto_cmds)
+        for verb in ("DROPAFTER", "SILENT", "SAY421"):
+            proto_cmds["SITE " + verb] = dict(perm=None, auth=False, arg=None, help="test fault")
+
+        def pre_process_command(self, line, cmd, arg):
+            with open(log_path, "a") as log:
+                log.write(line + "\n")
+            if not cmd.startswith("SITE") and State.silent.pop(name, False):
+                return
+            if not cmd.startswith("SITE") and State.say421.pop(name, False):
+                self.respond("421 Service not available, closing control connection.")
+                self.close_when_done()
+                return
+            return super().pre_process_command(line, cmd, arg)
+
+        def ftp_SITE_DROPAFTER(self, arg):
+            State.drop_after[name] = int(arg)
+            self.respond("200 ok")
+
+        def ftp_SITE_SILENT(self, arg):
+            State.silent[name] = True
+            self.respond("200 ok")
+
+        def ftp_SITE_SAY421(self, arg):
+            State.say421[name] = True
+            self.respond("200 ok")
+
+        def ftp_LIST(self, path):
+            canned = os.path.join(path, ".listing")
+            if os.path.isdir(path) and os.path.isfile(canned):
+                with open(canned, "rb") as f:
+                    data = f.read()
+                self.push_dtp_data(data, isproducer=False, cmd="LIST")
+                return path
+            return super().ftp_LIST(path)
+
+    return Handler
+
+
+def start_server(name, ioloop):
+    root = os.path.join(STATE, "root" + name)
+    os.makedirs(root, exist_ok=True)
+    auth = DummyAuthorizer()
+    auth.add_user("tester", "secret", root, perm="elradfmwMT")
+    handler = make_handler(name)
+    handler.authorizer = auth
+    handler.passive_ports = None
+    server = FTPServer(("127.0.0.1", 0), handler, ioloop=ioloop)
+    return server.socket.getsockname()[1]
+
+
+# Firewall peer: answers the login of the six firewall types and records
+# every line it gets, one connection after the other.
+FW_REPLIES = [
+    ("USER fw@", "331 firewall password"),
+    ("USER fw", "331 firewall password"),
+    ("PASS fwpw", "230 firewall ok"),
+    ("SITE target", "220 target ready"),
+    ("OPEN target", "220 target ready"),
+    ("USER me@fw@", "331 password, then firewall password"),
+    ("USER me", "331 password"),
+    ("PASS secret@fwpw", "230 logged in"),
+    ("PASS secret", "230 logged in"),
+    ("SYST", "215 UNIX Type: L8"),
+    ("PWD", '257 "/" is current'),
+    ("CWD", "250 ok"),
+    ("QUIT", "221 bye"),
+]
+
+
+def firewall_client(conn):
+    log_path = os.path.join(STATE, "fw.log")
+    with conn, open(log_path, "a") as log:
+        log.write("CONNECT\n")
+        log.flush()
+        conn.sendall(b"220 firewall ready\r\n")
+        buf = b""
+        while True:
+            data = conn.recv(4096)
+            if not data:
+                return
+            buf += data
+            while b"\n" in buf:
+                line, buf = buf.split(b"\n", 1)
+                text = line.decode("latin-1").rstrip("\r")
+                log.write(text + "\n")
+                log.flush()
+                reply = "500 not here"
+                for prefix, answer in FW_REPLIES:
+                    if text.startswith(prefix):
+                        reply = answer
+                        break
+                conn.sendall((reply + "\r\n").encode())
+                if text.startswith("QUIT"):
+                    return
+
+
+def firewall_peer():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    s.listen(8)
+
+    def loop():
+        while True:
+            conn, _ = s.accept()
+            threading.Thread(target=firewall_client, args=(conn,), daemon=True).start()
+
+    threading.Thread(target=loop, daemon=True).start()
+    return s.getsockname()[1]
+
+
+def main():
+    ioloop = IOLoop()
+    ports = {"A": start_server("A", ioloop), "B": start_server("B", ioloop), "FW": firewall_peer()}
+    tmp = os.path.join(STATE, "ports.tmp")
+    with open(tmp, "w") as f:
+        for k, v in ports.items():
+            f.write("%s=%d\n" % (k, v))
+        vs = os.environ.get("VSFTPD_PORT")
+        if vs:
+            f.write("VS=%s\n" % vs)
+    os.rename(tmp, os.path.join(STATE, "ports.txt"))
+    ioloop.loop()
+
+
+if __name__ == "__main__":
+    main()
