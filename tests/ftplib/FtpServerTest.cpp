@@ -582,4 +582,62 @@ TEST_F(FtpServer, RefusedConnectionRetriesTenTimes) {
   EXPECT_EQ(nullptr, block);
 }
 
+HANDLE gDone;
+int gDonePanel;
+std::string gDoneName;
+int gAttachSlot;
+void FTPCALL OnDone(int32_t panel, const char* name) {
+  gDonePanel = panel;
+  gDoneName = name;
+  SetEvent(gDone);
+}
+void FTPCALL OnAttach(int32_t, int32_t slot) { gAttachSlot = slot; }
+
+TEST_F(FtpServer, ThreadCommandsChangeFolderAndRunRawCommands) {
+  CreateDirectoryA((rootA + "threads").c_str(), nullptr);
+  CreateDirectoryA((rootA + "threads\\sub").c_str(), nullptr);
+  Spit(rootA + "threads\\sub\\f.txt", "f");
+  if (!gDone) gDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  CallF(kFtpChangeDirThread, intptr_t("/threads/sub"), 1, intptr_t(c.block), intptr_t(&OnDone));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gDone, 10000));
+  EXPECT_EQ(1, gDonePanel);
+  EXPECT_EQ("", gDoneName);  // into a folder: nothing to reselect
+  char dir[300] = "x:";
+  CallF(kFtpAppendRemoteDir, intptr_t(c.block), intptr_t(dir), sizeof(dir));
+  EXPECT_STREQ("x:/threads/sub", dir);
+  CallF(kFtpChangeDirThread, intptr_t(".."), 0, intptr_t(c.block), intptr_t(&OnDone));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gDone, 10000));
+  EXPECT_EQ("sub", gDoneName);  // back up: the folder that was left
+  char small[8] = "";
+  CallF(kFtpAppendRemoteDir, intptr_t(c.block), intptr_t(small), sizeof(small));
+  EXPECT_STREQ("/thread", small);  // bounded by the buffer
+
+  CallF(kFtpGoTo, intptr_t(c.s), intptr_t("f.txt"), intptr_t("/threads/sub"), 1, intptr_t(&OnAttach),
+        intptr_t(&OnDone));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gDone, 10000));
+  EXPECT_EQ('1', gAttachSlot);
+  EXPECT_EQ("f.txt", gDoneName);
+  EXPECT_STREQ("/threads/sub", c.s->site.remoteDir);
+  auto l = List(c.block);
+  EXPECT_NE(nullptr, Find(l, "f.txt"));
+
+  CallF(kFtpSetLocalPath, intptr_t(c.s), intptr_t("C:\\kept"));
+  char kept[260] = "";
+  CallF(kFtpGetLocalPath, intptr_t(c.s), intptr_t(kept));
+  EXPECT_STREQ("C:\\kept", kept);
+
+  // A raw command runs on its own thread; the disconnect waits for it.
+  CutServerLog("A");
+  CallF(kFtpRaw, 0, intptr_t(c.block), intptr_t("MKD rawdir"), 1);
+  c.Close();
+  EXPECT_EQ(nullptr, c.block);
+  EXPECT_TRUE(Exists(rootA + "threads\\sub\\rawdir"));
+  auto log = ServerLog("A");
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ("MKD rawdir", log[0]);
+  EXPECT_EQ("QUIT", log.back());
+}
+
 }  // namespace
