@@ -1,0 +1,296 @@
+// Layers I and II: bit allocation, scale factors and requantised subband
+// samples, for the float engine and (in fixed point) the integer engine.
+#include "MpaInternal.h"
+
+#include <math.h>
+
+namespace {
+
+// Quantisation classes of Layer II, 1..17 by number of steps; the first
+// three grouped classes hold three samples in one code.
+const int32_t kSteps[18] = {0, 3, 5, 7, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383, 32767, 65535};
+const uint8_t kCodeBits[18] = {0, 5, 7, 3, 10, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+const bool kGrouped[18] = {false, true, true, false, true};
+
+// Code-to-class lists of the allocation tables (ISO/IEC 11172-3 Annex B,
+// tables 3-B.2a to d; ISO/IEC 13818-3 Annex B for the low rates).
+const uint8_t kClassLow[16] = {0, 1, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
+const uint8_t kClassMid[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 17};
+const uint8_t kClassHigh[8] = {0, 1, 2, 3, 4, 5, 6, 17};
+const uint8_t kClassTop[4] = {0, 1, 2, 17};
+const uint8_t kClassCdLow[16] = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+const uint8_t kClassCdHigh[8] = {0, 1, 2, 4, 5, 6, 7, 8};
+const uint8_t kClassLsfLow[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+const uint8_t kClassLsfTop[4] = {0, 1, 2, 4};
+
+struct AllocGroup {
+    int subbands;
+    int bits;
+    const uint8_t* classes;
+};
+
+struct AllocTable {
+    int sblimit;
+    AllocGroup groups[4];
+};
+
+const AllocTable kAllocTables[5] = {
+    {27, {{3, 4, kClassLow}, {8, 4, kClassMid}, {12, 3, kClassHigh}, {4, 2, kClassTop}}},
+    {30, {{3, 4, kClassLow}, {8, 4, kClassMid}, {12, 3, kClassHigh}, {7, 2, kClassTop}}},
+    {8, {{2, 4, kClassCdLow}, {6, 3, kClassCdHigh}, {0, 0, nullptr}, {0, 0, nullptr}}},
+    {12, {{2, 4, kClassCdLow}, {10, 3, kClassCdHigh}, {0, 0, nullptr}, {0, 0, nullptr}}},
+    {30, {{4, 4, kClassLsfLow}, {7, 3, kClassCdHigh}, {19, 2, kClassLsfTop}, {0, 0, nullptr}}},
+};
+
+// Table choice for MPEG-1 by [single channel][sample rate][bit-rate index].
+const int8_t kTableChoice[2][3][16] = {
+    {
+        {1, -1, -1, -1, 2, -1, 2, 0, 0, 0, 1, 1, 1, 1, 1, -1},
+        {0, -1, -1, -1, 2, -1, 2, 0, 0, 0, 0, 0, 0, 0, 0, -1},
+        {1, -1, -1, -1, 3, -1, 3, 0, 0, 0, 1, 1, 1, 1, 1, -1},
+    },
+    {
+        {1, 2, 2, 0, 0, 0, 1, 1, 1, 1, 1, -1, -1, -1, -1, -1},
+        {0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, -1},
+        {1, 3, 3, 0, 0, 0, 1, 1, 1, 1, 1, -1, -1, -1, -1, -1},
+    },
+};
+
+struct Factors {
+    float flt[64][18];    // scale factor x 2 / steps, in 16-bit units
+    int64_t fix[64][18];  // the same with kFixBits fractional bits
+    float fltL1[64][16];  // Layer I: by bits per sample (2..15 as index)
+    int64_t fixL1[64][16];
+};
+
+// Factors keep 24 fractional bits; a product with a sample code (below
+// 2^16) is shifted down to the store's kMpaIntFracBits.
+constexpr int kFixBits = 24;
+
+inline int32_t FixMul(int v, int64_t factor) {
+    return (int32_t)(((int64_t)v * factor) >> (kFixBits - kMpaIntFracBits));
+}
+
+const Factors& GetFactors() {
+    static const Factors f = [] {
+        Factors t{};
+        for (int i = 0; i < 64; i++) {
+            double scale = 65536.0 * pow(2.0, -i / 3.0);
+            for (int c = 1; c < 18; c++) {
+                double v = scale * 2.0 / kSteps[c];
+                t.flt[i][c] = (float)v;
+                t.fix[i][c] = (int64_t)floor(v * (double)(1 << kFixBits) + 0.5);
+            }
+            for (int nb = 2; nb < 16; nb++) {
+                double v = scale * 2.0 / ((1 << nb) - 1);
+                t.fltL1[i][nb] = (float)v;
+                t.fixL1[i][nb] = (int64_t)floor(v * (double)(1 << kFixBits) + 0.5);
+            }
+        }
+        return t;
+    }();
+    return f;
+}
+
+int JointBound(const MpaHeader* h, int limit) {
+    int bound = h->mode == 1 ? (h->modeExtension + 1) * 4 : limit;
+    return bound < limit ? bound : limit;
+}
+
+void SkipHeader(MpaBits* br, const MpaHeader* h) { br->pos = h->protectionBit ? 32 : 48; }
+
+// Writes three requantised samples of one slot.
+template <bool Integer>
+inline void Put(MpaLayer12State* s, int t, int ch, int sb, int v0, int v1, int v2, float ff, int64_t fi) {
+    if (Integer) {
+        s->sbInt[t][ch][sb] = FixMul(v0, fi);
+        s->sbInt[t + 1][ch][sb] = FixMul(v1, fi);
+        s->sbInt[t + 2][ch][sb] = FixMul(v2, fi);
+    } else {
+        s->sb[t][ch][sb] = (float)v0 * ff;
+        s->sb[t + 1][ch][sb] = (float)v1 * ff;
+        s->sb[t + 2][ch][sb] = (float)v2 * ff;
+    }
+}
+
+template <bool Integer> void ReadLayer1(MpaDecoder* d, const MpaHeader* h, MpaBits* br) {
+    const Factors& f = GetFactors();
+    MpaLayer12State* s = &d->l12;
+    int nch = h->mode == 3 ? 1 : 2;
+    int bound = nch == 2 ? JointBound(h, 32) : 32;
+    uint8_t bits[2][32] = {};
+    uint8_t scf[2][32] = {};
+    for (int sb = 0; sb < 32; sb++) {
+        for (int ch = 0; ch < nch; ch++) {
+            if (sb >= bound && ch == 1) {
+                bits[1][sb] = bits[0][sb];
+                break;
+            }
+            int a = (int)MpaGetBits(br, 4);
+            // Code 15 is forbidden; it is taken as nothing allocated.
+            bits[ch][sb] = (uint8_t)(a == 15 ? 0 : a == 0 ? 0 : a + 1);
+        }
+    }
+    for (int sb = 0; sb < 32; sb++)
+        for (int ch = 0; ch < nch; ch++)
+            if (bits[ch][sb])
+                scf[ch][sb] = (uint8_t)MpaGetBits(br, 6);
+    for (int t = 0; t < 12; t++) {
+        for (int sb = 0; sb < 32; sb++) {
+            // Past the joint-stereo bound one code serves both channels.
+            int readCh = sb < bound ? nch : 1;
+            for (int ch = 0; ch < readCh; ch++) {
+                int nb = bits[ch][sb];
+                if (!nb)
+                    continue;
+                int v = (int)MpaGetBits(br, nb) - ((1 << (nb - 1)) - 1);
+                int last = sb < bound ? ch : nch - 1;
+                for (int oc = ch; oc <= last; oc++) {
+                    if (Integer)
+                        s->sbInt[t][oc][sb] = FixMul(v, f.fixL1[scf[oc][sb]][nb]);
+                    else
+                        s->sb[t][oc][sb] = (float)v * f.fltL1[scf[oc][sb]][nb];
+                }
+            }
+        }
+    }
+}
+
+template <bool Integer> void ReadLayer2(MpaDecoder* d, const MpaHeader* h, const AllocTable& T, MpaBits* br) {
+    const Factors& f = GetFactors();
+    MpaLayer12State* s = &d->l12;
+    int nch = h->mode == 3 ? 1 : 2;
+    int sblimit = T.sblimit;
+    int bound = nch == 2 ? JointBound(h, sblimit) : sblimit;
+    uint8_t cls[2][32] = {};
+    uint8_t scfsi[2][32] = {};
+    uint8_t scf[2][32][3] = {};
+    int sb = 0;
+    for (int g = 0; g < 4; g++) {
+        const AllocGroup& grp = T.groups[g];
+        for (int i = 0; i < grp.subbands; i++, sb++) {
+            if (sb < bound) {
+                for (int ch = 0; ch < nch; ch++)
+                    cls[ch][sb] = grp.classes[MpaGetBits(br, grp.bits)];
+            } else {
+                uint8_t c = grp.classes[MpaGetBits(br, grp.bits)];
+                cls[0][sb] = c;
+                cls[1][sb] = c;
+            }
+        }
+    }
+    for (sb = 0; sb < sblimit; sb++)
+        for (int ch = 0; ch < nch; ch++)
+            if (cls[ch][sb])
+                scfsi[ch][sb] = (uint8_t)MpaGetBits(br, 2);
+    for (sb = 0; sb < sblimit; sb++) {
+        for (int ch = 0; ch < nch; ch++) {
+            if (!cls[ch][sb])
+                continue;
+            uint8_t* p = scf[ch][sb];
+            switch (scfsi[ch][sb]) {
+            case 0:
+                p[0] = (uint8_t)MpaGetBits(br, 6);
+                p[1] = (uint8_t)MpaGetBits(br, 6);
+                p[2] = (uint8_t)MpaGetBits(br, 6);
+                break;
+            case 1:
+                p[0] = p[1] = (uint8_t)MpaGetBits(br, 6);
+                p[2] = (uint8_t)MpaGetBits(br, 6);
+                break;
+            case 2:
+                p[0] = p[1] = p[2] = (uint8_t)MpaGetBits(br, 6);
+                break;
+            default:
+                p[0] = (uint8_t)MpaGetBits(br, 6);
+                p[1] = p[2] = (uint8_t)MpaGetBits(br, 6);
+                break;
+            }
+        }
+    }
+    for (int gr = 0; gr < 12; gr++) {
+        int part = gr >> 2;
+        int t = gr * 3;
+        for (sb = 0; sb < sblimit; sb++) {
+            int readCh = sb < bound ? nch : 1;
+            for (int ch = 0; ch < readCh; ch++) {
+                int c = cls[ch][sb];
+                if (!c)
+                    continue;
+                int v0, v1, v2;
+                if (kGrouped[c]) {
+                    int n = kSteps[c];
+                    int code = (int)MpaGetBits(br, kCodeBits[c]);
+                    int half = (n - 1) / 2;
+                    v0 = code % n - half;
+                    code /= n;
+                    v1 = code % n - half;
+                    code /= n;
+                    v2 = code % n - half; // a damaged code may exceed n^3; kept bounded by the modulo
+                } else {
+                    int nb = kCodeBits[c];
+                    int half = (kSteps[c] - 1) / 2;
+                    v0 = (int)MpaGetBits(br, nb) - half;
+                    v1 = (int)MpaGetBits(br, nb) - half;
+                    v2 = (int)MpaGetBits(br, nb) - half;
+                }
+                if (sb >= bound && nch == 2) {
+                    for (int oc = 0; oc < 2; oc++) {
+                        int sf = scf[oc][sb][part];
+                        Put<Integer>(s, t, oc, sb, v0, v1, v2, f.flt[sf][c], f.fix[sf][c]);
+                    }
+                } else {
+                    int sf = scf[ch][sb][part];
+                    Put<Integer>(s, t, ch, sb, v0, v1, v2, f.flt[sf][c], f.fix[sf][c]);
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
+int MpaLayer2Table(const MpaHeader* h) {
+    if (h->sampleRateIndex == 3)
+        return -1;
+    if (h->id == 0)
+        return 4;
+    return kTableChoice[h->mode == 3 ? 1 : 0][h->sampleRateIndex][h->bitrateIndex];
+}
+
+bool MpaLayer12Read(MpaDecoder* d, const MpaHeader* h, const uint8_t* frame, size_t frameLen, bool integer) {
+    MpaLayer12State* s = &d->l12;
+    if (integer)
+        memset(s->sbInt, 0, sizeof(s->sbInt));
+    else
+        memset(s->sb, 0, sizeof(s->sb));
+    MpaBits br;
+    MpaBitsInit(&br, frame, frameLen);
+    SkipHeader(&br, h);
+    if (h->layerCode == 3) {
+        if (integer)
+            ReadLayer1<true>(d, h, &br);
+        else
+            ReadLayer1<false>(d, h, &br);
+    } else {
+        int table = MpaLayer2Table(h);
+        if (table < 0)
+            return false;
+        s->tableIndex = table;
+        if (integer)
+            ReadLayer2<true>(d, h, kAllocTables[table], &br);
+        else
+            ReadLayer2<false>(d, h, kAllocTables[table], &br);
+    }
+    // Subbands above the frequency limit stay silent.
+    int slots = h->layerCode == 3 ? 12 : 36;
+    if (d->subbandLimit < 32) {
+        for (int t = 0; t < slots; t++)
+            for (int ch = 0; ch < 2; ch++)
+                for (int sb = d->subbandLimit; sb < 32; sb++) {
+                    s->sb[t][ch][sb] = 0.0f;
+                    s->sbInt[t][ch][sb] = 0;
+                }
+    }
+    return true;
+}
