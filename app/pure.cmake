@@ -11,6 +11,8 @@ list(APPEND KESTROM_PURE_SOURCES app/LanguageFile.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/SettingsValues.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/StartupArgs.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/ParamExpand.cpp)
+list(APPEND KESTROM_PURE_SOURCES app/Colors.cpp)
+list(APPEND KESTROM_PURE_SOURCES app/ListColumns.cpp)
 
 # A file listed before it is in the tree must not break the configuration.
 foreach(pure_file IN LISTS KESTROM_PURE_SOURCES)
