@@ -64,10 +64,10 @@ uint32_t FileRead(HANDLE h, void* buffer, uint32_t n);    // 0 when exactly n by
 uint32_t FileSeek(HANDLE h, uint32_t offset);             // new position
 BOOL FileSetDosTime(HANDLE h, uint16_t dosDate, uint16_t dosTime);
 void FileSetTimeLocal(HWND owner, const char* path, const FILETIME* localTime);
-void FileGetFullPath(char* path);                         // in place, kPathMax
+void FileGetFullPath(char* path);                         // in place, kPathSize
 uint32_t FileGetInfo(HANDLE h, const char* path, BY_HANDLE_FILE_INFORMATION* info);
 void PathGetParentDir(HWND owner, char* path);            // in place
-void PathGetWindowsRoot(char* out);                       // "C:\" when unknown; kPathMax
+void PathGetWindowsRoot(char* out);                       // "C:\" when unknown; kPathSize
 
 // ---- wrappers that report and retry (owner null = the active window) --------
 
@@ -89,6 +89,9 @@ uint32_t FileDeleteReport(HWND owner, const char* path, JobRecord* job);
 
 // ---- error texts and reports ------------------------------------------------
 
+// Error boxes open at this moment (the progress dialog stays hidden meanwhile).
+extern volatile LONG gErrorBoxDepth;
+
 // error > 0: system text (or fallback 30000 + context); error <= 0: the text
 // *pathPointer points to, and *pathPointer is cleared. Control characters
 // become blanks.
@@ -106,6 +109,8 @@ struct JobErrorReport {
 };
 // In a statistics job most errors become red log lines (result 3) instead of boxes.
 uint32_t JobReportError(const JobErrorReport* report);
+// The stop box for a name that is too long (error 206); returns 2.
+uint32_t FileShowNameTooLong(HWND owner, const char* path);
 
 // ---- folder lists (one heap block of packed records) ------------------------
 

@@ -3,12 +3,12 @@
 #include <stddef.h>
 
 // Applies `mask` to the name part of `source` and writes folder + new name to
-// `out` (kPathMax bytes). A mask "." keeps the path. Returns 0, or 1 when the
+// `out` (kPathSize bytes). A mask "." keeps the path. Returns 0, or 1 when the
 // mask holds a path (nothing written).
 int PathApplyRenameMask(const char* source, const char* mask, char* out);
 
 // One part (base or extension) of a rename mask applied to one part of a
-// name. `out` holds kPathMax bytes. A mask whose "*text*" does not occur in
+// name. `out` holds kPathSize bytes. A mask whose "*text*" does not occur in
 // the name keeps the name as it is, so that a batch rename never maps many
 // different names onto one.
 void PathApplyMaskPart(const char* mask, const char* name, char* out);
