@@ -3,16 +3,24 @@
 #include <stdio.h>
 #include <string.h>
 #include <winnetwk.h>
+#include <commctrl.h>
 
 #include "AppState.h"
 #include "app/DirWatch.h"
+#include "app/GuiDraw.h"
+#include "app/Help.h"
 #include "app/Language.h"
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "app/ShellServices.h"
 #include "app/Texts.h"
 #include "app/WindowUtil.h"
+#include "fileops/CopyJob.h"
+#include "fileops/DeleteJob.h"
+#include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
+#include "panels/PanelNav.h"
+#include "panels/PanelStatus.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"
 #include "tools/RunServices.h"
@@ -169,12 +177,42 @@ void ToolWindowToggle(HWND toolWindow, WindowPos *pos) {
 }
 
 static void RestoreSelection(int panel) {
-    PanelIter iter;
-    for (FileEntry *e = PanelIterBegin(&iter, panel); e; e = PanelIterNext(&iter))
-        e->mark = (uint8_t)(e->mark >> 1);
-    PanelIterEnd(&iter);
+    PanelRestoreMarks(panel);
     if (gApp->panels[panel].listWindow)
         PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
+    PanelUpdateStatusLine();
+}
+
+static void SortActive(int key) {
+    int panel = ActivePanel();
+    if (key < 4 && gApp->panelSort[panel] == key)
+        PanelToggleReversed(panel);
+    PanelSetSortKey(panel, key);
+}
+
+static void PanelFontCommand(HWND window) {
+    if (!FontChooseSimple(window, &gApp->fonts[kFontPanel]))
+        return;
+    if (gApp->fontPanel)
+        DeleteObject(gApp->fontPanel);
+    gApp->fontPanel = CreateFontIndirectA(&gApp->fonts[kFontPanel]);
+    PostMessageA(window, WM_SIZE, 0, 0);
+    for (int panel = 0; panel < 2; panel++) {
+        if (gApp->panels[panel].listWindow)
+            PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
+    }
+}
+
+static void RenameCommand(HWND window) {
+    int panel = ActivePanel();
+    if (!InTree(panel)) {
+        CopyCommand(window, 1031);
+        return;
+    }
+    HWND tree = gApp->panels[panel].treeControl;
+    HTREEITEM item = tree ? TreeView_GetSelection(tree) : nullptr;
+    if (item)
+        TreeView_EditLabel(tree, item);
 }
 
 static void QuickViewToggle(HWND window) {
@@ -308,6 +346,30 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     case 120:
         PostMessageA(window, WM_CLOSE, 0, 0);
         return;
+    case 105:
+        CopyCommand(window, 1029);
+        return;
+    case 106:
+        CopyCommand(window, 1030);
+        return;
+    case 107:
+        RenameCommand(window);
+        return;
+    case 108:
+        MakeDirCommand(window);
+        return;
+    case 109:
+        DelCommand(window);
+        return;
+    case 116:
+        PanelHandleKey(window, WM_KEYDOWN, VK_ADD, 0);
+        return;
+    case 117:
+        PanelHandleKey(window, WM_KEYDOWN, VK_SUBTRACT, 0);
+        return;
+    case 118:
+        PanelHandleKey(window, WM_KEYDOWN, VK_MULTIPLY, 0);
+        return;
     case 126:
         if (PanelGetCursorFile(window, active, path, 260)) {
             if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY)
@@ -332,6 +394,9 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     case 304:
         ToolWindowToggle(gApp->toolWindows[kToolContainer], &gApp->windowPos[kPosContainer]);
         return;
+    case 307:
+        PanelSwap();
+        return;
     case 314:
         MsgBoxId(window, Txt::txtIdentical, gWindowTitle, MB_ICONINFORMATION);
         return;
@@ -348,6 +413,9 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     case 323:
         ShowWindow(window, SW_MINIMIZE);
         return;
+    case 402:
+        PanelFontCommand(window);
+        return;
     case 407:
         LangCommandChoose(window);
         return;
@@ -356,6 +424,30 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
         return;
     case 410:
         WriteLanguageTemplate(BuiltinLanguageTables, gApp->programDir);
+        return;
+    case 509:
+    case 510:
+    case 511:
+    case 512:
+    case 513:
+    case 609:
+    case 610:
+    case 611:
+    case 612:
+    case 613:
+        PanelSetSortKey(id / 100 - 5, id % 100 - 9);
+        return;
+    case 514:
+    case 614:
+        PanelToggleReversed(id / 100 - 5);
+        PanelSetSortKey(id / 100 - 5, gApp->panelSort[id / 100 - 5]);
+        return;
+    case 516:
+    case 616:
+        PanelRequestReread(id / 100 - 5);
+        return;
+    case 700:
+        HelpShow(window, gApp->programDir, gApp->language, 0);
         return;
     case 521:
     case 522:
@@ -378,6 +470,20 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     case 805:
     case 806:
         PanelGoRoot(window, id - 805, 806 - id);
+        return;
+    case 807:
+        PanelGoUp(window, active);
+        return;
+    case 808:
+    case 809:
+        PanelGoUp(window, id - 808);
+        return;
+    case 813:
+    case 814:
+    case 815:
+    case 816:
+    case 817:
+        SortActive(id - 813);
         return;
     case 820:
         PanelRequestRereadBoth();

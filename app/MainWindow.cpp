@@ -6,6 +6,8 @@
 #include "AppState.h"
 #include "app/Bars.h"
 #include "app/Commands.h"
+#include "app/GuiDraw.h"
+#include "app/Help.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
 #include "app/MainMenu.h"
@@ -18,7 +20,9 @@
 #include "app/Texts.h"
 #include "app/WindowList.h"
 #include "app/WindowUtil.h"
+#include "panels/PanelInput.h"
 #include "panels/PanelRefresh.h"
+#include "panels/PanelStatus.h"
 #include "panels/PanelWindow.h"
 #include "tools/RunServices.h"
 #include "tools/ToolWindows.h"
@@ -59,6 +63,7 @@ LRESULT OnMainCreate(HWND window) {
         gApp->thousandSep = '.';
     }
 
+    FontInitGui(window);
     for (int i = 0; i < kPanelColorCount; i++)
         gApp->panelBrushes[i] = CreateSolidBrush(gApp->panelColors[i]);
     gApp->brushEditorBk = CreateSolidBrush(gApp->colorEditor[1]);
@@ -109,8 +114,11 @@ void MainStartupStep2(HWND window) {
     PanelCreateWindows(window, 1);
     if (gApp->cmdLine)
         CmdHistoryLoad(gApp->cmdLine);
+    PanelShowModeName(0);
+    PanelShowModeName(1);
     RunSetCurDirFromPanel(window, gApp->activePanel);
     SetWindowTextA(window, gApp->windowTitle);
+    PanelUpdateStatusLine();
     FontCreateMain();
     ToolListInsert(gApp->toolWindows[kToolHistory], gApp->panelPath[0], 0);
     ToolListInsert(gApp->toolWindows[kToolHistory], gApp->panelPath[1], 0);
@@ -233,6 +241,7 @@ void OnMainDestroy(HWND window) {
         FreeLibrary(gApp->richEditLib);
     gApp->richEditLib = nullptr;
     OwnerDrawCacheFree();
+    FontFreeGui();
     ToolWndFreeAll();
     PostQuitMessage(0);
 }
@@ -511,6 +520,19 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_COMMAND:
         MainCommandDispatch(window, wParam);
+        return 0;
+    case WM_HELP:
+        if (!(GetKeyState(VK_CONTROL) & 0x8000))
+            HelpShow(window, gApp->programDir, gApp->language, 0);
+        return TRUE;
+    case WM_KEYDOWN:
+        if (!gApp->renameEdit)
+            PanelHandleKey(window, message, wParam, lParam);
+        return 0;
+    case WM_CHAR:
+        if (!gApp->renameEdit && (gApp->generalOptions & kGenLetterJump) && wParam > 31 &&
+            !(GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_SHIFT) & 0x8000))
+            PanelJumpToLetter((unsigned char)wParam);
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MINIMIZE && (gApp->panelOptions & kPanelSysTray))
