@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string>
 
 namespace {
@@ -211,6 +212,35 @@ TEST(TwoInstances, OneInstanceModeBringsTheFirstToTheFront) {
     ASSERT_GE(first.WaitExit(10000), 0);
     EXPECT_EQ(first.ExitCode(), 0u);
     DeleteFileA(exe.c_str());
+}
+
+TEST(MainWindow, SplitterDragSetsTheRatio) {
+    TestFolder folder("split");
+    std::string ini = folder.dir + "\\s.ini";
+    WriteSettings(ini, kPanelOptions);
+    Process p;
+    ASSERT_TRUE(p.Start(Exe(), "/I=" + ini));
+    HWND main = WaitMainWindow(p);
+    ASSERT_NE(main, nullptr);
+    RECT rc;
+    GetClientRect(main, &rc);
+    int width = rc.right, y = rc.bottom / 2;
+    ASSERT_GT(width, 100);
+    int splitter = width / 2;
+    // A press three pixels off the splitter starts nothing.
+    PostMessageA(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(splitter + 3, y));
+    PostMessageA(main, WM_LBUTTONUP, 0, MAKELPARAM(width / 5, y));
+    // Within two pixels it drags; the release point sets the ratio.
+    int target = width / 4;
+    PostMessageA(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(splitter + 2, y));
+    PostMessageA(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(width / 3, y));
+    PostMessageA(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(target, y));
+    PostMessageA(main, WM_LBUTTONUP, 0, MAKELPARAM(target, y));
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_GE(p.WaitExit(10000), 0);
+    EXPECT_EQ(p.ExitCode(), 0u);
+    double saved = atof(ReadSetting(ini, "Separator").c_str());
+    EXPECT_NEAR(saved, (double)target / width, 0.002);
 }
 
 TEST(TwoInstances, TheLastInstanceOutRemovesTheTemporaryFolder) {
