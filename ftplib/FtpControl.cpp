@@ -137,15 +137,16 @@ int FtpLibReadReplyLine(FtpSession* s, bool honourAbort, int seconds) {
   s->reply[0] = 0;
   for (;;) {
     bool ended = false;
-    while (s->rxStart < s->rxEnd && len < kMax) {
+    while (s->rxStart < s->rxEnd) {
       char c = s->rx[s->rxStart++];
       if (c == '\n' || c == 0) {
         ended = true;
         break;
       }
-      s->reply[len++] = c;
+      // The rest of an over-long line is dropped, not read as a new line.
+      if (len < kMax) s->reply[len++] = c;
     }
-    if (ended || len >= kMax) break;
+    if (ended) break;
     s->rxStart = s->rxEnd = 0;
     if (!FtpWaitSocket(s, s->control, false, honourAbort, seconds)) {
       s->reply[len] = 0;
