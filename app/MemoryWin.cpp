@@ -55,6 +55,7 @@ char *FileReadLine(LineReader *reader) { return LineReaderNext(reader, ReadFromH
 
 int MemSharedOpen(SharedMemory *record, const char *name, uint32_t size) {
     record->view = nullptr;
+    SetLastError(0); // only ERROR_ALREADY_EXISTS is set on success
     record->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
     int existed = record->mapping && GetLastError() == ERROR_ALREADY_EXISTS ? 1 : 0;
     if (record->mapping)
