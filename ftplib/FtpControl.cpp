@@ -137,16 +137,21 @@ int FtpLibReadReplyLine(FtpSession* s, bool honourAbort, int seconds) {
   s->reply[0] = 0;
   for (;;) {
     bool ended = false;
-    while (s->rxStart < s->rxEnd) {
+    while (s->rxStart < s->rxEnd && len < kMax) {
       char c = s->rx[s->rxStart++];
       if (c == '\n' || c == 0) {
+        // The rest of an over-long line ends here; it is no line of its own.
+        if (s->dropToLineEnd) {
+          s->dropToLineEnd = false;
+          continue;
+        }
         ended = true;
         break;
       }
-      // The rest of an over-long line is dropped, not read as a new line.
-      if (len < kMax) s->reply[len++] = c;
+      if (!s->dropToLineEnd) s->reply[len++] = c;
     }
-    if (ended) break;
+    if (len >= kMax) s->dropToLineEnd = true;
+    if (ended || len >= kMax) break;
     s->rxStart = s->rxEnd = 0;
     if (!FtpWaitSocket(s, s->control, false, honourAbort, seconds)) {
       s->reply[len] = 0;
@@ -303,6 +308,7 @@ SOCKET FtpLibCloseSocket(FtpSession* s, SOCKET sock, int how) {
 }
 
 void FtpLibCloseControl(FtpSession* s) {
+  s->dropToLineEnd = false;
   s->serverDir[0] = 0;
   SOCKET c = s->control;
   s->control = INVALID_SOCKET;

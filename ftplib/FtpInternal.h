@@ -53,6 +53,7 @@ struct FtpSession {
   char serverDir[262];  // the server's working folder as last printed, empty when unknown
   char rx[4096];      // control bytes received beyond the current line
   uint32_t rxStart, rxEnd;
+  bool dropToLineEnd;  // an over-long line was cut: skip its rest
   char* xfer;  // transfer buffer
   volatile LONG resumeMismatch;
   volatile LONG timedOut;

@@ -370,6 +370,11 @@ TEST_F(FtpServer, SilenceTimesOutAndReconnects) {
   EXPECT_LT(ms, 15000u);
   EXPECT_TRUE(FtpTestHost::Get().LogHas("Connection timed out"));
 
+  // An over-long line is cut at 4000 characters and its rest skipped.
+  EXPECT_EQ(2, FtpLibCommand(c.s, "SITE LONGLINE"));
+  EXPECT_STREQ("200 done", c.s->reply);
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), intptr_t(dir)));
+
   // A 421 answer leads to one reconnection and the command again.
   ASSERT_EQ(2, FtpLibCommand(c.s, "SITE SAY421"));
   CutServerLog("A");

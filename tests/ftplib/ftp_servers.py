@@ -9,6 +9,7 @@ Faults, switched on through SITE commands on A or B:
   SITE DROPAFTER n   the next RETR drops the whole connection after n bytes
   SITE SILENT        the next command gets no answer
   SITE SAY421        the next command is answered 421 and the connection closes
+  SITE LONGLINE      a reply whose first line is 6000 characters long
 A folder that holds a file ".listing" is listed as that file's text.
 """
 import os
@@ -88,7 +89,7 @@ def make_handler(name):
         banner = "Test server %s ready." % name
 
         proto_cmds = dict(FTPHandler.proto_cmds)
-        for verb in ("DROPAFTER", "SILENT", "SAY421"):
+        for verb in ("DROPAFTER", "SILENT", "SAY421", "LONGLINE"):
             proto_cmds["SITE " + verb] = dict(perm=None, auth=False, arg=None, help="test fault")
 
         def pre_process_command(self, line, cmd, arg):
@@ -113,6 +114,10 @@ def make_handler(name):
         def ftp_SITE_SAY421(self, arg):
             State.say421[name] = True
             self.respond("200 ok")
+
+        def ftp_SITE_LONGLINE(self, arg):
+            self.push("200-" + "x" * 6000 + "\r\n")
+            self.respond("200 done")
 
         def ftp_LIST(self, path):
             canned = os.path.join(path, ".listing")
