@@ -2,6 +2,7 @@
 // memory across processes, locale separators from the registry, paths on
 // real drives, message boxes, dialog chores and window placement.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,22 @@ static std::string TempDir() {
     }
     return path;
 }
+
+// Removes the run's folder when the program ends.
+class TempDirCleanup : public ::testing::Environment {
+  public:
+    void TearDown() override {
+        std::string dir = TempDir();
+        dir.back() = 0; // double-terminated list for SHFileOperation
+        dir.push_back(0);
+        SHFILEOPSTRUCTA op = {};
+        op.wFunc = FO_DELETE;
+        op.pFrom = dir.c_str();
+        op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+        SHFileOperationA(&op);
+    }
+};
+static ::testing::Environment *const gTempCleanup = ::testing::AddGlobalTestEnvironment(new TempDirCleanup);
 
 static void WriteFileBytes(const std::string &path, const std::string &bytes) {
     ASSERT_TRUE(FileWriteAll(path.c_str(), bytes.data(), (uint32_t)bytes.size()));
@@ -68,14 +85,23 @@ static int RunChild(const std::string &args) {
 struct BoxWatcher {
     std::string caption, text;
     HANDLE thread = nullptr;
+    // Other test programs share the desktop: only a box of this process counts.
+    static BOOL CALLBACK FindOwnBox(HWND window, LPARAM param) {
+        char cls[16];
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid == GetCurrentProcessId() && GetClassNameA(window, cls, sizeof cls) && strcmp(cls, "#32770") == 0) {
+            *reinterpret_cast<HWND *>(param) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
     static DWORD WINAPI Run(void *param) {
         BoxWatcher *w = static_cast<BoxWatcher *>(param);
         for (int i = 0; i < 500; i++) {
-            HWND box = FindWindowA("#32770", nullptr);
-            DWORD pid = 0;
-            if (box)
-                GetWindowThreadProcessId(box, &pid);
-            if (box && pid == GetCurrentProcessId()) {
+            HWND box = nullptr;
+            EnumWindows(FindOwnBox, (LPARAM)&box);
+            if (box && IsWindowVisible(box)) {
                 char buf[512];
                 GetWindowTextA(box, buf, sizeof buf);
                 w->caption = buf;
