@@ -17,6 +17,8 @@
 #include "app/WindowUtil.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
+#include "panels/FilterDialog.h"
+#include "panels/Location.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"
@@ -201,6 +203,45 @@ static void PanelFontCommand(HWND window) {
         if (gApp->panels[panel].listWindow)
             PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
     }
+}
+
+// Left = Right: the other panel takes the active panel's folder.
+static void EqualPanels() {
+    int active = ActivePanel(), other = !active;
+    uint16_t otherKind = LocationKind(other);
+    if (otherKind == kLocationFtp || (otherKind == kLocationCeDevice && LocationKind(active))) {
+        CommandBeep();
+        return;
+    }
+    if (gApp->panels[other].location)
+        gApp->panels[other].location = LocationFree(gApp->panels[other].location);
+    memcpy(gApp->panelPath[other], gApp->panelPath[active], sizeof gApp->panelPath[other]);
+    PanelRequestReread(other);
+    DirWatchOpen(gApp->panelPath[other], &gApp->changeNotify[other]);
+}
+
+static void FilterCommand(HWND window, int panel) {
+    if (FilterDialogShow(window, &gApp->panelFilter[panel]))
+        PanelRequestReread(panel);
+}
+
+// Opens the cursor entry: a folder is entered with the cursor at the top.
+static void OpenCursorEntry(HWND window) {
+    int panel = ActivePanel();
+    char name[260];
+    if (!PanelCursorName(panel, name, sizeof name) || !name[0])
+        return;
+    char path[520];
+    if (!PanelCursorEntryPath(panel, path, sizeof path))
+        return;
+    DWORD attributes = GetFileAttributesA(path);
+    if (!strcmp(name, "..") || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+        PanelHandleKey(window, WM_KEYDOWN, VK_RETURN, 0);
+        PanelHandleKey(window, WM_KEYDOWN, VK_HOME, 0);
+        return;
+    }
+    if (!InTree(0) && !InTree(1))
+        FeatureNotBuilt(810); // a file shown as an archive in the panel
 }
 
 static void RenameCommand(HWND window) {
@@ -397,6 +438,9 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     case 307:
         PanelSwap();
         return;
+    case 308:
+        EqualPanels();
+        return;
     case 314:
         MsgBoxId(window, Txt::txtIdentical, gWindowTitle, MB_ICONINFORMATION);
         return;
@@ -446,6 +490,10 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     case 616:
         PanelRequestReread(id / 100 - 5);
         return;
+    case 517:
+    case 617:
+        FilterCommand(window, id / 100 - 5);
+        return;
     case 700:
         HelpShow(window, gApp->programDir, gApp->language, 0);
         return;
@@ -484,6 +532,12 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     case 816:
     case 817:
         SortActive(id - 813);
+        return;
+    case 810:
+        OpenCursorEntry(window);
+        return;
+    case 818:
+        FilterCommand(window, active);
         return;
     case 820:
         PanelRequestRereadBoth();

@@ -11,6 +11,7 @@
 #include "app/DirWatch.h"
 #include "app/Language.h"
 #include "app/MainMenu.h"
+#include "app/Menus.h"
 #include "app/Memory.h"
 #include "app/ParamExpand.h"
 #include "app/Paths.h"
@@ -20,6 +21,8 @@
 #include "app/Texts.h"
 #include "app/WindowList.h"
 #include "app/WindowUtil.h"
+#include "fileops/FileSystem.h"
+#include "panels/Location.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
@@ -446,6 +449,28 @@ void MainTaskPopup(HWND window) {
         WndBringToFront(list.windows[chosen - 28001]);
 }
 
+static bool OnDrive(const char *path, char letter) {
+    return path[0] && path[1] == ':' && (path[0] & ~0x20) == (letter & ~0x20);
+}
+
+void PanelLeaveDrive(char letter) {
+    if (OnDrive(gApp->panelPath[0], letter)) {
+        gApp->panels[0].location = LocationFree(gApp->panels[0].location);
+        char target[260];
+        if (OnDrive(gApp->panelPath[1], letter))
+            PathGetWindowsRoot(target);
+        else
+            memcpy(target, gApp->panelPath[1], sizeof target);
+        PanelChangeDir(target, 0);
+    }
+    if (OnDrive(gApp->panelPath[1], letter)) {
+        gApp->panels[1].location = LocationFree(gApp->panels[1].location);
+        char target[260];
+        memcpy(target, gApp->panelPath[0], sizeof target);
+        PanelChangeDir(target, 1);
+    }
+}
+
 void MainPostByPanel(HWND window, int left, int right) {
     PostMessageA(window, WM_COMMAND, gApp->activePanel == 1 ? right : left, 0);
 }
@@ -466,6 +491,9 @@ int RunExpandParams(const char *templ, char *out, size_t outSize, const char *fi
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!gApp)
         return 0;
+    LRESULT menuResult;
+    if (MenuHandleMessage(window, message, wParam, lParam, &menuResult))
+        return menuResult;
     switch (message) {
     case WM_CREATE:
         return OnMainCreate(window);

@@ -15,6 +15,9 @@ void MainStartupStep2(HWND window);
 void MainStartupStep3(HWND window);
 void MainClockTick(HWND window);
 void FontCreateMain();
+// Moves every panel that shows a folder on the drive away from it (before a
+// diskette or eject command).
+void PanelLeaveDrive(char driveLetter);
 // Posts `left` or, when the right panel is active, `right`.
 void MainPostByPanel(HWND window, int left, int right);
 // The task popup (command 28000): pick a top-level window to bring forward.

@@ -222,6 +222,27 @@ TEST_F(AppTest, DispatchedRefusalBeepsOnceAndUnbuiltFeaturesBeepOnce) {
     DestroyWindow(main);
 }
 
+TEST_F(AppTest, LeftEqualsRight) {
+    HWND main = MakeWindow("DispatchHost", DefWindowProcA);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    strcpy(gApp->panelPath[0], temp);
+    strcpy(gApp->panelPath[1], "C:\\");
+    LocationNode ftp = {};
+    ftp.kind = kLocationFtp;
+    gApp->panels[1].location = &ftp;
+    MainCommandDispatch(main, 308);
+    EXPECT_EQ(gBeeps, 1) << "an FTP panel does not take a folder";
+    EXPECT_STREQ(gApp->panelPath[1], "C:\\");
+    gApp->panels[1].location = nullptr;
+    MainCommandDispatch(main, 308);
+    EXPECT_EQ(gBeeps, 1);
+    EXPECT_STREQ(gApp->panelPath[1], temp);
+    EXPECT_NE(gApp->changeNotify[1], INVALID_HANDLE_VALUE);
+    DirWatchClose(&gApp->changeNotify[1]);
+    DestroyWindow(main);
+}
+
 // ---- libraries
 
 TEST_F(AppTest, MissingModuleMessageOncePerLibrary) {
