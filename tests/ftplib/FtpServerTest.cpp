@@ -587,6 +587,67 @@ TEST_F(FtpServer, RefusedConnectionRetriesTenTimes) {
   EXPECT_EQ(nullptr, block);
 }
 
+// Target-folder listing as the host hands it to an upload: records of
+// {u16 length, date, time, pad, u64 size, u16 attributes, pad, name at 24}.
+std::string TargetListing(const std::vector<std::pair<std::string, uint16_t>>& entries) {
+  std::string out;
+  for (auto& e : entries) {
+    std::string rec(24, '\0');
+    rec += e.first;
+    rec += '\0';
+    uint16_t len = uint16_t(rec.size());
+    memcpy(&rec[0], &len, 2);
+    uint16_t date = 0x5021, time = 0x6000;
+    memcpy(&rec[2], &date, 2);
+    memcpy(&rec[4], &time, 2);
+    uint64_t size = 1234;
+    memcpy(&rec[8], &size, 8);
+    memcpy(&rec[16], &e.second, 2);
+    out += rec;
+  }
+  out += std::string(24, '\0');
+  return out;
+}
+
+TEST_F(FtpServer, UploadAsksBeforeReplacingAndAbortLeavesNothing) {
+  std::string local = Temp("ask.bin");
+  Spit(local, Random(5000, 17));
+  Spit(rootA + "exists.bin", "old");
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  std::string listing = TargetListing({{"folder", 0x10}, {"EXISTS.BIN", 0x20}});
+  gAskState = 7;  // skip
+  Transfer skip(local, "/exists.bin");
+  EXPECT_EQ(0, CallF(kFtpStore, intptr_t(&skip.item), intptr_t(c.block), intptr_t(&Ask), intptr_t(listing.data())));
+  EXPECT_EQ("old", Slurp(rootA + "exists.bin"));
+  EXPECT_EQ(1234u, skip.item.size);  // the entry's data was handed to the question
+  EXPECT_EQ(0x5021, skip.item.dosDate);
+  gAskState = 0;
+  Transfer replace(local, "/exists.bin");
+  EXPECT_EQ(0, CallF(kFtpStore, intptr_t(&replace.item), intptr_t(c.block), intptr_t(&Ask), intptr_t(listing.data())));
+  EXPECT_EQ(Slurp(local), Slurp(rootA + "exists.bin"));
+  CutServerLog("A");
+  Transfer second(local, "/second.bin");
+  EXPECT_EQ(0, CallF(kFtpStore, intptr_t(&second.item), intptr_t(c.block), 0, 0));
+  EXPECT_EQ(0, Count(ServerLog("A"), "TYPE"));  // binary already: no TYPE again
+
+  // An upload aborted half-way leaves neither the target nor its side file.
+  std::string big = Temp("big-up.bin");
+  Spit(big, Random(64 << 20, 19));
+  Transfer t(big, "/cut.bin");
+  int result = -2;
+  std::thread worker([&] { result = CallF(kFtpStore, intptr_t(&t.item), intptr_t(c.block), 0, 0); });
+  while (t.job.done < 1000000 && result == -2) Sleep(1);
+  CallF(kFtpAbort, intptr_t(c.block));
+  worker.join();
+  EXPECT_EQ(1, result);
+  Sleep(200);
+  EXPECT_FALSE(Exists(rootA + "cut.bin"));
+  EXPECT_FALSE(Exists(rootA + "cut.bin.part"));
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), 0));
+  DeleteFileA(big.c_str());
+}
+
 HANDLE gDone;
 int gDonePanel;
 std::string gDoneName;
