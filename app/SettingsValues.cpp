@@ -167,10 +167,12 @@ void IniParseToolbar(const char *text, ToolbarButton *buttons, uint16_t *buttonS
                 SetButton(&buttons[count++], kToolbarCommands[code - 2]);
         }
     } else if (n > 0) {
-        // The older form without a size: codes 1..80 are command + 1.
+        // The older form without a size: codes 1..80 are a position in the
+        // command table + 1. The table is shorter than 80: codes past its
+        // end name no command and are dropped.
         for (int i = 0; i < n && i < 80 && count < kToolbarButtonMax; i++) {
-            if (v[i] >= 1 && v[i] <= 80)
-                SetButton(&buttons[count++], (int)v[i] - 1);
+            if (v[i] >= 1 && v[i] <= kToolbarCommandCount)
+                SetButton(&buttons[count++], kToolbarCommands[v[i] - 1]);
         }
     }
     *buttonSize = size > 31 ? 35 : 29;

@@ -13,6 +13,7 @@ list(APPEND KESTROM_PURE_SOURCES app/StartupArgs.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/ParamExpand.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/Colors.cpp)
 list(APPEND KESTROM_PURE_SOURCES app/ListColumns.cpp)
+list(APPEND KESTROM_PURE_SOURCES app/BarLayout.cpp)
 
 # A file listed before it is in the tree must not break the configuration.
 foreach(pure_file IN LISTS KESTROM_PURE_SOURCES)

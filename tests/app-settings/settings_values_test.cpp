@@ -159,14 +159,15 @@ TEST(Toolbar, ParseForms) {
     EXPECT_EQ(b[1].command, 130);
     EXPECT_EQ(b[2].command, 0) << "a code above 78 ends the list";
 
-    // Older form without a size: each number is command + 1.
+    // Older form without a size: each number is a table position + 1.
     IniParseToolbar("102,93", b, &size);
     EXPECT_EQ(size, 29);
     EXPECT_EQ(b[0].command, 0 + 700) << "102 is out of 1..80: default bar";
-    IniParseToolbar("65,3,93,1", b, &size);
-    EXPECT_EQ(b[0].command, 64);
-    EXPECT_EQ(b[1].command, 2);
-    EXPECT_EQ(b[2].command, 0) << "command 0 from code 1 ends the list";
+    IniParseToolbar("65,3,93,1,78,80", b, &size);
+    EXPECT_EQ(b[0].command, kToolbarCommands[64]);
+    EXPECT_EQ(b[1].command, 102);
+    EXPECT_EQ(b[2].command, 700) << "93 is skipped, code 1 is the first table entry";
+    EXPECT_EQ(b[3].command, 0) << "78 and 80 lie past the table";
 }
 
 TEST(Toolbar, RoundTrip) {
