@@ -4,6 +4,7 @@
 #include <string.h>
 #include <winnetwk.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "AppState.h"
 #include "app/DirWatch.h"
@@ -244,6 +245,37 @@ static void OpenCursorEntry(HWND window) {
         FeatureNotBuilt(810); // a file shown as an archive in the panel
 }
 
+static void ProgramTypeCommand(HWND window) {
+    static const char *const kTypes[] = {
+        "A Win32-based application",
+        "An MS-DOS - based application",
+        "A 16-bit Windows-based application",
+        "A PIF file that executes an MS-DOS - based application",
+        "A POSIX - based application",
+        "A 16-bit OS/2-based application",
+    };
+    char path[260];
+    if (!PanelGetCursorFile(window, ActivePanel(), path, sizeof path))
+        return;
+    HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    int type = -1;
+    DWORD binaryType = 0;
+    if (gApp->isWinNT && GetBinaryTypeA(path, &binaryType)) {
+        type = (int)binaryType;
+    } else {
+        SHFILEINFOA info;
+        DWORD_PTR exe = SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_EXETYPE);
+        WORD magic = LOWORD(exe);
+        type = magic == 0x454E ? 2 : magic == 0x4550 ? 0 : magic == 0x5A4D ? 1 : -1; // "NE", "PE", "MZ"
+    }
+    SetCursor(old);
+    if (type < 0 || type > 5) {
+        CommandBeep();
+        return;
+    }
+    MsgBox(window, kTypes[type], gWindowTitle, MB_ICONINFORMATION);
+}
+
 static void RenameCommand(HWND window) {
     int panel = ActivePanel();
     if (!InTree(panel)) {
@@ -401,6 +433,9 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
         return;
     case 109:
         DelCommand(window);
+        return;
+    case 115:
+        ProgramTypeCommand(window);
         return;
     case 116:
         PanelHandleKey(window, WM_KEYDOWN, VK_ADD, 0);
