@@ -532,6 +532,20 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_ERASEBKGND:
         return 1;
+    case WM_SYSCOLORCHANGE:
+        FontFreeGui();
+        FontInitGui(window);
+        if (gApp->colorScheme == 0) {
+            gApp->panelColors[0] = GetSysColor(COLOR_WINDOW);
+            if (gApp->panelBrushes[0])
+                DeleteObject(gApp->panelBrushes[0]);
+            gApp->panelBrushes[0] = CreateSolidBrush(gApp->panelColors[0]);
+        }
+        OwnerDrawCacheFree();
+        InvalidateRect(window, nullptr, TRUE);
+        if (gApp->cmdLine)
+            InvalidateRect(gApp->cmdLine, nullptr, TRUE);
+        break;
     case WM_SETTINGCHANGE:
         for (int panel = 0; panel < 2; panel++) {
             if (gApp->panels[panel].listWindow)

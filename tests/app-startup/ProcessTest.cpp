@@ -206,6 +206,7 @@ TEST(TwoInstances, OneInstanceModeBringsTheFirstToTheFront) {
     EXPECT_LE(ms, 1000);
     EXPECT_FALSE(IsIconic(main));
     EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_EQ(GetForegroundWindow(), main);
     EXPECT_EQ(ReadSetting(ini, "PathL"), "C:\\");
 
     PostMessageA(main, WM_CLOSE, 0, 0);
