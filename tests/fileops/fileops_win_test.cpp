@@ -184,6 +184,23 @@ TEST(FileWrappers, ResultsAndErrorTexts) {
     EXPECT_STREQ(parent, "C:\\");
 }
 
+TEST(FileWrite, ShortWriteWithoutErrorCodeIsAnError) {
+    // A non-blocking pipe with a full buffer takes fewer bytes than asked and
+    // sets no error code; that used to pass for a complete write.
+    HANDLE server = CreateNamedPipeA("\\\\.\\pipe\\zq-short-write", PIPE_ACCESS_OUTBOUND,
+                                     PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    HANDLE client = CreateFileA("\\\\.\\pipe\\zq-short-write", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE);
+    ConnectNamedPipe(server, nullptr);
+    std::vector<char> data(200000, 'w');
+    boxwatch::gExpected = 1;  // the disk-full box, answered Cancel by the watcher
+    EXPECT_EQ(FileWrite(nullptr, server, data.data(), (uint32_t)data.size()), (uint32_t)kFsCancel);
+    CloseHandle(client);
+    CloseHandle(server);
+}
+
 TEST(ShortNames, ProbeFreesAShortNameAndKeepsTheLongFile) {
     std::string longName = DataPath("short\\longfilename.txt");
     WritePattern(longName, 777, 21);
