@@ -368,7 +368,7 @@ static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint
       b->fileSeek(file, resume - 512);
     }
   }
-  FtpJobRecord* job = s->job;
+  JobRecord* job = s->job;
   DWORD start = Now();
   if (job) job->startClock = uint32_t(clock());
   uint64_t received = 0;
@@ -462,7 +462,7 @@ static int SendData(FtpSession* s, FtpCopyItem* item) {
   void* file = nullptr;
   int r = b->fileOpenReport(gFtp.mainWindow, item->source, &file, GENERIC_READ);
   if (r != 0 || !file) return r ? r : 1;
-  FtpJobRecord* job = s->job;
+  JobRecord* job = s->job;
   DWORD start = Now();
   if (job) job->startClock = uint32_t(clock());
   uint64_t size = 0;

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "FtpLib.h"
+#include "JobRecord.h"
 
 enum : int32_t { kSiteFlagAnonymous = 1, kSiteFlagStorePassword = 2, kSiteFlagFirewall = 4, kSiteFlagPassive = 8 };
 
@@ -37,7 +38,7 @@ struct FtpSession {
   volatile LONG operations;  // threads and commands of this connection that run
   volatile LONG abortFlag;
   volatile LONG closing;
-  FtpJobRecord* job;
+  JobRecord* job;
   char localPath[260];
   void* findState;
   uint16_t panel;

@@ -12,7 +12,8 @@ namespace {
 FtpHostServicesEx* B() { return gFtp.hostEx; }
 
 // The last error text of a transfer goes to the job's location record.
-void SetLocationText(FtpLocationHead* loc, const char* text) {
+void SetLocationText(LocationNode* node, const char* text) {
+  FtpLocationHead* loc = reinterpret_cast<FtpLocationHead*>(node);
   if (!loc) return;
   loc->text[0] = 0;
   FtpCopy(loc->text, text, sizeof(loc->text));
@@ -222,7 +223,7 @@ int MakeDirs(FtpSession* s, char* path) {
 }
 
 int Retrieve(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask) {
-  FtpJobRecord* job = item->job;
+  JobRecord* job = item->job;
   s->job = job;
   InterlockedExchange(&s->userAbort, 0);
   // A fresh download goes to a side file first: a failed or cancelled one
@@ -234,7 +235,7 @@ int Retrieve(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask) {
   const char* writePath = sideFile ? part : item->target;
   uint64_t resume = 0, local = 0;
   if (LocalSize(item->target, &local)) {
-    resume = (local >= 1025 && local < item->size) ? local : 0;
+    resume = (local >= 1025 && local < item->sourceSize) ? local : 0;
     if (ask) ask(item, resume);
     if (job && job->state != 0 && job->state != 5) {
       s->job = nullptr;
@@ -242,7 +243,7 @@ int Retrieve(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask) {
       return 0;
     }
     if (resume) writePath = item->target;
-  } else if (sideFile && LocalSize(part, &local) && local >= 1025 && local < item->size) {
+  } else if (sideFile && LocalSize(part, &local) && local >= 1025 && local < item->sourceSize) {
     resume = local;
   }
   char cmd[300];
@@ -262,7 +263,7 @@ int Retrieve(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask) {
     if (s->control == INVALID_SOCKET) break;
     uint64_t have = 0;
     LocalSize(writePath, &have);
-    resume = (have >= 1025 && have < item->size) ? have : 0;
+    resume = (have >= 1025 && have < item->sourceSize) ? have : 0;
     if (!resume && sideFile) writePath = part;
     cls = FtpLibDataCommand(s, cmd, writePath, nullptr, nullptr, resume, type);
   }
@@ -278,7 +279,7 @@ int Retrieve(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask) {
   }
   void* h = nullptr;
   if (B()->fileOpen(item->target, &h, GENERIC_WRITE) == 0 && h) {
-    B()->fileSetDosTime(h, item->dosDate, item->dosTime);
+    B()->fileSetDosTime(h, item->sourceDate, item->sourceTime);
     B()->fileClose(h);
   }
   s->job = nullptr;
@@ -301,7 +302,7 @@ struct TargetEntry {
 static_assert(offsetof(TargetEntry, name) == 24, "name at 24");
 
 int Store(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask, const uint8_t* listing) {
-  FtpJobRecord* job = item->job;
+  JobRecord* job = item->job;
   const char* name = NamePart(item->target);
   s->job = job;
   if (listing) {
@@ -309,10 +310,9 @@ int Store(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask, const uint8_t* l
       const TargetEntry* e = reinterpret_cast<const TargetEntry*>(p);
       if (e->length == 0) break;
       if (!(e->attributes & 0x10) && _stricmp(NamePart(e->name), name) == 0) {
-        item->dosDate = e->dosDate;
-        item->dosTime = e->dosTime;
-        item->size = e->size;
-        item->attributes = e->attributes;
+        item->targetDate = e->dosDate;
+        item->targetTime = e->dosTime;
+        item->targetSize = e->size;
         if (ask) ask(item, 0);
         if (job && job->state != 0 && job->state != 5) {
           s->job = nullptr;
@@ -355,7 +355,7 @@ int Store(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask, const uint8_t* l
 }
 
 int ServerCopy(FtpCopyItem* item, FtpSession* src, FtpSession* dst) {
-  FtpJobRecord* job = item->job;
+  JobRecord* job = item->job;
   src->job = dst->job = job;
   InterlockedExchange(&src->abortFlag, 0);
   InterlockedExchange(&dst->abortFlag, 0);
@@ -418,16 +418,16 @@ int ServerCopy(FtpCopyItem* item, FtpSession* src, FtpSession* dst) {
   return done(-1);
 }
 
-int Chmod(FtpJobRecord* job, uint32_t current) {
+int Chmod(JobRecord* job, uint32_t current) {
   if (!job) return -1;
   FtpSession* s = FtpLibSessionOf(job->sourceLocation);
   if (!s) return -1;
-  int32_t next = FtpChmodTarget(current, job->secondWord & 0xFFFF, job->firstWord & 0xFFFF);
+  int32_t next = FtpChmodTarget(current, job->itemInfo & 0xFFFF, job->itemCount & 0xFFFF);
   if (next < 0) return -1;
-  if (job->progressDialog) SendMessageA(HWND(job->progressDialog), WM_USER + 1, 0, LPARAM(job->targetText));
+  if (job->dialog) SendMessageA(job->dialog, WM_USER + 1, 0, LPARAM(job->target));
   char octal[8];
   snprintf(octal, sizeof(octal), "%03o", unsigned(FtpModeToOctal(uint32_t(next))));
-  int cls = FtpLibCommand(s, "%s %s %s %s", "SITE", "chmod", octal, job->targetText);
+  int cls = FtpLibCommand(s, "%s %s %s %s", "SITE", "chmod", octal, job->target);
   if (cls == 2) {
     job->filesDone++;
     return 0;
@@ -502,7 +502,7 @@ int32_t FtpCmdOps(int32_t* r) {
       return res;
     }
     case kFtpChmod:
-      return Chmod(reinterpret_cast<FtpJobRecord*>(r[1]), uint32_t(r[2] & 0xFFFF));
+      return Chmod(reinterpret_cast<JobRecord*>(r[1]), uint32_t(r[2] & 0xFFFF));
     case kFtpRename: {
       FtpSession* s = FtpLibSessionOf(reinterpret_cast<void*>(r[3]));
       if (!s) return -1;

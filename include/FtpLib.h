@@ -63,57 +63,38 @@ typedef int32_t FtpCommandRecord[9];
 typedef int32_t(FTPENTRY* FtpEntryProc)(int32_t* record);
 
 struct FtpSession;
+struct JobRecord;  // the host's job record (JobRecord.h)
 
-// Head of the connection block: the fields of a LocationNode that the panel
-// chain reads, then the session pointer and the connection's error text.
+#pragma pack(push, 1)
+// Head of the connection block, laid out as the panels' LocationNode (the
+// host copies these 549 bytes into its location chains and job records):
+// the FTP connection keeps its slot, stamp and session behind the inner path.
 struct FtpLocationHead {
   uint16_t kind;        // 20000
   void* parent;         // left null by the library
   uint16_t dosDate, dosTime;
   uint64_t localSize;
-  char* innerPath;      // left null by the library
+  char innerPath[260];  // left empty by the library
   char slot;            // '0'..'9'
   uint32_t stamp;       // C-runtime clock at allocation
   FtpSession* session;
   uint16_t nameOffset;
   char text[260];       // last error text of a transfer
 };
+#pragma pack(pop)
 
-// The records of a transfer that the host hands over (fields the library
-// reads or writes; the host's own records must keep this layout).
-struct FtpJobRecord {
-  uint32_t firstWord;   // chmod: clear mask (low 16 bits) on return of the dialog
-  uint32_t secondWord;  // chmod: set mask (low 16 bits)
-  uint32_t flags;
-  uint16_t titleId, captionId;
-  uint32_t jobCode;
-  uint32_t sourcePanel;
-  uint32_t startClock;
-  uint32_t lastClock;
-  uint64_t total;
-  uint64_t done;
-  volatile int32_t cancel;
-  int32_t runningWorkers;
-  char targetText[520];
-  char secondName[260];
-  char sourceFolder[260];
-  FtpLocationHead* sourceLocation;
-  FtpLocationHead* targetLocation;
-  void* progressDialog;  // HWND
-  volatile int32_t state;  // 0 go on, 2 stop, 4 retry, 5 all, 7 skip
-  void* selection;
-  int32_t caseOnlyRename;
-  uint64_t filesSelected, bytesSelected, filesDone, bytesDone;
-  uint32_t foldersDone;
-};
-
+// The host's record of the file being copied (fileops CopyItem): the library
+// reads the paths, the job and the source's size, date and time, and writes
+// the target's date, time and size before an upload's question.
 struct FtpCopyItem {
   char source[260];
   char target[260];
-  FtpJobRecord* job;
-  uint16_t dosDate, dosTime;
-  uint64_t size;
-  uint32_t attributes;
+  JobRecord* job;
+  uint16_t sourceDate, targetDate;
+  uint16_t sourceTime, targetTime;
+  uint64_t sourceSize, targetSize;
+  uint16_t sourceAttributes;
+  uint32_t isFolder;
 };
 
 struct FtpOpenParams {
@@ -206,7 +187,7 @@ struct FtpHostServicesEx {
   void(FTPCALL* fileSetDosTime)(void* handle, uint16_t date, uint16_t time);
   int32_t(FTPCALL* fileWriteLine)(void* owner, void* handle, char* text);
   int32_t(FTPCALL* fileWrite)(void* owner, void* handle, const void* data, uint32_t count);
-  void(FTPCALL* addProgress)(FtpJobRecord* job, uint32_t count);
+  void(FTPCALL* addProgress)(JobRecord* job, uint32_t count);
   void* drawButton;
   void(FTPCALL* onDisconnected)(FtpSession* session, int32_t slot);
   void(FTPCALL* setConnectionTitle)(int32_t slot, const char* name);
@@ -250,4 +231,9 @@ static_assert(offsetof(FtpHostServicesEx, locationFree) == 30 * 4, "slot B30");
 static_assert(offsetof(FtpHostServicesEx, iniGetString) == 42 * 4, "slot B42");
 static_assert(offsetof(FtpHostServicesEx, strAppend) == 65 * 4, "slot B65");
 static_assert(offsetof(FtpCopyItem, job) == 520, "copy item layout");
+static_assert(offsetof(FtpCopyItem, sourceSize) == 536, "copy item layout");
+static_assert(sizeof(FtpLocationHead) == 549, "LocationNode layout");
+static_assert(offsetof(FtpLocationHead, slot) == 278, "slot behind the inner path");
+static_assert(offsetof(FtpLocationHead, session) == 283, "session pointer");
+static_assert(offsetof(FtpLocationHead, text) == 289, "error text where the archive path is");
 #endif

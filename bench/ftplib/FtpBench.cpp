@@ -39,10 +39,10 @@ int main(int argc, char** argv) {
     fprintf(stderr, "connect failed\n");
     return 1;
   }
-  FtpJobRecord job{};
+  JobRecord job{};
   FtpLocationHead src{}, dst{};
-  job.sourceLocation = &src;
-  job.targetLocation = &dst;
+  job.sourceLocation = reinterpret_cast<LocationNode*>(&src);
+  job.targetLocation = reinterpret_cast<LocationNode*>(&dst);
   FtpCopyItem down{};
   snprintf(down.source, sizeof(down.source), "%s", argv[2]);
   snprintf(down.target, sizeof(down.target), "%s", argv[3]);
@@ -55,9 +55,9 @@ int main(int argc, char** argv) {
   printf("download %.0f %.3f %.1f%s\n", bytes, Seconds(t1 - t0), bytes / 1048576.0 / Seconds(t1 - t0 ? t1 - t0 : 1),
          r ? " FAILED" : "");
 
-  FtpJobRecord job2{};
-  job2.sourceLocation = &src;
-  job2.targetLocation = &dst;
+  JobRecord job2{};
+  job2.sourceLocation = reinterpret_cast<LocationNode*>(&src);
+  job2.targetLocation = reinterpret_cast<LocationNode*>(&dst);
   FtpCopyItem up{};
   snprintf(up.source, sizeof(up.source), "%s", argv[4]);
   snprintf(up.target, sizeof(up.target), "/bench-up.bin");

@@ -147,16 +147,16 @@ void FTPCALL Ask(FtpCopyItem* item, uint64_t offset) {
 }
 
 struct Transfer {
-  FtpJobRecord job{};
+  JobRecord job{};
   FtpCopyItem item{};
   FtpLocationHead src{}, dst{};
   Transfer(const std::string& source, const std::string& target, uint64_t size = 0) {
     snprintf(item.source, sizeof(item.source), "%s", source.c_str());
     snprintf(item.target, sizeof(item.target), "%s", target.c_str());
     item.job = &job;
-    item.size = size;
-    job.sourceLocation = &src;
-    job.targetLocation = &dst;
+    item.sourceSize = size;
+    job.sourceLocation = reinterpret_cast<LocationNode*>(&src);
+    job.targetLocation = reinterpret_cast<LocationNode*>(&dst);
   }
 };
 
@@ -457,17 +457,17 @@ TEST_F(FtpServer, FolderOperations) {
   Spit(rootA + "ops\\mode.txt", "m");
   auto l = List(c.block, "/ops");
   uint32_t mode = Find(l, "mode.txt")->attributes & 0xFFFF;
-  FtpJobRecord job{};
+  JobRecord job{};
   FtpLocationHead* head = static_cast<FtpLocationHead*>(c.block);
-  job.sourceLocation = head;
-  snprintf(job.targetText, sizeof(job.targetText), "mode.txt");
-  job.firstWord = 0x8000;
-  job.secondWord = 0x8000;
+  job.sourceLocation = reinterpret_cast<LocationNode*>(head);
+  snprintf(job.target, sizeof(job.target), "mode.txt");
+  job.itemCount = 0x8000;
+  job.itemInfo = 0x8000;
   CutServerLog("A");
   EXPECT_EQ(-1, CallF(kFtpChmod, intptr_t(&job), mode));
   EXPECT_EQ(0, Count(ServerLog("A"), "SITE"));
-  job.secondWord = 0x8000 | 0x0004 | 0x0080 | 0x0400;  // executable for all
-  job.firstWord = 0x8000 | 0x0200;                     // not writable for others
+  job.itemInfo = 0x8000 | 0x0004 | 0x0080 | 0x0400;  // set: executable for all
+  job.itemCount = 0x8000 | 0x0200;                  // clear: not writable for others
   EXPECT_EQ(0, CallF(kFtpChmod, intptr_t(&job), mode));
   EXPECT_EQ(1u, job.filesDone);
   CallF(kFtpInvalidateAll, intptr_t(c.block));
@@ -620,8 +620,8 @@ TEST_F(FtpServer, UploadAsksBeforeReplacingAndAbortLeavesNothing) {
   Transfer skip(local, "/exists.bin");
   EXPECT_EQ(0, CallF(kFtpStore, intptr_t(&skip.item), intptr_t(c.block), intptr_t(&Ask), intptr_t(listing.data())));
   EXPECT_EQ("old", Slurp(rootA + "exists.bin"));
-  EXPECT_EQ(1234u, skip.item.size);  // the entry's data was handed to the question
-  EXPECT_EQ(0x5021, skip.item.dosDate);
+  EXPECT_EQ(1234u, skip.item.targetSize);  // the entry's data was handed to the question
+  EXPECT_EQ(0x5021, skip.item.targetDate);
   gAskState = 0;
   Transfer replace(local, "/exists.bin");
   EXPECT_EQ(0, CallF(kFtpStore, intptr_t(&replace.item), intptr_t(c.block), intptr_t(&Ask), intptr_t(listing.data())));

@@ -97,7 +97,7 @@ int32_t FTPCALL FileWriteLine(void* o, void* h, char* text) {
   strcat(text, "\r\n");
   return FileWrite(o, h, text, uint32_t(strlen(text)));
 }
-void FTPCALL AddProgress(FtpJobRecord* job, uint32_t n) {
+void FTPCALL AddProgress(JobRecord* job, uint32_t n) {
   if (job) job->done += n;
 }
 void FTPCALL OnDisconnected(FtpSession*, int32_t) { H()->disconnected++; }
