@@ -322,8 +322,6 @@ void FtpLibReconnect(FtpSession* s) {
   // The operation counter belongs to the threads that run; a reconnection
   // leaves it alone so that the disconnect still waits for them.
   FtpLibCloseControl(s);
-  char saved[4096];
-  FtpCopy(saved, "", sizeof(saved));
   if (FtpLibConnectAndLogin(s) != 0) {
     if (gFtp.hostEx && gFtp.hostEx->msgBoxId) gFtp.hostEx->msgBoxId(gFtp.mainWindow, kTextLost, gFtp.title, MB_ICONERROR);
     FtpPost(kFtpNotifyLost, LPARAM((unsigned char)s->block->slot));

@@ -376,8 +376,6 @@ INT_PTR CALLBACK SitesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       SendDlgItemMessageA(dlg, kDir, EM_LIMITTEXT, 259, 0);
       d->snapshot = FtpSitesSnapshot(d->ini);
       HWND list = GetDlgItem(dlg, kList);
-      uint32_t key = FtpLibMakePasswordKey();
-      (void)key;
       for (int n = 1;; n++) {
         char k[16], name[64] = "";
         snprintf(k, sizeof(k), "M%d", n);
