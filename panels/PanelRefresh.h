@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <stddef.h>
 #include <stdint.h>
 
 enum : uint32_t {
@@ -37,6 +38,20 @@ void PanelToggleReversed(int panel);
 // Cursor to an entry by name (text after the last backslash, any case).
 bool PanelFindSetCursor(const char *pathOrName, int panel);
 bool PanelSetCursorCentred(const char *name, int panel);
+
+// The thread body (started by PanelRefreshStart).
+void PanelRefreshThread();
+// wParam of the WM_USER+1 the thread posts to a list window.
+enum : unsigned { kPanelRefreshListChanged = 1, kPanelRefreshPathChanged = 2 };
+// The name to put the cursor on after a finished re-read (interface thread,
+// on WM_USER+1); false when none was asked for.
+bool PanelTakeReselectName(int panel, char *out, size_t size);
+// The cursor entry's name before the last re-read of the same folder.
+bool PanelTakeFollowName(int panel, char *out, size_t size);
+// A panel's folder, copied under the lock the refresh thread reads it with,
+// and set the same way.
+void PanelGetPath(int panel, char *out, size_t size);
+void PanelSetPath(int panel, const char *path);
 
 // Starts the refresh thread (internal command 800) and stops it (shutdown:
 // waits at most 3 s). The thread posts command 801 to the main window once
