@@ -175,6 +175,7 @@ class FtpServer : public ::testing::Test {
     ASSERT_TRUE(ports.count("A")) << "servers not started";
     rootA = kState + "rootA\\";
     rootB = kState + "rootB\\";
+    rootC = kState + "rootC\\";
     FtpTestHost::Get().ClearLog();
   }
   void TearDown() override {
@@ -182,7 +183,7 @@ class FtpServer : public ::testing::Test {
     for (auto& l : FtpTestHost::Get().Log()) printf("  log: %s\n", l.c_str());
   }
   std::map<std::string, int> ports;
-  std::string rootA, rootB;
+  std::string rootA, rootB, rootC;
 };
 
 TEST_F(FtpServer, ExportAnswersOnlyItsCodes) {
@@ -383,10 +384,10 @@ TEST_F(FtpServer, SilenceTimesOutAndReconnects) {
 }
 
 TEST_F(FtpServer, BusyConnectionRefusesWithoutBreakingTheTransfer) {
-  std::string data = Random(24 << 20, 9);
-  Spit(rootA + "busy.bin", data);
+  std::string data = Random(6 << 20, 9);
+  Spit(rootC + "busy.bin", data);
   Connection c;
-  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  ASSERT_TRUE(c.Open(MakeSite(ports["C"], true)));
   std::string local = Temp("busy.bin");
   DeleteFileA(local.c_str());
   Transfer t("/busy.bin", local, data.size());
@@ -402,10 +403,10 @@ TEST_F(FtpServer, BusyConnectionRefusesWithoutBreakingTheTransfer) {
 }
 
 TEST_F(FtpServer, AbortStopsTransferAndKeepsRepliesInStep) {
-  std::string data = Random(48 << 20, 13);
-  Spit(rootA + "abort.bin", data);
+  std::string data = Random(16 << 20, 13);
+  Spit(rootC + "abort.bin", data);
   Connection c;
-  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  ASSERT_TRUE(c.Open(MakeSite(ports["C"], true)));
   std::string local = Temp("abort.bin");
   DeleteFileA(local.c_str());
   Transfer t("/abort.bin", local, data.size());
@@ -416,11 +417,11 @@ TEST_F(FtpServer, AbortStopsTransferAndKeepsRepliesInStep) {
   worker.join();
   EXPECT_EQ(1, result);
   EXPECT_FALSE(Exists(local));  // nothing cut under the real name
-  CutServerLog("A");
+  CutServerLog("C");
   char dir[262] = {};
   EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), intptr_t(dir)));
   EXPECT_STREQ("/", dir);
-  EXPECT_EQ(0, Count(ServerLog("A"), "USER"));  // no reconnection was needed
+  EXPECT_EQ(0, Count(ServerLog("C"), "USER"));  // no reconnection was needed
   DeleteFileA((local + ".part").c_str());
 }
 
@@ -632,19 +633,21 @@ TEST_F(FtpServer, UploadAsksBeforeReplacingAndAbortLeavesNothing) {
   EXPECT_EQ(0, Count(ServerLog("A"), "TYPE"));  // binary already: no TYPE again
 
   // An upload aborted half-way leaves neither the target nor its side file.
+  Connection slow;
+  ASSERT_TRUE(slow.Open(MakeSite(ports["C"], true), '2'));
   std::string big = Temp("big-up.bin");
-  Spit(big, Random(64 << 20, 19));
+  Spit(big, Random(16 << 20, 19));
   Transfer t(big, "/cut.bin");
   int result = -2;
-  std::thread worker([&] { result = CallF(kFtpStore, intptr_t(&t.item), intptr_t(c.block), 0, 0); });
+  std::thread worker([&] { result = CallF(kFtpStore, intptr_t(&t.item), intptr_t(slow.block), 0, 0); });
   while (t.job.done < 1000000 && result == -2) Sleep(1);
-  CallF(kFtpAbort, intptr_t(c.block));
+  CallF(kFtpAbort, intptr_t(slow.block));
   worker.join();
   EXPECT_EQ(1, result);
   Sleep(200);
-  EXPECT_FALSE(Exists(rootA + "cut.bin"));
-  EXPECT_FALSE(Exists(rootA + "cut.bin.part"));
-  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), 0));
+  EXPECT_FALSE(Exists(rootC + "cut.bin"));
+  EXPECT_FALSE(Exists(rootC + "cut.bin.part"));
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(slow.block), 0));
   DeleteFileA(big.c_str());
 }
 

@@ -57,9 +57,10 @@ void WriteThreeSites() {
 int RunDialog(FtpSiteSettings* out, void (*drive)(HWND)) {
   std::thread driver([drive] {
     HWND dlg = nullptr;
-    for (int i = 0; i < 200 && !dlg; i++) {
+    // Visible only once WM_INITDIALOG has filled it.
+    for (int i = 0; i < 400 && !(dlg && IsWindowVisible(dlg)); i++) {
       dlg = FindWindowA("#32770", "FTP sites");
-      if (!dlg) Sleep(25);
+      Sleep(25);
     }
     if (dlg) drive(dlg);
   });

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Loopback FTP peers for the FTP library tests.
 
-Runs in one process: two pyftpdlib servers (A and B, user tester/secret) with
+Runs in one process: three pyftpdlib servers (A, B and the slow C, user
+tester/secret) with
 scriptable faults, and a scripted firewall peer. Ports go to <state>/ports.txt,
 every command each server receives to <state>/<name>.log.
 
@@ -19,7 +20,7 @@ import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
@@ -131,13 +132,19 @@ def make_handler(name):
     return Handler
 
 
-def start_server(name, ioloop):
+def start_server(name, ioloop, limit=0):
     root = os.path.join(STATE, "root" + name)
     os.makedirs(root, exist_ok=True)
     auth = DummyAuthorizer()
     auth.add_user("tester", "secret", root, perm="elradfmwMT")
     handler = make_handler(name)
     handler.authorizer = auth
+    if limit:
+        # Slow data: a transfer is surely still running when a test acts.
+        class Slow(ThrottledDTPHandler):
+            read_limit = limit
+            write_limit = limit
+        handler.dtp_handler = Slow
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", 0), handler, ioloop=ioloop)
     return server.socket.getsockname()[1]
@@ -205,7 +212,8 @@ def firewall_peer():
 
 def main():
     ioloop = IOLoop()
-    ports = {"A": start_server("A", ioloop), "B": start_server("B", ioloop), "FW": firewall_peer()}
+    ports = {"A": start_server("A", ioloop), "B": start_server("B", ioloop),
+             "C": start_server("C", ioloop, 4 * 1024 * 1024), "FW": firewall_peer()}
     tmp = os.path.join(STATE, "ports.tmp")
     with open(tmp, "w") as f:
         for k, v in ports.items():
