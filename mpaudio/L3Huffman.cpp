@@ -249,27 +249,41 @@ int L3ReadHuffman(MpaBits* br, uint32_t end, const L3GranuleChannel* gc, const i
         }
         const int width0 = FirstWidth(sel);
         const int linbits = t.linbits;
+        // One 64-bit window per pair: a pair takes at most 47 bits (19 of
+        // code, two escapes of 13, two signs).
         for (; i < stop; i += 2) {
-            int w = width0;
-            uint32_t base = 0;
-            int32_t e = t.codes[MpaPeekBits(br, w)];
+            const uint64_t w = MpaBitsWord64(br) << (br->pos & 7);
+            int used = 0;
+            int width = width0;
+            int32_t e = t.codes[w >> (64 - width)];
             while (e < 0) {
-                br->pos += (uint32_t)w;
-                base = (uint32_t)(-e) >> 5;
-                w = (-e) & 31;
-                e = t.codes[base + MpaPeekBits(br, w)];
+                used += width;
+                uint32_t base = (uint32_t)(-e) >> 5;
+                width = (-e) & 31;
+                e = t.codes[base + ((w << used) >> (64 - width))];
             }
-            br->pos += (uint32_t)(e & 0xFF);
+            used += e & 0xFF;
             int x = (e >> 8) & 0xF;
             int y = (e >> 16) & 0xF;
-            if (x == 15 && linbits)
-                x += (int)MpaGetBits(br, linbits);
-            if (x && MpaGetBits(br, 1))
-                x = -x;
-            if (y == 15 && linbits)
-                y += (int)MpaGetBits(br, linbits);
-            if (y && MpaGetBits(br, 1))
-                y = -y;
+            if (x == 15 && linbits) {
+                x += (int)((w << used) >> (64 - linbits));
+                used += linbits;
+            }
+            if (x) {
+                if ((w << used) >> 63)
+                    x = -x;
+                used++;
+            }
+            if (y == 15 && linbits) {
+                y += (int)((w << used) >> (64 - linbits));
+                used += linbits;
+            }
+            if (y) {
+                if ((w << used) >> 63)
+                    y = -y;
+                used++;
+            }
+            br->pos += (uint32_t)used;
             ix[i] = x;
             ix[i + 1] = y;
             if (br->pos > end)

@@ -8,7 +8,7 @@
 namespace {
 
 struct HybridTables {
-    float dct4[18][18]; // DCT-IV of 18 points: cos(pi (2n + 1)(2k + 1) / 72)
+    float dct4[18][20]; // DCT-IV of 18 points by column k: cos(pi (2n + 1)(2k + 1) / 72), padded
     float win[4][36];   // windows of block types 0..3 (type 2: the 12-point one)
     float cos12[12][6]; // 12-point IMDCT: cos(pi (2i + 7)(2k + 1) / 24)
 };
@@ -19,7 +19,7 @@ const HybridTables& Tables() {
         const double pi = 4.0 * atan(1.0);
         for (int n = 0; n < 18; n++)
             for (int k = 0; k < 18; k++)
-                h.dct4[n][k] = (float)cos(pi * (2 * n + 1) * (2 * k + 1) / 72.0);
+                h.dct4[k][n] = (float)cos(pi * (2 * n + 1) * (2 * k + 1) / 72.0);
         for (int i = 0; i < 36; i++) {
             double longWin = sin(pi / 36 * (i + 0.5));
             h.win[0][i] = (float)longWin;
@@ -38,13 +38,16 @@ const HybridTables& Tables() {
 // 36-point IMDCT of 18 lines through an 18-point DCT-IV y: the outputs are
 // z[i] = y[i + 9] (i < 9), -y[26 - i] (9 <= i < 27), -y[i - 27] (i >= 27).
 void Long(const HybridTables& t, const float* x, const float* win, float* overlap, float out[18][32], int sb) {
-    float y[18];
-    for (int n = 0; n < 18; n++) {
-        const float* c = t.dct4[n];
-        float s = 0.0f;
-        for (int k = 0; k < 18; k++)
-            s += x[k] * c[k];
-        y[n] = s;
+    // Column by column, so that the inner loop runs over 20 outputs (two
+    // of them padding) without a reduction.
+    float y[20] = {};
+    for (int k = 0; k < 18; k++) {
+        const float* c = t.dct4[k];
+        const float xk = x[k];
+        if (xk == 0.0f)
+            continue;
+        for (int n = 0; n < 20; n++)
+            y[n] += xk * c[n];
     }
     float z[36];
     for (int i = 0; i < 9; i++)

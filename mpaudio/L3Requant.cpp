@@ -35,15 +35,11 @@ inline float Gain(int e) {
 }
 
 inline void DequantizeRun(const int32_t* ix, float* xr, int n, float gain) {
+    // Branch-free: the table's entry 0 is 0, a sign flips the product.
     for (int i = 0; i < n; i++) {
         int q = ix[i];
-        if (q == 0) {
-            xr[i] = 0.0f;
-            continue;
-        }
         int a = q < 0 ? -q : q;
-        if (a > 8206)
-            a = 8206;
+        a = a > 8206 ? 8206 : a;
         float v = gL3Pow43[a] * gain;
         xr[i] = q < 0 ? -v : v;
     }

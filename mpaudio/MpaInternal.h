@@ -34,6 +34,23 @@ inline uint32_t MpaBitsWord(const MpaBits* b) {
     return w;
 }
 
+// The next 64 bits at the reader's byte (57 of them past the bit position),
+// zeros past the limit.
+inline uint64_t MpaBitsWord64(const MpaBits* b) {
+    uint32_t byte = b->pos >> 3;
+    uint32_t bytes = (b->limit + 7) >> 3;
+    const uint8_t* p = b->data + byte;
+    uint64_t w = 0;
+    if (byte + 8 <= bytes) {
+        for (int i = 0; i < 8; i++)
+            w = w << 8 | p[i];
+        return w;
+    }
+    for (uint32_t i = 0; i < 8; i++)
+        w = w << 8 | (byte + i < bytes ? p[i] : 0u);
+    return w;
+}
+
 // Up to 24 bits.
 inline uint32_t MpaPeekBits(const MpaBits* b, int n) {
     return (MpaBitsWord(b) << (b->pos & 7)) >> (32 - n);
@@ -51,9 +68,11 @@ inline void MpaSkipBits(MpaBits* b, uint32_t n) { b->pos += n; }
 
 // ---------------------------------------------------------------------------
 // Polyphase synthesis (float). Each channel keeps the DCT outputs of its last
-// 16 time slots; the window reads them back.
+// 16 time slots, each laid out twice in the two orders in which the window
+// reads them (a: the slot 2i back, b: the slot 2i + 1 back), so that the
+// window runs forward through memory.
 struct MpaSynthState {
-    float x[2][16][32];
+    float x[2][16][64];
     int pos[2];
 };
 

@@ -77,7 +77,8 @@ MpaStreamResult MpaDecodeBuffer(const uint8_t* data, size_t size, const MpaStrea
         uint32_t produced = MpaProduced(r);
         if (produced > sizeof(out))
             produced = sizeof(out);
-        pcm->insert(pcm->end(), out, out + produced);
+        if (!options.discardOutput)
+            pcm->insert(pcm->end(), out, out + produced);
         if (options.frameChannels)
             options.frameChannels->push_back((data[pos + 3] >> 6) == 3 ? 1 : 2);
         res.frames++;

@@ -17,6 +17,8 @@ struct MpaStreamOptions {
     // few, so that a stream that starts in one channel and switches keeps
     // two output channels throughout.
     bool preferTwoChannels = false;
+    // Decode without keeping the PCM (for timing).
+    bool discardOutput = false;
     // When set, receives the coded channel count of every decoded frame.
     std::vector<uint8_t>* frameChannels = nullptr;
 };

@@ -4,58 +4,89 @@
 #include "MpaSynthTables.h"
 
 #include <math.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#if defined(__GNUC__)
+#define MPA_INLINE inline __attribute__((always_inline))
+#else
+#define MPA_INLINE inline
+#endif
 
 namespace {
 
-struct DctCoefs {
-    float c[6][16]; // c[log2 N][n] = 1 / (2 cos(pi (2n + 1) / (2N)))
+// Unnormalised DCT-II, X[m] = sum x[n] cos(pi (2n + 1) m / 2N), split into
+// even and odd outputs: the even ones are the half-size DCT of the sums
+// x[n] + x[N - 1 - n], the odd ones a half-size matrix over the
+// differences. The matrices are applied column by column so that the inner
+// loops run over contiguous outputs and vectorise without reassociation.
+struct DctTables {
+    float odd32[16][16]; // [n][m] = cos(pi (2n + 1)(2m + 1) / 64)
+    float odd16[8][8];
+    float odd8[4][4];
+    float even4[4][4];   // [n][m] = cos(pi (2n + 1) m / 8)
 };
 
-const DctCoefs& Coefs() {
-    static const DctCoefs k = [] {
-        DctCoefs t{};
+const DctTables& Coefs() {
+    static const DctTables k = [] {
+        DctTables t{};
         const double pi = 4.0 * atan(1.0);
-        for (int lg = 1; lg <= 5; lg++) {
-            int n = 1 << lg;
-            for (int i = 0; i < n / 2; i++)
-                t.c[lg][i] = (float)(0.5 / cos(pi * (2 * i + 1) / (2.0 * n)));
-        }
+        for (int n = 0; n < 16; n++)
+            for (int m = 0; m < 16; m++)
+                t.odd32[n][m] = (float)cos(pi * (2 * n + 1) * (2 * m + 1) / 64.0);
+        for (int n = 0; n < 8; n++)
+            for (int m = 0; m < 8; m++)
+                t.odd16[n][m] = (float)cos(pi * (2 * n + 1) * (2 * m + 1) / 32.0);
+        for (int n = 0; n < 4; n++)
+            for (int m = 0; m < 4; m++) {
+                t.odd8[n][m] = (float)cos(pi * (2 * n + 1) * (2 * m + 1) / 16.0);
+                t.even4[n][m] = (float)cos(pi * (2 * n + 1) * m / 8.0);
+            }
         return t;
     }();
     return k;
 }
 
-template <int N> struct Log2 { static const int value = 1 + Log2<N / 2>::value; };
-template <> struct Log2<1> { static const int value = 0; };
+template <int N> MPA_INLINE const float (*OddMatrix(const DctTables& k))[N / 2];
+template <> MPA_INLINE const float (*OddMatrix<32>(const DctTables& k))[16] { return k.odd32; }
+template <> MPA_INLINE const float (*OddMatrix<16>(const DctTables& k))[8] { return k.odd16; }
+template <> MPA_INLINE const float (*OddMatrix<8>(const DctTables& k))[4] { return k.odd8; }
 
-// Unnormalised DCT-II, X[m] = sum x[n] cos(pi (2n + 1) m / 2N), by Lee's
-// recursive split into sums and scaled differences.
 template <int N> struct Dct {
-    static inline void Run(const float* x, float* X, const DctCoefs& k) {
-        float a[N / 2], b[N / 2], A[N / 2], B[N / 2];
-        const float* c = k.c[Log2<N>::value];
+    static MPA_INLINE void Run(const float* x, float* X, const DctTables& k) {
+        float a[N / 2], b[N / 2], even[N / 2], odd[N / 2];
         for (int n = 0; n < N / 2; n++) {
             a[n] = x[n] + x[N - 1 - n];
-            b[n] = (x[n] - x[N - 1 - n]) * c[n];
+            b[n] = x[n] - x[N - 1 - n];
         }
-        Dct<N / 2>::Run(a, A, k);
-        Dct<N / 2>::Run(b, B, k);
-        for (int m = 0; m < N / 2 - 1; m++) {
-            X[2 * m] = A[m];
-            X[2 * m + 1] = B[m] + B[m + 1];
+        const float(*c)[N / 2] = OddMatrix<N>(k);
+        for (int m = 0; m < N / 2; m++)
+            odd[m] = 0.0f;
+        for (int n = 0; n < N / 2; n++)
+            for (int m = 0; m < N / 2; m++)
+                odd[m] += b[n] * c[n][m];
+        Dct<N / 2>::Run(a, even, k);
+        for (int m = 0; m < N / 2; m++) {
+            X[2 * m] = even[m];
+            X[2 * m + 1] = odd[m];
         }
-        X[N - 2] = A[N / 2 - 1];
-        X[N - 1] = B[N / 2 - 1];
     }
 };
-template <> struct Dct<1> {
-    static inline void Run(const float* x, float* X, const DctCoefs&) { X[0] = x[0]; }
+template <> struct Dct<4> {
+    static MPA_INLINE void Run(const float* x, float* X, const DctTables& k) {
+        for (int m = 0; m < 4; m++)
+            X[m] = 0.0f;
+        for (int n = 0; n < 4; n++)
+            for (int m = 0; m < 4; m++)
+                X[m] += x[n] * k.even4[n][m];
+    }
 };
 
 // Window coefficients per rate with the signs of the matrixing folded in:
 // output j of a slot is sum over i of wa[i][j] times a value of the slot
 // 2i back and wb[i][j] times a value of the slot 2i + 1 back.
-struct WindowTable {
+struct alignas(16) WindowTable {
     float wa[8][32];
     float wb[8][32];
 };
@@ -87,28 +118,65 @@ inline int RoundSample(float v) {
 
 template <int M, bool Bits8>
 void Synth(MpaSynthState* s, int ch, const float* sb, int stride, int slots, void* out, int outStep) {
-    const DctCoefs& k = Coefs();
+    const DctTables& k = Coefs();
     const WindowTable& w = Window<M>();
     int16_t* o16 = (int16_t*)out;
     uint8_t* o8 = (uint8_t*)out;
     for (int t = 0; t < slots; t++) {
         int pos = s->pos[ch];
-        Dct<M>::Run(sb + t * stride, s->x[ch][pos & 15], k);
+        float X[M];
+        Dct<M>::Run(sb + t * stride, X, k);
+        // a[j] = X[M/2 + j], 0 at M/2, X[3M/2 - j] above; b[j] = X[|M/2 - j|].
+        float* a = s->x[ch][pos & 15];
+        float* b = a + 32;
+        for (int j = 0; j < M / 2; j++) {
+            a[j] = X[M / 2 + j];
+            a[M / 2 + 1 + j] = X[M - 1 - j];
+            b[j] = X[M / 2 - j];
+            b[M / 2 + j] = X[j];
+        }
+        a[M / 2] = 0.0f;
+        s->pos[ch] = (pos + 1) & 15;
+#if defined(__SSE2__)
+        // Four outputs at a time; conversion rounds to nearest (even on a
+        // tie) after clamping, the pack saturates to 16 bits.
+        alignas(16) int16_t pcm[M];
+        const __m128 lo = _mm_set1_ps(-32768.0f), hi = _mm_set1_ps(32767.0f);
+        for (int j = 0; j < M; j += 8) {
+            __m128 acc0 = _mm_setzero_ps(), acc1 = _mm_setzero_ps();
+            for (int i = 0; i < 8; i++) {
+                const float* xa = s->x[ch][(pos - 2 * i) & 15] + j;
+                const float* xb = s->x[ch][(pos - 2 * i - 1) & 15] + 32 + j;
+                const float* wa = w.wa[i] + j;
+                const float* wb = w.wb[i] + j;
+                acc0 = _mm_add_ps(acc0, _mm_add_ps(_mm_mul_ps(_mm_load_ps(wa), _mm_loadu_ps(xa)),
+                                                   _mm_mul_ps(_mm_load_ps(wb), _mm_loadu_ps(xb))));
+                acc1 = _mm_add_ps(acc1, _mm_add_ps(_mm_mul_ps(_mm_load_ps(wa + 4), _mm_loadu_ps(xa + 4)),
+                                                   _mm_mul_ps(_mm_load_ps(wb + 4), _mm_loadu_ps(xb + 4))));
+            }
+            acc0 = _mm_min_ps(_mm_max_ps(acc0, lo), hi);
+            acc1 = _mm_min_ps(_mm_max_ps(acc1, lo), hi);
+            __m128i v = _mm_packs_epi32(_mm_cvtps_epi32(acc0), _mm_cvtps_epi32(acc1));
+            _mm_store_si128((__m128i*)(pcm + j), v);
+        }
+        for (int j = 0; j < M; j++) {
+            if (Bits8)
+                o8[j * outStep] = (uint8_t)((pcm[j] >> 8) + 128);
+            else
+                o16[j * outStep] = pcm[j];
+        }
+#else
         float acc[M];
         for (int j = 0; j < M; j++)
             acc[j] = 0.0f;
         for (int i = 0; i < 8; i++) {
             const float* xa = s->x[ch][(pos - 2 * i) & 15];
-            const float* xb = s->x[ch][(pos - 2 * i - 1) & 15];
+            const float* xb = s->x[ch][(pos - 2 * i - 1) & 15] + 32;
             const float* wa = w.wa[i];
             const float* wb = w.wb[i];
-            for (int j = 0; j < M / 2; j++)
-                acc[j] += wa[j] * xa[M / 2 + j] + wb[j] * xb[M / 2 - j];
-            acc[M / 2] += wb[M / 2] * xb[0];
-            for (int j = M / 2 + 1; j < M; j++)
-                acc[j] += wa[j] * xa[3 * M / 2 - j] + wb[j] * xb[j - M / 2];
+            for (int j = 0; j < M; j++)
+                acc[j] += wa[j] * xa[j] + wb[j] * xb[j];
         }
-        s->pos[ch] = (pos + 1) & 15;
         for (int j = 0; j < M; j++) {
             int v = RoundSample(acc[j]);
             if (Bits8)
@@ -116,6 +184,7 @@ void Synth(MpaSynthState* s, int ch, const float* sb, int stride, int slots, voi
             else
                 o16[j * outStep] = (int16_t)v;
         }
+#endif
         o16 += M * outStep;
         o8 += M * outStep;
     }

@@ -1,6 +1,7 @@
 // mpadecode: decodes an MPEG audio file to raw PCM through one engine and
 // reports the CPU time the decoding took.
-//   mpadecode [-e engine] [-r reduction] [-c conversion] [-f limitHz] [-n repeat] in [out.raw]
+//   mpadecode [-e engine] [-r reduction] [-c conversion] [-f limitHz] [-n repeat] [-t] in [out.raw]
+// -t decodes without keeping the output, as `mpg123 -t` does.
 #include "MpaStream.h"
 
 #include <stdio.h>
@@ -29,7 +30,9 @@ int main(int argc, char** argv) {
     const char* out = nullptr;
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
-        if (a[0] == '-' && a[1] && !a[2] && i + 1 < argc) {
+        if (strcmp(a, "-t") == 0) {
+            opt.discardOutput = true;
+        } else if (a[0] == '-' && a[1] && !a[2] && i + 1 < argc) {
             int v = atoi(argv[++i]);
             switch (a[1]) {
             case 'e': opt.engine = v; break;
@@ -47,7 +50,7 @@ int main(int argc, char** argv) {
     }
     if (!in) {
         fprintf(stderr, "usage: mpadecode [-e engine] [-r reduction] [-c conversion] [-f limitHz] [-n repeat] "
-                        "in [out.raw]\n");
+                        "[-t] in [out.raw]\n");
         return 2;
     }
     std::vector<uint8_t> data;
@@ -67,7 +70,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "no decodable stream in %s\n", in);
         return 1;
     }
-    double seconds = (double)pcm.size() / (r.info.bits / 8) / r.info.channels / r.info.sampleRate;
+    double seconds = (double)r.frames * r.info.valuesPerFrame / r.info.channels / r.info.sampleRate;
     fprintf(stderr, "%ld frames, %d Hz, %d ch, %d bits, %.1f s audio, %.3f s CPU per pass\n", r.frames,
             r.info.sampleRate, r.info.channels, r.info.bits, seconds, cpu / repeat);
     if (out) {
