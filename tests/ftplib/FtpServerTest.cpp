@@ -11,6 +11,7 @@
 
 #include "FtpInternal.h"
 #include "FtpListParse.h"
+#include "FtpSites.h"
 #include "FtpTestHost.h"
 
 namespace {
@@ -649,6 +650,53 @@ TEST_F(FtpServer, UploadAsksBeforeReplacingAndAbortLeavesNothing) {
   EXPECT_FALSE(Exists(rootC + "cut.bin.part"));
   EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(slow.block), 0));
   DeleteFileA(big.c_str());
+}
+
+TEST_F(FtpServer, OpenThroughTheSiteManager) {
+  auto& h = FtpTestHost::Get();
+  const char* ini = h.iniPath.c_str();
+  DeleteFileA(ini);
+  char host[32], key[16];
+  snprintf(host, sizeof(host), "ftp://127.0.0.1:%d", ports["A"]);
+  char scrambled[200];
+  ASSERT_TRUE(FtpScramblePassword("secret", FtpLibMakePasswordKey(), scrambled, sizeof(scrambled)));
+  WritePrivateProfileStringA("FTP", "M1", "loopback", ini);
+  WritePrivateProfileStringA("FTP", "H1", host, ini);
+  WritePrivateProfileStringA("FTP", "U1", "tester", ini);
+  WritePrivateProfileStringA("FTP", "W1", scrambled, ini);
+  WritePrivateProfileStringA("FTP", "D1", "/", ini);
+  snprintf(key, sizeof(key), "%d", kSiteStorePassword | kSitePassive);
+  WritePrivateProfileStringA("FTP", "O1", key, ini);
+  std::thread driver([] {
+    HWND dlg = nullptr;
+    for (int i = 0; i < 400 && !(dlg && IsWindowVisible(dlg)); i++) {
+      dlg = FindWindowA("#32770", "FTP sites");
+      Sleep(25);
+    }
+    if (dlg) PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+  });
+  gFtpSiteManager = &FtpLibSiteManagerDialog;
+  FtpOpenParams params = {"Zq Vandrell", nullptr, nullptr, nullptr};
+  void* block = nullptr;
+  h.events.clear();
+  CallF(kFtpOpen, intptr_t(h.window), intptr_t(&block), 0, '4', intptr_t(&h.winsockCount), 1, intptr_t(&params));
+  driver.join();
+  gFtpSiteManager = &SiteHook;
+  ASSERT_NE(nullptr, block);
+  LPARAM lp = 0;
+  ASSERT_TRUE(h.WaitEvent(kFtpNotifyAttached, 30000, &lp));
+  EXPECT_EQ(LPARAM('4' | (1 << 8)), lp);
+  FtpSession* s = FtpLibSessionOf(block);
+  EXPECT_STREQ("127.0.0.1", s->hostName);  // "ftp://" dropped
+  EXPECT_STREQ("secret", s->site.password);
+  EXPECT_EQ(&s->site, params.siteSettings);
+  char last[64];
+  GetPrivateProfileStringA("Zq Vandrell", "FTP", "", last, sizeof(last), ini);
+  EXPECT_STREQ("loopback", last);
+  List(block);
+  CallF(kFtpClose, intptr_t(&block));
+  for (int i = 0; i < 100 && block; i++) Sleep(50);
+  EXPECT_EQ(nullptr, block);
 }
 
 HANDLE gDone;
