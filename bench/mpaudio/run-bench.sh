@@ -1,0 +1,47 @@
+#!/bin/bash
+# run-bench.sh [WORKDIR]
+# Decoding speed against mpg123: makes a 10-minute 320 kbit/s stereo Layer
+# III stream (lame) and a 10-minute 256 kbit/s Layer II stream (twolame)
+# from sox-made audio in WORKDIR (default /tmp/mpadecode-bench), builds
+# mpadecode natively with the project's release flags (no sanitizers) and
+# reports the least CPU time of several runs of each decoder, and the i686
+# build under Wine when build/win32 holds it.
+set -eu
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=${1:-/tmp/mpadecode-bench}
+runs=${RUNS:-5}
+mkdir -p "$work"
+cd "$work"
+[ -f src.wav ] || sox -n -r 44100 -c 2 -b 16 src.wav synth 600 pinknoise sine 440 vol 0.5
+[ -f l3-320.mp3 ] || lame --quiet -t -b 320 src.wav l3-320.mp3
+[ -f l2-256.mp2 ] || twolame --quiet -b 256 src.wav l2-256.mp2
+g++ -O2 -std=c++17 -I"$root/mpaudio" "$root"/mpaudio/*.cpp "$root/bench/mpaudio/MpaDecodeMain.cpp" -o mpadecode
+
+least() { # command...: least user+sys seconds over $runs runs
+    local best=999
+    for _ in $(seq "$runs"); do
+        /usr/bin/time -o time.txt -f "%U %S" "$@" >/dev/null 2>&1
+        best=$(awk -v b="$best" '{t = $1 + $2; print (t < b) ? t : b}' time.txt)
+    done
+    echo "$best"
+}
+
+for f in l3-320.mp3 l2-256.mp2; do
+    ours=$(least ./mpadecode -t "$f")
+    ref=$(least mpg123 -q -t "$f")
+    echo "$f: mpadecode $ours s, mpg123 -q -t $ref s, ratio $(awk -v a="$ours" -v b="$ref" 'BEGIN{printf "%.2f", a / b}')"
+done
+exe="$root/build/win32/bin/mpadecode.exe"
+if [ -f "$exe" ] && command -v wine >/dev/null; then
+    # The sandbox has no Z: drive; S: is the source tree, so the streams go
+    # to a folder of the build tree for the run.
+    winwork="$root/build/win32/mpaudio-bench"
+    mkdir -p "$winwork"
+    cp l3-320.mp3 l2-256.mp2 "$winwork/"
+    for f in l3-320.mp3 l2-256.mp2; do
+        echo -n "$f under Wine (i686 build): "
+        "$root/scripts/with-sandbox" --build "$root/build/win32" \
+            wine 'T:\mpadecode.exe' -t "S:\\build\\win32\\mpaudio-bench\\$f" 2>&1 | tr -d '\r' | tail -1
+    done
+    rm -rf "$winwork"
+fi
