@@ -107,18 +107,17 @@ uint32_t DirReadEntriesWith(const char* path, DirListing* listing, const DirRead
             listing->fileCount++;
             listing->totalBytes += size;
         }
+        if (upDir) sawUpDir = true;
         if (!FilterTestEntry(path, fd.cFileName, attributes, date, time, &size, &filter)) continue;
-        if (upDir) {
-            sawUpDir = true;
-            if (!deep) continue;
-        }
+        if (upDir && !deep) continue;
         uint32_t len = FileEntryBuildCase(e, date, time, &size, attributes, fd.cFileName,
                                           fd.cAlternateFileName, o->nameCase);
         if (!EntryBlockAppend(listing, &builder, e)) outOfMemory = true;
         memset(scratch, 0, len);
     }
     FileFindClose(find);
-    if (!outOfMemory && !sawUpDir && deep) {
+    if (!outOfMemory && !sawUpDir && deep &&
+        FilterTestEntry(path, "..", kEntryFolder, dotDate, dotTime, nullptr, &filter)) {
         uint32_t len = FileEntryBuildCase(e, dotDate, dotTime, nullptr, kEntryFolder, "..", nullptr,
                                           o->nameCase);
         if (!EntryBlockAppend(listing, &builder, e)) outOfMemory = true;
