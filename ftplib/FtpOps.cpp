@@ -28,8 +28,9 @@ const char* NamePart(const char* path) {
 
 char TypeFor(const char* name) {
   if (B() && B()->transferType) {
-    int t = B()->transferType(name);
-    if (t == 'A' || t == 'I') return char(t);
+    // The host answers a char: only the low byte of the register is set.
+    char t = char(B()->transferType(name) & 0xFF);
+    if (t == 'A' || t == 'I') return t;
   }
   return 'I';
 }

@@ -170,7 +170,7 @@ struct FtpHostServicesEx {
   const char* fileWord;
   int32_t(FTPCALL* toolWndRegister)(void* window, int32_t kind, void* data);
   void(FTPCALL* toolWndUnregister)(void* window);
-  int32_t(FTPCALL* transferType)(const char* name);
+  int32_t(FTPCALL* transferType)(const char* name);  // 'A' or 'I' in the low byte
   int32_t(FTPCALL* filterDialog)(void* owner, void* filter);
   void(FTPCALL* refreshPanel)(int32_t panel, const char* name);
   void* listDirectory;

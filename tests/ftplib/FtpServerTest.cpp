@@ -299,6 +299,22 @@ TEST_F(FtpServer, ActiveTransfersKeepEveryByte) {
   EXPECT_GT(Count(ServerLog("A"), "PORT"), 0);
 }
 
+TEST_F(FtpServer, TextModeFollowsTheHostsChoice) {
+  Spit(rootA + "lines.txt", "a\nb\n");
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  auto& h = FtpTestHost::Get();
+  h.transferType = 'A';
+  std::string local = Temp("lines.txt");
+  DeleteFileA(local.c_str());
+  Transfer t("/lines.txt", local, 4);
+  int r = CallF(kFtpRetrieve, intptr_t(&t.item), intptr_t(c.block), 0);
+  h.transferType = 'I';
+  ASSERT_EQ(0, r);
+  EXPECT_EQ("a\r\nb\r\n", Slurp(local));
+  EXPECT_FALSE(h.LogHas("TYPE"));  // a new connection is in text mode already
+}
+
 TEST_F(FtpServer, ResumeAppendsAndDetectsAnotherFile) {
   std::string data = Random(200000, 3);
   Spit(rootA + "resume.bin", data);
