@@ -12,6 +12,7 @@
 #include "app/Language.h"
 #include "app/MainMenu.h"
 #include "app/Menus.h"
+#include "app/Menus.h"
 #include "app/Memory.h"
 #include "app/ParamExpand.h"
 #include "app/Paths.h"
@@ -310,6 +311,7 @@ static void MainOnSize(HWND window, WPARAM type, LPARAM lParam) {
                 WndRestorePos(gApp->toolWindows[order[i]], &pos);
         }
     }
+    BarsLayout();
     PanelRelayoutAll();
 }
 
