@@ -180,6 +180,9 @@ class FtpServer : public ::testing::Test {
     FtpTestHost::Get().ClearLog();
   }
   void TearDown() override {
+    for (const char* name : {"up.bin", "down.bin", "resume.bin", "drop.bin", "busy.bin", "abort.bin",
+                             "abort.bin.part", "big-up.bin", "ask.bin", "vs.bin", "lines.txt"})
+      DeleteFileA(Temp(name).c_str());
     if (!HasFailure()) return;
     for (auto& l : FtpTestHost::Get().Log()) printf("  log: %s\n", l.c_str());
   }

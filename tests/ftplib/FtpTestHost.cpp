@@ -167,7 +167,8 @@ void FtpTestHost::Install() {
   window = CreateWindowA("FtpTestEvents", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
   char tmp[MAX_PATH];
   GetTempPathA(sizeof(tmp), tmp);
-  iniPath = std::string(tmp) + "ftptest.ini";
+  // One settings file per test process: the test programs may run at once.
+  iniPath = std::string(tmp) + "ftptest" + std::to_string(GetCurrentProcessId()) + ".ini";
   a.isWinNT = &isNt;
   a.app = (void*)iniPath.c_str();
   a.iniMakePath = IniMakePath;
