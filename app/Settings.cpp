@@ -360,9 +360,15 @@ void FilterNumbersOut(const FilterSpec *const *f, int n, uint32_t *v) {
         v[k++] = (uint32_t)f[i]->minSize;
     for (int i = 0; i < n; i++)
         v[k++] = (uint32_t)f[i]->maxSize;
+    // Size bounds of 4 GB and more: the high words follow the classic list,
+    // so older readers that take the first 16 numbers per filter still work.
+    for (int i = 0; i < n; i++) {
+        v[k++] = (uint32_t)(f[i]->minSize >> 32);
+        v[k++] = (uint32_t)(f[i]->maxSize >> 32);
+    }
 }
 
-void FilterNumbersIn(FilterSpec *const *f, int n, const uint32_t *v) {
+void FilterNumbersIn(FilterSpec *const *f, int n, const uint32_t *v, int count) {
     int k = 0;
     for (int i = 0; i < n; i++)
         f[i]->allowedAttributes = (uint16_t)v[k++];
@@ -382,6 +388,12 @@ void FilterNumbersIn(FilterSpec *const *f, int n, const uint32_t *v) {
         f[i]->minSize = v[k++];
     for (int i = 0; i < n; i++)
         f[i]->maxSize = v[k++];
+    if (count < k + 2 * n)
+        return;
+    for (int i = 0; i < n; i++) {
+        f[i]->minSize |= (uint64_t)v[k++] << 32;
+        f[i]->maxSize |= (uint64_t)v[k++] << 32;
+    }
 }
 
 } // namespace
@@ -515,8 +527,9 @@ void LoadSettings(HWND window) {
     // "Options" was read at start-up (IniReadOptions).
 
     FilterSpec *panelFilters[2] = {&a->panelFilter[0], &a->panelFilter[1]};
-    if (ini.Numbers("Attrib", v, 32) == 32) {
-        FilterNumbersIn(panelFilters, 2, v);
+    const int attribCount = ini.Numbers("Attrib", v, 36);
+    if (attribCount == 32 || attribCount == 36) {
+        FilterNumbersIn(panelFilters, 2, v, attribCount);
     } else {
         a->panelFilter[0].allowedAttributes = 55;
         a->panelFilter[1].allowedAttributes = 55;
@@ -552,8 +565,9 @@ void LoadSettings(HWND window) {
         a->syncOptions = v[0];
 
     FilterSpec *sync[1] = {&a->syncFilter};
-    if (ini.Numbers("SAttr", v, 32) == 16)
-        FilterNumbersIn(sync, 1, v);
+    const int syncCount = ini.Numbers("SAttr", v, 32);
+    if (syncCount == 16 || syncCount == 18)
+        FilterNumbersIn(sync, 1, v, syncCount);
     else
         a->syncFilter.allowedAttributes = 55;
     ini.GetText("SFilter", a->syncFilter.includeMasks, sizeof a->syncFilter.includeMasks);
@@ -580,7 +594,7 @@ void SaveSettings() {
     AppState *a = gApp;
     Ini ini;
     IniGetPath(ini.file);
-    uint32_t v[32];
+    uint32_t v[36]; // the longest list: "Attrib"
     char text[1024];
 
     ini.Put("Version", kSettingsVersion);
@@ -657,7 +671,7 @@ void SaveSettings() {
     ini.Put("Options", text);
     const FilterSpec *panelFilters[2] = {&a->panelFilter[0], &a->panelFilter[1]};
     FilterNumbersOut(panelFilters, 2, v);
-    ini.PutNumbers("Attrib", v, 32);
+    ini.PutNumbers("Attrib", v, 36);
     ini.Put("FilterL", a->panelFilter[0].includeMasks);
     ini.Put("FilterR", a->panelFilter[1].includeMasks);
     ini.Put("WOutL", a->panelFilter[0].excludeMasks);
@@ -678,7 +692,7 @@ void SaveSettings() {
     ini.PutInt("OptSync", a->syncOptions);
     const FilterSpec *sync[1] = {&a->syncFilter};
     FilterNumbersOut(sync, 1, v);
-    ini.PutNumbers("SAttr", v, 16);
+    ini.PutNumbers("SAttr", v, 18);
     ini.Put("SFilter", a->syncFilter.includeMasks);
     ini.Put("SWOut", a->syncFilter.excludeMasks);
     ini.PutInt("OptFTP", a->ftpOptions);

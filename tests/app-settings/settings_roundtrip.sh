@@ -33,12 +33,12 @@ expect Mode "$(get Mode)" "2,3"
 expect Select "$(get Select)" "1,7,9"
 expect Position "$(get Position)" "120,0,0,33"
 expect Separator "$(get Separator)" "0.250"
-expect Attrib "$(get Attrib)" "55,0,18,0,26,12,10,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1000000"
+expect Attrib "$(get Attrib)" "55,0,18,0,26,12,10,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1073741824,0,0,0,1"
 expect FilterL "$(get FilterL)" "*.cpp;*.h"
 expect Packer "$(get Packer)" "49,10001,0,0,0,0,0,0,0"
 expect Language "$(get Language)" "DE"
 expect OptSync "$(get OptSync)" "2147483649"
-expect SAttr "$(get SAttr)" "23,0,0,0,0,0,0,0,0,0,0,0,0,0,12,0"
+expect SAttr "$(get SAttr)" "23,0,0,0,0,0,0,0,0,0,0,0,0,0,12,0,0,0"
 expect ToolBar "$(get ToolBar)" "31,2,1,-4,78"
 # Keys in the order SaveSettings writes them.
 order=$(crudini --get "$ini" "Zq Vandrell" | tr '\n' ' ')
@@ -55,7 +55,7 @@ expect load-Scheme "$(line Scheme)" "1,FFFF00"
 expect load-CustClr3 "$(line CustClr3)" "00ABCDEF,FFFFFFFF"
 expect load-Mode "$(line Mode)" "2,3"
 expect load-Separator "$(line Separator)" "0.250"
-expect load-Attrib "$(line Attrib)" "55,0012,358A,1000000"
+expect load-Attrib "$(line Attrib)" "55,0012,358A,5368709120"
 expect load-Packer "$(line Packer)" "49,10000"
 expect load-OptSync "$(line OptSync)" "2147483649"
 expect load-ToolBar "$(line ToolBar)" "35,700,92,-4,130"
@@ -78,6 +78,10 @@ expect edit-ColorEdi "$(line ColorEdi)" "000000,FFFFFF"
 expect edit-Packer "$(line Packer)" "3,10000"
 expect edit-ToolBar "$(line ToolBar)" "29,92,700"
 expect edit-PathL "$(line PathL)" 'E:\EDITED'
+# A list written before size bounds had high words still loads.
+crudini --set "$ini" "Zq Vandrell" Attrib "55,0,18,0,26,12,10,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1000000"
+out=$(run load "$winini")
+expect old-Attrib "$(line Attrib)" "55,0012,358A,1000000"
 expect edit-FontPnl "$(line FontPnl)" "MS Sans Serif"
 
 # Fewer than six numbers in "Options": the defaults.

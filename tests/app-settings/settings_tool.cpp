@@ -64,7 +64,7 @@ static void FillKnownValues(AppState *a) {
     a->panelFilter[0].allowedAttributes = 0x37;
     a->panelFilter[0].flags = 0x12;
     a->panelFilter[0].dateFrom = (uint16_t)((26 << 9) | (12 << 5) | 10);
-    a->panelFilter[1].maxSize = 1000000;
+    a->panelFilter[1].maxSize = 5368709120ULL; // 5 GB: needs the high word
     strcpy(a->panelFilter[0].includeMasks, "*.cpp;*.h");
     strcpy(a->panelFilter[1].excludeMasks, "*.obj");
     a->packerChoice = 0x31;
@@ -109,8 +109,8 @@ static void PrintFields(const AppState *a) {
     printf("Off=%u,%u\nMode=%u,%u\nSelect=%u,%u,%u\n", a->panelOff[0], a->panelOff[1], a->panelMode[0],
            a->panelMode[1], a->activePanel, a->cursorIndex[0], a->cursorIndex[1]);
     printf("Separator=%.3f\n", (double)a->splitRatio);
-    printf("Attrib=%u,%04X,%04X,%lu\n", a->panelFilter[0].allowedAttributes, a->panelFilter[0].flags,
-           a->panelFilter[0].dateFrom, (unsigned long)a->panelFilter[1].maxSize);
+    printf("Attrib=%u,%04X,%04X,%llu\n", a->panelFilter[0].allowedAttributes, a->panelFilter[0].flags,
+           a->panelFilter[0].dateFrom, (unsigned long long)a->panelFilter[1].maxSize);
     printf("FilterL=%s\nWOutR=%s\n", a->panelFilter[0].includeMasks, a->panelFilter[1].excludeMasks);
     printf("Packer=%u,%u\n", a->packerChoice, a->packerNumber);
     printf("UU=%u\nCRC=%u\nLanguage=%s\n", a->uuMode, a->crcMode, a->language);
