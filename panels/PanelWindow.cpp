@@ -16,6 +16,7 @@
 #include "panels/PanelPaint.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
+#include "panels/QuickSearch.h"
 
 namespace {
 
@@ -444,6 +445,9 @@ LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         PanelRepaintCursor(window);
         return 0;
     case kPanelMsgDragStart:
+        return 0;
+    case kPanelMsgQuickSearch:
+        QuickSearchOpen(GetParent(window), (int)wParam);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

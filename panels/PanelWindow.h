@@ -16,6 +16,7 @@ enum : UINT {
     kPanelMsgRepaintPath = WM_USER + 2, // path text, then the cursor row
     kPanelMsgRepaintCursor = WM_USER + 3,
     kPanelMsgDragStart = WM_USER + 50,
+    kPanelMsgQuickSearch = WM_USER + 60, // wParam: the letter's key, 0 for none
 };
 
 // Creates the windows of one panel (start-up); returns the result of
