@@ -8,7 +8,12 @@
 namespace {
 
 struct HybridTables {
-    float dct4[18][20]; // DCT-IV of 18 points by column k: cos(pi (2n + 1)(2k + 1) / 72), padded
+    // The 18-point DCT-IV goes through an 18-point DCT-II V of the inputs
+    // divided by 2 cos(pi (2n + 1) / 72): y[k] = V[k] + V[k + 1]. V splits
+    // into 9-point halves, applied column by column (padded to 12).
+    float pre[18];      // 1 / (2 cos(pi (2n + 1) / 72))
+    float even9[9][12]; // [n][m] = cos(pi (2n + 1) 2m / 36)
+    float odd9[9][12];  // [n][m] = cos(pi (2n + 1)(2m + 1) / 36)
     float win[4][36];   // windows of block types 0..3 (type 2: the 12-point one)
     float cos12[12][6]; // 12-point IMDCT: cos(pi (2i + 7)(2k + 1) / 24)
 };
@@ -18,8 +23,12 @@ const HybridTables& Tables() {
         HybridTables h{};
         const double pi = 4.0 * atan(1.0);
         for (int n = 0; n < 18; n++)
-            for (int k = 0; k < 18; k++)
-                h.dct4[k][n] = (float)cos(pi * (2 * n + 1) * (2 * k + 1) / 72.0);
+            h.pre[n] = (float)(0.5 / cos(pi * (2 * n + 1) / 72.0));
+        for (int n = 0; n < 9; n++)
+            for (int m = 0; m < 9; m++) {
+                h.even9[n][m] = (float)cos(pi * (2 * n + 1) * 2 * m / 36.0);
+                h.odd9[n][m] = (float)cos(pi * (2 * n + 1) * (2 * m + 1) / 36.0);
+            }
         for (int i = 0; i < 36; i++) {
             double longWin = sin(pi / 36 * (i + 0.5));
             h.win[0][i] = (float)longWin;
@@ -38,16 +47,25 @@ const HybridTables& Tables() {
 // 36-point IMDCT of 18 lines through an 18-point DCT-IV y: the outputs are
 // z[i] = y[i + 9] (i < 9), -y[26 - i] (9 <= i < 27), -y[i - 27] (i >= 27).
 void Long(const HybridTables& t, const float* x, const float* win, float* overlap, float out[18][32], int sb) {
-    // Column by column, so that the inner loop runs over 20 outputs (two
-    // of them padding) without a reduction.
-    float y[20] = {};
-    for (int k = 0; k < 18; k++) {
-        const float* c = t.dct4[k];
-        const float xk = x[k];
-        if (xk == 0.0f)
-            continue;
-        for (int n = 0; n < 20; n++)
-            y[n] += xk * c[n];
+    float v[18];
+    for (int n = 0; n < 18; n++)
+        v[n] = x[n] * t.pre[n];
+    float even[12] = {}, odd[12] = {};
+    for (int n = 0; n < 9; n++) {
+        const float a = v[n] + v[17 - n];
+        const float b = v[n] - v[17 - n];
+        const float* ce = t.even9[n];
+        const float* co = t.odd9[n];
+        for (int m = 0; m < 12; m++) {
+            even[m] += a * ce[m];
+            odd[m] += b * co[m];
+        }
+    }
+    // V[2m] = even[m], V[2m + 1] = odd[m]; V[18] = 0.
+    float y[18];
+    for (int m = 0; m < 9; m++) {
+        y[2 * m] = even[m] + odd[m];
+        y[2 * m + 1] = odd[m] + (m < 8 ? even[m + 1] : 0.0f);
     }
     float z[36];
     for (int i = 0; i < 9; i++)

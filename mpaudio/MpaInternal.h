@@ -26,8 +26,15 @@ inline uint32_t MpaBitsWord(const MpaBits* b) {
     uint32_t byte = b->pos >> 3;
     uint32_t bytes = (b->limit + 7) >> 3;
     const uint8_t* p = b->data + byte;
-    if (byte + 4 <= bytes)
+    if (byte + 4 <= bytes) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        uint32_t w;
+        memcpy(&w, p, 4);
+        return __builtin_bswap32(w);
+#else
         return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
+#endif
+    }
     uint32_t w = 0;
     for (uint32_t i = 0; i < 4; i++)
         w = w << 8 | (byte + i < bytes ? p[i] : 0u);
@@ -42,9 +49,14 @@ inline uint64_t MpaBitsWord64(const MpaBits* b) {
     const uint8_t* p = b->data + byte;
     uint64_t w = 0;
     if (byte + 8 <= bytes) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        memcpy(&w, p, 8);
+        return __builtin_bswap64(w);
+#else
         for (int i = 0; i < 8; i++)
             w = w << 8 | p[i];
         return w;
+#endif
     }
     for (uint32_t i = 0; i < 8; i++)
         w = w << 8 | (byte + i < bytes ? p[i] : 0u);

@@ -56,6 +56,34 @@ const int8_t kTableChoice[2][3][16] = {
     },
 };
 
+// Grouped codes to their three digits, centred: by table lookup instead of
+// two divisions per code. Codes past steps^3 (damaged streams) stay bounded.
+struct Groups {
+    int8_t g3[32][3];
+    int8_t g5[128][3];
+    int8_t g9[1024][3];
+};
+
+const Groups& GetGroups() {
+    static const Groups g = [] {
+        Groups t{};
+        auto fill = [](int8_t (*dst)[3], int codes, int n) {
+            for (int c = 0; c < codes; c++) {
+                int v = c;
+                for (int k = 0; k < 3; k++) {
+                    dst[c][k] = (int8_t)(v % n - (n - 1) / 2);
+                    v /= n;
+                }
+            }
+        };
+        fill(t.g3, 32, 3);
+        fill(t.g5, 128, 5);
+        fill(t.g9, 1024, 9);
+        return t;
+    }();
+    return g;
+}
+
 struct Factors {
     float flt[64][18];    // scale factor x 2 / steps, in 16-bit units
     int64_t fix[64][18];  // the same with kFixBits fractional bits
@@ -158,6 +186,7 @@ template <bool Integer> void ReadLayer1(MpaDecoder* d, const MpaHeader* h, MpaBi
 
 template <bool Integer> void ReadLayer2(MpaDecoder* d, const MpaHeader* h, const AllocTable& T, MpaBits* br) {
     const Factors& f = GetFactors();
+    const Groups& grp = GetGroups();
     MpaLayer12State* s = &d->l12;
     int nch = h->mode == 3 ? 1 : 2;
     int sblimit = T.sblimit;
@@ -219,14 +248,11 @@ template <bool Integer> void ReadLayer2(MpaDecoder* d, const MpaHeader* h, const
                     continue;
                 int v0, v1, v2;
                 if (kGrouped[c]) {
-                    int n = kSteps[c];
                     int code = (int)MpaGetBits(br, kCodeBits[c]);
-                    int half = (n - 1) / 2;
-                    v0 = code % n - half;
-                    code /= n;
-                    v1 = code % n - half;
-                    code /= n;
-                    v2 = code % n - half; // a damaged code may exceed n^3; kept bounded by the modulo
+                    const int8_t* d3 = c == 1 ? grp.g3[code] : c == 2 ? grp.g5[code] : grp.g9[code];
+                    v0 = d3[0];
+                    v1 = d3[1];
+                    v2 = d3[2];
                 } else {
                     int nb = kCodeBits[c];
                     int half = (kSteps[c] - 1) / 2;
