@@ -9,10 +9,12 @@
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AppState.h"
 #include "app/DirWatch.h"
+#include "app/KeyHook.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"
@@ -21,6 +23,7 @@
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
 #include "panels/PanelWindow.h"
+#include "panels/QuickSearch.h"
 
 namespace {
 
@@ -498,6 +501,72 @@ TEST_F(Panels, SwapExchangesListsAndSettings) {
     PanelGetPath(0, l, sizeof l);
     EXPECT_EQ(std::string(l), Path("left"));
     gApp->panelOff[1] = 0;
+}
+
+KeyModifiers gMods;
+KeyModifiers ModSource() { return gMods; }
+
+LRESULT HookKey(WPARAM vk, bool ctrl, bool shift, bool alt) {
+    gMods = {ctrl, shift, alt};
+    KeyHookSetModifierSource(ModSource);
+    LRESULT r = KeyboardHookProc(HC_ACTION, vk, 1 | (alt ? 1 << 29 : 0));
+    Pump(30);
+    return r;
+}
+
+TEST_F(Panels, HookPostsTableCommandsAndRoutesPanelKeys) {
+    ChangeTo(0, "left");
+    gCommands.clear();
+    EXPECT_EQ(HookKey('U', true, false, false), 1);
+    EXPECT_EQ(HookKey(VK_F5, false, false, false), 1);
+    EXPECT_EQ(HookKey(VK_F1, false, false, true), 1);
+    EXPECT_EQ(HookKey(VK_F1, false, false, false), 1); // help: taken, nothing posted
+    EXPECT_EQ(HookKey('L', false, false, true), 0);     // Alt+L needs Ctrl and Shift too
+    EXPECT_EQ(gCommands, (std::vector<UINT>{307, 105, 518}));
+    EXPECT_EQ(HookKey(VK_TAB, false, false, false), 1);
+    EXPECT_EQ(gApp->activePanel, 1);
+    HookKey(VK_TAB, false, false, false);
+    EXPECT_EQ(gApp->activePanel, 0);
+    gApp->cursorIndex[0] = (uint32_t)IndexOf(0, "a.txt");
+    EXPECT_EQ(HookKey(VK_SPACE, false, false, false), 1); // Space marks like Insert
+    EXPECT_TRUE(Marked(0, "a.txt"));
+    EXPECT_EQ(HookKey(VK_DOWN, false, false, false), 0); // plain cursor keys go on to the panel
+    KeyHookSetModifierSource(nullptr);
+}
+
+TEST_F(Panels, AltLetterQuickSearchRefusesANonMatchingLetter) {
+    ChangeTo(0, "left");
+    gApp->activePanel = 0;
+    Key(VK_HOME);
+    gApp->generalOptions = 0x80; // Alt+letter opens the search
+    std::string seen, found;
+    std::thread typer([&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 300 && !(box = QuickSearchWindow()); i++)
+            Sleep(10);
+        if (!box)
+            return;
+        HWND edit = GetDlgItem(box, 14526);
+        Sleep(150);
+        found = CursorName(0);
+        PostMessageA(edit, WM_CHAR, 'x', 0); // no name continues "BX"
+        PostMessageA(edit, WM_CHAR, '.', 0);
+        Sleep(300);
+        char text[64] = "";
+        SendMessageA(edit, WM_GETTEXT, sizeof text, (LPARAM)text);
+        seen = text;
+        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(HookKey('B', true, false, true), 0); // Ctrl+Alt: not with optAltLetter
+    EXPECT_EQ(QuickSearchWindow(), nullptr);
+    EXPECT_EQ(HookKey('B', false, false, true), 1);
+    Pump(1500);
+    typer.join();
+    KeyHookSetModifierSource(nullptr);
+    EXPECT_EQ(found, "b.txt");
+    EXPECT_EQ(seen, "B.");
+    EXPECT_EQ(CursorName(0), "b.txt");
+    EXPECT_EQ(QuickSearchWindow(), nullptr);
 }
 
 // Last: leaves a picture of both panels with a cursor bar, a marked entry
