@@ -15,6 +15,7 @@
 #include "AppState.h"
 #include "app/DirWatch.h"
 #include "app/KeyHook.h"
+#include "app/Splitter.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"
@@ -567,6 +568,36 @@ TEST_F(Panels, AltLetterQuickSearchRefusesANonMatchingLetter) {
     EXPECT_EQ(seen, "B.");
     EXPECT_EQ(CursorName(0), "b.txt");
     EXPECT_EQ(QuickSearchWindow(), nullptr);
+}
+
+TEST_F(Panels, SplitterDragBarLeavesScreenAsItWas) {
+    Pump(100);
+    auto grab = [](int x) {
+        HDC dc = GetDC(gMainWindow);
+        std::vector<COLORREF> px;
+        for (int dx = -3; dx <= 3; dx++)
+            for (int y = 40; y < 200; y += 20)
+                px.push_back(GetPixel(dc, x + dx, y));
+        ReleaseDC(gMainWindow, dc);
+        return px;
+    };
+    RECT rect = {};
+    HBRUSH brush = nullptr;
+    auto before = grab(450);
+    SplitterDragStart(gMainWindow, 450, &rect, &brush);
+    EXPECT_NE(SplitterPositionWindow(), nullptr);
+    EXPECT_NE(rect.bottom, 0);
+    EXPECT_NE(grab(450), before); // the bar is drawn
+    char text[32];
+    SplitterPercentText(&rect, 900, text, sizeof text);
+    EXPECT_STREQ(text, "50.0 %");
+    SplitterDragMove(gMainWindow, 450, &rect, &brush); // same place: nothing drawn twice
+    SplitterDragEnd(gMainWindow, &rect, &brush);
+    EXPECT_EQ(rect.bottom, 0);
+    EXPECT_EQ(SplitterPositionWindow(), nullptr);
+    EXPECT_EQ(grab(450), before);
+    if (brush)
+        DeleteObject(brush);
 }
 
 // Last: leaves a picture of both panels with a cursor bar, a marked entry
