@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include "AppState.h"
+#include "app/Bars.h"
 #include "app/DirWatch.h"
 #include "app/GuiDraw.h"
 #include "app/Help.h"
@@ -404,15 +405,22 @@ static void CommandPrompt() {
     RunCommandLine("CMD.EXE", gApp->panelPath[ActivePanel()], SW_SHOW, nullptr, 'K');
 }
 
+static void MainCommandRun(HWND window, int id);
+
 void MainCommandDispatch(HWND window, WPARAM wParam) {
     int id = LOWORD(wParam);
     if (gApp->hoverWindow && !(gApp->panelOptions & kPanelClassicButtons))
         WndInvalidateFrame(gApp->hoverWindow);
     if (gApp->dragRect.bottom == 0)
         ReleaseCapture();
+    BarsRepaintButtons(0);
     if (CommandRefused(id))
         return;
+    MainCommandRun(window, id);
+    BarsRepaintButtons(0);
+}
 
+static void MainCommandRun(HWND window, int id) {
     int active = ActivePanel();
     char path[520];
     switch (id) {
@@ -460,6 +468,14 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     case 206:
     case 207:
         NetworkDialog(window, id);
+        return;
+    case 241:
+    case 242:
+    case 243:
+    case 244:
+    case 245:
+    case 246:
+        BarsToggle(window, id);
         return;
     case 302:
         ToolWindowToggle(gApp->toolWindows[kToolHistory], &gApp->windowPos[kPosHistory]);

@@ -173,7 +173,9 @@ TEST(TwoInstances, HandOverLeftPathThenCloseSavesAndCleansUp) {
     long closeMs = first.WaitExit(10000);
     ASSERT_GE(closeMs, 0) << "no exit after WM_CLOSE";
     EXPECT_EQ(first.ExitCode(), 0u) << "ended by the watchdog?";
-    EXPECT_LT(GetTickCount() - t0, 2500u);
+    // Under Xvfb without a window manager Wine spends about 2 s unmapping the
+    // window before WM_DESTROY; the watchdog starts only at WM_DESTROY.
+    EXPECT_LT(GetTickCount() - t0, 3000u);
     printf("WM_CLOSE: process ended after %lu ms\n", (unsigned long)(GetTickCount() - t0));
 
     // Auto-save wrote the handed-over path; the right panel kept its own.
