@@ -93,3 +93,19 @@ void PanelResetWidths(int panel) {
     }
     PanelIterEnd(&it);
 }
+
+bool PanelStoreFolderSize(int panel, const char *name, uint64_t size) {
+    PanelIter it;
+    bool stored = false;
+    for (FileEntry *e = PanelIterBegin(&it, panel); e; e = PanelIterNext(&it)) {
+        if (EntryIsFolder(e) && !EntryIsUpDir(e) && strcmp(EntryName(e), name) == 0) {
+            uint64_t stored1 = size + 1;
+            e->sizeLow = (uint32_t)stored1;
+            e->sizeHigh = (uint32_t)(stored1 >> 32);
+            stored = true;
+            break;
+        }
+    }
+    PanelIterEnd(&it);
+    return stored;
+}

@@ -59,5 +59,13 @@ inline bool EntryIsFolder(const FileEntry *e) { return (e->flags & kEntryFolder)
 // style result (0 all fitted, 111 cut, 123 no room).
 int PanelEntryPath(const FileEntry *entry, int panel, char *out, int max);
 
+// For counts that run long (folder sizes): take the names with a short
+// iteration, count without holding the list, then store each result with
+// this, which finds the folder by exact name in whatever list the panel
+// holds by then (size + 1 is stored, as for a counted folder). False when
+// the folder is no longer listed. Never keep the iteration open for a count:
+// it would stop every swap, sort and re-read of the panel meanwhile.
+bool PanelStoreFolderSize(int panel, const char *name, uint64_t size);
+
 // Clears the cached pixel widths of every entry (font change).
 void PanelResetWidths(int panel);

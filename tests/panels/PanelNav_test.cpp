@@ -268,3 +268,15 @@ TEST(KeyTables, CommandLineWords) {
         EXPECT_EQ(CmdLineClassifyWith(c.text, drives), c.code) << c.text;
     EXPECT_EQ(StrSpanToSeparator("abc.d"), 3);
 }
+
+TEST(PanelIter, FolderSizeStoredByNameInTheCurrentList) {
+    Install(1, {{"..", U, 0, 0}, {"a", D, 0, 0}, {"b", 0, 5, 0}});
+    // The list changed while the count ran: the result still lands by name.
+    Install(1, {{"..", U, 0, 0}, {"new", D, 0, 0}, {"a", D, 0, 0}});
+    EXPECT_TRUE(PanelStoreFolderSize(1, "a", 4096));
+    EXPECT_FALSE(PanelStoreFolderSize(1, "b", 1)); // gone, or a file
+    EXPECT_FALSE(PanelStoreFolderSize(1, "..", 1));
+    PanelMarkGroup(1, kMarkSet, true, nullptr);
+    EXPECT_EQ(PanelComputeTotals(1).markedBytes, 4096u);
+    EXPECT_EQ(gPanelLists[1].readerCount.load(), 0);
+}
