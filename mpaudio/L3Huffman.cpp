@@ -269,9 +269,10 @@ int L3ReadHuffman(MpaBits* br, uint32_t end, const L3GranuleChannel* gc, const i
                 x += (int)((w << used) >> (64 - linbits));
                 used += linbits;
             }
+            // Sign bits without branches: they are random.
             if (x) {
-                if ((w << used) >> 63)
-                    x = -x;
+                int neg = -(int)((w << used) >> 63);
+                x = (x ^ neg) - neg;
                 used++;
             }
             if (y == 15 && linbits) {
@@ -279,8 +280,8 @@ int L3ReadHuffman(MpaBits* br, uint32_t end, const L3GranuleChannel* gc, const i
                 used += linbits;
             }
             if (y) {
-                if ((w << used) >> 63)
-                    y = -y;
+                int neg = -(int)((w << used) >> 63);
+                y = (y ^ neg) - neg;
                 used++;
             }
             br->pos += (uint32_t)used;

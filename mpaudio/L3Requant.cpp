@@ -35,13 +35,18 @@ inline float Gain(int e) {
 }
 
 inline void DequantizeRun(const int32_t* ix, float* xr, int n, float gain) {
-    // Branch-free: the table's entry 0 is 0, a sign flips the product.
+    // Branch-free: the table's entry 0 is 0, a sign flips the product. The
+    // Huffman decoder yields at most 15 + 2^13 - 1 = 8206.
+    // Signs are random in coded audio: the sign bit is set by a mask, not
+    // a branch.
     for (int i = 0; i < n; i++) {
         int q = ix[i];
         int a = q < 0 ? -q : q;
-        a = a > 8206 ? 8206 : a;
         float v = gL3Pow43[a] * gain;
-        xr[i] = q < 0 ? -v : v;
+        uint32_t bits;
+        memcpy(&bits, &v, 4);
+        bits ^= (uint32_t)q & 0x80000000u;
+        memcpy(&xr[i], &bits, 4);
     }
 }
 
