@@ -82,23 +82,22 @@ int DateProbe(HDC dc) {
 int AttrProbe(HDC dc) { return TextWidth(dc, "RAHS") + 11; }
 
 void DrawSortMark(HDC dc, int x, int cy, bool down) {
-    // 10 x 7 etched triangle: shadow on the left edge, highlight on the right.
+    // 10 x 7 etched triangle: a shadow body with a highlight edge below it.
     POINT up[3] = {{x, cy + 3}, {x + 9, cy + 3}, {x + 4, cy - 3}};
     POINT dn[3] = {{x, cy - 3}, {x + 9, cy - 3}, {x + 4, cy + 3}};
     POINT *p = down ? dn : up;
-    HPEN shadow = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
     HPEN light = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
-    HGDIOBJ old = SelectObject(dc, shadow);
-    MoveToEx(dc, p[2].x, p[2].y, nullptr);
-    LineTo(dc, p[0].x, p[0].y);
-    if (down)
-        LineTo(dc, p[1].x, p[1].y);
-    SelectObject(dc, light);
-    MoveToEx(dc, p[1].x, p[1].y, nullptr);
-    LineTo(dc, p[2].x, p[2].y);
-    if (!down)
-        LineTo(dc, p[0].x, p[0].y);
-    SelectObject(dc, old);
+    HGDIOBJ oldPen = SelectObject(dc, light);
+    POINT edge[3];
+    for (int i = 0; i < 3; i++)
+        edge[i] = {p[i].x + 1, p[i].y + 1};
+    Polyline(dc, edge, 3);
+    HPEN shadow = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
+    SelectObject(dc, shadow);
+    HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(COLOR_BTNSHADOW));
+    Polygon(dc, p, 3);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
     DeleteObject(shadow);
     DeleteObject(light);
 }

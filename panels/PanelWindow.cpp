@@ -287,9 +287,15 @@ void PanelUpdateScrollBars(HWND listWindow) {
     ps.vScrollWidth = (wantV && ps.topMax > 0) ? vBar : 0;
     if (ps.hScrollHeight == oldH && ps.vScrollWidth == oldV) {
         PanelClampCursor(panel);
-        SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_POS, 0, ps.hScrollMax, 0, gApp->scrollPos[panel]};
+        // A page makes the thumb show how much of the list is visible; the
+        // positions still run from 0 to the maxima.
+        UINT hPage = mode == kViewBrief ? (UINT)visibleCols : (UINT)(rc.right > 0 ? rc.right : 1);
+        SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_POS | SIF_PAGE, 0, ps.hScrollMax + (int)hPage - 1, hPage,
+                         gApp->scrollPos[panel]};
         SetScrollInfo(ps.hScrollBar, SB_CTL, &si, TRUE);
-        si.nMax = ps.topMax;
+        UINT vPage = ps.pageSize ? ps.pageSize : 1;
+        si.nMax = ps.topMax + (int)vPage - 1;
+        si.nPage = vPage;
         si.nPos = gApp->topIndex[panel];
         SetScrollInfo(ps.vScrollBar, SB_CTL, &si, TRUE);
     } else {
