@@ -81,14 +81,16 @@ void CmdLinePrompt(int remeasure, int panel) {
         GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
         int limit = CmdLinePromptLimit(gCmd.entryWidth);
         if (size.cx > limit) {
-            char shortened[521];
-            for (unsigned n = (unsigned)strlen(text) - 1; n > 0; n--) {
+            // Shortened here, never by the static: Wine's path ellipsis
+            // aborts the process when even "..." does not fit its width.
+            char shortened[521] = "";
+            bool fits = false;
+            for (unsigned n = (unsigned)strlen(text) - 1; n > 0 && !fits; n--) {
                 StrShorten(text, n, shortened);
                 GetTextExtentPoint32A(dc, shortened, lstrlenA(shortened), &size);
-                if (size.cx <= limit)
-                    break;
+                fits = size.cx <= limit;
             }
-            lstrcpynA(text, shortened, sizeof text);
+            lstrcpynA(text, fits ? shortened : "", sizeof text);
             size.cx = limit;
         }
         SelectObject(dc, old);
@@ -177,7 +179,7 @@ HWND CmdLineCreate(HWND parent) {
     HFONT font = CmdFont();
     SendMessageA(combo, WM_SETFONT, (WPARAM)font, FALSE);
     gCmd.prevProc = (WNDPROC)SetWindowLongPtrA(combo, GWLP_WNDPROC, (LONG_PTR)CmdLineProc);
-    gCmd.prompt = CreateWindowExA(0, "Static", "", 0x50008000, 0, 0, 0, 0, combo, nullptr, gApp->hInstance, nullptr);
+    gCmd.prompt = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 0, 0, 0, 0, combo, nullptr, gApp->hInstance, nullptr);
     if (gCmd.prompt)
         SendMessageA(gCmd.prompt, WM_SETFONT, (WPARAM)font, FALSE);
     gCmd.dropHeight = 0;

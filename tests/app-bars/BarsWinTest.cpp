@@ -1,0 +1,481 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <tlhelp32.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "AppState.h"
+#include "app/BarLayout.h"
+#include "app/Bars.h"
+#include "app/DriveBar.h"
+#include "app/FunctionKeys.h"
+#include "app/GuiDraw.h"
+#include "app/SettingsValues.h"
+#include "app/StatusBar.h"
+#include "app/ToolBar.h"
+
+namespace {
+
+struct Child {
+    HWND window;
+    std::string cls;
+    int id;
+    bool acceptsFiles;
+    HWND parent;
+};
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM data) {
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    Child c = {window, cls, GetDlgCtrlID(window), (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0,
+               GetParent(window)};
+    ((std::vector<Child> *)data)->push_back(c);
+    return TRUE;
+}
+
+std::vector<Child> Children(HWND window) {
+    std::vector<Child> out;
+    EnumChildWindows(window, CollectChild, (LPARAM)&out);
+    return out;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+std::vector<UINT> gPosted;
+
+LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND)
+        gPosted.push_back(LOWORD(wParam));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::string TempPath(const char *name) {
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + name;
+}
+
+class BarsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&icc);
+        gApp = (AppState *)calloc(1, sizeof(AppState));
+        // A fresh drive table: the next rescan must rebuild it.
+        gDriveBars[0].driveMask = gDriveBars[1].driveMask = 0;
+        gApp->hInstance = GetModuleHandleA(nullptr);
+        gApp->barOptions = kBarToolbar | kBarDrives | kBarCmdLine | kBarStatus | kBarFkeys | kBarPanelStatus;
+        gApp->generalOptions = kGenHelp;
+        // One file per test and run: Wine caches profile files by name.
+        char name[96];
+        snprintf(name, sizeof name, "bars_%s_%lu.ini", ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+                 (unsigned long)GetTickCount());
+        ini = TempPath(name);
+        DeleteFileA(ini.c_str());
+        DeleteFileA((ini + ".T__").c_str());
+        lstrcpynA(gApp->modulePath, ini.c_str(), sizeof gApp->modulePath);
+        lstrcpyA(gApp->panelPath[0], "C:\\windows");
+        lstrcpyA(gApp->panelPath[1], "C:\\");
+        IniParseToolbar("", gApp->toolbarButtons, &gApp->toolbarButtonSize);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = TestMainProc;
+        wc.hInstance = gApp->hInstance;
+        wc.lpszClassName = "BarsTestMain";
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        RegisterClassA(&wc);
+        main = CreateWindowExA(0, "BarsTestMain", "bars", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr,
+                               nullptr, gApp->hInstance, nullptr);
+        ASSERT_TRUE(main);
+        gMainWindow = main;
+        FontInitGui(main);
+        SetForegroundWindow(main);
+        SetActiveWindow(main);
+        gPosted.clear();
+    }
+    void TearDown() override {
+        ToolBarStopIconLoader();
+        DestroyWindow(main);
+        DriveBarDestroyAll();
+        gApp->hwndToolbar = nullptr;
+        gApp->fkeyBar = nullptr;
+        gApp->cmdLine = nullptr;
+        for (HWND &b : gApp->statusBars)
+            b = nullptr;
+        Pump();
+        gMainWindow = nullptr;
+        free(gApp);
+        gApp = nullptr;
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+        DeleteFileA(ini.c_str());
+    }
+    void Resize(int width, int height) {
+        gApp->clientWidth = (int16_t)width;
+        gApp->clientHeight = (int16_t)height;
+        gApp->splitterPos = width / 2;
+        BarsLayout();
+        Pump();
+    }
+    RECT RectIn(HWND window, HWND parent) {
+        RECT r;
+        GetWindowRect(window, &r);
+        MapWindowPoints(nullptr, parent, (POINT *)&r, 2);
+        return r;
+    }
+    HWND main = nullptr;
+    std::string ini;
+};
+
+// The bars' children read back: classes, ids, drop acceptance.
+TEST_F(BarsTest, ChildWindowsReadBack) {
+    BarsCreate(main);
+    Resize(800, 600);
+    std::map<std::string, int> classes;
+    std::vector<Child> all = Children(main);
+    for (const Child &c : all)
+        classes[c.cls]++;
+    EXPECT_EQ(classes["TB"], 1);
+    EXPECT_EQ(classes["DB"], 1);
+    EXPECT_EQ(classes["FB"], 1);
+    EXPECT_EQ(classes["SB"], 3);
+    EXPECT_EQ(classes["SF"], 9);
+    EXPECT_EQ(classes["ComboBox"], 1);
+
+    int driveButtons = 0, toolButtons = 0;
+    for (const Child &c : all) {
+        char parentCls[16] = "";
+        GetClassNameA(c.parent, parentCls, sizeof parentCls);
+        if (c.cls != "Button")
+            continue;
+        if (!strcmp(parentCls, "DB")) {
+            driveButtons++;
+            ASSERT_GE(c.id, 0);
+            ASSERT_LT(c.id, kDriveCount);
+            unsigned kind = gApp->drives[c.id].kind;
+            EXPECT_NE(kind, 0u) << c.id;
+            EXPECT_EQ(c.acceptsFiles, DriveBarTakesDrops(c.id, kind)) << "drive " << c.id << " kind " << kind;
+        } else if (!strcmp(parentCls, "TB")) {
+            toolButtons++;
+            int command = (int16_t)c.id;
+            EXPECT_NE(ToolBarFind(command), nullptr) << command;
+            EXPECT_EQ(c.acceptsFiles, ToolbarCommandTakesDrops(command, true)) << command;
+        } else if (!strcmp(parentCls, "FB")) {
+            EXPECT_GE(c.id, 0);
+            EXPECT_LT(c.id, 10);
+        }
+    }
+    EXPECT_EQ(toolButtons, 24) << "the default bar: 29 records, 5 separators";
+    EXPECT_GE(driveButtons, 2);
+    EXPECT_EQ(gApp->drives[2].kind, kDriveFixed) << "C: is a fixed disk";
+    EXPECT_TRUE(gDriveBars[0].slots[2].button);
+
+    // Drops off while a panel drag runs, and on again.
+    DriveBarAcceptDrops(0);
+    EXPECT_FALSE(GetWindowLongA(gDriveBars[0].slots[2].button, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    DriveBarAcceptDrops(1);
+    EXPECT_TRUE(GetWindowLongA(gDriveBars[0].slots[2].button, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+
+    // The tool bar above the drive bar, the drive bar above the panels.
+    RECT tb = RectIn(gApp->hwndToolbar, main), db = RectIn(gDriveBars[0].window, main);
+    EXPECT_EQ(tb.top, 0);
+    EXPECT_EQ(tb.bottom, 29);
+    EXPECT_EQ(db.top, 29);
+    EXPECT_EQ(BarsTopHeight(), 29 + DriveBarGetHeight());
+    RECT fb = RectIn(gApp->fkeyBar, main), sb = RectIn(gApp->statusBars[0], main);
+    EXPECT_EQ(sb.bottom, 600);
+    EXPECT_EQ(fb.bottom, sb.top);
+}
+
+// Button positions in a 300-pixel bar are those of the layout rule, and
+// two bars share the width.
+TEST_F(BarsTest, DriveBarLayoutAndTwoBars) {
+    BarsCreate(main);
+    Resize(300, 400);
+    uint16_t kinds[kDriveCount], xs[kDriveCount], ys[kDriveCount];
+    for (int i = 0; i < kDriveCount; i++)
+        kinds[i] = gDriveBars[0].slots[i].button ? gApp->drives[i].kind : 0;
+    int height = DriveBarPlace(kinds, 300, xs, ys);
+    EXPECT_EQ(DriveBarGetHeight(), height);
+    for (int i = 0; i < kDriveCount; i++) {
+        if (!kinds[i])
+            continue;
+        RECT r = RectIn(gDriveBars[0].slots[i].button, gDriveBars[0].window);
+        EXPECT_EQ(r.left, xs[i]) << i;
+        EXPECT_EQ(r.top, ys[i]) << i;
+        EXPECT_EQ(r.right - r.left, 40);
+        EXPECT_EQ(r.bottom - r.top, 16);
+    }
+
+    gApp->barOptions |= kBarTwoDriveBars;
+    DriveBarRefresh(true);
+    Resize(601, 400);
+    ASSERT_TRUE(gDriveBars[0].window);
+    ASSERT_TRUE(gDriveBars[1].window);
+    RECT left = RectIn(gDriveBars[0].window, main), right = RectIn(gDriveBars[1].window, main);
+    EXPECT_EQ(left.left, 0);
+    EXPECT_EQ(left.right, 300);
+    EXPECT_EQ(right.left, 300);
+    EXPECT_EQ(right.right, 601);
+    EXPECT_EQ(gDriveBars[1].driveMask, gDriveBars[0].driveMask);
+    EXPECT_EQ(DriveBarPanel(1), 1);
+    gApp->activePanel = 1;
+    EXPECT_EQ(DriveBarPanel(0), 0) << "with two bars each bar serves its own panel";
+
+    // An unchanged drive set does not rebuild anything.
+    HWND before = gDriveBars[0].window;
+    DriveBarRefresh(false);
+    EXPECT_EQ(gDriveBars[0].window, before);
+}
+
+std::string TipOf(HWND button) {
+    NMTTDISPINFOA info = {};
+    info.hdr.hwndFrom = nullptr;
+    info.hdr.idFrom = (UINT_PTR)button;
+    info.hdr.code = TTN_GETDISPINFOA;
+    SendMessageA(button, WM_NOTIFY, 0, (LPARAM)&info);
+    return info.lpszText ? info.lpszText : "";
+}
+
+// A volume label starting with an accented letter still gets its tip.
+TEST_F(BarsTest, DriveTipsForAccentedNames) {
+    BarsCreate(main);
+    Resize(800, 600);
+    SetForegroundWindow(main);
+    SetActiveWindow(main);
+    ASSERT_EQ(GetActiveWindow(), main);
+    HWND c = gDriveBars[0].slots[2].button;
+    ASSERT_TRUE(c);
+    lstrcpyA(gApp->drives[2].displayName, "\xc4nderungen");
+    EXPECT_EQ(TipOf(c), "\xc4nderungen");
+    lstrcpyA(gApp->drives[2].displayName, "System");
+    EXPECT_EQ(TipOf(c), "System");
+    gApp->drives[2].displayName[0] = 0;
+    EXPECT_EQ(TipOf(c), "");
+    gApp->generalOptions &= ~kGenHelp;
+    lstrcpyA(gApp->drives[2].displayName, "System");
+    EXPECT_EQ(TipOf(c), "") << "no bubble help";
+}
+
+// Narrowing the window hides the right-hand fields from the left end of
+// their group: free space, the two panel states, the line, the date, the
+// time.
+TEST_F(BarsTest, StatusFieldsHideFromTheLeft) {
+    StatusBarCreate(main, 0);
+    const int order[] = {11, 12, 13, 15, 16};
+    int hidden = 0;
+    for (int width = 900; width >= 40; width -= 5) {
+        Resize(width, 400);
+        int n = 0;
+        while (n < 5) {
+            StatusField *f = StatusFieldFind(order[n]);
+            RECT r = RectIn(f->window, gApp->statusBars[0]);
+            if (r.right - r.left != 0)
+                break;
+            n++;
+        }
+        for (int j = n; j < 5; j++) {
+            RECT r = RectIn(StatusFieldFind(order[j])->window, gApp->statusBars[0]);
+            ASSERT_GT(r.right - r.left, 0) << "width " << width << " field " << order[j];
+        }
+        ASSERT_GE(n, hidden) << width;
+        if (n) {
+            RECT line = RectIn(StatusFieldFind(10)->window, gApp->statusBars[0]);
+            ASSERT_EQ(line.right - line.left, 0) << width;
+        }
+        hidden = n;
+    }
+    EXPECT_EQ(hidden, 5);
+
+    // Texts: shortened in the middle in the main bar, cut in a panel bar.
+    Resize(900, 400);
+    std::string name(100, 'a');
+    name[0] = 'H';
+    name[99] = 'Z';
+    StatusBarSetText(10, name.c_str());
+    std::string shown = StatusFieldFind(10)->text;
+    EXPECT_EQ(shown.size(), 70u);
+    EXPECT_EQ(shown.front(), 'H');
+    EXPECT_EQ(shown.back(), 'Z');
+    EXPECT_NE(shown.find("..."), std::string::npos);
+    StatusBarCreate(main, 1);
+    StatusBarSetText(17, name.c_str());
+    EXPECT_EQ(std::string(StatusFieldFind(17)->text), name.substr(0, 70));
+
+    // A menu hint hides the fields until it is cleared.
+    StatusBarMenuHelp(3105);
+    EXPECT_FALSE(IsWindowVisible(StatusFieldFind(16)->window) && StatusFieldFind(16)->text[0] == 1);
+    StatusBarMenuHelp(0);
+    EXPECT_TRUE(IsWindowVisible(StatusFieldFind(16)->window));
+}
+
+// The labels and the commands follow the shift state.
+TEST_F(BarsTest, FunctionKeysFollowTheShiftState) {
+    KeyBarCreate(main);
+    Resize(120, 400); // narrow: every label is cut, so each has a tip
+    SetForegroundWindow(main);
+    SetActiveWindow(main);
+    struct Case {
+        int shift, key;
+        const char *label;
+        UINT command;
+    } cases[] = {{0, 2, "3 View", 102},  {10, 2, "3 Hex", 103},   {20, 2, "3 Name", 813},
+                 {30, 2, "3 DOS", 317},  {30, 3, "4 NewEdit", 802}, {0, 9, "10 Exit", 120}};
+    for (const Case &c : cases) {
+        KeyBarSetShift(c.shift);
+        EXPECT_EQ(gButtonArt.functionKeyShift, c.shift);
+        EXPECT_EQ(TipOf(KeyBarButton(c.key)), c.label) << c.shift << "/" << c.key;
+        gPosted.clear();
+        SendMessageA(KeyBarButton(c.key), BM_CLICK, 0, 0);
+        Pump();
+        ASSERT_EQ(gPosted.size(), 1u) << c.label;
+        EXPECT_EQ(gPosted[0], c.command) << c.label;
+    }
+    // Shift+F1 has no command: a beep and nothing posted.
+    KeyBarSetShift(30);
+    gPosted.clear();
+    SendMessageA(KeyBarButton(0), BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_TRUE(gPosted.empty());
+    // A label that fits shows no tip.
+    KeyBarSetShift(0);
+    Resize(2000, 400);
+    EXPECT_EQ(TipOf(KeyBarButton(2)), "");
+    KeyBarDestroy();
+}
+
+std::string Section(const std::string &file, const char *section) {
+    std::vector<char> buffer(1 << 20);
+    DWORD n = GetPrivateProfileSectionA(section, buffer.data(), (DWORD)buffer.size(), file.c_str());
+    for (DWORD i = 0; i < n; i++) {
+        if (!buffer[i])
+            buffer[i] = '\n';
+    }
+    return std::string(buffer.data(), n);
+}
+
+bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+struct DialogDriver {
+    int button;
+    bool sawTemp;
+    std::string temp;
+    std::string tempSection;
+};
+DialogDriver gDriver;
+
+VOID CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || !GetDlgItem(dialog, 14532))
+        return;
+    KillTimer(nullptr, timer);
+    gDriver.sawTemp = FileExists(gDriver.temp);
+    gDriver.tempSection = Section(gDriver.temp, "TB");
+    PostMessageA(dialog, WM_COMMAND, gDriver.button, 0);
+}
+
+// Eighty user buttons whose keys make a TB section far beyond 32,767 bytes:
+// OK keeps every one of them (only the T=0 keys go), Cancel changes nothing,
+// and the temporary copy is gone afterwards either way.
+TEST_F(BarsTest, OptionsDialogKeepsTheWholeSection) {
+    std::string padding(250, 'p');
+    for (int n = 1; n <= kToolbarButtonMax; n++) {
+        char key[16], value[600];
+        snprintf(key, sizeof key, "M%d", n);
+        snprintf(value, sizeof value, "Button %d", n);
+        WritePrivateProfileStringA("TB", key, value, ini.c_str());
+        snprintf(key, sizeof key, "C%d", n);
+        snprintf(value, sizeof value, "C:\\missing\\prog%d.exe", n);
+        WritePrivateProfileStringA("TB", key, value, ini.c_str());
+        snprintf(key, sizeof key, "D%d", n);
+        WritePrivateProfileStringA("TB", key, ("C:\\" + padding).c_str(), ini.c_str());
+        snprintf(key, sizeof key, "P%d", n);
+        snprintf(value, sizeof value, "%s%d", padding.c_str(), n);
+        WritePrivateProfileStringA("TB", key, value, ini.c_str());
+        snprintf(key, sizeof key, "T%d", n);
+        WritePrivateProfileStringA("TB", key, n % 2 ? "0" : "2", ini.c_str());
+        gApp->toolbarButtons[n - 1].command = (int16_t)-n; // a full bar: no end record
+    }
+    BarsCreate(main);
+    Resize(800, 600);
+    std::string before = Section(ini, "TB");
+    ASSERT_GT(before.size(), 40000u);
+    gDriver = {IDCANCEL, false, ini + ".T__", ""};
+    SetTimer(nullptr, 0, 50, DriveDialog);
+    EXPECT_EQ(ToolBarOptionsCommand(main), 0);
+    EXPECT_TRUE(gDriver.sawTemp);
+    EXPECT_EQ(gDriver.tempSection, before) << "the temporary copy holds the whole section";
+    EXPECT_EQ(Section(ini, "TB"), before) << "Cancel writes nothing";
+    EXPECT_FALSE(FileExists(gDriver.temp));
+
+    gDriver = {IDOK, false, ini + ".T__", ""};
+    SetTimer(nullptr, 0, 50, DriveDialog);
+    EXPECT_EQ(ToolBarOptionsCommand(main), 1);
+    EXPECT_FALSE(FileExists(gDriver.temp));
+    char value[600];
+    GetPrivateProfileStringA("TB", "P80", "", value, sizeof value, ini.c_str());
+    EXPECT_EQ(std::string(value), padding + "80");
+    GetPrivateProfileStringA("TB", "M79", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "Button 79");
+    GetPrivateProfileStringA("TB", "T80", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "2");
+    GetPrivateProfileStringA("TB", "T79", "none", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "none") << "T=0 is not written";
+    for (int i = 0; i < kToolbarButtonMax; i++)
+        EXPECT_EQ(gApp->toolbarButtons[i].command, -(i + 1));
+    EXPECT_TRUE(gApp->hwndToolbar) << "the bar is rebuilt";
+}
+
+int ThreadCount() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 te = {sizeof te};
+    int n = 0;
+    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) {
+        if (te.th32OwnerProcessID == GetCurrentProcessId())
+            n++;
+    }
+    CloseHandle(snap);
+    return n;
+}
+
+// Restarting the icon loader (as every OK of the options dialog does) never
+// leaves a second one running, and a loader ends once the icons are there.
+TEST_F(BarsTest, IconLoaderRunsOnceAndEnds) {
+    WritePrivateProfileStringA("TB", "M1", "Notepad", ini.c_str());
+    WritePrivateProfileStringA("TB", "C1", "notepad.exe", ini.c_str());
+    WritePrivateProfileStringA("TB", "M2", "Missing", ini.c_str());
+    WritePrivateProfileStringA("TB", "C2", "C:\\nowhere\\missing.exe", ini.c_str());
+    memset(gApp->toolbarButtons, 0, sizeof gApp->toolbarButtons);
+    gApp->toolbarButtons[0].command = -1;
+    gApp->toolbarButtons[1].command = 700;
+    gApp->toolbarButtons[2].command = -2;
+    gApp->barOptions = kBarToolbar;
+    int base = ThreadCount();
+    BarsCreate(main);
+    Resize(800, 600);
+    ToolBarStartIconLoader();
+    ToolBarStartIconLoader();
+    ToolBarStartIconLoader();
+    EXPECT_LE(ThreadCount(), base + 1);
+    for (int i = 0; i < 40 && gApp->toolbarButtons[0].image == 0; i++) {
+        Sleep(50);
+        Pump();
+    }
+    EXPECT_GT(gApp->toolbarButtons[0].image, 0) << "notepad's icon";
+    EXPECT_EQ(gApp->toolbarButtons[2].image, 0) << "a missing program has none";
+    EXPECT_TRUE(ToolBarUserIcon(-1, 16));
+    ToolBarStopIconLoader();
+    EXPECT_EQ(ThreadCount(), base);
+}
+
+} // namespace
