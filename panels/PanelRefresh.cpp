@@ -25,6 +25,7 @@
 #include "panels/PanelWindow.h"
 
 std::atomic<uint32_t> gRefreshFlags[2];
+void (*gPanelRereadProbe)(int panel);
 
 namespace {
 
@@ -161,6 +162,8 @@ int PanelReread(int panel, int keepMarks) {
         MemFree(&drop.entryBlock);
         return (int)err;
     }
+    if (gPanelRereadProbe)
+        gPanelRereadProbe(panel);
     PanelListData data;
     data.entryBlock = listing.entryBlock;
     data.entryIndex = listing.entryIndex;

@@ -39,6 +39,10 @@ void PanelToggleReversed(int panel);
 bool PanelFindSetCursor(const char *pathOrName, int panel);
 bool PanelSetCursorCentred(const char *name, int panel);
 
+// Test seam: called by PanelReread after the folder was read, before the
+// list is installed (null in the program).
+extern void (*gPanelRereadProbe)(int panel);
+
 // The thread body (started by PanelRefreshStart).
 void PanelRefreshThread();
 // wParam of the WM_USER+1 the thread posts to a list window.

@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -389,6 +390,24 @@ TEST_F(Panels, RefreshFollowsChangesKeepingMarksAndCursor) {
     Pump(100);
     EXPECT_TRUE(Marked(0, "b.txt"));
     EXPECT_EQ(CursorName(0), "c.txt");
+}
+
+std::atomic<int> gProbeCalls;
+void RequestDuringReread(int panel) {
+    if (panel == 0 && gProbeCalls++ == 0)
+        PanelRequestReread(0); // arrives while the re-read runs
+}
+
+TEST_F(Panels, RequestDuringRereadIsServedByTheNextCycle) {
+    ChangeTo(0, "left");
+    gProbeCalls = 0;
+    uint32_t before = gPanelLists[0].generation.load();
+    gPanelRereadProbe = RequestDuringReread;
+    PanelRequestReread(0);
+    int took = WaitFor([&] { return gPanelLists[0].generation.load() >= before + 2; }, 2000);
+    gPanelRereadProbe = nullptr;
+    EXPECT_GE(took, 0) << "the request made during the re-read was lost";
+    EXPECT_GE(gProbeCalls.load(), 2);
 }
 
 TEST_F(Panels, DeletedFolderMovesPanelToParent) {
