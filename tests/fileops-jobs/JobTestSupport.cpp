@@ -1,0 +1,210 @@
+#include "JobTestSupport.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "AppState.h"
+#include "app/Texts.h"
+#include "fileops/Job.h"
+#include "fileops/JobMath.h"
+
+void JobTestInitApp()
+{
+    if (!gApp) {
+        gApp = (AppState *)calloc(1, sizeof(AppState));
+        gApp->hInstance = GetModuleHandleA(nullptr);
+        gApp->langTable = BuiltinLanguageTables[kBuiltinEnglish];
+        gApp->thousandSep = ',';
+        gApp->decimalSep = '.';
+        strcpy(gApp->windowTitle, "Zq Vandrell");
+        gWindowTitle = gApp->windowTitle;
+        InitializeCriticalSection(&gApp->dialogListLock);
+    }
+    gApp->confirmFlags = 0;
+    gApp->generalOptions = 0;
+}
+
+static void RemoveTree(const std::string &folder)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, ".."))
+                continue;
+            std::string p = folder + "\\" + fd.cFileName;
+            SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(p);
+            else
+                DeleteFileA(p.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::string JobTestScratch(const char *name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string folder = std::string(temp) + "jobs-" + name;
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+void WriteFileBytes(const std::string &path, const std::string &data)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, data.data(), (DWORD)data.size(), &n, nullptr);
+    CloseHandle(h);
+}
+
+std::string ReadFileBytes(const std::string &path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string data;
+    char buf[65536];
+    DWORD n;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n)
+        data.append(buf, n);
+    CloseHandle(h);
+    return data;
+}
+
+bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::string> ListNames(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, ".."))
+            names.push_back(fd.cFileName);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+void *SelectionOf(const std::string &folder, const std::vector<std::string> &names)
+{
+    SelectionBuilder b;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+    uint32_t position = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, ".."))
+                continue;
+            bool wanted = names.empty();
+            for (const std::string &n : names)
+                wanted |= n == fd.cFileName;
+            if (!wanted)
+                continue;
+            FILETIME local;
+            WORD d = 0, t = 0;
+            FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local);
+            FileTimeToDosDateTime(&local, &d, &t);
+            uint64_t size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
+            SelListAppend(&b, fd.cFileName, d, t, size, (uint16_t)(fd.dwFileAttributes & 0x4FF7), position++);
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    return SelListRelease(&b);
+}
+
+JobRecord MakeJob(uint16_t code, const std::string &sourceDir, const std::string &target, uint32_t flags,
+                  void *selection)
+{
+    JobRecord job = {};
+    job.jobCode = code;
+    lstrcpynA(job.sourceDir, sourceDir.c_str(), sizeof job.sourceDir);
+    lstrcpynA(job.target, target.c_str(), sizeof job.target);
+    job.flags = flags;
+    job.selection = selection;
+    job.workers = 1;
+    return job;
+}
+
+struct FindContext {
+    const char *caption;
+    HWND found;
+};
+
+static BOOL CALLBACK FindDialog(HWND window, LPARAM lParam)
+{
+    FindContext *c = (FindContext *)lParam;
+    char text[256] = "", cls[32] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, text, sizeof text);
+    bool match = c->caption[0] == '=' ? strcmp(text, c->caption + 1) == 0 : strstr(text, c->caption) != nullptr;
+    if (!strcmp(cls, "#32770") && match && IsWindowVisible(window) &&
+        IsWindowEnabled(window)) {
+        c->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DialogAnswerer::DialogAnswerer(const char *caption, std::vector<int> answers)
+    : caption_(caption), answers_(std::move(answers))
+{
+    thread_ = std::thread([this] {
+        DWORD deadline = GetTickCount() + 60000;
+        HWND last = nullptr;
+        while (!stop_ && answered_ < (int)answers_.size() && GetTickCount() < deadline) {
+            FindContext c = {caption_.c_str(), nullptr};
+            EnumWindows(FindDialog, (LPARAM)&c);
+            if (c.found && c.found != last) {
+                Sleep(30);
+                PostMessageA(c.found, WM_COMMAND, MAKEWPARAM(answers_[answered_], BN_CLICKED), 0);
+                last = c.found;
+                answered_ = answered_ + 1;
+            } else if (last && !IsWindow(last)) {
+                last = nullptr;
+            }
+            Sleep(20);
+        }
+    });
+}
+
+void DialogAnswerer::Join()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+DialogAnswerer::~DialogAnswerer()
+{
+    stop_ = true;
+    Join();
+}
+
+bool PumpUntil(bool (*done)(void *), void *context, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (!done(context)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!IsDialogMessageA(GetActiveWindow(), &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+static bool Never(void *) { return false; }
+void PumpFor(DWORD ms) { PumpUntil(Never, nullptr, ms); }

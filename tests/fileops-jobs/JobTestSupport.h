@@ -1,0 +1,44 @@
+#pragma once
+// Shared set-up of the job tests: an application record, scratch folders in
+// the sandbox's TEMP, trees of files, and a thread that answers a question
+// dialog by its caption.
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "JobRecord.h"
+
+void JobTestInitApp();
+std::string JobTestScratch(const char *name); // fresh, empty folder
+void WriteFileBytes(const std::string &path, const std::string &data);
+std::string ReadFileBytes(const std::string &path);
+bool Exists(const std::string &path);
+std::vector<std::string> ListNames(const std::string &folder);
+// Selection of the given names of `folder` (all entries when empty).
+void *SelectionOf(const std::string &folder, const std::vector<std::string> &names = {});
+// A job record for the worker tests (no dialog).
+JobRecord MakeJob(uint16_t code, const std::string &sourceDir, const std::string &target, uint32_t flags,
+                  void *selection);
+
+// Answers the next `answers.size()` dialogs whose caption holds `caption`
+// (case-sensitive), one control id each, in order. Join before checking.
+class DialogAnswerer {
+  public:
+    DialogAnswerer(const char *caption, std::vector<int> answers);
+    ~DialogAnswerer();
+    int answered() const { return answered_; }
+    void Join();
+
+  private:
+    std::string caption_;
+    std::vector<int> answers_;
+    volatile int answered_ = 0;
+    volatile bool stop_ = false;
+    std::thread thread_;
+};
+
+// Pumps messages of this thread until `done` returns true or the time runs out.
+bool PumpUntil(bool (*done)(void *), void *context, DWORD timeoutMs);
+void PumpFor(DWORD ms);
