@@ -619,6 +619,59 @@ TEST_F(Panels, SplitterDragBarLeavesScreenAsItWas) {
         DeleteObject(brush);
 }
 
+TEST_F(Panels, BriefModeMovesByColumns) {
+    gApp->activePanel = 1;
+    gApp->panelMode[1] = kViewBrief;
+    SendMessageA(gApp->panels[1].listWindow, WM_USER + 1, 0, 0);
+    Pump(50);
+    PanelState &ps = gApp->panels[1];
+    ASSERT_GT(ps.visibleRows, 0u);
+    EXPECT_GT(ps.columnCount, 1u);
+    EXPECT_EQ(ps.pageSize % ps.visibleRows, 0u);
+    Key(VK_HOME);
+    Key(VK_RIGHT);
+    EXPECT_EQ(gApp->cursorIndex[1], ps.visibleRows);
+    Key(VK_LEFT);
+    EXPECT_EQ(gApp->cursorIndex[1], 0u);
+    Key(VK_END);
+    EXPECT_EQ(gApp->cursorIndex[1], 60u);
+    EXPECT_EQ(gApp->scrollPos[1], ps.hScrollMax);
+    // A click in the second column lands on its entry.
+    Key(VK_HOME);
+    RECT r;
+    PanelEntryRect(ps.listWindow, 1, &r, ps.visibleRows + 2);
+    Click(1, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, MAKELPARAM(r.left + 30, (r.top + r.bottom) / 2));
+    EXPECT_EQ(gApp->cursorIndex[1], ps.visibleRows + 2);
+    gApp->panelMode[1] = kViewFull;
+    SendMessageA(gApp->panels[1].listWindow, WM_USER + 1, 0, 0);
+    Pump(50);
+}
+
+TEST_F(Panels, HeaderBoundaryDragResizesColumn) {
+    gApp->activePanel = 0;
+    PanelState &ps = gApp->panels[0];
+    int left = 0, right = 0;
+    int slot = PanelColumnAt(0, 5, &left, &right);
+    ASSERT_GE(slot, 0);
+    uint16_t before = ps.fullWidths[slot];
+    HWND list = ps.listWindow;
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(right, 3));
+    SendMessageA(list, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(right + 40, 3));
+    SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(right + 40, 3));
+    Pump(30);
+    EXPECT_EQ(ps.fullWidths[slot], before + 41);
+    // Too narrow a width is not taken.
+    PanelColumnAt(0, 5, &left, &right);
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(right, 3));
+    SendMessageA(list, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(left + 5, 3));
+    SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(left + 5, 3));
+    Pump(30);
+    EXPECT_EQ(ps.fullWidths[slot], before + 41);
+    ps.fullWidths[slot] = before;
+    SendMessageA(list, WM_USER + 1, 0, 0);
+    Pump(30);
+}
+
 // Last: leaves a picture of both panels with a cursor bar, a marked entry
 // and the status text for a look (not a check).
 TEST_F(Panels, ZScreenshot) {
