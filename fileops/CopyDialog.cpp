@@ -313,7 +313,10 @@ void CopyCommand(HWND owner, int code)
         FreeClones(&job);
         return;
     }
-    if ((code != 1029 && sl && IsRefusedArchiveKind(sl->kind)) || (tl && IsRefusedArchiveKind(tl->kind))) {
+    // Archive, FTP and device sides go through their front ends, which this
+    // build does not carry yet: refused like an impossible combination.
+    if ((code != 1029 && sl && IsRefusedArchiveKind(sl->kind)) || (tl && IsRefusedArchiveKind(tl->kind)) || sl ||
+        tl) {
         MessageBeep(MB_ICONHAND);
         FreeClones(&job);
         return;

@@ -331,7 +331,6 @@ static BOOL JobOnInit(HWND dialog, const JobRecord *source)
         JobShowNow(dialog);
         SyncLayout(dialog);
         JobLogAddMenu(dialog);
-        ToolWndRegister(dialog, kToolWndProgress, job);
         if (JobCodeShowsTime(job->jobCode))
             SetTimer(dialog, kTimerTime, kTimeLineMs, nullptr);
     } else {
@@ -339,6 +338,9 @@ static BOOL JobOnInit(HWND dialog, const JobRecord *source)
     }
 
     job->dialog = dialog;
+    // The message loop reads the window handle from the first word of the
+    // data it is given; registered in both modes for keyboard navigation.
+    ToolWndRegister(dialog, kToolWndProgress, &job->dialog);
     bool needsSelection = false;
     JobWorker worker = JobWorkerForCode(job->jobCode, &needsSelection);
     if (needsSelection && !job->selection)
@@ -395,15 +397,14 @@ static void JobOnTimer(HWND dialog, JobRecord *job, UINT_PTR id)
 
 static void JobClose(HWND dialog, JobRecord *job)
 {
-    if (JobIsStatistics(job))
-        ToolWndUnregister(dialog);
-    if (job->state != kJobStop && IsWindowVisible(dialog) && GetActiveWindow() != dialog)
-        MessageBeep(0);
     if (job->workers) {
         // The worker still holds the record; look again shortly.
         SetTimer(dialog, kTimerClose, kCloseRetryMs, nullptr);
         return;
     }
+    ToolWndUnregister(dialog);
+    if (job->state != kJobStop && IsWindowVisible(dialog) && GetActiveWindow() != dialog)
+        MessageBeep(0);
     free(job->selection);
     job->selection = nullptr;
     LocationCloneFree(job->sourceLocation);
