@@ -9,6 +9,7 @@
 #include "app/Numbers.h"
 #include "panels/DirRead.h"
 #include "panels/PanelIter.h"
+#include "panels/PanelTree.h"
 #include "panels/PanelWindow.h"
 
 namespace {
@@ -406,8 +407,14 @@ int PaintPanel(HWND listWindow) {
         return 0;
     PanelState &ps = gApp->panels[panel];
     int mode = gApp->panelMode[panel] & 0xF;
-    if (mode == kViewTree)
-        return 1; // the tree control comes with Tree mode
+    if (mode == kViewTree) {
+        PanelTreeEnsure(panel);
+        return 1;
+    }
+    if (ps.treeControl) {
+        DestroyWindow(ps.treeControl);
+        ps.treeControl = nullptr;
+    }
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(listWindow, &paint);
     RECT area;

@@ -152,6 +152,10 @@ int PanelReread(int panel, int keepMarks) {
     LocationNode *location = gApp->panels[panel].location;
     // Tree mode and the remote kinds without a lister show no entries; the
     // archive, FTP and device listers come with their front ends.
+    if (mode == kViewTree && path[0]) {
+        path[0] = (char)toupper((unsigned char)path[0]);
+        PanelSetPath(panel, path);
+    }
     if (mode != kViewTree && !location) {
         // Some file systems report a vanished folder as an empty one.
         err = FolderExists(path) ? DirReadEntries(path, &listing) : ERROR_PATH_NOT_FOUND;

@@ -16,6 +16,7 @@
 #include "panels/PanelPaint.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
+#include "panels/PanelTree.h"
 #include "panels/QuickSearch.h"
 
 namespace {
@@ -365,6 +366,11 @@ static void PanelOnRefresh(HWND window, WPARAM why) {
             PanelSetCursorCentred(name, panel);
         else if (PanelTakeFollowName(panel, name, sizeof name))
             PanelFindSetCursor(name, panel);
+        if ((gApp->panelMode[panel] & 0xF) == kViewTree && gApp->panels[panel].treeControl) {
+            char path[260];
+            PanelGetPath(panel, path, sizeof path);
+            TreeShowPath(panel, path, true);
+        }
         PanelUpdateStatusLine();
     }
     PanelRepaintAll(window);

@@ -24,6 +24,7 @@
 #include "panels/PanelPaint.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
+#include "panels/PanelTree.h"
 #include "panels/PanelWindow.h"
 #include "panels/QuickSearch.h"
 
@@ -58,6 +59,26 @@ void MakeFile(const char *rel, size_t size) {
     DWORD done;
     ::WriteFile(h, data.data(), (DWORD)size, &done, nullptr);
     CloseHandle(h);
+}
+
+// Removes a folder tree of the test's own work folder.
+void RemoveTree(const std::string &dir) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
 }
 
 void Pump(DWORD ms) {
@@ -201,6 +222,7 @@ class Panels : public ::testing::Test {
         strcpy(gRoot, "T:\\panels-work");
         SHFILEOPSTRUCTA none = {}; // keep shell32 linked for ShellExecute
         (void)none;
+        RemoveTree(gRoot); // a fresh folder for every run
         CreateDirectoryA(gRoot, nullptr);
         for (const char *d : {"left", "left\\sub", "left\\sub\\deep", "left\\docs", "right"})
             CreateDirectoryA(Path(d).c_str(), nullptr);
@@ -670,6 +692,37 @@ TEST_F(Panels, HeaderBoundaryDragResizesColumn) {
     ps.fullWidths[slot] = before;
     SendMessageA(list, WM_USER + 1, 0, 0);
     Pump(30);
+}
+
+TEST_F(Panels, TreeModeReachesTheFolderPastASimilarName) {
+    for (const char *d : {"left\\Prog", "left\\Program Files", "left\\Program Files\\Sub"})
+        CreateDirectoryA(Path(d).c_str(), nullptr);
+    std::string target = Path("left\\Program Files\\Sub");
+    PanelSetPath(1, target.c_str());
+    gApp->panelMode[1] = kViewTree;
+    PanelRequestReread(1);
+    InvalidateRect(gApp->panels[1].listWindow, nullptr, FALSE);
+    std::string selected;
+    int took = WaitFor(
+        [&] {
+            HWND tree = gApp->panels[1].treeControl;
+            if (!tree)
+                return false;
+            HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+            char path[260] = "";
+            if (item)
+                TreeItemPath(tree, item, path, sizeof path);
+            selected = path;
+            return _stricmp(path, target.c_str()) == 0;
+        },
+        3000);
+    EXPECT_GE(took, 0) << selected;
+    EXPECT_EQ(PanelListCount(1), 0u); // a Tree panel holds no entries
+    gApp->panelMode[1] = kViewFull;
+    ChangeTo(1, "right");
+    InvalidateRect(gApp->panels[1].listWindow, nullptr, FALSE);
+    Pump(50);
+    EXPECT_EQ(gApp->panels[1].treeControl, nullptr);
 }
 
 // Last: leaves a picture of both panels with a cursor bar, a marked entry
