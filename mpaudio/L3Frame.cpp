@@ -33,7 +33,7 @@ inline MpaResult Result(uint32_t consumed, uint32_t produced) {
     return (uint64_t)consumed | ((uint64_t)produced << 32);
 }
 
-void DecodeGranule(MpaDecoder* d, int gr, uint32_t* bitPos, uint32_t endBits) {
+void L3DecodeGranule(MpaDecoder* d, int gr, uint32_t* bitPos, uint32_t endBits) {
     L3State* st = &d->l3;
     const int nch = st->channels;
     for (int ch = 0; ch < nch; ch++) {
@@ -46,9 +46,9 @@ void DecodeGranule(MpaDecoder* d, int gr, uint32_t* bitPos, uint32_t endBits) {
         *bitPos = end;
         L3ScaleFactors* sf = &st->sf[gr][ch];
         if (st->lsf)
-            L3ReadScaleFactorsLsf(&br, sf, gc, ch == 1 && st->intensityStereo, &st->intensity);
+            L3ScaleFactorsLsf(&br, sf, gc, ch == 1 && st->intensityStereo, &st->intensity);
         else
-            L3ReadScaleFactorsMpeg1(&br, sf, &st->sf[0][ch], gc, st->side.scfsi[ch], gr);
+            L3ScaleFactorsMpeg1(&br, sf, &st->sf[0][ch], gc, st->side.scfsi[ch], gr);
         int nonZero;
         if (end > endBits) {
             // The granule claims more data than the frame brought.
@@ -58,7 +58,7 @@ void DecodeGranule(MpaDecoder* d, int gr, uint32_t* bitPos, uint32_t endBits) {
             if (nonZero < 0)
                 nonZero = 0; // the Huffman data overran the granule
         }
-        st->nonZero[ch] = L3Requantize(st->ix, nonZero, gc, sf, st, st->xr[ch]);
+        st->nonZero[ch] = L3Dequantize(st->ix, nonZero, gc, sf, st, st->xr[ch]);
     }
     if (nch == 2 && (st->msStereo || st->intensityStereo))
         L3Stereo(st, gr);
@@ -77,7 +77,7 @@ void DecodeGranule(MpaDecoder* d, int gr, uint32_t* bitPos, uint32_t endBits) {
 
 } // namespace
 
-bool L3Setup(MpaDecoder* d) {
+bool L3DecoderInit(MpaDecoder* d) {
     const MpaHeader* h = &d->header;
     L3State* st = &d->l3;
     L3TablesInit();
@@ -133,7 +133,7 @@ MpaResult L3DecodeFrame(MpaDecoder* d, const MpaHeader* h, const uint8_t* frame,
     const int M = 32 >> d->reduction;
     const int chStep = d->bits8 ? 1 : 2;
     for (int gr = 0; gr < granules; gr++) {
-        DecodeGranule(d, gr, &bitPos, endBits);
+        L3DecodeGranule(d, gr, &bitPos, endBits);
         uint8_t* o = (uint8_t*)out + gr * perGranule;
         const int k = d->kFrame;
         int first = k == 4 ? 1 : 0;

@@ -109,7 +109,7 @@ bool L3ReadSideInfo(MpaBits* br, const MpaHeader* h, L3SideInfo* si, int channel
     return true;
 }
 
-void L3ReadScaleFactorsMpeg1(MpaBits* br, L3ScaleFactors* sf, const L3ScaleFactors* sfGranule0,
+void L3ScaleFactorsMpeg1(MpaBits* br, L3ScaleFactors* sf, const L3ScaleFactors* sfGranule0,
                              const L3GranuleChannel* gc, int scfsi, int granule) {
     int slen1 = kSlen[0][gc->scalefacCompress & 15];
     int slen2 = kSlen[1][gc->scalefacCompress & 15];
@@ -137,7 +137,7 @@ void L3ReadScaleFactorsMpeg1(MpaBits* br, L3ScaleFactors* sf, const L3ScaleFacto
     }
 }
 
-void L3ReadScaleFactorsLsf(MpaBits* br, L3ScaleFactors* sf, L3GranuleChannel* gc, bool intensityChannel,
+void L3ScaleFactorsLsf(MpaBits* br, L3ScaleFactors* sf, L3GranuleChannel* gc, bool intensityChannel,
                            L3IntensityInfo* ii) {
     int S = gc->scalefacCompress;
     int slen[4] = {0, 0, 0, 0};

@@ -56,7 +56,7 @@ struct BandRun {
     int width;
 };
 
-inline void MidSide(float* l, float* r, int n) {
+inline void L3MidSide(float* l, float* r, int n) {
     const float k = 0.70710678118654752f;
     for (int i = 0; i < n; i++) {
         float m = l[i], s = r[i];
@@ -119,7 +119,7 @@ void L3TablesInit() {
     (void)once;
 }
 
-int L3Requantize(const int32_t* ix, int nonZero, const L3GranuleChannel* gc, const L3ScaleFactors* sf,
+int L3Dequantize(const int32_t* ix, int nonZero, const L3GranuleChannel* gc, const L3ScaleFactors* sf,
                  const L3State* st, float* xr) {
     const int16_t* L = st->longBands;
     const int16_t* S = st->shortBands;
@@ -159,7 +159,7 @@ void L3Stereo(L3State* st, int granule) {
     st->nonZero[0] = st->nonZero[1] = n;
     if (!st->intensityStereo) {
         if (st->msStereo)
-            MidSide(l, r, n);
+            L3MidSide(l, r, n);
         return;
     }
     const L3GranuleChannel* gc = &st->side.granule[granule][1];
@@ -181,7 +181,7 @@ void L3Stereo(L3State* st, int granule) {
             else
                 Intensity(l + start, r + start, width, gTables.isRatio[pos][0], gTables.isRatio[pos][1]);
         } else if (ms) {
-            MidSide(l + start, r + start, width);
+            L3MidSide(l + start, r + start, width);
         }
     };
     // Positions 7 and up (MPEG-1; four-bit scale factors reach 15) and the

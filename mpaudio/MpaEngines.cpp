@@ -48,10 +48,10 @@ int CommonInit(MpaDecoder* d, const MpaHeader* h, int frameBytes, int reductionC
     d->info.reserved = 0;
     d->synth = MpaSynthRoutine(d->reduction, d->bits8 != 0);
     d->synthInt = MpaSynthIntRoutine(d->reduction, d->bits8 != 0);
-    MpaSynthReset(&d->synthState);
+    SynthReset(&d->synthState);
     MpaSynthIntReset(&d->synthIntState);
     memset(&d->l12, 0, sizeof(d->l12));
-    if (layer == 3 && !L3Setup(d))
+    if (layer == 3 && !L3DecoderInit(d))
         return 0;
     return 1;
 }

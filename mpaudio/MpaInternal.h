@@ -95,7 +95,7 @@ typedef void (*MpaSynthFn)(MpaSynthState* s, int ch, const float* sb, int stride
                            int outStep);
 // Picks the routine for a reduction code (0..2) and output width.
 MpaSynthFn MpaSynthRoutine(int reduction, bool bits8);
-void MpaSynthReset(MpaSynthState* s);
+void SynthReset(MpaSynthState* s);
 
 // Integer form for the integer engine: subband samples in 16-bit units
 // with kMpaIntFracBits fractional bits.
@@ -190,21 +190,21 @@ struct L3State {
     int mixedLongLines; // lines of the long part of a mixed block
 };
 
-bool L3Setup(MpaDecoder* d);
+bool L3DecoderInit(MpaDecoder* d);
 MpaResult L3DecodeFrame(MpaDecoder* d, const MpaHeader* h, const uint8_t* frame, size_t frameLen, void* out);
 
 // Stages of one granule and channel.
 bool L3ReadSideInfo(MpaBits* br, const MpaHeader* h, L3SideInfo* si, int channels, int lsf);
-void L3ReadScaleFactorsMpeg1(MpaBits* br, L3ScaleFactors* sf, const L3ScaleFactors* sfGranule0,
+void L3ScaleFactorsMpeg1(MpaBits* br, L3ScaleFactors* sf, const L3ScaleFactors* sfGranule0,
                              const L3GranuleChannel* gc, int scfsi, int granule);
-void L3ReadScaleFactorsLsf(MpaBits* br, L3ScaleFactors* sf, L3GranuleChannel* gc, bool intensityChannel,
+void L3ScaleFactorsLsf(MpaBits* br, L3ScaleFactors* sf, L3GranuleChannel* gc, bool intensityChannel,
                            L3IntensityInfo* ii);
 // Decodes the Huffman data of a granule into ix[576]; returns the number of
 // lines that may be non-zero. `end` is the bit position where the granule's
 // data ends.
 int L3ReadHuffman(MpaBits* br, uint32_t end, const L3GranuleChannel* gc, const int16_t* longBands, int32_t* ix);
 // Returns the count of lines that may be non-zero after requantisation.
-int L3Requantize(const int32_t* ix, int nonZero, const L3GranuleChannel* gc, const L3ScaleFactors* sf,
+int L3Dequantize(const int32_t* ix, int nonZero, const L3GranuleChannel* gc, const L3ScaleFactors* sf,
                  const L3State* st, float* xr);
 void L3Stereo(L3State* st, int granule);
 // Interleaves the three windows of short bands line by line (3k + w).

@@ -204,4 +204,4 @@ MpaSynthFn MpaSynthRoutine(int reduction, bool bits8) {
     return kTable[bits8 ? 1 : 0][reduction];
 }
 
-void MpaSynthReset(MpaSynthState* s) { memset(s, 0, sizeof(*s)); }
+void SynthReset(MpaSynthState* s) { memset(s, 0, sizeof(*s)); }

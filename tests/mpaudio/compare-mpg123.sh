@@ -40,20 +40,20 @@ PY
 }
 
 i=0
-for spec in "noise.wav|-m s -b 128" "noise.wav|-m j -b 128" "noise.wav|-m m -b 64" "noise.wav|-V 2" \
+for enc in "noise.wav|-m s -b 128" "noise.wav|-m j -b 128" "noise.wav|-m m -b 64" "noise.wav|-V 2" \
             "sweep.wav|-m j -b 320" "noise.wav|--resample 48 -b 256" "noise.wav|--resample 32 -b 96" \
             "noise.wav|--resample 22.05 -b 64" "noise.wav|--resample 24 -V 4" "noise.wav|--resample 16 -b 32 -m m" \
             "noise.wav|--resample 11.025 -b 32" "noise.wav|--resample 12 -b 48" "noise.wav|--resample 8 -b 16 -m m"; do
     i=$((i + 1))
     # -t: no Xing/Info frame, which mpg123 would skip and we decode as silence.
-    lame --quiet -t ${spec#*|} "${spec%%|*}" "lame$i.mp3" || { echo "FAIL lame ${spec#*|}"; fail=1; continue; }
+    lame --quiet -t ${enc#*|} "${enc%%|*}" "lame$i.mp3" || { echo "FAIL lame ${enc#*|}"; fail=1; continue; }
     compare "lame$i.mp3"
 done
-for spec in "noise.wav|-m s -b 192" "noise.wav|-m j -b 128" "noise.wav|-m d -b 192" "noise.wav|-m m -b 64" \
+for enc in "noise.wav|-m s -b 192" "noise.wav|-m j -b 128" "noise.wav|-m d -b 192" "noise.wav|-m m -b 64" \
             "noise.wav|-m s -b 192 --protect" "n48.wav|-m j -b 64 --protect" "n48.wav|-m s -b 384" \
             "n32.wav|-m j -b 384" "n32.wav|-m m -b 48 --protect" "n24.wav|-m j -b 96" "n16m.wav|-m m -b 32 --protect"; do
     i=$((i + 1))
-    twolame --quiet ${spec#*|} "${spec%%|*}" "twolame$i.mp2" || { echo "FAIL twolame ${spec#*|}"; fail=1; continue; }
+    twolame --quiet ${enc#*|} "${enc%%|*}" "twolame$i.mp2" || { echo "FAIL twolame ${enc#*|}"; fail=1; continue; }
     compare "twolame$i.mp2"
 done
 exit $fail
