@@ -9,6 +9,7 @@
 #include "AppState.h"
 #include "app/Bars.h"
 #include "app/DirWatch.h"
+#include "app/DriveBar.h"
 #include "app/GuiDraw.h"
 #include "app/Help.h"
 #include "app/Language.h"
@@ -277,6 +278,17 @@ static void ProgramTypeCommand(HWND window) {
     MsgBox(window, kTypes[type], gWindowTitle, MB_ICONINFORMATION);
 }
 
+// The drive popup opens on the panel's drive button when it has one.
+static void DrivePopupAtButton(HWND window, int panel) {
+    HWND button = gApp->panels[panel].driveButton;
+    if (button && IsWindowVisible(button)) {
+        RECT r;
+        GetWindowRect(button, &r);
+        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+    DriveSelectPopup(window, panel);
+}
+
 static void RenameCommand(HWND window) {
     int panel = ActivePanel();
     if (!InTree(panel)) {
@@ -390,7 +402,8 @@ static void NetworkDialog(HWND window, int id) {
         WNetConnectionDialog(window, RESOURCETYPE_DISK);
     else
         WNetDisconnectDialog(window, RESOURCETYPE_DISK);
-    InvalidateRect(window, nullptr, FALSE);
+    if (gApp->barOptions & kBarDrives)
+        DriveBarRefresh(true);
 }
 
 static void BrowseFolderForPanel(HWND window) {
@@ -477,6 +490,9 @@ static void MainCommandRun(HWND window, int id) {
     case 246:
         BarsToggle(window, id);
         return;
+    case 210:
+        DriveSelectDialog(window, active);
+        return;
     case 302:
         ToolWindowToggle(gApp->toolWindows[kToolHistory], &gApp->windowPos[kPosHistory]);
         return;
@@ -545,6 +561,10 @@ static void MainCommandRun(HWND window, int id) {
     case 617:
         FilterCommand(window, id / 100 - 5);
         return;
+    case 518:
+    case 618:
+        DrivePopupAtButton(window, id / 100 - 5);
+        return;
     case 700:
         HelpShow(window, gApp->programDir, gApp->language, 0);
         return;
@@ -607,6 +627,10 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 29000:
         UserMenuShow(window);
+        return;
+    }
+    if (id >= 28900 && id <= 28979) {
+        DriveSelectFromMenu(window, id - 28900);
         return;
     }
     if (id > 29000) {

@@ -8,6 +8,8 @@
 #include "app/Commands.h"
 #include "app/GuiDraw.h"
 #include "app/Help.h"
+#include "app/KeyHook.h"
+#include "app/StatusBar.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
 #include "app/MainMenu.h"
@@ -67,6 +69,7 @@ LRESULT OnMainCreate(HWND window) {
         gApp->thousandSep = '.';
     }
 
+    KeyHookInstall();
     FontInitGui(window);
     for (int i = 0; i < kPanelColorCount; i++)
         gApp->panelBrushes[i] = CreateSolidBrush(gApp->panelColors[i]);
@@ -565,6 +568,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         MainCommandDispatch(window, wParam);
         return 0;
+    case WM_MENUSELECT: {
+        int id = LOWORD(wParam);
+        bool item = HIWORD(wParam) != 0xFFFF && !(HIWORD(wParam) & MF_POPUP);
+        StatusBarMenuHelp(item && id > 92 ? id + 3000 : 0);
+        break;
+    }
     case WM_HELP:
         if (!(GetKeyState(VK_CONTROL) & 0x8000))
             HelpShow(window, gApp->programDir, gApp->language, 0);
