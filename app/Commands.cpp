@@ -17,6 +17,7 @@
 #include "app/Settings.h"
 #include "app/ShellServices.h"
 #include "app/Texts.h"
+#include "app/ToolBar.h"
 #include "app/WindowUtil.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
@@ -523,6 +524,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 323:
         ShowWindow(window, SW_MINIMIZE);
+        return;
+    case 401:
+        ToolBarOptionsCommand(window);
         return;
     case 402:
         PanelFontCommand(window);

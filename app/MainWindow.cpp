@@ -10,6 +10,7 @@
 #include "app/Help.h"
 #include "app/KeyHook.h"
 #include "app/StatusBar.h"
+#include "app/ToolBar.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
 #include "app/MainMenu.h"
@@ -159,6 +160,7 @@ void MainStartupStep3(HWND window) {
     }
     PanelRelayoutAll();
     UpdateWindow(window);
+    ToolBarStartIconLoader();
 }
 
 // ---- shutdown
@@ -208,6 +210,7 @@ void OnMainDestroy(HWND window) {
         CmdHistorySave(gApp->cmdLine);
     ExitWatchdogStart();
     PanelRefreshStop();
+    ToolBarStopIconLoader();
 
     TrayIconSet(window, kTrayDelete);
     KillTimer(window, 1);
