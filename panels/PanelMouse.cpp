@@ -346,6 +346,7 @@ void PanelSwap() {
     PanelGetPath(1, right, sizeof right);
     PanelSetPath(0, right);
     PanelSetPath(1, left);
+    PanelSwapRefreshState();
     for (int p = 0; p < 2; p++) {
         DirWatchOpen(gApp->panelPath[p], &gApp->changeNotify[p]);
         if (gApp->panels[p].treeControl) {

@@ -31,7 +31,7 @@ namespace {
 
 std::mutex gNameLock; // reselect names and the panel paths the thread reads
 char gReselect[2][260];
-char gLastReadPath[2][260]; // refresh thread only
+char gLastReadPath[2][260]; // under gNameLock: the swap exchanges them
 char gFollow[2][260];        // cursor entry's name before the last re-read
 bool gFollowSet[2];
 HANDLE gRefreshThread;
@@ -211,9 +211,16 @@ int PanelRereadIfFlagged(int panel) {
         return 0;
     char path[260];
     PanelGetPath(panel, path, sizeof path);
-    int keepMarks = strcmp(path, gLastReadPath[panel]) == 0;
+    int keepMarks;
+    {
+        std::lock_guard<std::mutex> lock(gNameLock);
+        keepMarks = strcmp(path, gLastReadPath[panel]) == 0;
+    }
     int err = PanelReread(panel, keepMarks);
-    CopyBounded(gLastReadPath[panel], path, sizeof gLastReadPath[panel]);
+    {
+        std::lock_guard<std::mutex> lock(gNameLock);
+        CopyBounded(gLastReadPath[panel], path, sizeof gLastReadPath[panel]);
+    }
     if (err == 0) {
         PostList(panel, WM_USER + 1, kPanelRefreshListChanged);
         return 0;
@@ -310,6 +317,15 @@ bool PanelTakeFollowName(int panel, char *out, size_t size) {
     CopyBounded(out, gFollow[panel], size);
     gFollowSet[panel] = false;
     return true;
+}
+
+void PanelSwapRefreshState() {
+    std::lock_guard<std::mutex> lock(gNameLock);
+    char t[260];
+    memcpy(t, gLastReadPath[0], sizeof t);
+    memcpy(gLastReadPath[0], gLastReadPath[1], sizeof t);
+    memcpy(gLastReadPath[1], t, sizeof t);
+    gFollowSet[0] = gFollowSet[1] = false;
 }
 
 bool PanelResort(int panel) {

@@ -57,6 +57,10 @@ bool PanelTakeFollowName(int panel, char *out, size_t size);
 void PanelGetPath(int panel, char *out, size_t size);
 void PanelSetPath(int panel, const char *path);
 
+// The panel swap: the folders each panel last read change sides too, so
+// the re-read after a swap keeps the marks.
+void PanelSwapRefreshState();
+
 // Starts the refresh thread (internal command 800) and stops it (shutdown:
 // waits at most 3 s). The thread posts command 801 to the main window once
 // it runs.

@@ -523,8 +523,12 @@ TEST_F(Panels, SwapExchangesListsAndSettings) {
     ChangeTo(0, "left");
     gApp->panelSort[1] = 3;
     gApp->cursorIndex[1] = 7;
+    gApp->cursorIndex[0] = (uint32_t)IndexOf(0, "b.txt");
+    Key(VK_INSERT, 0);
+    ASSERT_TRUE(Marked(0, "b.txt"));
     PanelSwap();
     WaitIdle();
+    EXPECT_TRUE(Marked(1, "b.txt")); // marks move with the list and survive its re-read
     char l[260], r[260];
     PanelGetPath(0, l, sizeof l);
     PanelGetPath(1, r, sizeof r);
