@@ -328,7 +328,7 @@ static HIMAGELIST MakeToolImages(HDC screen, int size) {
         Box(dc, 1, 1, size - 1, size - 1, fill, RGB(30, 30, 30));
         char text[64] = "";
         int command = kToolbarCommands[i];
-        TextGet(command + 1000, text, sizeof text);
+        ToolBarButtonText(command, text, sizeof text);
         char glyph[2] = {text[0] ? text[0] : '?', 0};
         HGDIOBJ oldFont = SelectObject(dc, font);
         SetBkMode(dc, TRANSPARENT);

@@ -436,6 +436,80 @@ TEST_F(BarsTest, OptionsDialogKeepsTheWholeSection) {
     EXPECT_TRUE(gApp->hwndToolbar) << "the bar is rebuilt";
 }
 
+struct EditRun {
+    int barBefore, barWithSeparator, barAfterRemove, availBefore, availAfter, afterEmptyAddNew;
+    int firstNew, secondNew;
+};
+EditRun gEdit;
+
+VOID CALLBACK EditInDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || !GetDlgItem(dialog, 14532))
+        return;
+    KillTimer(nullptr, timer);
+    HWND avail = GetDlgItem(dialog, 14531), bar = GetDlgItem(dialog, 14532);
+    auto count = [](HWND list) { return (int)SendMessageA(list, LB_GETCOUNT, 0, 0); };
+    gEdit.barBefore = count(bar);
+    gEdit.availBefore = count(avail);
+    SendMessageA(avail, LB_SETCURSEL, 0, 0); // the separator
+    SendMessageA(dialog, WM_COMMAND, 14534, 0);
+    gEdit.barWithSeparator = count(bar);
+    SendMessageA(dialog, WM_COMMAND, 14533, 0); // the new separator is selected
+    gEdit.barAfterRemove = count(bar);
+    gEdit.availAfter = count(avail);
+
+    SendMessageA(bar, LB_SETCURSEL, (WPARAM)-1, 0);
+    SetDlgItemTextA(dialog, 14202, "");
+    SetDlgItemTextA(dialog, 14203, "C:\\windows\\notepad.exe");
+    SendMessageA(dialog, WM_COMMAND, 97, 0); // no description: only a beep
+    gEdit.afterEmptyAddNew = count(bar);
+    SetDlgItemTextA(dialog, 14202, "One");
+    SendMessageA(dialog, WM_COMMAND, 97, 0);
+    gEdit.firstNew = (int16_t)SendMessageA(bar, LB_GETITEMDATA, count(bar) - 1, 0);
+    SendMessageA(bar, LB_SETCURSEL, (WPARAM)-1, 0);
+    SetDlgItemTextA(dialog, 14202, "Two");
+    SetDlgItemTextA(dialog, 14203, "C:\\x\\two.exe");
+    SetDlgItemTextA(dialog, 14205, "%1");
+    SendDlgItemMessageA(dialog, 14206, CB_SETCURSEL, 2, 0);
+    SendMessageA(dialog, WM_COMMAND, 97, 0);
+    gEdit.secondNew = (int16_t)SendMessageA(bar, LB_GETITEMDATA, count(bar) - 1, 0);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// A separator is offered again after being added and is not offered twice
+// after being removed; buttons added without a selection get -1 and -2.
+TEST_F(BarsTest, OptionsDialogEdits) {
+    BarsCreate(main);
+    Resize(800, 600);
+    int before = ToolbarCount(gApp->toolbarButtons);
+    SetTimer(nullptr, 0, 50, EditInDialog);
+    ASSERT_EQ(ToolBarOptionsCommand(main), 1);
+    EXPECT_EQ(gEdit.barBefore, before);
+    EXPECT_EQ(gEdit.barWithSeparator, before + 1);
+    EXPECT_EQ(gEdit.barAfterRemove, before);
+    EXPECT_EQ(gEdit.availAfter, gEdit.availBefore);
+    EXPECT_EQ(gEdit.afterEmptyAddNew, before);
+    EXPECT_EQ(gEdit.firstNew, -1);
+    EXPECT_EQ(gEdit.secondNew, -2);
+    EXPECT_EQ(ToolbarCount(gApp->toolbarButtons), before + 2);
+    EXPECT_EQ(gApp->toolbarButtons[before].command, -1);
+    EXPECT_EQ(gApp->toolbarButtons[before + 1].command, -2);
+    char value[260];
+    GetPrivateProfileStringA("TB", "M1", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "One");
+    GetPrivateProfileStringA("TB", "C2", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "C:\\x\\two.exe");
+    GetPrivateProfileStringA("TB", "P2", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "%1");
+    GetPrivateProfileStringA("TB", "T2", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "2");
+    GetPrivateProfileStringA("TB", "T1", "none", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "none");
+    GetPrivateProfileStringA("TB", "D1", "none", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "none") << "empty keys are not written";
+    EXPECT_FALSE(FileExists(ini + ".T__"));
+}
+
 int ThreadCount() {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 te = {sizeof te};
