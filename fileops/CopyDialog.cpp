@@ -2,12 +2,12 @@
 // and the overwrite questions (10400, 10404).
 #include "AppState.h"
 
-#include <shlobj.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "app/DateTime.h"
 #include "app/Numbers.h"
+#include "app/ShellServices.h"
 #include "app/Strings.h"
 #include "app/Texts.h"
 #include "app/WindowUtil.h"
@@ -16,6 +16,7 @@
 #include "fileops/FileSystem.h"
 #include "fileops/FreeSpace.h"
 #include "fileops/Job.h"
+#include "panels/FilterDialog.h"
 #include "panels/Location.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
@@ -187,20 +188,13 @@ INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                 EnableWindow(GetDlgItem(dialog, kIdInclSubDirs), MaskHasCaseMarks(text));
             }
             return TRUE;
-        case kIdBrowse: {
-            BROWSEINFOA bi = {};
-            char chosen[MAX_PATH] = "";
-            bi.hwndOwner = dialog;
-            bi.pszDisplayName = chosen;
-            bi.ulFlags = BIF_RETURNONLYFSDIRS;
-            LPITEMIDLIST pidl = SHBrowseForFolderA(&bi);
-            if (pidl) {
-                if (SHGetPathFromIDListA(pidl, chosen))
-                    SetDlgItemTextA(dialog, kIdCopyTarget, chosen);
-                CoTaskMemFree(pidl);
-            }
+        case kIdBrowse:
+            DlgBrowseFolderEdit(dialog, kIdCopyTarget);
             return TRUE;
-        }
+        case kIdFilterButton:
+            if (gApp)
+                FilterDialogShow(dialog, &gApp->syncFilter);
+            return TRUE;
         }
         break;
     }
@@ -261,6 +255,25 @@ static bool CopyPrepareTarget(HWND owner, JobRecord *job, uint32_t marked)
     return true;
 }
 
+static uint64_t RoundToCluster(uint64_t size, uint32_t cluster)
+{
+    if (cluster < 2)
+        return size;
+    return (size + cluster - 1) / cluster * cluster;
+}
+
+// Bytes a tree takes on the target, each file in whole clusters.
+static uint64_t TreeNeed(const char *folder, uint32_t cluster)
+{
+    uint64_t need = 0;
+    DirListRecord *list = DirReadList(folder);
+    for (const DirListRecord *r = list; r && r->length; r = DirListNext(r))
+        need += (r->attributes & FILE_ATTRIBUTE_DIRECTORY) ? TreeNeed(r->path, cluster)
+                                                            : RoundToCluster(r->size, cluster);
+    DirFreeList(list);
+    return need;
+}
+
 static bool CopyCheckSpace(HWND owner, JobRecord *job)
 {
     if (!(job->flags & kJobCheckSpace))
@@ -275,13 +288,21 @@ static bool CopyCheckSpace(HWND owner, JobRecord *job)
     if (!SpaceGetDiskFree(root, &cluster, &freeBytes, nullptr))
         return true;
     void *list = JobBuildSelection(job);
-    uint64_t need = 0;
     JobRecord probe = *job;
     probe.total = 0;
     probe.filesSelected = 0;
     JobCountList(&probe, list);
+    uint64_t need = 0;
+    for (const SelectionRecord *r = SelListFirst(list); r; r = SelListNext(r)) {
+        char path[MAX_PATH];
+        if (r->attributes & kEntryUpDir)
+            continue;
+        if (!(r->attributes & kEntryFolder))
+            need += RoundToCluster(r->size, cluster);
+        else if ((job->flags & kJobInclSubDirs) && SelItemFullPath(r, job, path, sizeof path) == 0)
+            need += TreeNeed(path, cluster);
+    }
     free(list);
-    need = probe.total;
     job->total = probe.total;
     job->filesSelected = probe.filesSelected;
     if (freeBytes >= need)

@@ -13,6 +13,7 @@
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
 #include "panels/Filter.h"
+#include "panels/FilterDialog.h"
 #include "panels/Location.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
@@ -420,6 +421,10 @@ INT_PTR CALLBACK DelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         switch (LOWORD(wParam)) {
         case kIdDelRecycle:
             EnableWindow(GetDlgItem(dialog, kIdDelWipe), !IsDlgButtonChecked(dialog, kIdDelRecycle));
+            return TRUE;
+        case 14503:
+            if (gApp)
+                FilterDialogShow(dialog, &gApp->syncFilter);
             return TRUE;
         case IDOK:
         case IDOK + 98: {
