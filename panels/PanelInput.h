@@ -26,5 +26,7 @@ void PanelSetMaskSource(const char *(*source)(int deselect));
 // Panel swap (Ctrl+U) and the splitter position as a fraction of the width.
 void PanelSwap();
 void PanelSetSplitRatio(float ratio);
+// Custom slot under the mouse when the header menu opened (-1 none).
+int PanelMenuSlot();
 // Header click on a sort key: the same key reverses, another one sorts.
 void PanelHeaderSort(int panel, int key);

@@ -9,6 +9,7 @@
 #include "app/DirWatch.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"
+#include "panels/PanelMenus.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
 #include "panels/PanelRefresh.h"
@@ -200,9 +201,25 @@ void LButtonDown(HWND window, int panel, WPARAM keys, POINT pt) {
     }
 }
 
+int gMenuSlot = -1;
+
+void HeaderMenu(HWND window, int panel, POINT pt) {
+    int slot = -1;
+    if ((gApp->panelMode[panel] & 0xF) == kViewCustom)
+        slot = PanelColumnAt(panel, pt.x, nullptr, nullptr);
+    gMenuSlot = slot;
+    HMENU menu = PanelHeaderMenu(panel, slot);
+    POINT screen = pt;
+    ClientToScreen(window, &screen);
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, screen.x, screen.y, 0, window, nullptr);
+    DestroyMenu(menu);
+}
+
 void RButtonDown(HWND window, int panel, POINT pt) {
-    if (HeaderOn() && pt.y < gApp->headerHeight)
-        return; // the header menu comes with the view menus
+    if (HeaderOn() && pt.y < gApp->headerHeight) {
+        HeaderMenu(window, panel, pt);
+        return;
+    }
     Activate(GetParent(window), panel);
     HitTest(window, panel, pt, true, nullptr);
     if (!(gApp->generalOptions & kGenSelRightMouse))
@@ -252,6 +269,8 @@ void RightSweep(HWND window, int panel, POINT pt) {
 }
 
 } // namespace
+
+int PanelMenuSlot() { return gMenuSlot; }
 
 void PanelHeaderSort(int panel, int key) {
     if (key == gApp->panelSort[panel])

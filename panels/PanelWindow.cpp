@@ -11,6 +11,7 @@
 #include "app/Paths.h"
 #include "app/Strings.h"
 #include "panels/PanelInput.h"
+#include "panels/PanelMenus.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
@@ -421,7 +422,8 @@ LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             PanelJumpToLetter((unsigned char)wParam);
         return 0;
     case WM_COMMAND:
-        PostMessageA(GetParent(window), WM_COMMAND, wParam, lParam);
+        if (!PanelColumnCommand(PanelFromWindow(window) & 1, LOWORD(wParam), PanelMenuSlot()))
+            PostMessageA(GetParent(window), WM_COMMAND, wParam, lParam);
         return 0;
     case WM_VSCROLL:
         PostMessageA(GetParent(window), WM_VSCROLL, wParam,
@@ -551,16 +553,7 @@ static void PathBarDrawButton(const DRAWITEMSTRUCT *item, int panel) {
 }
 
 static void PathBarMenu(HWND bar, int panel, LPARAM lParam) {
-    static const struct { int id; const char *text; } kItems[] = {
-        {910, "&25 %"}, {914, "&33 %"}, {911, "&50 %"}, {915, "&66 %"}, {912, "&75 %"},
-    };
-    HMENU menu = CreatePopupMenu();
-    for (const auto &item : kItems)
-        AppendMenuA(menu, MF_STRING, item.id, item.text);
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    char refresh[64];
-    TextGet(panel ? 616 : 516, refresh, sizeof refresh);
-    AppendMenuA(menu, MF_STRING, panel ? 616 : 516, refresh[0] ? refresh : "&Refresh\tCtrl+R");
+    HMENU menu = PanelPathBarMenu(panel);
     POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
     ClientToScreen(bar, &pt);
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, bar, nullptr);

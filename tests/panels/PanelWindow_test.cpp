@@ -20,6 +20,7 @@
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"
+#include "panels/PanelMenus.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
 #include "panels/PanelRefresh.h"
@@ -727,6 +728,39 @@ TEST_F(Panels, TreeModeReachesTheFolderPastASimilarName) {
     InvalidateRect(gApp->panels[1].listWindow, nullptr, FALSE);
     Pump(50);
     EXPECT_EQ(gApp->panels[1].treeControl, nullptr);
+}
+
+TEST_F(Panels, HeaderMenuAndCustomColumnCommands) {
+    PanelState &ps = gApp->panels[1];
+    uint16_t cols[kPanelColumnSlots] = {kColName, kColSize, kColModified, 0, 0};
+    memcpy(ps.customColumns, cols, sizeof cols);
+    memset(ps.customWidths, 0, sizeof ps.customWidths);
+    gApp->panelMode[1] = kViewCustom;
+    gApp->panelSort[1] = 2;
+    HMENU menu = PanelHeaderMenu(1, 1);
+    auto state = [&](UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND); };
+    EXPECT_TRUE(state(905) & MF_CHECKED);  // size shown
+    EXPECT_FALSE(state(904) & MF_CHECKED); // DOS name not
+    EXPECT_FALSE(state(908) & MF_GRAYED);
+    EXPECT_FALSE(state(909) & MF_GRAYED);
+    EXPECT_TRUE(state(611) & MF_CHECKED); // by time
+    DestroyMenu(menu);
+    menu = PanelHeaderMenu(1, 2);
+    EXPECT_TRUE(GetMenuState(menu, 909, MF_BYCOMMAND) & MF_GRAYED); // next slot empty
+    DestroyMenu(menu);
+    EXPECT_TRUE(PanelColumnCommand(1, 909, 0)); // name to the right
+    EXPECT_EQ(ps.customColumns[0], kColSize);
+    EXPECT_EQ(ps.customColumns[1], kColName);
+    EXPECT_TRUE(PanelColumnCommand(1, 904, -1)); // DOS name added in the first empty slot
+    EXPECT_EQ(ps.customColumns[3], kColDosName);
+    EXPECT_TRUE(PanelColumnCommand(1, 905, -1)); // size removed, the gap closes
+    uint16_t want[kPanelColumnSlots] = {kColName, kColModified, kColDosName, 0, 0};
+    EXPECT_EQ(memcmp(ps.customColumns, want, sizeof want), 0);
+    EXPECT_FALSE(PanelColumnCommand(1, 514, -1));
+    gApp->panelMode[1] = kViewFull;
+    gApp->panelSort[1] = 0;
+    SendMessageA(ps.listWindow, WM_USER + 1, 0, 0);
+    Pump(50);
 }
 
 // Last: leaves a picture of both panels with a cursor bar, a marked entry
