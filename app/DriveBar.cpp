@@ -560,10 +560,10 @@ static INT_PTR CALLBACK DriveSelectDlgProc(HWND dialog, UINT message, WPARAM wPa
         SetFocus(list);
         return FALSE;
     }
-    case WM_CHARTOITEM: {
+    case WM_VKEYTOITEM: {
+        // A string list box reports keys, not characters: the virtual keys
+        // of letters and digits are their upper-case characters.
         char c = (char)LOWORD(wParam);
-        if ((c >= 'a' && c <= 'z'))
-            c = (char)(c - 32);
         if ((c >= 'A' && c <= data->lastLetter) || (c >= '1' && c <= '9')) {
             DriveSelectTry(dialog, data, c);
             return -2;

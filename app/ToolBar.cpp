@@ -419,6 +419,10 @@ static void ToolBarClick(HWND bar, WPARAM wParam, LPARAM lParam) {
 
 static LRESULT CALLBACK ToolBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_DESTROY:
+        // The loader reads the bar's handle: it must not outlive the bar.
+        ToolBarStopIconLoader();
+        return 0;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
