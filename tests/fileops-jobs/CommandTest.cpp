@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "AppState.h"
@@ -28,9 +29,7 @@ struct TestEntry {
 void InstallPanel(int panel, const std::vector<TestEntry> &entries)
 {
     PanelListData d;
-    size_t blockSize = 0;
-    for (const TestEntry &e : entries)
-        blockSize += kFileEntryMax;
+    size_t blockSize = entries.size() * kFileEntryMax;
     d.entryBlock = (uint8_t *)calloc(1, blockSize + kFileEntrySlack);
     d.entryIndex = (FileEntry **)calloc(entries.size() + 1, sizeof(FileEntry *));
     uint8_t *at = d.entryBlock;
@@ -142,6 +141,48 @@ TEST_F(CommandTest, DeleteCursorEntryAndMakeDirectory)
     typist.join();
     EXPECT_TRUE(GetFileAttributesA((dir + "\\x\\y").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_TRUE(Exists(dir + "\\x\\y"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CommandTest, InPlaceRenameFinishes)
+{
+    std::string dir = JobTestScratch("inline");
+    WriteFileBytes(dir + "\\old.txt", "old");
+    WriteFileBytes(dir + "\\taken.txt", "taken");
+    strcpy(gApp->panelPath[0], dir.c_str());
+    gApp->activePanel = 0;
+    gApp->cursorIndex[0] = 1;
+    InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"old.txt", 0x20, 0}, {"taken.txt", 0x20, 0}});
+    auto finish = [&](const char *text) {
+        gApp->renameEdit = CreateWindowA("EDIT", text, WS_POPUP, 0, 0, 100, 20, nullptr, nullptr,
+                                         GetModuleHandleA(nullptr), nullptr);
+        RenameInlineFinish();
+        EXPECT_EQ(nullptr, gApp->renameEdit);
+    };
+    finish("new.txt");
+    EXPECT_EQ("old", ReadFileBytes(dir + "\\new.txt"));
+    EXPECT_FALSE(Exists(dir + "\\old.txt"));
+
+    // Onto an existing file: Skip keeps both.
+    InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"new.txt", 0x20, 0}, {"taken.txt", 0x20, 0}});
+    {
+        DialogAnswerer skip("The following file already exists", {kIdOverwriteSkip});
+        finish("taken.txt");
+        skip.Join();
+        EXPECT_EQ(1, skip.answered());
+    }
+    EXPECT_EQ("old", ReadFileBytes(dir + "\\new.txt"));
+    EXPECT_EQ("taken", ReadFileBytes(dir + "\\taken.txt"));
+
+    // A case mask changes only the case.
+    finish("<");
+    std::vector<std::string> names = ListNames(dir);
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(2u, names.size());
+    EXPECT_EQ("NEW.TXT", names[0]);
 }
 
 } // namespace

@@ -215,3 +215,44 @@ TEST_F(JobDialogTest, CancelEndsAJobAtOnceWithoutAnyWorkerLeft)
 }
 
 } // namespace
+
+namespace {
+
+struct LogWatch {
+    HWND dialog;
+};
+bool CloseShown(void *c)
+{
+    HWND d = ((LogWatch *)c)->dialog;
+    return !IsWindow(d) || GetDlgItem(d, kCmdJobFinished) != nullptr;
+}
+
+TEST_F(JobDialogTest, StatisticsCopyEndsWithItsSummary)
+{
+    std::string src = JobTestScratch("stat-src"), dst = JobTestScratch("stat-dst");
+    WriteFileBytes(src + "\\one.txt", std::string(1500, '1'));
+    WriteFileBytes(src + "\\two.txt", std::string(2500, '2'));
+    JobRecord job = MakeJob(kJobCodeCopy, src, dst, kJobStatistics, SelectionOf(src));
+    job.workers = 0;
+    HWND dialog = JobShowDialog(nullptr, kDlgJobCopy, &job);
+    ASSERT_TRUE(dialog);
+    LogWatch w = {dialog};
+    ASSERT_TRUE(PumpUntil(CloseShown, &w, 20000));
+    ASSERT_TRUE(IsWindow(dialog)); // the log stays until the user closes it
+    HWND list = GetDlgItem(dialog, kIdJobLogList);
+    std::string all;
+    int n = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; i++) {
+        char line[600] = "";
+        SendMessageA(list, LB_GETTEXT, i, (LPARAM)line);
+        all += line;
+        all += "\n";
+    }
+    EXPECT_NE(std::string::npos, all.find("2 files copied\n")) << all;
+    EXPECT_NE(std::string::npos, all.find("4,000 bytes\n")) << all;
+    EXPECT_EQ(std::string::npos, all.find("errors")) << all;
+    PostMessageA(dialog, WM_COMMAND, kCmdJobFinished, 0);
+    EXPECT_TRUE(PumpUntil(WindowGone, dialog, 2000));
+}
+
+} // namespace
