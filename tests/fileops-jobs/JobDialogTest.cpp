@@ -256,3 +256,26 @@ TEST_F(JobDialogTest, StatisticsCopyEndsWithItsSummary)
 }
 
 } // namespace
+
+namespace {
+
+// Workers that end at once, many dialogs in a row: the record and its
+// selection must outlive every worker (run under Wine's heap checks this
+// shows as a crash or a stuck dialog when the order is wrong).
+TEST_F(JobDialogTest, InstantWorkersNeverOutrunTheirDialog)
+{
+    std::vector<HWND> dialogs;
+    for (int i = 0; i < 25; i++) {
+        SelectionBuilder b;
+        SelListAppend(&b, "..", 0, 0, 0, kEntryFolder | kEntryUpDir, 0);
+        JobRecord job = {};
+        job.jobCode = i % 2 ? kJobCodeDelete : kJobCodeCopy;
+        job.selection = SelListRelease(&b);
+        dialogs.push_back(JobShowDialog(nullptr, i % 2 ? kDlgJobDelete : kDlgJobCopy, &job));
+        ASSERT_TRUE(dialogs.back());
+    }
+    for (HWND d : dialogs)
+        EXPECT_TRUE(PumpUntil(WindowGone, d, 5000));
+}
+
+} // namespace
