@@ -13,6 +13,7 @@
 #include "AppState.h"
 #include "app/BarLayout.h"
 #include "app/Bars.h"
+#include "app/CommandLine.h"
 #include "app/DriveBar.h"
 #include "app/FunctionKeys.h"
 #include "app/GuiDraw.h"
@@ -238,6 +239,51 @@ TEST_F(BarsTest, DriveBarLayoutAndTwoBars) {
     EXPECT_EQ(gDriveBars[0].window, before);
 }
 
+// Fifty buttons in a 600-pixel bar: two rows of 22, the rest hidden.
+TEST_F(BarsTest, ToolBarRowsIn600Pixels) {
+    memset(gApp->toolbarButtons, 0, sizeof gApp->toolbarButtons);
+    for (int i = 0; i < 50; i++)
+        gApp->toolbarButtons[i].command = kToolbarCommands[i];
+    gApp->barOptions = kBarToolbar;
+    BarsCreate(main);
+    Resize(600, 400);
+    EXPECT_EQ(ToolBarGetHeight(), 58);
+    RECT r = RectIn((HWND)gApp->toolbarButtons[21].window, gApp->hwndToolbar);
+    EXPECT_EQ(r.left, 569);
+    EXPECT_EQ(r.right - r.left, 25);
+    r = RectIn((HWND)gApp->toolbarButtons[22].window, gApp->hwndToolbar);
+    EXPECT_EQ(r.left, 2);
+    EXPECT_EQ(r.top, 31);
+    r = RectIn((HWND)gApp->toolbarButtons[44].window, gApp->hwndToolbar);
+    EXPECT_EQ(r.right - r.left, 0) << "the 45th button is hidden";
+}
+
+// A deep folder is shortened in the middle to a quarter of the entry.
+TEST_F(BarsTest, CommandLinePromptQuarter) {
+    gApp->barOptions = kBarCmdLine;
+    lstrcpyA(gApp->panelPath[0], "C:\\a rather long folder name\\and another one below it\\and the last level");
+    BarsCreate(main);
+    Resize(800, 400);
+    SendMessageA(gApp->cmdLine, WM_SIZE, 0, 0);
+    CmdLinePrompt(1, 0);
+    char text[600] = "";
+    HWND prompt = CmdLinePromptWindow();
+    ASSERT_TRUE(prompt);
+    GetWindowTextA(prompt, text, sizeof text);
+    EXPECT_NE(strstr(text, "..."), nullptr) << text;
+    EXPECT_EQ(text[0], 'C');
+    EXPECT_EQ(text[strlen(text) - 1], '>');
+    RECT p = RectIn(prompt, gApp->cmdLine), combo;
+    GetClientRect(gApp->cmdLine, &combo);
+    EXPECT_LE(p.right - p.left, combo.right / 4 + 1);
+    EXPECT_GT(p.right - p.left, 0);
+
+    lstrcpyA(gApp->panelPath[1], "D:\\");
+    CmdLineUpdatePrompt(1);
+    GetWindowTextA(prompt, text, sizeof text);
+    EXPECT_STREQ(text, "D:\\>") << "a short folder keeps its text";
+}
+
 std::string TipOf(HWND button) {
     NMTTDISPINFOA info = {};
     info.hdr.hwndFrom = nullptr;
@@ -313,8 +359,9 @@ TEST_F(BarsTest, StatusFieldsHideFromTheLeft) {
     EXPECT_EQ(std::string(StatusFieldFind(17)->text), name.substr(0, 70));
 
     // A menu hint hides the fields until it is cleared.
-    StatusBarMenuHelp(3105);
-    EXPECT_FALSE(IsWindowVisible(StatusFieldFind(16)->window) && StatusFieldFind(16)->text[0] == 1);
+    StatusBarMenuHelp(1105); // any text id above 92 with a text
+    EXPECT_FALSE(IsWindowVisible(StatusFieldFind(16)->window));
+    EXPECT_FALSE(IsWindowVisible(StatusFieldFind(10)->window));
     StatusBarMenuHelp(0);
     EXPECT_TRUE(IsWindowVisible(StatusFieldFind(16)->window));
 }
