@@ -603,7 +603,12 @@ INT_PTR DriveSelectDialog(HWND owner, int panel) {
 }
 
 void DriveSelectPopup(HWND owner, int panel) {
-    DriveBarRescan();
+    // A bare rescan would store the new drive mask without new buttons, and
+    // the next layout would then drop the new drives from the table.
+    if (gApp->barOptions & kBarDrives)
+        DriveBarRefresh(false);
+    else
+        DriveBarRescan();
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
