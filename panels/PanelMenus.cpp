@@ -2,7 +2,6 @@
 // sort, refresh) and the column header's menu (with the Custom columns).
 #include "panels/PanelMenus.h"
 
-#include <initializer_list>
 #include <string.h>
 
 #include "AppState.h"
@@ -49,9 +48,15 @@ void AppendViewItems(HMENU menu, int panel) {
 } // namespace
 
 HMENU PanelPathBarMenu(int panel) {
+    // The ratios read the same in every language (and a "%" would not pass
+    // the language files' format check).
+    static const struct {
+        int id;
+        const char *text;
+    } kRatios[] = {{910, "&25 %"}, {914, "&33 %"}, {911, "&50 %"}, {915, "&66 %"}, {912, "&75 %"}};
     HMENU menu = CreatePopupMenu();
-    for (int id : {910, 914, 911, 915, 912})
-        Append(menu, id);
+    for (const auto &r : kRatios)
+        AppendMenuA(menu, MF_STRING, r.id, r.text);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendViewItems(menu, panel);
     return menu;
