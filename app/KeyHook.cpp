@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "app/FunctionKeys.h"
 #include "app/Paths.h"
 #include "app/Strings.h"
 #include "panels/KeyTables.h"
@@ -94,6 +95,41 @@ bool InsertCursorEntry(bool nameOnly, bool shortForm) {
 bool CmdLineHasText() {
     char text[4] = "";
     return gApp->cmdLine && GetWindowTextA(gApp->cmdLine, text, sizeof text) > 0;
+}
+
+bool IsToolWindow(HWND window) {
+    for (uint32_t i = 0; i < gApp->modelessDialogCount; i++)
+        if ((HWND)gApp->modelessDialogs[i].window == window)
+            return true;
+    return false;
+}
+
+// Keys for the program's other top-level windows: their common shortcuts.
+LRESULT OtherWindowKey(int code, WPARAM key, LPARAM keyData, const KeyModifiers &mod) {
+    HWND active = GetActiveWindow();
+    if (!active)
+        return CallNextHookEx(nullptr, code, key, keyData);
+    if (key == VK_ESCAPE && IsToolWindow(active)) {
+        SendMessageA(active, WM_CLOSE, 0, 0);
+        WndBringToFront(gMainWindow);
+        return 1;
+    }
+    if (!mod.ctrl) {
+        UINT id = 0;
+        if (key == VK_F3)
+            id = mod.alt ? 11945 : 11946;
+        else if (key >= VK_F5 && key <= VK_F8 && !mod.alt)
+            id = 1101 + (UINT)(key - VK_F5);
+        if (id)
+            SendMessageA(active, WM_COMMAND, id, 0); // and the key goes on
+        return CallNextHookEx(nullptr, code, key, keyData);
+    }
+    UINT id = key == 'A' ? 11937 : key == 'F' ? 11945 : key == 'H' ? 11956 : key == 'S' ? 11924 : 0;
+    if (id) {
+        PostMessageA(active, WM_COMMAND, id, 0);
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, key, keyData);
 }
 
 } // namespace
@@ -200,8 +236,18 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM key, LPARAM keyData) {
     bool released = (keyData & 0x80000000) != 0;
     KeyModifiers mod = Modifiers(keyData);
     int panel = Active();
-    if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU)
+    if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) {
+        // The function-key bar shows the labels of the modifier held.
+        if (gApp->fkeyBar) {
+            int shift = 0;
+            if (MainActive()) {
+                bool altDown = gModifierSource ? mod.alt : GetAsyncKeyState(VK_MENU) < 0;
+                shift = altDown ? 10 : mod.ctrl ? 20 : mod.shift ? 30 : 0;
+            }
+            KeyBarSetShift(shift);
+        }
         return CallNextHookEx(nullptr, code, key, keyData);
+    }
     if (key == VK_ESCAPE)
         InterlockedOr(&gApp->dirSizeFlags, 4 << panel); // stops a running count
     if (released)
@@ -223,7 +269,7 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM key, LPARAM keyData) {
         return CallNextHookEx(nullptr, code, key, keyData);
     }
     if (!MainActive())
-        return CallNextHookEx(nullptr, code, key, keyData);
+        return OtherWindowKey(code, key, keyData, mod);
 
     if (!mod.alt) {
         if (mod.ctrl) {

@@ -581,6 +581,37 @@ TEST_F(Panels, HookPostsTableCommandsAndRoutesPanelKeys) {
     KeyHookSetModifierSource(nullptr);
 }
 
+std::vector<UINT> gOtherCommands;
+LRESULT CALLBACK OtherProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_COMMAND)
+        gOtherCommands.push_back(LOWORD(wp));
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST_F(Panels, HookGivesOtherWindowsTheirShortcuts) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = OtherProc;
+    wc.hInstance = gApp->hInstance;
+    wc.lpszClassName = "PanelsTestOther";
+    RegisterClassA(&wc);
+    HWND other = CreateWindowA("PanelsTestOther", "tool", WS_OVERLAPPED | WS_VISIBLE, 100, 100, 200, 100, nullptr,
+                               nullptr, gApp->hInstance, nullptr);
+    SetActiveWindow(other);
+    Pump(50);
+    ASSERT_EQ(GetActiveWindow(), other);
+    gOtherCommands.clear();
+    gCommands.clear();
+    EXPECT_EQ(HookKey('S', true, false, false), 1);
+    EXPECT_EQ(HookKey(VK_F3, false, false, false), 0); // sent, and the key goes on
+    EXPECT_EQ(HookKey('U', true, false, false), 0);     // main-window keys are not taken here
+    EXPECT_EQ(gOtherCommands, (std::vector<UINT>{11924, 11946}));
+    EXPECT_TRUE(gCommands.empty());
+    DestroyWindow(other);
+    SetActiveWindow(gMainWindow);
+    Pump(50);
+    KeyHookSetModifierSource(nullptr);
+}
+
 TEST_F(Panels, AltLetterQuickSearchRefusesANonMatchingLetter) {
     ChangeTo(0, "left");
     gApp->activePanel = 0;
