@@ -366,13 +366,8 @@ void CopyCommand(HWND owner, int code)
         FreeClones(&job);
         return;
     }
-    if (code == 1031 && marked == 0) {
-        // The in-place rename of the cursor entry belongs to the panel.
-        FreeClones(&job);
-        if (gApp->panels[source].listWindow)
-            PostMessageA(gApp->panels[source].listWindow, WM_KEYDOWN, VK_F2, 0);
-        return;
-    }
+    // With nothing marked the rename of the cursor entry goes through the
+    // rename dialog; the panel's in-place edit ends in RenameInlineFinish.
 
     static const uint16_t kTitles[3][2] = {{Txt::dlgCopy, Txt::dlgCopyFrom},
                                            {Txt::dlgMove, Txt::dlgMoveFrom},

@@ -186,3 +186,39 @@ TEST_F(CommandTest, InPlaceRenameFinishes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CommandTest, RenameCursorEntryThroughTheDialog)
+{
+    std::string dir = JobTestScratch("cmd-rename");
+    WriteFileBytes(dir + "\\before.txt", "content");
+    strcpy(gApp->panelPath[0], dir.c_str());
+    strcpy(gApp->panelPath[1], dir.c_str());
+    gApp->activePanel = 0;
+    gApp->cursorIndex[0] = 1;
+    InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"before.txt", 0x20, 0}});
+    std::thread typist([] {
+        for (int i = 0; i < 300; i++) {
+            HWND d = FindWindowA("#32770", " Rename ");
+            if (d && IsWindowVisible(d)) {
+                char shown[300] = "";
+                GetDlgItemTextA(d, kIdCopyTarget, shown, sizeof shown);
+                EXPECT_STREQ("before.txt", shown);
+                SetDlgItemTextA(d, kIdCopyTarget, "after.txt");
+                PostMessageA(d, WM_COMMAND, 99, 0);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    CopyCommand(nullptr, kJobCodeRename);
+    typist.join();
+    Files want = {{dir + "\\after.txt"}, true};
+    EXPECT_TRUE(PumpUntil(FilesAre, &want, 10000));
+    PumpFor(1200);
+    EXPECT_FALSE(Exists(dir + "\\before.txt"));
+    EXPECT_EQ("content", ReadFileBytes(dir + "\\after.txt"));
+}
+
+} // namespace
