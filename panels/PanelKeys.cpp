@@ -3,12 +3,15 @@
 #include "panels/PanelInput.h"
 
 #include <ctype.h>
+#include <shellapi.h>
 #include <string.h>
 
 #include "AppState.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
 #include "app/Paths.h"
+#include "app/ShellServices.h"
+#include "fileops/FileSystem.h"
 #include "app/Strings.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"
@@ -74,6 +77,52 @@ void GroupMark(int panel, PanelMarkOp op) {
     }
 }
 
+const char *Extension(const char *path) {
+    const char *name = strrchr(path, '\\');
+    const char *dot = strrchr(name ? name : path, '.');
+    return dot ? dot + 1 : "";
+}
+
+// Enter on a file: a shortcut opens its target in the panel, a file with a
+// registered program is started with it, anything else goes to the shell.
+void OpenFile(HWND owner, int panel, const char *path, const char *folder) {
+    if (_stricmp(Extension(path), "LNK") == 0) {
+        char target[MAX_PATH] = "", description[MAX_PATH], work[MAX_PATH];
+        if (SUCCEEDED(ShellResolveLink(path, target, description, work)) && target[0]) {
+            DWORD a = GetFileAttributesA(target);
+            if (a != INVALID_FILE_ATTRIBUTES) {
+                if (a & FILE_ATTRIBUTE_DIRECTORY) {
+                    PanelChangeDir(target, panel);
+                } else {
+                    char dir[MAX_PATH];
+                    strcpy(dir, target);
+                    if (char *cut = strrchr(dir, '\\'))
+                        cut[cut - dir == 2 ? 1 : 0] = 0;
+                    PanelChangeDir(dir, panel);
+                    PanelRequestRereadSelect(panel, target);
+                }
+                return;
+            }
+        }
+    }
+    bool tree = (gApp->panelMode[0] & 0xF) == kViewTree || (gApp->panelMode[1] & 0xF) == kViewTree;
+    if (!tree && _stricmp(Extension(path), "EXE") != 0) {
+        char program[MAX_PATH] = "";
+        if ((INT_PTR)FindExecutableA(path, folder, program) > 32 && program[0]) {
+            const char *name = strrchr(path, '\\');
+            SHELLEXECUTEINFOA info = {};
+            info.cbSize = sizeof info;
+            info.hwnd = owner;
+            info.lpFile = name ? name + 1 : path;
+            info.lpDirectory = folder;
+            info.nShow = SW_SHOWNORMAL;
+            ShellExecuteExA(&info);
+            return;
+        }
+    }
+    RunOpenFile(owner, path, folder, 5);
+}
+
 void OpenCursorEntry(HWND owner, int panel) {
     if ((gApp->panelMode[panel] & 0xF) == kViewTree || Counting(panel))
         return;
@@ -91,13 +140,17 @@ void OpenCursorEntry(HWND owner, int panel) {
         PanelGoUp(owner, panel);
         return;
     }
+    if (FileSetDrive(owner, path[0]) != 0) {
+        MessageBeep(MB_ICONHAND);
+        return;
+    }
     if (folder) {
         PanelChangeDir(path, panel);
         return;
     }
     char folderPath[260];
     PanelGetPath(panel, folderPath, sizeof folderPath);
-    ShellExecuteA(owner, nullptr, path, nullptr, folderPath, SW_SHOWNORMAL);
+    OpenFile(owner, panel, path, folderPath);
 }
 
 const char *(*gMaskSource)(int deselect);
