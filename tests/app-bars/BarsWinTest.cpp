@@ -358,6 +358,21 @@ TEST_F(BarsTest, StatusFieldsHideFromTheLeft) {
     StatusBarSetText(17, name.c_str());
     EXPECT_EQ(std::string(StatusFieldFind(17)->text), name.substr(0, 70));
 
+    // Panel bars: split at the splitter; one panel off, the other spans all.
+    StatusBarCreate(main, 2);
+    Resize(900, 400);
+    RECT left = RectIn(gApp->statusBars[1], main), right = RectIn(gApp->statusBars[2], main);
+    EXPECT_EQ(left.right, 450 - 2);
+    EXPECT_EQ(right.left, 450 + 2);
+    EXPECT_EQ(left.bottom, RectIn(gApp->statusBars[0], main).top);
+    gApp->panelOff[0] = 1;
+    Resize(900, 400);
+    right = RectIn(gApp->statusBars[2], main);
+    EXPECT_EQ(right.left, 0);
+    EXPECT_EQ(right.right, 900);
+    EXPECT_EQ(RectIn(gApp->statusBars[1], main).right - RectIn(gApp->statusBars[1], main).left, 0);
+    gApp->panelOff[0] = 0;
+
     // A menu hint hides the fields until it is cleared.
     StatusBarMenuHelp(1105); // any text id above 92 with a text
     EXPECT_FALSE(IsWindowVisible(StatusFieldFind(16)->window));
@@ -398,6 +413,13 @@ TEST_F(BarsTest, FunctionKeysFollowTheShiftState) {
     KeyBarSetShift(0);
     Resize(2000, 400);
     EXPECT_EQ(TipOf(KeyBarButton(2)), "");
+    // Without the main status bar the keys sit on the bottom edge; with it,
+    // right above it.
+    EXPECT_EQ(RectIn(gApp->fkeyBar, main).bottom, 400);
+    StatusBarCreate(main, 0);
+    Resize(2000, 400);
+    EXPECT_EQ(RectIn(gApp->fkeyBar, main).bottom, RectIn(gApp->statusBars[0], main).top);
+    StatusBarDestroy(0);
     KeyBarDestroy();
 }
 
