@@ -449,20 +449,40 @@ void PanelGoUp(HWND, int panel) {
     PanelSetFocus(Active());
 }
 
-int PanelSelectDrive(HWND, int panel, char driveChar) {
+int PanelSelectDrive(HWND owner, int panel, char driveChar) {
     char letter = (char)toupper((unsigned char)driveChar);
     if (letter < 'A' || letter > 'Z')
+        return 0; // device, network and FTP slots come with their front ends
+    int other = !panel;
+    char path[260], otherPath[260];
+    PanelGetPath(panel, path, sizeof path);
+    PanelGetPath(other, otherPath, sizeof otherPath);
+    bool otherOnDrive = toupper((unsigned char)otherPath[0]) == letter && otherPath[1] == ':';
+    if (toupper((unsigned char)path[0]) == letter && path[1] == ':') {
+        // The own drive again: jump to where the other panel is on it.
+        if (otherOnDrive && _stricmp(otherPath, path) != 0)
+            PanelChangeDir(otherPath, panel);
+        PanelRequestReread(panel);
         return 0;
+    }
     if (Counting(panel))
         return 2;
-    char path[260];
-    int other = !panel;
-    if (toupper((unsigned char)gApp->panelPath[other][0]) == letter) {
-        PanelGetPath(other, path, sizeof path);
+    PanelMarkGroup(panel, kMarkClear, true, nullptr);
+    if (FileSetDriveNumber(owner, letter - 64) != 0)
+        return 0; // the file-system layer has reported it
+    if (otherOnDrive) {
+        strcpy(path, otherPath);
     } else {
         char spec[3] = {letter, ':', 0};
         if (!GetFullPathNameA(spec, sizeof path, path, nullptr))
             return (int)GetLastError();
+    }
+    bool tree = (gApp->panelMode[0] & 0xF) == kViewTree || (gApp->panelMode[1] & 0xF) == kViewTree;
+    if (tree) {
+        // With a tree shown both panels go to the drive's root.
+        path[3] = 0;
+        PanelSetPath(other, path);
+        PanelRequestReread(other);
     }
     return PanelChangeDir(path, panel);
 }

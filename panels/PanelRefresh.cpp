@@ -260,7 +260,8 @@ void PanelRefreshThread() {
             for (int p = 0; p < 2; p++) {
                 char path[260];
                 PanelGetPath(p, path, sizeof path);
-                if (!gApp->panels[p].location && path[0] && !FolderExists(path))
+                // Local drives only: a lost network share may take long to answer.
+                if (!gApp->panels[p].location && path[0] && path[1] == ':' && !FolderExists(path))
                     PanelRequestReread(p);
             }
         }

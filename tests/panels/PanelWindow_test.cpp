@@ -458,6 +458,18 @@ TEST_F(Panels, DeletedFolderMovesPanelToParent) {
     ChangeTo(1, "right");
 }
 
+TEST_F(Panels, OwnDriveLetterJumpsToTheOtherPanelsFolder) {
+    ChangeTo(0, "left\\docs");
+    ChangeTo(1, "right");
+    EXPECT_EQ(PanelSelectDrive(gMainWindow, 0, 't'), 0);
+    WaitIdle();
+    char path[260];
+    PanelGetPath(0, path, sizeof path);
+    EXPECT_EQ(std::string(path), Path("right"));
+    EXPECT_EQ(PanelSelectDrive(gMainWindow, 0, '0'), 0); // an FTP slot: not here
+    ChangeTo(0, "left");
+}
+
 TEST_F(Panels, MouseClickMarkAndHeaderSort) {
     ChangeTo(0, "left");
     Click(0, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, RowPoint(0, 3));
