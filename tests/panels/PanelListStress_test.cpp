@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "panels/PanelIter.h"
+#include "panels/PanelCarry.h"
 #include "panels/PanelList.h"
 
 namespace {
@@ -200,8 +201,10 @@ TEST(PanelList, StressReadersAgainstInstallResortAndSwap) {
     std::thread refresh([&] {
         unsigned tag = 100;
         for (int i = 0; i < 400; i++) {
-            PanelListData d = MakeList(50 + (i * 37) % 400, tag++);
-            if (PanelListInstall(i & 1, d, 2000))
+            // Every other install carries marks over by name, as a re-read does.
+            PanelListData d = MakeList(50 + (i * 37) % 400, (i & 2) ? tag : tag++);
+            bool ok = (i & 2) ? PanelListInstallCarry(i & 1, d, true, true, 2000) : PanelListInstall(i & 1, d, 2000);
+            if (ok)
                 installs++;
             PanelListFree(d);
         }
