@@ -207,6 +207,10 @@ void ToolBarStopIconLoader() {
     gLoaderStop = nullptr;
 }
 
+bool ToolBarIconLoaderRunning() {
+    return gLoaderThread && WaitForSingleObject(gLoaderThread, 0) == WAIT_TIMEOUT;
+}
+
 void ToolBarStartIconLoader() {
     ToolBarStopIconLoader();
     bool any = false;

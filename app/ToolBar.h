@@ -31,6 +31,8 @@ HICON ToolBarUserIcon(int command, int size);
 // Starts the icon loader, ending one that still runs first.
 void ToolBarStartIconLoader();
 void ToolBarStopIconLoader();
+// Whether a loader thread is still at work.
+bool ToolBarIconLoaderRunning();
 // Command 401: the options dialog; after OK the bar is rebuilt and laid
 // out, and the user icons are loaded again. Returns the dialog's result.
 INT_PTR ToolBarOptionsCommand(HWND owner);

@@ -621,4 +621,23 @@ TEST_F(BarsTest, IconLoaderRunsOnceAndEnds) {
     EXPECT_EQ(ThreadCount(), base);
 }
 
+// A program that cannot be found is asked for a few passes, not forever.
+TEST_F(BarsTest, IconLoaderGivesUpOnMissingPrograms) {
+    WritePrivateProfileStringA("TB", "M1", "Missing", ini.c_str());
+    WritePrivateProfileStringA("TB", "C1", "C:\\nowhere\\missing.exe", ini.c_str());
+    memset(gApp->toolbarButtons, 0, sizeof gApp->toolbarButtons);
+    gApp->toolbarButtons[0].command = -1;
+    gApp->barOptions = kBarToolbar;
+    BarsCreate(main);
+    Resize(800, 600);
+    ASSERT_TRUE(ToolBarIconLoaderRunning());
+    DWORD start = GetTickCount();
+    while (ToolBarIconLoaderRunning() && GetTickCount() - start < 30000) {
+        Sleep(100);
+        Pump();
+    }
+    EXPECT_FALSE(ToolBarIconLoaderRunning());
+    EXPECT_EQ(gApp->toolbarButtons[0].image, 0);
+}
+
 } // namespace
