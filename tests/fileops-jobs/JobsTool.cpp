@@ -1,6 +1,8 @@
 // A small driver for the tree tests of trees-test.sh: runs one copy or move
 // job through the progress dialog, as the command would after its dialog.
 //   jobs_tool copy|move <source folder> <target> [cancel after n bytes]
+//   jobs_tool same <path> <path>     prints "same" or "different"
+//   jobs_tool inside <folder> <path> prints "inside" or "outside"
 // Every entry of the source folder is selected; sub-folders are included.
 #include <windows.h>
 #include <commctrl.h>
@@ -9,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "fileops/CopyJob.h"
 #include "fileops/Job.h"
 #include "JobTestSupport.h"
 
@@ -32,6 +35,14 @@ int main(int argc, char **argv)
         return 2;
     }
     JobTestInitApp();
+    if (!strcmp(argv[1], "same")) {
+        printf("%s\n", PathIsSameFile(argv[2], argv[3]) ? "same" : "different");
+        return 0;
+    }
+    if (!strcmp(argv[1], "inside")) {
+        printf("%s\n", PathIsInsideFolder(argv[2], argv[3]) ? "inside" : "outside");
+        return 0;
+    }
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
     uint16_t code = strcmp(argv[1], "move") == 0 ? kJobCodeMove : kJobCodeCopy;

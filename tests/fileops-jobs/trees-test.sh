@@ -71,6 +71,14 @@ diff -r "$src" "$work/b/dst" || fail "copy differs"
 [ -z "$(find "$work/b" -name '*.tmp' -o -name '~*')" ] || fail "temporary files left"
 echo "copy ok"
 
+# ---- the same file through a second letter for the same folder -------------
+C=$(map "$work/a")
+[ "$(run same "$A:\\src\\plain.txt" "$C:\\SRC\\PLAIN.TXT" | tr -d '\r')" = same ] || fail "same file not seen"
+[ "$(run same "$A:\\src\\plain.txt" "$C:\\src\\random.bin" | tr -d '\r')" = different ] || fail "different files seen as one"
+[ "$(run inside "$A:\\src" "$C:\\src\\MiXeD CaSe\\new" | tr -d '\r')" = inside ] || fail "inside not seen"
+[ "$(run inside "$A:\\src" "$C:\\srcx" | tr -d '\r')" = outside ] || fail "sibling seen as inside"
+echo "same-file ok"
+
 # ---- move on one drive keeps the inode ---------------------------------------
 mkdir -p "$work/a/m1/inner"
 echo one >"$work/a/m1/inner/one.txt"
