@@ -131,7 +131,6 @@ MpaResult L3DecodeFrame(MpaDecoder* d, const MpaHeader* h, const uint8_t* frame,
     uint32_t bitPos = (uint32_t)(keep - st->side.mainDataBegin) * 8u;
     uint32_t endBits = (uint32_t)st->fill * 8u;
     const int M = 32 >> d->reduction;
-    const int chStep = d->bits8 ? 1 : 2;
     for (int gr = 0; gr < granules; gr++) {
         L3DecodeGranule(d, gr, &bitPos, endBits);
         uint8_t* o = (uint8_t*)out + gr * perGranule;
@@ -151,8 +150,7 @@ MpaResult L3DecodeFrame(MpaDecoder* d, const MpaHeader* h, const uint8_t* frame,
             MpaDuplicateChannel(o, 18 * M, d->bits8 != 0);
             break;
         case 1:
-            d->synth(&d->synthState, 0, &st->hybridOut[0][0][0], 32, 18, o, 2);
-            d->synth(&d->synthState, 1, &st->hybridOut[1][0][0], 32, 18, o + chStep, 2);
+            d->synthStereo(&d->synthState, &st->hybridOut[0][0][0], &st->hybridOut[1][0][0], 32, 18, o);
             break;
         case 2:
             for (int t = 0; t < 18; t++)

@@ -47,6 +47,7 @@ int CommonInit(MpaDecoder* d, const MpaHeader* h, int frameBytes, int reductionC
     d->info.frameBytes = frameBytes;
     d->info.reserved = 0;
     d->synth = MpaSynthRoutine(d->reduction, d->bits8 != 0);
+    d->synthStereo = MpaSynthStereoRoutine(d->reduction, d->bits8 != 0);
     d->synthInt = MpaSynthIntRoutine(d->reduction, d->bits8 != 0);
     SynthReset(&d->synthState);
     MpaSynthIntReset(&d->synthIntState);
@@ -142,8 +143,7 @@ void SynthLayer12(MpaDecoder* d, int slots, void* out) {
         fn(st, 0, &s->sb[0][0][0], 64, slots, o, 1);
         break;
     case 1:
-        fn(st, 0, &s->sb[0][0][0], 64, slots, o, 2);
-        fn(st, 1, &s->sb[0][1][0], 64, slots, o + chStep, 2);
+        d->synthStereo(st, &s->sb[0][0][0], &s->sb[0][1][0], 64, slots, o);
         break;
     case 2:
         for (int t = 0; t < slots; t++)

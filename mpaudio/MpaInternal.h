@@ -95,6 +95,10 @@ typedef void (*MpaSynthFn)(MpaSynthState* s, int ch, const float* sb, int stride
                            int outStep);
 // Picks the routine for a reduction code (0..2) and output width.
 MpaSynthFn MpaSynthRoutine(int reduction, bool bits8);
+// Both channels into interleaved output (channel 0 first).
+typedef void (*MpaSynthStereoFn)(MpaSynthState* s, const float* sb0, const float* sb1, int stride, int slots,
+                                 void* out);
+MpaSynthStereoFn MpaSynthStereoRoutine(int reduction, bool bits8);
 void SynthReset(MpaSynthState* s);
 
 // Integer form for the integer engine: subband samples in 16-bit units
@@ -249,6 +253,7 @@ struct MpaDecoder {
     int outputBytes;
     int sampleRate;
     MpaSynthFn synth;
+    MpaSynthStereoFn synthStereo;
     MpaSynthIntFn synthInt;
     MpaSynthState synthState;
     MpaSynthIntState synthIntState;

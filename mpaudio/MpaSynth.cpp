@@ -190,12 +190,93 @@ void Synth(MpaSynthState* s, int ch, const float* sb, int stride, int slots, voi
     }
 }
 
+// Both channels of a stereo output in one pass: the window coefficients
+// are loaded once for the two, and the samples are interleaved in
+// registers.
+template <int M, bool Bits8>
+void SynthStereo(MpaSynthState* s, const float* sb0, const float* sb1, int stride, int slots, void* out) {
+#if defined(__SSE2__)
+    const DctTables& k = Coefs();
+    const WindowTable& w = Window<M>();
+    int16_t* o16 = (int16_t*)out;
+    uint8_t* o8 = (uint8_t*)out;
+    const __m128 lo = _mm_set1_ps(-32768.0f), hi = _mm_set1_ps(32767.0f);
+    for (int t = 0; t < slots; t++) {
+        const int pos0 = s->pos[0], pos1 = s->pos[1];
+        for (int ch = 0; ch < 2; ch++) {
+            float X[M];
+            Dct<M>::Run((ch ? sb1 : sb0) + t * stride, X, k);
+            float* a = s->x[ch][(ch ? pos1 : pos0) & 15];
+            float* b = a + 32;
+            for (int j = 0; j < M / 2; j++) {
+                a[j] = X[M / 2 + j];
+                a[M / 2 + 1 + j] = X[M - 1 - j];
+                b[j] = X[M / 2 - j];
+                b[M / 2 + j] = X[j];
+            }
+            a[M / 2] = 0.0f;
+        }
+        s->pos[0] = (pos0 + 1) & 15;
+        s->pos[1] = (pos1 + 1) & 15;
+        alignas(16) int16_t pcm[2 * M];
+        for (int j = 0; j < M; j += 8) {
+            __m128 l0 = _mm_setzero_ps(), l1 = _mm_setzero_ps(), r0 = _mm_setzero_ps(), r1 = _mm_setzero_ps();
+            for (int i = 0; i < 8; i++) {
+                const int pa = (pos0 - 2 * i) & 15, pb = (pos0 - 2 * i - 1) & 15;
+                const int qa = (pos1 - 2 * i) & 15, qb = (pos1 - 2 * i - 1) & 15;
+                const __m128 wa0 = _mm_load_ps(w.wa[i] + j), wa1 = _mm_load_ps(w.wa[i] + j + 4);
+                const __m128 wb0 = _mm_load_ps(w.wb[i] + j), wb1 = _mm_load_ps(w.wb[i] + j + 4);
+                const float* xa = s->x[0][pa] + j;
+                const float* xb = s->x[0][pb] + 32 + j;
+                l0 = _mm_add_ps(l0, _mm_add_ps(_mm_mul_ps(wa0, _mm_loadu_ps(xa)), _mm_mul_ps(wb0, _mm_loadu_ps(xb))));
+                l1 = _mm_add_ps(l1, _mm_add_ps(_mm_mul_ps(wa1, _mm_loadu_ps(xa + 4)),
+                                               _mm_mul_ps(wb1, _mm_loadu_ps(xb + 4))));
+                xa = s->x[1][qa] + j;
+                xb = s->x[1][qb] + 32 + j;
+                r0 = _mm_add_ps(r0, _mm_add_ps(_mm_mul_ps(wa0, _mm_loadu_ps(xa)), _mm_mul_ps(wb0, _mm_loadu_ps(xb))));
+                r1 = _mm_add_ps(r1, _mm_add_ps(_mm_mul_ps(wa1, _mm_loadu_ps(xa + 4)),
+                                               _mm_mul_ps(wb1, _mm_loadu_ps(xb + 4))));
+            }
+            __m128i vl = _mm_packs_epi32(_mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(l0, lo), hi)),
+                                         _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(l1, lo), hi)));
+            __m128i vr = _mm_packs_epi32(_mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(r0, lo), hi)),
+                                         _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(r1, lo), hi)));
+            _mm_store_si128((__m128i*)(pcm + 2 * j), _mm_unpacklo_epi16(vl, vr));
+            _mm_store_si128((__m128i*)(pcm + 2 * j + 8), _mm_unpackhi_epi16(vl, vr));
+        }
+        if (Bits8) {
+            for (int j = 0; j < 2 * M; j++)
+                o8[j] = (uint8_t)((pcm[j] >> 8) + 128);
+            o8 += 2 * M;
+        } else {
+            memcpy(o16, pcm, sizeof(pcm));
+            o16 += 2 * M;
+        }
+    }
+#else
+    Synth<M, Bits8>(s, 0, sb0, stride, slots, out, 2);
+    Synth<M, Bits8>(s, 1, sb1, stride, slots, (uint8_t*)out + (Bits8 ? 1 : 2), 2);
+#endif
+}
+
 } // namespace
 
 MpaSynthFn MpaSynthRoutine(int reduction, bool bits8) {
     static const MpaSynthFn kTable[2][3] = {
         {Synth<32, false>, Synth<16, false>, Synth<8, false>},
         {Synth<32, true>, Synth<16, true>, Synth<8, true>},
+    };
+    if (reduction < 0)
+        reduction = 0;
+    if (reduction > 2)
+        reduction = 2;
+    return kTable[bits8 ? 1 : 0][reduction];
+}
+
+MpaSynthStereoFn MpaSynthStereoRoutine(int reduction, bool bits8) {
+    static const MpaSynthStereoFn kTable[2][3] = {
+        {SynthStereo<32, false>, SynthStereo<16, false>, SynthStereo<8, false>},
+        {SynthStereo<32, true>, SynthStereo<16, true>, SynthStereo<8, true>},
     };
     if (reduction < 0)
         reduction = 0;
