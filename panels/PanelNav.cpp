@@ -1,5 +1,7 @@
 #include "panels/PanelNav.h"
 
+#include "app/TextFormat.h"
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -312,48 +314,11 @@ PanelMarkTotals PanelComputeTotals(int panel) {
     return t;
 }
 
-// Directives of a format, one letter each (s, u, l for %lu / %ld, d); false
-// for anything else that would read an argument (*, %n, unknown).
-static bool FormatSpec(const char *format, char *out, size_t max) {
-    size_t k = 0;
-    for (const char *p = format; *p; p++) {
-        if (*p != '%')
-            continue;
-        p++;
-        if (*p == '%')
-            continue;
-        while (*p && strchr("-+ #0", *p))
-            p++;
-        while (*p >= '0' && *p <= '9')
-            p++;
-        if (*p == '.') {
-            p++;
-            while (*p >= '0' && *p <= '9')
-                p++;
-        }
-        char kind;
-        if (*p == 'l' && (p[1] == 'u' || p[1] == 'd')) {
-            kind = 'l';
-            p++;
-        } else if (*p == 's' || *p == 'u' || *p == 'd') {
-            kind = *p == 'd' ? 'u' : *p;
-        } else {
-            return false;
-        }
-        if (k + 1 >= max)
-            return false;
-        out[k++] = kind;
-    }
-    out[k] = 0;
-    return true;
-}
-
-int FormatChecked(char *out, size_t size, const char *format, const char *fallback, const char *spec, ...) {
-    char got[16];
-    if (!format || !FormatSpec(format, got, sizeof got) || strcmp(got, spec) != 0)
+int FormatChecked(char *out, size_t size, const char *format, const char *fallback, ...) {
+    if (!format || !FormatDirectivesMatch(format, fallback))
         format = fallback;
     va_list ap;
-    va_start(ap, spec);
+    va_start(ap, fallback);
     int n = vsnprintf(out, size, format, ap);
     va_end(ap);
     return n;

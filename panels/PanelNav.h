@@ -73,7 +73,6 @@ struct PanelMarkTotals {
 PanelMarkTotals PanelComputeTotals(int panel);
 
 // Formats with a text that comes from a language file: the text is used only
-// when its directives are exactly `spec` (one letter each: s string, u
-// unsigned, l unsigned long), else `fallback`. Never reads an argument the
-// caller did not pass.
-int FormatChecked(char *out, size_t size, const char *format, const char *fallback, const char *spec, ...);
+// when it reads exactly the arguments `fallback` (the program's own format)
+// reads. Never reads an argument the caller did not pass.
+int FormatChecked(char *out, size_t size, const char *format, const char *fallback, ...);
