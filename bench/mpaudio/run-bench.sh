@@ -5,7 +5,7 @@
 # from sox-made audio in WORKDIR (default /tmp/mpadecode-bench), builds
 # mpadecode natively with the project's release flags (no sanitizers) and
 # reports the least CPU time of several runs of each decoder, and the i686
-# build under Wine when build/win32 holds it.
+# build under Wine when build/win32 holds it (BENCH_WINE=0 leaves that out).
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=${1:-/tmp/mpadecode-bench}
@@ -32,7 +32,7 @@ for f in l3-320.mp3 l2-256.mp2; do
     echo "$f: mpadecode $ours s, mpg123 -q -t $ref s, ratio $(awk -v a="$ours" -v b="$ref" 'BEGIN{printf "%.2f", a / b}')"
 done
 exe="$root/build/win32/bin/mpadecode.exe"
-if [ -f "$exe" ] && command -v wine >/dev/null; then
+if [ "${BENCH_WINE:-1}" = 1 ] && [ -f "$exe" ] && command -v wine >/dev/null; then
     # The sandbox has no Z: drive; S: is the source tree, so the streams go
     # to a folder of the build tree for the run.
     winwork="$root/build/win32/mpaudio-bench"
