@@ -55,7 +55,7 @@ struct ButtonArt {
     HBITMAP driveStrip;         // drive pictures, 18 pixels apart
     HIMAGELIST toolImages[2];   // 18 and 24 pixels
     HIMAGELIST smallImages;     // command images of style 0x2000
-    int functionKeyShift;       // 0, 10, 20 or 30 (plain, Shift, Ctrl, Alt)
+    int functionKeyShift;       // 0 plain, 10 Alt, 20 Ctrl, 30 Shift
     HICON (*userCommandIcon)(int command, int size); // negative tool-bar ids
 };
 extern ButtonArt gButtonArt;

@@ -1,5 +1,7 @@
 #include "panels/PanelStatus.h"
 
+#include "app/CommandLine.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -97,4 +99,5 @@ void PanelUpdateStatusLine() {
     StatusBarSetField(11, text);
     PanelShowModeName(0);
     PanelShowModeName(1);
+    CmdLineUpdatePrompt(active);
 }
