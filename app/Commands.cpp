@@ -1,4 +1,5 @@
 #include "app/Commands.h"
+#include "panels/QuickSearch.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -571,6 +572,15 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 700:
         HelpShow(window, gApp->programDir, gApp->language, 0);
+        return;
+    case 702:
+        HelpUsingHelp(window);
+        return;
+    case 705:
+        OpenWebSite(window);
+        return;
+    case 822:
+        QuickSearchOpen(window, 0);
         return;
     case 521:
     case 522:

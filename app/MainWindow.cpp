@@ -15,6 +15,7 @@
 #include "app/Language.h"
 #include "app/MainMenu.h"
 #include "app/Menus.h"
+#include "app/Splitter.h"
 #include "app/Menus.h"
 #include "app/Memory.h"
 #include "app/ParamExpand.h"
@@ -349,26 +350,6 @@ static void MainOnPaint(HWND window) {
     EndPaint(window, &ps);
 }
 
-// The drag bar: an inverted strip drawn and erased with the same call.
-static void DrawDragBar(HWND window, const RECT &r) {
-    HDC dc = GetDC(window);
-    if (!dc)
-        return;
-    if (!gApp->dragBrush)
-        gApp->dragBrush = CreateHatchBrush(HS_BDIAGONAL, RGB(0, 0, 0));
-    HGDIOBJ old = SelectObject(dc, gApp->dragBrush);
-    PatBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, PATINVERT);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-}
-
-static RECT DragRectAt(HWND window, int x) {
-    RECT r = SplitterArea(window);
-    r.left = x - 2;
-    r.right = r.left + 4;
-    return r;
-}
-
 static void MainOnMouse(HWND window, UINT message, LPARAM lParam) {
     int x = (short)LOWORD(lParam);
     bool dragging = gApp->dragRect.bottom != 0;
@@ -378,14 +359,8 @@ static void MainOnMouse(HWND window, UINT message, LPARAM lParam) {
             SetCursor(LoadCursor(nullptr, IDC_ARROW));
             return;
         }
-        if (dragging) {
-            RECT next = DragRectAt(window, x);
-            if (!EqualRect(&next, &gApp->dragRect)) {
-                DrawDragBar(window, gApp->dragRect);
-                gApp->dragRect = next;
-                DrawDragBar(window, gApp->dragRect);
-            }
-        }
+        if (dragging)
+            SplitterDragMove(window, x, &gApp->dragRect, &gApp->dragBrush);
         if (gApp->hoverWindow != window) {
             if (gApp->hoverWindow && !(gApp->panelOptions & kPanelClassicButtons))
                 WndInvalidateFrame(gApp->hoverWindow);
@@ -394,8 +369,7 @@ static void MainOnMouse(HWND window, UINT message, LPARAM lParam) {
         return;
     case WM_LBUTTONDOWN:
         if (BothPanelsOn() && x >= gApp->splitterPos - 2 && x <= gApp->splitterPos + 2) {
-            gApp->dragRect = DragRectAt(window, x);
-            DrawDragBar(window, gApp->dragRect);
+            SplitterDragStart(window, x, &gApp->dragRect, &gApp->dragBrush);
             HCURSOR size = gApp->sizeCursor ? gApp->sizeCursor : LoadCursor(nullptr, IDC_SIZEWE);
             gApp->savedCursor = SetCursor(size);
             SetCapture(window);
@@ -404,8 +378,7 @@ static void MainOnMouse(HWND window, UINT message, LPARAM lParam) {
     case WM_LBUTTONUP:
         if (!dragging || !BothPanelsOn())
             return;
-        DrawDragBar(window, gApp->dragRect);
-        gApp->dragRect.bottom = 0;
+        SplitterDragEnd(window, &gApp->dragRect, &gApp->dragBrush);
         SetCursor(gApp->savedCursor);
         ReleaseCapture();
         if (gApp->clientWidth > 0) {
