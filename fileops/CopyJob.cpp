@@ -662,23 +662,6 @@ static void ShowCopyItselfError(JobRecord *job, const char *source)
     job->state = kJobStop;
 }
 
-// Marks of handled entries move to the "previous" bit (command 119 brings
-// them back); only while the panel still shows the job's folder.
-static void UnmarkSourceEntry(JobRecord *job, const char *name)
-{
-    if (!gApp)
-        return;
-    int panel = job->sourcePanel & 1;
-    if (strcmp(gApp->panelPath[panel], job->sourceDir) != 0)
-        return;
-    PanelIter it;
-    FileEntry *e = PanelFindJobEntry(&it, job, name);
-    if (e)
-        e->mark = (uint8_t)(e->mark << 1);
-    PanelIterEnd(&it);
-    if (e && gApp->panels[panel].listWindow)
-        InvalidateRect(gApp->panels[panel].listWindow, nullptr, FALSE);
-}
 
 static void CopySummary(JobRecord *job)
 {
@@ -780,7 +763,7 @@ static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetName
     }
     existing->Add(item.target);
     if (!JobStopped(job))
-        UnmarkSourceEntry(job, rec->name);
+        JobUnmarkSourceEntry(job, rec->name);
 }
 
 DWORD WINAPI CopyJobThread(void *arg)

@@ -263,19 +263,6 @@ void DelDeleteTree(JobRecord *job)
     JobAddProgress(job, 1);
 }
 
-static void UnmarkEntry(JobRecord *job, const char *name)
-{
-    if (!gApp)
-        return;
-    int panel = job->sourcePanel & 1;
-    PanelIter it;
-    FileEntry *e = PanelFindJobEntry(&it, job, name);
-    if (e)
-        e->mark = (uint8_t)(e->mark << 1);
-    PanelIterEnd(&it);
-    if (e && gApp->panels[panel].listWindow)
-        InvalidateRect(gApp->panels[panel].listWindow, nullptr, FALSE);
-}
 
 static void DelSummary(JobRecord *job)
 {
@@ -353,7 +340,7 @@ DWORD WINAPI DelJobThread(void *arg)
                 DelDeleteTree(job);
         }
         if (!JobStopped(job))
-            UnmarkEntry(job, rec->name);
+            JobUnmarkSourceEntry(job, rec->name);
         JobEndItem(job);
     }
     DelSummary(job);

@@ -526,3 +526,20 @@ HWND JobShowDialog(HWND owner, int templateId, const JobRecord *job)
         AniRegisterClass(); // the templates hold the animation control
     return CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), owner, JobDialogProc, (LPARAM)job);
 }
+
+void JobUnmarkSourceEntry(JobRecord *job, const char *name) {
+    if (!gApp)
+        return;
+    const int panel = job->sourcePanel & 1;
+    char shown[260];
+    PanelGetPath(panel, shown, sizeof shown);
+    if (strcmp(shown, job->sourceDir) != 0)
+        return;
+    PanelIter it;
+    FileEntry *e = PanelFindJobEntry(&it, job, name);
+    if (e)
+        e->mark = (uint8_t)(e->mark << 1);
+    PanelIterEnd(&it);
+    if (e && gApp->panels[panel].listWindow)
+        InvalidateRect(gApp->panels[panel].listWindow, nullptr, FALSE);
+}

@@ -103,6 +103,9 @@ void JobTargetText(JobRecord *job, const char *name, const char *text);
 // The last act of a worker: finished bit, `workers` released, command 99,
 // both panels asked to re-read. The record must not be touched afterwards.
 void JobFinish(JobRecord *job);
+// Marks of handled entries move to the "previous" bit (command 119 brings
+// them back); only while the source panel still shows the job's folder.
+void JobUnmarkSourceEntry(JobRecord *job, const char *name);
 // A worker's skip answer applies to one item only.
 inline void JobEndItem(JobRecord *job)
 {
