@@ -473,8 +473,8 @@ int PanelSelectDrive(HWND owner, int panel, char driveChar) {
     if (otherOnDrive) {
         strcpy(path, otherPath);
     } else {
-        char spec[3] = {letter, ':', 0};
-        if (!GetFullPathNameA(spec, sizeof path, path, nullptr))
+        char drive[3] = {letter, ':', 0};
+        if (!GetFullPathNameA(drive, sizeof path, path, nullptr))
             return (int)GetLastError();
     }
     bool tree = (gApp->panelMode[0] & 0xF) == kViewTree || (gApp->panelMode[1] & 0xF) == kViewTree;

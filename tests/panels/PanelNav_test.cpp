@@ -16,36 +16,36 @@
 
 namespace {
 
-struct Spec {
+struct EntryDef {
     const char *name;
     uint16_t flags;
     uint64_t size;
     uint8_t mark;
 };
 
-PanelListData Build(const std::vector<Spec> &specs) {
+PanelListData Build(const std::vector<EntryDef> &defs) {
     PanelListData d;
-    d.entryBlock = (uint8_t *)calloc(1, specs.size() * 340 + 64);
-    d.entryIndex = (FileEntry **)calloc(specs.size() + 1, sizeof(FileEntry *));
+    d.entryBlock = (uint8_t *)calloc(1, defs.size() * 340 + 64);
+    d.entryIndex = (FileEntry **)calloc(defs.size() + 1, sizeof(FileEntry *));
     uint8_t *p = d.entryBlock;
-    for (size_t i = 0; i < specs.size(); i++) {
+    for (size_t i = 0; i < defs.size(); i++) {
         FileEntry *e = (FileEntry *)p;
-        size_t n = strlen(specs[i].name);
-        memcpy(e->name, specs[i].name, n + 1);
+        size_t n = strlen(defs[i].name);
+        memcpy(e->name, defs[i].name, n + 1);
         e->length = (uint16_t)(40 + n);
-        e->flags = specs[i].flags;
-        e->sizeLow = (uint32_t)specs[i].size;
-        e->sizeHigh = (uint32_t)(specs[i].size >> 32);
-        e->mark = specs[i].mark;
+        e->flags = defs[i].flags;
+        e->sizeLow = (uint32_t)defs[i].size;
+        e->sizeHigh = (uint32_t)(defs[i].size >> 32);
+        e->mark = defs[i].mark;
         d.entryIndex[i] = e;
         p += e->length;
     }
-    d.entryCount = (uint32_t)specs.size();
+    d.entryCount = (uint32_t)defs.size();
     return d;
 }
 
-void Install(int panel, const std::vector<Spec> &specs) {
-    PanelListData d = Build(specs);
+void Install(int panel, const std::vector<EntryDef> &defs) {
+    PanelListData d = Build(defs);
     ASSERT_TRUE(PanelListInstall(panel, d, 1000));
     PanelListFree(d);
 }
