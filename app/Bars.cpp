@@ -212,6 +212,19 @@ bool BarRegisterClass(const char *name, WNDPROC proc, UINT style) {
     return RegisterClassA(&wc) != 0;
 }
 
+HWND BarCreateWindow(const char *className, WNDPROC proc, HWND parent) {
+    if (!BarRegisterClass(className, proc, 0))
+        return nullptr;
+    return CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent, nullptr,
+                           gApp->hInstance, nullptr);
+}
+
+HWND BarCreateButton(HWND bar, int id, int width, int height) {
+    // Visible, owner-drawn push button; the bar paints it in WM_DRAWITEM.
+    return CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, 0, width, height, bar,
+                           (HMENU)(UINT_PTR)(uint16_t)id, gApp->hInstance, nullptr);
+}
+
 // ---- pictures
 
 static const COLORREF kKey = RGB(192, 192, 192); // transparent in the drive strip

@@ -38,6 +38,11 @@ void BarAddTool(HWND tooltip, HWND button);
 HWND BarCreateTooltip(HWND owner);
 // Registers a bar window class once; false on failure.
 bool BarRegisterClass(const char *name, WNDPROC proc, UINT style);
+// A bar window of its own class (registered on first use), sized later by
+// the layout; null on failure.
+HWND BarCreateWindow(const char *className, WNDPROC proc, HWND parent);
+// One owner-drawn button of a bar, with the command id as its control id.
+HWND BarCreateButton(HWND bar, int id, int width, int height);
 // The classic button style (panel option 0x200) and its variant (0x80).
 bool BarClassicStyle();
 unsigned BarClassicFrame();

@@ -305,11 +305,8 @@ static bool DriveBarCreate(HWND parent, int bar) {
     DriveBarState &state = gDriveBars[bar];
     if (state.window)
         return true;
-    if (!BarRegisterClass("DB", DriveBarWndProc, 0))
-        return false;
     state.barIndex = (uint16_t)bar;
-    state.window = CreateWindowExA(0, "DB", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
-                                   nullptr, gApp->hInstance, nullptr);
+    state.window = BarCreateWindow("DB", DriveBarWndProc, parent);
     if (!state.window)
         return false;
     SetWindowLongPtrA(state.window, GWLP_USERDATA, (LONG_PTR)&state);
@@ -319,8 +316,7 @@ static bool DriveBarCreate(HWND parent, int bar) {
         state.slots[i] = DriveBarState::Slot{};
         if (!gApp->drives[i].kind)
             continue;
-        HWND button = CreateWindowExA(0, "BUTTON", "", 0x5000000B, 0, 0, kDriveButtonWidth, kDriveButtonHeight,
-                                      state.window, (HMENU)(INT_PTR)i, gApp->hInstance, nullptr);
+        HWND button = BarCreateButton(state.window, i, kDriveButtonWidth, kDriveButtonHeight);
         if (!button)
             continue;
         WNDPROC previous = (WNDPROC)SetWindowLongPtrA(button, GWLP_WNDPROC, (LONG_PTR)DriveButtonProc);

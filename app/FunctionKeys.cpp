@@ -140,16 +140,12 @@ static LRESULT CALLBACK KeyBarWndProc(HWND window, UINT message, WPARAM wParam, 
 HWND KeyBarCreate(HWND parent) {
     if (gApp->fkeyBar)
         return gApp->fkeyBar;
-    if (!BarRegisterClass("FB", KeyBarWndProc, 0))
-        return nullptr;
-    HWND bar = CreateWindowExA(0, "FB", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent, nullptr,
-                               gApp->hInstance, nullptr);
+    HWND bar = BarCreateWindow("FB", KeyBarWndProc, parent);
     if (!bar)
         return nullptr;
     gKeys.tooltip = BarCreateTooltip(bar);
     for (int i = 0; i < 10; i++) {
-        HWND button = CreateWindowExA(0, "BUTTON", "", 0x5000000B, 0, 0, 0, 0, bar, (HMENU)(INT_PTR)i,
-                                      gApp->hInstance, nullptr);
+        HWND button = BarCreateButton(bar, i, 0, 0);
         gKeys.buttons[i] = button;
         if (!button)
             continue;

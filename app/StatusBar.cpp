@@ -224,10 +224,7 @@ void StatusBarCreate(HWND parent, int which) {
         if (f->flags & kFieldText)
             f->text = gBuffers[buffer++];
     }
-    if (!BarRegisterClass("SB", StatusBarWndProc, 0))
-        return;
-    HWND bar = CreateWindowExA(0, "SB", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent, nullptr,
-                               gApp->hInstance, nullptr);
+    HWND bar = BarCreateWindow("SB", StatusBarWndProc, parent);
     if (!bar || !BarRegisterClass("SF", StatusFieldProc, CS_SAVEBITS))
         return;
     gApp->statusBars[which] = bar;

@@ -450,10 +450,7 @@ static LRESULT CALLBACK ToolBarWndProc(HWND window, UINT message, WPARAM wParam,
 HWND ToolBarBuild(HWND parent) {
     if (gApp->hwndToolbar)
         return gApp->hwndToolbar;
-    if (!BarRegisterClass("TB", ToolBarWndProc, 0))
-        return nullptr;
-    HWND bar = CreateWindowExA(0, "TB", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent, nullptr,
-                               gApp->hInstance, nullptr);
+    HWND bar = BarCreateWindow("TB", ToolBarWndProc, parent);
     if (!bar)
         return nullptr;
     gToolbar.tooltip = BarCreateTooltip(bar);
@@ -466,8 +463,7 @@ HWND ToolBarBuild(HWND parent) {
         int position = b.command < 0 ? 0 : ToolbarCommandIndex(b.command);
         if (position < 0)
             continue;
-        HWND button = CreateWindowExA(0, "BUTTON", "", 0x5000000B, 0, 0, 0, 0, bar,
-                                      (HMENU)(UINT_PTR)(uint16_t)b.command, gApp->hInstance, nullptr);
+        HWND button = BarCreateButton(bar, b.command, 0, 0);
         if (!button)
             continue;
         WNDPROC previous = (WNDPROC)SetWindowLongPtrA(button, GWLP_WNDPROC, (LONG_PTR)ToolButtonProc);
