@@ -237,7 +237,16 @@ static void DrawBitmapPart(HDC dc, HBITMAP strip, int srcX, int width, int heigh
     if (!mem)
         return;
     HGDIOBJ old = SelectObject(mem, strip);
-    TransparentBlt(dc, x, y, width, height, mem, srcX, 0, width, height, RGB(192, 192, 192));
+    // msimg32 is missing on the oldest systems: bound by name, with a plain
+    // copy (grey background kept) when it is not there.
+    typedef BOOL(WINAPI * TransparentBltFn)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
+    static HMODULE msimg = LoadLibraryA("msimg32.dll");
+    static TransparentBltFn transparentBlt =
+        msimg ? (TransparentBltFn)GetProcAddress(msimg, "TransparentBlt") : nullptr;
+    if (transparentBlt)
+        transparentBlt(dc, x, y, width, height, mem, srcX, 0, width, height, RGB(192, 192, 192));
+    else
+        BitBlt(dc, x, y, width, height, mem, srcX, 0, SRCCOPY);
     SelectObject(mem, old);
     DeleteDC(mem);
 }
