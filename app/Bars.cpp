@@ -199,6 +199,20 @@ void BarAddTool(HWND tooltip, HWND button) {
     SendMessageA(tooltip, TTM_ADDTOOLA, 0, (LPARAM)&info);
 }
 
+void BarTipSetText(NMHDR *header, const char *text) {
+    // Common controls 6 may ask in Unicode even from an ANSI window.
+    if (header->code == TTN_GETDISPINFOA) {
+        NMTTDISPINFOA *info = (NMTTDISPINFOA *)header;
+        lstrcpynA(info->szText, text, sizeof info->szText);
+        info->lpszText = info->szText;
+    } else {
+        NMTTDISPINFOW *info = (NMTTDISPINFOW *)header;
+        MultiByteToWideChar(CP_ACP, 0, text, -1, info->szText, 80);
+        info->szText[79] = 0;
+        info->lpszText = info->szText;
+    }
+}
+
 bool BarRegisterClass(const char *name, WNDPROC proc, UINT style) {
     WNDCLASSA wc = {};
     if (GetClassInfoA(gApp->hInstance, name, &wc))

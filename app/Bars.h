@@ -36,6 +36,8 @@ bool BarTipsAllowed();
 // Registers a button with a tooltip window (text callback).
 void BarAddTool(HWND tooltip, HWND button);
 HWND BarCreateTooltip(HWND owner);
+// Answers a tooltip's TTN_GETDISPINFO (ANSI or Unicode) with `text`.
+void BarTipSetText(NMHDR *header, const char *text);
 // Registers a bar window class once; false on failure.
 bool BarRegisterClass(const char *name, WNDPROC proc, UINT style);
 // A bar window of its own class (registered on first use), sized later by

@@ -167,15 +167,7 @@ static void DriveButtonTip(HWND button, NMHDR *header) {
         index >= 0 && index < kDriveCount && BarTipsAllowed() ? gApp->drives[index].displayName : "";
     if (!BarTipWanted(name))
         name = "";
-    if (header->code == TTN_GETDISPINFOA) {
-        NMTTDISPINFOA *info = (NMTTDISPINFOA *)header;
-        lstrcpynA(info->szText, name, sizeof info->szText);
-        info->lpszText = info->szText;
-    } else {
-        NMTTDISPINFOW *info = (NMTTDISPINFOW *)header;
-        MultiByteToWideChar(CP_ACP, 0, name, -1, info->szText, 80);
-        info->lpszText = info->szText;
-    }
+    BarTipSetText(header, name);
 }
 
 static void DriveButtonMenu(HWND button, int index) {

@@ -48,15 +48,7 @@ static void KeyTip(HWND button, NMHDR *header) {
         if (size.cx + 7 <= r.right)
             text[0] = 0;
     }
-    if (header->code == TTN_GETDISPINFOA) {
-        NMTTDISPINFOA *info = (NMTTDISPINFOA *)header;
-        lstrcpynA(info->szText, text, sizeof info->szText);
-        info->lpszText = info->szText;
-    } else {
-        NMTTDISPINFOW *info = (NMTTDISPINFOW *)header;
-        MultiByteToWideChar(CP_ACP, 0, text, -1, info->szText, 80);
-        info->lpszText = info->szText;
-    }
+    BarTipSetText(header, text);
 }
 
 static LRESULT CALLBACK KeyButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -336,15 +336,7 @@ static void ToolButtonTip(HWND button, NMHDR *header) {
     char text[80] = "";
     if (BarTipsAllowed())
         ToolBarButtonText((int16_t)GetDlgCtrlID(button), text, 79);
-    if (header->code == TTN_GETDISPINFOA) {
-        NMTTDISPINFOA *info = (NMTTDISPINFOA *)header;
-        lstrcpynA(info->szText, text, sizeof info->szText);
-        info->lpszText = info->szText;
-    } else {
-        NMTTDISPINFOW *info = (NMTTDISPINFOW *)header;
-        MultiByteToWideChar(CP_ACP, 0, text, -1, info->szText, 80);
-        info->lpszText = info->szText;
-    }
+    BarTipSetText(header, text);
 }
 
 static LRESULT CALLBACK ToolButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
