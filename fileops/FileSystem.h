@@ -127,7 +127,7 @@ struct DirListRecord {
     char path[4];         // zero-terminated full path (longer than shown)
 };
 #pragma pack(pop)
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN64)
 static_assert(offsetof(DirListRecord, path) == 24, "the path of a list record is at offset 24");
 #endif
 inline constexpr uint32_t kDirListAttrMask = 0x4C37;

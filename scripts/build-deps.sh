@@ -2,14 +2,20 @@
 # Builds libpng, libjpeg-turbo and libtiff for the 32-bit Windows target from
 # Debian's source packages, static, into a cache outside the build tree.
 # A second run finds the cache and returns at once.
-#   scripts/build-deps.sh            build if needed
-#   scripts/build-deps.sh --prefix   print the install prefix only
+#   scripts/build-deps.sh [toolchain]            build if needed
+#   scripts/build-deps.sh --prefix [toolchain]   print the install prefix only
+# The toolchain file defaults to the 32-bit one; the 64-bit one serves the
+# test build on hosts that cannot run 32-bit code.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-key=$(cat "$0" "$root/cmake/toolchain-mingw32.cmake" | sha1sum | cut -c1-12)
+print_prefix=0
+if [ "${1:-}" = "--prefix" ]; then print_prefix=1; shift; fi
+tc=$(cd "$root" && realpath "${1:-cmake/toolchain-mingw32.cmake}")
+triple=$(sed -n 's/^set(TOOLCHAIN_PREFIX \(.*\))$/\1/p' "$tc")
+key=$(cat "$0" "$tc" | sha1sum | cut -c1-12)
 cache=${VANDRELL_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zq-vandrell-deps}
-prefix=$cache/$key/i686-w64-mingw32
-if [ "${1:-}" = "--prefix" ]; then echo "$prefix"; exit 0; fi
+prefix=$cache/$key/$triple
+if [ $print_prefix = 1 ]; then echo "$prefix"; exit 0; fi
 [ -f "$prefix/.complete" ] && exit 0
 
 src=$cache/$key/src
@@ -19,10 +25,9 @@ cd "$src"
 echo "Building target libraries into $prefix"
 apt-get source -qq libpng1.6/bookworm libjpeg-turbo/bookworm tiff/bookworm >/dev/null 2>&1 ||
     apt-get source -qq libpng1.6 libjpeg-turbo tiff >/dev/null
-tc=$root/cmake/toolchain-mingw32.cmake
 common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$tc" -DCMAKE_BUILD_TYPE=Release
         -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix"
-        -DCMAKE_FIND_ROOT_PATH="$prefix;/usr/i686-w64-mingw32"
+        -DCMAKE_FIND_ROOT_PATH="$prefix;/usr/$triple"
         -DCMAKE_CROSSCOMPILING_EMULATOR= -DBUILD_SHARED_LIBS=OFF)
 build() { # dir, extra cmake args...
     local dir=$1; shift
