@@ -60,7 +60,7 @@ DirListRecord* ReadList(const char* folder, bool tree, uint32_t* error) {
         StrAppend(path, folder, sizeof path);
         if (addSep) StrAppend(path, "\\", sizeof path);
         if (StrAppend(path, fd.cFileName, sizeof path)) continue;  // would not fit
-        uint32_t len = 28 + (uint32_t)strlen(path);
+        uint32_t len = (uint32_t)sizeof(DirListRecord) + (uint32_t)strlen(path);
         if (!b.Reserve(len)) {
             MemFree(&b.data);
             FileFindClose(find);
@@ -79,7 +79,7 @@ DirListRecord* ReadList(const char* folder, bool tree, uint32_t* error) {
     FileFindClose(find);
     if (!b.data) return nullptr;
     // Trim to the used size plus room for the end mark.
-    uint8_t* trimmed = (uint8_t*)MemAlloc(b.used + 28);
+    uint8_t* trimmed = (uint8_t*)MemAlloc(b.used + sizeof(DirListRecord));
     if (trimmed) {
         memcpy(trimmed, b.data, b.used);
         MemFree(&b.data);

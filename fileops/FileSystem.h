@@ -116,7 +116,7 @@ uint32_t FileShowNameTooLong(HWND owner, const char* path);
 
 #pragma pack(push, 1)
 struct DirListRecord {
-    uint16_t length;      // 28 + path length; 0 ends the list
+    uint16_t length;      // sizeof(DirListRecord) + path length; 0 ends the list
     uint16_t dosDate;     // last write, local time
     uint16_t dosTime;
     uint16_t reserved;

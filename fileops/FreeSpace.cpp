@@ -27,12 +27,9 @@ int SpaceVwin32Query(const char* root, uint32_t* spc, uint32_t* bps, uint32_t* f
     memset(result, 0, sizeof result);
     Vwin32Registers r{};
     r.eax = 0x7303;
-    r.edx = (uint32_t)(uintptr_t)root;
-    r.edi = (uint32_t)(uintptr_t)result;
     r.ecx = sizeof result;
     r.flags = kVwin32Carry;
-    if (sizeof(void*) != 4) return 0;  // the DOS call takes 32-bit addresses
-    if (!gSpaceSystem.vwin32Call(kVwin32DosCall, &r) || (r.flags & kVwin32Carry)) return 0;
+    if (!gSpaceSystem.vwin32Call(kVwin32DosCall, &r, root, result) || (r.flags & kVwin32Carry)) return 0;
     memcpy(spc, result + 4, 4);
     memcpy(bps, result + 8, 4);
     memcpy(freeClusters, result + 12, 4);

@@ -17,7 +17,9 @@ int SpaceVwin32Query(const char* root, uint32_t* sectorsPerCluster, uint32_t* by
 // 1 on the Windows 9x platform with a build number above 1000.
 int AppIsWin9xLateBuild();
 
-// Register record of the vwin32 DOS call (DeviceIoControl code 6).
+// Register record of the vwin32 DOS call (DeviceIoControl code 6). The
+// registers are 32 bits wide, so the call fills edx and edi from the
+// addresses it is given; only a 32-bit process finds the device at all.
 struct Vwin32Registers {
     uint32_t ebx, edx, ecx, eax, edi, esi, flags;
 };
@@ -33,8 +35,9 @@ struct SpaceSystem {
                        uint32_t* freeClusters, uint32_t* totalClusters);
     int (*isWinNT)();
     uint32_t (*getVersion)();  // GetVersion's packed word
-    // Opens "\\.\vwin32", makes one call and closes it; 0 when that failed.
-    int (*vwin32Call)(uint32_t code, Vwin32Registers* regs);
+    // Opens "\\.\vwin32", makes one call with edx = `edx` and edi = `edi`
+    // and closes it; 0 when that failed.
+    int (*vwin32Call)(uint32_t code, Vwin32Registers* regs, const void* edx, void* edi);
 };
 extern SpaceSystem gSpaceSystem;
 // The real system's calls (gSpaceSystem starts as this).

@@ -39,13 +39,21 @@ int DiskFree(const char* path, uint32_t* spc, uint32_t* bps, uint32_t* freeC, ui
 int IsWinNT() { return (GetVersion() & 0x80000000u) == 0; }
 uint32_t Version() { return GetVersion(); }
 
-int Vwin32Call(uint32_t code, Vwin32Registers* regs) {
+int Vwin32Call(uint32_t code, Vwin32Registers* regs, const void* edx, void* edi) {
+#ifdef _WIN64
+    // The device belongs to Windows 9x, where no 64-bit process runs.
+    (void)code, (void)regs, (void)edx, (void)edi;
+    return 0;
+#else
+    regs->edx = (uint32_t)(uintptr_t)edx;
+    regs->edi = (uint32_t)(uintptr_t)edi;
     HANDLE dev = CreateFileA("\\\\.\\vwin32", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (dev == INVALID_HANDLE_VALUE) return 0;
     DWORD got = 0;
     BOOL ok = DeviceIoControl(dev, code, regs, sizeof *regs, regs, sizeof *regs, &got, nullptr);
     CloseHandle(dev);
     return ok ? 1 : 0;
+#endif
 }
 
 }  // namespace

@@ -149,14 +149,13 @@ struct StandIn {
 };
 
 TEST(FreeSpace, Win9xClusterCorrection) {
-    const bool vwin32Usable = sizeof(void*) == 4;  // the DOS call takes 32-bit addresses
     struct Case {
         uint64_t total;
         uint32_t build;
         int vwin32;
         uint32_t cluster;
     } cases[] = {
-        {20ull << 30, 1998, 1, vwin32Usable ? 4096u : 512u * 32},  // late build: the device's figure
+        {20ull << 30, 1998, 1, 4096u},  // late build: the device's figure
         {20ull << 30, 1998, 0, 512u * 32},                          // >= 16 GB: / 2
         {10ull << 30, 1998, 0, 512u * 16},                          // below 16 GB: / 4
         {6ull << 30, 950, 1, 512u * 8},                             // early build: below 8 GB: / 8
@@ -171,7 +170,7 @@ TEST(FreeSpace, Win9xClusterCorrection) {
         EXPECT_EQ(cluster, c.cluster) << (c.total >> 30) << " GB build " << c.build;
         EXPECT_EQ(totalB, c.total);
         EXPECT_EQ(freeB, c.total / 3);
-        if (c.vwin32 && c.build > 1000 && c.total > 0x80000000ull && vwin32Usable) {
+        if (c.vwin32 && c.build > 1000 && c.total > 0x80000000ull) {
             EXPECT_EQ(m.vwin32Calls, 1);
             EXPECT_EQ(m.lastEax, 0x7303u);
             EXPECT_EQ(m.lastEcx, 44u);

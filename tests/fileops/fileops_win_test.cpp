@@ -221,7 +221,7 @@ TEST(DirReadList, SizesAbove4GBAndErrors) {
     ASSERT_NE(list, nullptr);
     std::vector<std::pair<std::string, uint64_t>> seen;
     for (const DirListRecord* r = list; r->length; r = DirListNext(r)) {
-        EXPECT_EQ(r->length, 28 + strlen(r->path));
+        EXPECT_EQ(r->length, sizeof(DirListRecord) + strlen(r->path));
         seen.emplace_back(r->path, r->size);
     }
     DirFreeList(list);
