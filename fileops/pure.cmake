@@ -4,3 +4,9 @@ list(APPEND KESTROM_PURE_SOURCES
   fileops/FreeSpace.cpp
   fileops/CaseMask.cpp
   fileops/JobMath.cpp)
+list(APPEND KESTROM_PURE_SOURCES
+  fileops/Checksum.cpp
+  fileops/SumList.cpp
+  fileops/LineEnds.cpp
+  fileops/UuCode.cpp
+  fileops/FileTools.cpp)
