@@ -9,6 +9,7 @@ PKGS=(
   cmake make ninja-build xvfb xauth imagemagick x11-utils googletest
   dpkg-dev crudini python3-pyftpdlib vsftpd lame twolame mpg123 sox
   clang libclang-rt-14-dev
+  cksfv sharutils mpack dos2unix uudeview
   wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
 )
 
