@@ -84,7 +84,7 @@ extern FtpSiteManagerFn gFtpSiteManager;
 int FtpLibSiteManagerDialog(HWND owner, FtpOpenParams* params, FtpSiteSettings* settings);
 uint32_t FtpLibMakePasswordKey();
 
-extern "C" int32_t FTPENTRY f(int32_t* record);
+extern "C" int32_t FTPENTRY f(intptr_t* record);
 
 // Shared helpers.
 FtpSession* FtpLibSessionOf(void* block);
@@ -132,7 +132,7 @@ void FtpU64Text(uint64_t v, char* out);  // out: 21 bytes
 
 // Listings.
 int FtpLibListDirectory(const char* path, FtpSession* s, bool showHidden);
-int32_t FtpCmdList(int32_t* r);
+int32_t FtpCmdList(intptr_t* r);
 void FtpLibInvalidate(FtpSession* s, const char* path);
 void FtpLibFreeCache(FtpSession* s);
 void FtpLibSaveListing(HWND owner, HANDLE file, FtpSession* s);
@@ -140,4 +140,4 @@ void FtpLibSaveListing(HWND owner, HANDLE file, FtpSession* s);
 // Operations.
 unsigned __stdcall FtpLibConnectThread(void* session);
 unsigned __stdcall FtpLibDisconnectThread(void* variable);
-int32_t FtpCmdOps(int32_t* r);
+int32_t FtpCmdOps(intptr_t* r);

@@ -91,7 +91,7 @@ FtpSession* FtpLibSessionOf(void* block) {
 
 namespace {
 
-int32_t CmdInit(int32_t* r) {
+int32_t CmdInit(intptr_t* r) {
   gFtp.host = reinterpret_cast<FtpHostServices*>(r[1]);
   gFtp.seedWord = reinterpret_cast<uint32_t*>(r[2]);
   gFtp.hostEx = reinterpret_cast<FtpHostServicesEx*>(r[3]);
@@ -107,7 +107,7 @@ void LogStartLine(FtpSession* s) {
   FtpLog(s, "------->   %s  %s", date, tim);
 }
 
-int32_t CmdOpen(int32_t* r) {
+int32_t CmdOpen(intptr_t* r) {
   HWND owner = reinterpret_cast<HWND>(r[1]);
   void** variable = reinterpret_cast<void**>(r[2]);
   HWND log = reinterpret_cast<HWND>(r[3]);
@@ -160,7 +160,7 @@ int32_t CmdOpen(int32_t* r) {
   return -1;
 }
 
-int32_t CmdClose(int32_t* r) {
+int32_t CmdClose(intptr_t* r) {
   void** variable = reinterpret_cast<void**>(r[1]);
   if (!variable || !*variable) return -1;
   uintptr_t t = _beginthreadex(nullptr, 0, &FtpLibDisconnectThread, variable, 0, nullptr);
@@ -168,7 +168,7 @@ int32_t CmdClose(int32_t* r) {
   return -1;
 }
 
-int32_t Dispatch(int32_t* r) {
+int32_t Dispatch(intptr_t* r) {
   switch (r[0]) {
     case kFtpInit:
       return CmdInit(r);
@@ -227,7 +227,7 @@ int32_t Dispatch(int32_t* r) {
 
 }  // namespace
 
-extern "C" int32_t FTPENTRY f(int32_t* record) {
+extern "C" int32_t FTPENTRY f(intptr_t* record) {
   if (!record) return -1;
   if (record[0] != kFtpInit && !gFtp.host) return -1;  // no command before the handshake
   try {

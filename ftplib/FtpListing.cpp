@@ -121,7 +121,7 @@ void FtpLibFreeCache(FtpSession* s) {
   FtpUnlock();
 }
 
-int32_t FtpCmdList(int32_t* r) {
+int32_t FtpCmdList(intptr_t* r) {
   switch (r[0]) {
     case kFtpList: {
       const char* path = reinterpret_cast<const char*>(r[1]);

@@ -439,7 +439,7 @@ int Chmod(JobRecord* job, uint32_t current) {
 
 }  // namespace
 
-int32_t FtpCmdOps(int32_t* r) {
+int32_t FtpCmdOps(intptr_t* r) {
   switch (r[0]) {
     case kFtpChangeDirThread: {
       FtpSession* s = FtpLibSessionOf(reinterpret_cast<void*>(r[3]));

@@ -59,8 +59,9 @@ enum FtpNotifyCode : int32_t {
 const uint32_t kFtpConnectFailedBlock = 4097;
 
 // Eight words {code, a1..a7}; the short form has nine {code, a1..a4, 0, 0, 0, -1}.
-typedef int32_t FtpCommandRecord[9];
-typedef int32_t(FTPENTRY* FtpEntryProc)(int32_t* record);
+// Words carry pointers, so they are pointer-sized (32 bits in the 32-bit build).
+typedef intptr_t FtpCommandRecord[9];
+typedef int32_t(FTPENTRY* FtpEntryProc)(intptr_t* record);
 
 struct FtpSession;
 struct JobRecord;  // the host's job record (JobRecord.h)
@@ -225,6 +226,7 @@ struct FtpHostServicesEx {
 };
 
 #if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(FtpCommandRecord) == 9 * 4, "nine 32-bit words");
 static_assert(sizeof(FtpHostServices) == 14 * 4, "14 slots");
 static_assert(sizeof(FtpHostServicesEx) == 66 * 4, "66 slots");
 static_assert(offsetof(FtpHostServicesEx, locationFree) == 30 * 4, "slot B30");

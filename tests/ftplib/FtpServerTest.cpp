@@ -195,25 +195,24 @@ TEST_F(FtpServer, ExportAnswersOnlyItsCodes) {
   ASSERT_NE(nullptr, dll);
   auto entry = reinterpret_cast<FtpEntryProc>(GetProcAddress(dll, "f"));
   ASSERT_NE(nullptr, entry);
-  int32_t before[8] = {26, 0, 0, 0, 0, 0, 0, 0};
+  intptr_t before[8] = {26, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(-1, entry(before));  // nothing before the handshake
   auto& h = FtpTestHost::Get();
-  int32_t init[8] = {1, int32_t(intptr_t(&h.a)), int32_t(intptr_t(&h.seed)), int32_t(intptr_t(&h.b)), 0, 0,
-                     int32_t(intptr_t(h.window)), int32_t(intptr_t("t"))};
+  intptr_t init[8] = {1, intptr_t(&h.a), intptr_t(&h.seed), intptr_t(&h.b), 0, 0, intptr_t(h.window), intptr_t("t")};
   EXPECT_EQ(0x10100, entry(init));
   EXPECT_EQ(0x10100, entry(init));
   for (int code : {2, 4, 10, 20, 35, 36, 49, 1000, -5}) {
-    int32_t r[9] = {code, 0, 0, 0, 0, 0, 0, 0, -1};
+    intptr_t r[9] = {code, 0, 0, 0, 0, 0, 0, 0, -1};
     EXPECT_EQ(-1, entry(r)) << code;
   }
-  int32_t notConnection[8] = {31, int32_t(intptr_t("x")), int32_t(intptr_t(&h)), 0, 0, 0, 0, 0};
+  intptr_t notConnection[8] = {31, intptr_t("x"), intptr_t(&h), 0, 0, 0, 0, 0};
   EXPECT_EQ(-1, entry(notConnection));
   char mode[8] = {};
-  int32_t fmt[8] = {42, int32_t(intptr_t(mode)), 0xA5A7, 0, 0, 0, 0, 0};
+  intptr_t fmt[8] = {42, intptr_t(mode), 0xA5A7, 0, 0, 0, 0, 0};
   entry(fmt);
   EXPECT_STREQ("L755", mode);
   void* none = nullptr;
-  int32_t close[8] = {25, int32_t(intptr_t(&none)), 0, 0, 0, 0, 0, 0};
+  intptr_t close[8] = {25, intptr_t(&none), 0, 0, 0, 0, 0, 0};
   entry(close);
   EXPECT_EQ(nullptr, none);
   FreeLibrary(dll);

@@ -253,6 +253,6 @@ bool FtpTestHost::WaitEvent(int code, DWORD ms, LPARAM* lParam) {
 
 int32_t CallF(int32_t code, intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a4, intptr_t a5, intptr_t a6,
               intptr_t a7) {
-  int32_t r[8] = {code, int32_t(a1), int32_t(a2), int32_t(a3), int32_t(a4), int32_t(a5), int32_t(a6), int32_t(a7)};
+  intptr_t r[8] = {code, a1, a2, a3, a4, a5, a6, a7};
   return f(r);
 }
