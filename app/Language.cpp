@@ -5,33 +5,12 @@
 
 #include "AppState.h"
 #include "app/LanguageFile.h"
-#include "app/Memory.h"
+#include "base/Memory.h"
 #include "app/Settings.h"
-#include "app/Strings.h"
+#include "base/Strings.h"
+#include "fileops/FileHelpers.h"
 
 void (*gLanguageChangedHook)(HWND owner);
-
-static const LanguageTable *CurrentTable() {
-    if (gApp && gApp->langTable)
-        return gApp->langTable;
-    return BuiltinLanguageTables[kBuiltinEnglish];
-}
-
-void TextGet(int id, char *buffer, int size) {
-    LangGetText(CurrentTable(), id, buffer, size);
-}
-
-int TextFormatV(char *out, size_t size, int id, va_list args) {
-    return LangFormatV(CurrentTable(), BuiltinLanguageTables[kBuiltinEnglish], id, out, size, args);
-}
-
-int TextFormat(char *out, size_t size, int id, ...) {
-    va_list args;
-    va_start(args, id);
-    int n = TextFormatV(out, size, id, args);
-    va_end(args);
-    return n;
-}
 
 void LangApplyToWindow(HWND window, const LanguageTable *table, const int16_t *idList) {
     if (!idList)
@@ -48,7 +27,7 @@ void LangApplyToWindow(HWND window, const LanguageTable *table, const int16_t *i
 }
 
 void LangApplyToDialog(HWND window, const int16_t *idList) {
-    LangApplyToWindow(window, CurrentTable(), idList);
+    LangApplyToWindow(window, TextCurrentTable(), idList);
 }
 
 static bool FileExists(const char *path) {

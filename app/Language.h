@@ -1,20 +1,14 @@
-// The current language: text look-up for the program, language files beside
-// the program, the choice dialog and localising windows by id lists.
+// The current language: language files beside the program, the choice
+// dialog and localising windows by id lists. The text look-up itself
+// (TextGet, TextFormat) is base/Texts.h.
 #pragma once
 
 #include <windows.h>
 #include <stddef.h>
 #include <stdint.h>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
-// Text `id` of the current table (English before a language is chosen) into
-// buffer (size bytes, cut to size - 1). A missing id gives "".
-void TextGet(int id, char *buffer, int size);
-// printf with text `id` as the format, checked against the English text: a
-// translation whose % directives differ is replaced by the English format.
-int TextFormat(char *out, size_t size, int id, ...);
-int TextFormatV(char *out, size_t size, int id, va_list args);
 
 // Caption (idList[0], 0 = leave it) and controls (every further entry is both
 // a control id and its text id) from the current table; 0 ends the list.

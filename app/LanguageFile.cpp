@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "app/Memory.h"
+#include "base/Memory.h"
 
 int LangLongestKey(const LanguageTable *keys) {
     int longest = 0;

@@ -6,7 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 // Values in a language file hold at most this many characters.
 const size_t kLangValueMax = 255;

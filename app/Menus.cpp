@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Colors.h"
+#include "wingui/Colors.h"
 #include "app/Language.h"
 
 static HIMAGELIST gMenuIcons;

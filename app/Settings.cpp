@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Strings.h"
+#include "base/Strings.h"
 
 const char kSettingsSection[] = "Zq Vandrell";
 const char kSettingsVersion[] = "3.50";

@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <stddef.h>
 
-#include "app/SettingsValues.h"
+#include "base/SettingsValues.h"
 
 extern const char kSettingsSection[]; // "Zq Vandrell"
 extern const char kSettingsVersion[]; // "3.50"

@@ -60,4 +60,3 @@ int FileStampPairCompare(const FileStampPair *pair);
 // Win32 side.
 // Short date, two blanks, time without seconds; empty when unformattable.
 void StrFormatDosDateTime(char *out, uint16_t date, uint16_t time, size_t size);
-int FileCompareStamps(const char *source, const char *target, FileStampPair *pair);

@@ -1,5 +1,6 @@
-// Memory blocks, growable buffers, whole files, a chunked line reader and
-// named shared memory. No windows.h: handles are kept as void*.
+// Memory blocks, growable buffers, writing whole files, a chunked line reader
+// and named shared memory. No windows.h: handles are kept as void*. Reading a
+// whole file goes through the file-system layer: fileops/FileHelpers.h.
 #pragma once
 
 #include <stddef.h>
@@ -35,9 +36,6 @@ GrowBuffer *MemBufAppend(GrowBuffer *buffer, const void *data, uint32_t len);
 // for the terminator); false when that cannot be allocated in one piece.
 bool MemBlockSizeForFile(uint64_t size, uint32_t *blockSize);
 
-// Whole file in one zero-terminated block (freed with MemFree); null when it
-// cannot be opened, sized, allocated or read.
-char *FileReadAll(const char *path, uint32_t *outLength);
 // CREATE_ALWAYS and one write of all the data; nonzero on success.
 int FileWriteAll(const char *path, const void *data, uint32_t len);
 

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "AppState.h"
-#include "app/Memory.h"
-#include "app/Product.h"
+#include "base/Memory.h"
+#include "base/Product.h"
 
 void MemReportFailure() {
     MessageBoxA(gMainWindow, "Memory error.", gWindowTitle && *gWindowTitle ? gWindowTitle : kProductName,

@@ -1,30 +1,10 @@
-// Win32 side of the memory and whole-file helpers.
+// Win32 side of the memory helpers: writing a whole file, the line reader on
+// a file handle and named shared memory. Reading a whole file goes through
+// the file-system layer (fileops/FileHelpers.cpp).
 #include <windows.h>
 
 #include "AppState.h"
-#include "app/Memory.h"
-#include "fileops/FileSystem.h"
-
-char *FileReadAll(const char *path, uint32_t *outLength) {
-    HANDLE file;
-    if (FileOpen(path, &file, GENERIC_READ) != 0)
-        return nullptr;
-    uint64_t size = 0;
-    char *block = nullptr;
-    uint32_t blockSize = 0;
-    if (FileGetSize(nullptr, file, &size) == 0) {
-        if (!MemBlockSizeForFile(size, &blockSize))
-            MemReportFailure();
-        else
-            block = static_cast<char *>(MemAlloc(blockSize));
-        if (block && size && FileRead(file, block, (uint32_t)size) != 0)
-            MemFree(&block);
-    }
-    FileClose(file);
-    if (block && outLength)
-        *outLength = (uint32_t)size;
-    return block;
-}
+#include "base/Memory.h"
 
 int FileWriteAll(const char *path, const void *data, uint32_t len) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,15 +1,15 @@
-// Win32 side of the number, size, date and stamp helpers: the separators in
-// AppState, locale formats and file stamps.
+// Win32 side of the number, size and date helpers: the separators in
+// AppState and the locale formats. Comparing two files' stamps needs the
+// file-system layer and lives in fileops/FileHelpers.cpp.
 #include <windows.h>
 
 #include <string.h>
 
 #include "AppState.h"
-#include "app/DateTime.h"
-#include "app/Numbers.h"
-#include "app/Strings.h"
-#include "app/Texts.h"
-#include "fileops/FileSystem.h"
+#include "base/DateTime.h"
+#include "base/Numbers.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
 
 static const int kTextFree = 14160;
 
@@ -70,36 +70,4 @@ void StrFormatDosDateTime(char *out, uint16_t date, uint16_t time, size_t size) 
     if (used + 1 < size && GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, out + used,
                                           (int)(size - used)) <= 0)
         out[used] = 0;
-}
-
-// Size and local DOS stamp of a file; false for a folder or an unreadable file.
-static bool ReadStampHalf(const char *path, uint16_t *date, uint16_t *time, uint64_t *size, uint32_t *isDir) {
-    uint32_t attributes = FileGetAttributes(path);
-    if (attributes == 0xFFFFFFFFu)
-        return false;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        *isDir = 1;
-        return false;
-    }
-    HANDLE file;
-    if (FileOpen(path, &file, GENERIC_READ) != 0)
-        return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    uint32_t error = FileGetInfo(file, path, &info);
-    FileClose(file);
-    FILETIME local;
-    if (error || !FileTimeToLocalFileTime(&info.ftLastWriteTime, &local) || !FileTimeToDosDateTime(&local, date, time))
-        return false;
-    *size = ((uint64_t)info.nFileSizeHigh << 32) | info.nFileSizeLow;
-    *isDir = 0;
-    return true;
-}
-
-int FileCompareStamps(const char *source, const char *target, FileStampPair *pair) {
-    if ((pair->sourceDate & 31) == 0 &&
-        !ReadStampHalf(source, &pair->sourceDate, &pair->sourceTime, &pair->sourceSize, &pair->sourceIsDir))
-        return kStampUnknown;
-    if (!ReadStampHalf(target, &pair->targetDate, &pair->targetTime, &pair->targetSize, &pair->targetIsDir))
-        return kStampUnknown;
-    return FileStampPairCompare(pair);
 }

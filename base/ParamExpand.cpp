@@ -1,4 +1,4 @@
-#include "app/ParamExpand.h"
+#include "base/ParamExpand.h"
 
 #include <cstring>
 

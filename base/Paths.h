@@ -29,13 +29,9 @@ int DriveBarLetterOfKind(int index, int base, unsigned kind);
 // Win32 side.
 // System temp folder + "Zq\" (removed at exit).
 void PathGetTempFolder(char *buffer, size_t size);
-// Fills buffer with "<folder>\<n>[.ext]" for the first n not in use.
-unsigned PathMakeUniqueName(const char *templ, char *buffer, size_t size);
 // 8.3 form: 0; else the long path copied and 1 (".."), 2 (unavailable) or
 // StrAppend's code when it had to cut.
 int PathGetShortName(const char *longPath, char *out, size_t size);
-// Makes the nearest existing folder current; 0, or 1 when nothing could be
-// entered. `buffer` holds 260 bytes.
-int DirEnterNearest(char *buffer, int panel);
-// The same with the nested-location test given (archive, FTP, device).
-int DirEnterNearestIn(char *buffer, bool nested);
+// "X:\" of the Windows folder (gApp->windowsDir first); "C:\" when unknown.
+// out holds kPathSize bytes.
+void PathGetWindowsRoot(char *out);

@@ -5,9 +5,8 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
-#include "fileops/FileSystem.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
 
 int StrUpper(char *text) { return (int)CharUpperBuffA(text, (DWORD)strlen(text)); }
 
@@ -26,28 +25,6 @@ void PathGetTempFolder(char *buffer, size_t size) {
     CreateDirectoryA(buffer, nullptr);
 }
 
-unsigned PathMakeUniqueName(const char *templ, char *buffer, size_t size) {
-    if (!buffer[0]) {
-        PathGetTempFolder(buffer, size);
-    } else {
-        PathCutLastComponent(buffer);
-        PathAddBackslash(buffer);
-    }
-    size_t folderLen = strlen(buffer);
-    const char *ext = templ + PathFindExtension(templ);
-    char number[16];
-    for (unsigned n = 1;; n++) {
-        buffer[folderLen] = 0;
-        snprintf(number, sizeof number, "%u", n);
-        int cut = StrAppend(buffer, number, size);
-        if (!cut && *ext)
-            cut = StrAppend(buffer, ext, size);
-        // A name that does not fit can never become free by counting on.
-        if (cut || FileCheckExists(buffer) != 0)
-            return n;
-    }
-}
-
 int PathGetShortName(const char *longPath, char *out, size_t size) {
     int result = 2;
     if (strcmp(longPath + PathFindName(longPath), "..") == 0) {
@@ -63,56 +40,14 @@ int PathGetShortName(const char *longPath, char *out, size_t size) {
     return cut ? cut : result;
 }
 
-static bool PathExists(const char *path) { return FileGetAttributes(path) != 0xFFFFFFFFu; }
-
-static bool EnterFolder(char *buffer, const char *folder) {
-    if (!SetCurrentDirectoryA(folder))
-        return false;
-    if (folder != buffer) {
-        buffer[0] = 0;
-        StrAppend(buffer, folder, 260);
+void PathGetWindowsRoot(char* out) {
+    char dir[kPathSize];
+    const char* windows = gApp && gApp->windowsDir[0] ? gApp->windowsDir : nullptr;
+    if (!windows && GetWindowsDirectoryA(dir, sizeof dir)) windows = dir;
+    if (windows && windows[0] && windows[1] == ':') {
+        out[0] = windows[0];
+        memcpy(out + 1, ":\\", 3);
+    } else {
+        memcpy(out, "C:\\", 4);
     }
-    return true;
-}
-
-int DirEnterNearestIn(char *buffer, bool nested) {
-    char fallback[260];
-    PathGetWindowsRoot(fallback);
-    if (nested) {
-        if (PathGetRootType(buffer) == 0)
-            return 0;
-        if (strlen(buffer) == 2)
-            StrAppend(buffer, "\\", 260);
-        if (PathExists(buffer))
-            return 0;
-    }
-    if (buffer[0]) {
-        char path[260] = "";
-        StrAppend(path, buffer, sizeof path);
-        while (!PathExists(path) && strlen(path) > 3)
-            PathCutLastComponent(path);
-        if (strcmp(path, "\\") == 0 || strcmp(path, "/") == 0 || !path[0])
-            strcpy(path, fallback);
-        if (!EnterFolder(buffer, path)) {
-            bool entered = false;
-            if (strlen(path) > 3) {
-                path[3] = 0;
-                entered = EnterFolder(buffer, path);
-            }
-            if (!entered && !EnterFolder(buffer, fallback))
-                return 1;
-        }
-        return 0;
-    }
-    char current[260];
-    if (GetCurrentDirectoryA(sizeof current, current) - 1 < sizeof current - 1) {
-        buffer[0] = 0;
-        StrAppend(buffer, current, 260);
-    }
-    return 0;
-}
-
-int DirEnterNearest(char *buffer, int panel) {
-    bool nested = gApp && (panel == 0 || panel == 1) && gApp->panels[panel].location != nullptr;
-    return DirEnterNearestIn(buffer, nested);
 }

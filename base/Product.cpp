@@ -1,1 +1,1 @@
-#include "app/Product.h"
+#include "base/Product.h"

@@ -1,9 +1,9 @@
-#include "app/SettingsValues.h"
+#include "base/SettingsValues.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "app/Strings.h"
+#include "base/Strings.h"
 
 static const char *SkipBlanks(const char *p) {
     while (*p == ' ' || *p == '\t')

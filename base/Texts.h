@@ -1,6 +1,7 @@
 // Language tables and text lookup by id. No windows.h: the built-in tables,
-// the lookup and the checked formatter build natively too. The Win32 side
-// (current table, dialogs, language files) is Language.h.
+// the lookup and the checked formatter build natively too. The look-up in
+// the current language is the Win32 half (TextsWin.cpp); the choice dialog
+// and the language files are the program's (app/Language.h).
 #pragma once
 
 #include <stdarg.h>
@@ -54,3 +55,14 @@ const char *LangTableCode(const LanguageTable *table);
 int LangFormatV(const LanguageTable *table, const LanguageTable *reference, int id, char *out, size_t size,
                 va_list args);
 int LangFormat(const LanguageTable *table, const LanguageTable *reference, int id, char *out, size_t size, ...);
+
+// Win32 side: the current language (gApp->langTable; English before a
+// language is chosen).
+const LanguageTable *TextCurrentTable();
+// Text `id` of the current table (English before a language is chosen) into
+// buffer (size bytes, cut to size - 1). A missing id gives "".
+void TextGet(int id, char *buffer, int size);
+// printf with text `id` as the format, checked against the English text: a
+// translation whose % directives differ is replaced by the English format.
+int TextFormat(char *out, size_t size, int id, ...);
+int TextFormatV(char *out, size_t size, int id, va_list args);

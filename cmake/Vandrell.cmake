@@ -20,6 +20,22 @@ else()
   set(VANDRELL_TESTDATA_ENV "${CMAKE_SOURCE_DIR}/tests/data")
 endif()
 
+# vandrell_layer(target folder...)
+# The include path of a helper library holds only the folders it may
+# include: a folder of links in the build tree (its own folder and the ones
+# below it) and include/. An include of anything above it then fails to
+# compile; scripts/check-layout checks the same rule on the sources.
+function(vandrell_layer target)
+  set(view ${CMAKE_BINARY_DIR}/layers/${target})
+  file(MAKE_DIRECTORY ${view})
+  foreach(folder ${ARGN})
+    if(NOT IS_SYMLINK ${view}/${folder})
+      file(CREATE_LINK ${VANDRELL_ROOT}/${folder} ${view}/${folder} SYMBOLIC)
+    endif()
+  endforeach()
+  target_include_directories(${target} PUBLIC ${view} ${VANDRELL_ROOT}/include)
+endfunction()
+
 # GoogleTest from Debian's source package, built by the same compiler.
 set(VANDRELL_GTEST_SRC /usr/src/googletest CACHE PATH "GoogleTest sources")
 if(EXISTS ${VANDRELL_GTEST_SRC}/CMakeLists.txt AND NOT TARGET gtest)

@@ -5,12 +5,12 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/DateTime.h"
-#include "app/Numbers.h"
-#include "app/ShellServices.h"
-#include "app/Strings.h"
-#include "app/Texts.h"
-#include "app/WindowUtil.h"
+#include "base/DateTime.h"
+#include "base/Numbers.h"
+#include "wingui/ShellServices.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
+#include "wingui/WindowUtil.h"
 #include "fileops/CaseMask.h"
 #include "fileops/CopyJob.h"
 #include "fileops/FileSystem.h"

@@ -10,17 +10,18 @@
 #include <unordered_set>
 
 #include "AppState.h"
-#include "app/DateTime.h"
-#include "app/Memory.h"
-#include "app/Strings.h"
-#include "app/Texts.h"
-#include "app/WindowUtil.h"
+#include "base/DateTime.h"
+#include "base/Memory.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
+#include "wingui/WindowUtil.h"
 #include "fileops/CaseMask.h"
 #include "fileops/FileCopy.h"
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
 #include "panels/Filter.h"
 #include "panels/PanelIter.h"
+#include "fileops/FileHelpers.h"
 
 // Case-mask rename mode of the job this worker thread runs.
 static thread_local bool tCaseMaskMode;

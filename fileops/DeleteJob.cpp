@@ -7,9 +7,9 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Strings.h"
-#include "app/Texts.h"
-#include "app/WindowUtil.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
+#include "wingui/WindowUtil.h"
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
 #include "panels/Filter.h"

@@ -1,8 +1,8 @@
 // Folder lists for the tree walkers: one heap block of packed records.
 #include <string.h>
 
-#include "app/Memory.h"
-#include "app/Strings.h"
+#include "base/Memory.h"
+#include "base/Strings.h"
 #include "fileops/FileSystem.h"
 
 namespace {

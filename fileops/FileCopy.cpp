@@ -9,9 +9,9 @@
 
 #include "AppState.h"
 #include "JobRecord.h"
-#include "app/Memory.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
+#include "base/Memory.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
 #include "fileops/FreeSpace.h"
 #include "fileops/Job.h"
 

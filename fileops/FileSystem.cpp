@@ -8,11 +8,11 @@
 
 #include "AppState.h"
 #include "JobRecord.h"
-#include "app/Memory.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
-#include "app/Texts.h"
-#include "app/WindowUtil.h"
+#include "base/Memory.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
+#include "wingui/WindowUtil.h"
 
 namespace {
 
@@ -234,18 +234,6 @@ void PathGetParentDir(HWND owner, char* path) {
                 path[path[i] == ':' ? i + 1 : i] = 0;
             return;
         }
-    }
-}
-
-void PathGetWindowsRoot(char* out) {
-    char dir[kPathSize];
-    const char* windows = gApp && gApp->windowsDir[0] ? gApp->windowsDir : nullptr;
-    if (!windows && GetWindowsDirectoryA(dir, sizeof dir)) windows = dir;
-    if (windows && windows[0] && windows[1] == ':') {
-        out[0] = windows[0];
-        memcpy(out + 1, ":\\", 3);
-    } else {
-        Copy(out, "C:\\", kPathSize);
     }
 }
 

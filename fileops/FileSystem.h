@@ -67,7 +67,6 @@ void FileSetTimeLocal(HWND owner, const char* path, const FILETIME* localTime);
 void FileGetFullPath(char* path);                         // in place, kPathSize
 uint32_t FileGetInfo(HANDLE h, const char* path, BY_HANDLE_FILE_INFORMATION* info);
 void PathGetParentDir(HWND owner, char* path);            // in place
-void PathGetWindowsRoot(char* out);                       // "C:\" when unknown; kPathSize
 
 // ---- wrappers that report and retry (owner null = the active window) --------
 

@@ -6,10 +6,10 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Memory.h"
-#include "app/Strings.h"
-#include "app/Texts.h"
-#include "app/WindowList.h"
+#include "base/Memory.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
+#include "wingui/WindowList.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
 #include "fileops/FileSystem.h"

@@ -7,8 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/Numbers.h"
-#include "app/Texts.h"
+#include "base/Numbers.h"
+#include "base/Texts.h"
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
 

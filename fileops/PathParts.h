@@ -4,7 +4,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "app/Paths.h"
+#include "base/Paths.h"
 
 // Older name of kPathSize, kept for callers that use it.
 inline constexpr size_t kPathMax = kPathSize;

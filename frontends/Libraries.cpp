@@ -3,7 +3,7 @@
 #include <process.h>
 
 #include "AppState.h"
-#include "app/ShellServices.h"
+#include "wingui/ShellServices.h"
 
 // The host tables the libraries call back through. They are handed over
 // with each library's opening command once their services exist; until then

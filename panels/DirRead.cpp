@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "AppState.h"
-#include "app/Memory.h"
-#include "app/Numbers.h"
+#include "base/Memory.h"
+#include "base/Numbers.h"
 #include "fileops/FileSystem.h"
 #include "panels/Filter.h"
 

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "app/Memory.h"
+#include "base/Memory.h"
 
 static void AsciiUpper(char* t, uint32_t n) {
     for (uint32_t i = 0; i < n; i++)

@@ -8,7 +8,7 @@
 
 #include "AppState.h"
 #include "app/Language.h"
-#include "app/WindowUtil.h"
+#include "wingui/WindowUtil.h"
 
 namespace {
 

@@ -140,7 +140,7 @@ int FilterParseSize(const char* text, uint64_t* value) {
 
 // ---- dialog fields --------------------------------------------------------------
 
-#include "app/DateTime.h"
+#include "base/DateTime.h"
 
 static void CopyField(char* out, size_t size, const char* from) {
     size_t n = strnlen(from, size - 1);

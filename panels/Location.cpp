@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "app/Memory.h"
+#include "base/Memory.h"
 #include "panels/EntryBuild.h"
 
 static const LocationNode* Outermost(const LocationNode* n) {

@@ -1,7 +1,7 @@
 // Freeing a panel's location node, which may reset the panel's path.
 #include "AppState.h"
-#include "app/Memory.h"
-#include "app/Paths.h"
+#include "base/Memory.h"
+#include "base/Paths.h"
 #include "fileops/FileSystem.h"
 #include "panels/Location.h"
 

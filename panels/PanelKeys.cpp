@@ -9,10 +9,10 @@
 #include "AppState.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
-#include "app/Paths.h"
-#include "app/ShellServices.h"
+#include "base/Paths.h"
+#include "wingui/ShellServices.h"
 #include "fileops/FileSystem.h"
-#include "app/Strings.h"
+#include "base/Strings.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
@@ -20,6 +20,7 @@
 #include "panels/PanelStatus.h"
 #include "panels/PanelWindow.h"
 #include "tools/RunServices.h"
+#include "fileops/FileHelpers.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "panels/PanelNav.h"
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 
 #include <stdarg.h>
 #include <stdio.h>

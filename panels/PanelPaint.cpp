@@ -4,9 +4,9 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/DateTime.h"
+#include "base/DateTime.h"
 #include "app/Language.h"
-#include "app/Numbers.h"
+#include "base/Numbers.h"
 #include "panels/DirRead.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelTree.h"

@@ -13,8 +13,8 @@
 
 #include "AppState.h"
 #include "JobRecord.h"
-#include "app/Memory.h"
-#include "app/Strings.h"
+#include "base/Memory.h"
+#include "base/Strings.h"
 #include "fileops/FileSystem.h"
 #include "fileops/FreeSpace.h"
 #include "panels/DirRead.h"

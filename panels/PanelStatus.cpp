@@ -1,15 +1,15 @@
 #include "panels/PanelStatus.h"
 
-#include "app/CommandLine.h"
+#include "app/bars/CommandLine.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Bars.h"
-#include "app/DateTime.h"
+#include "app/bars/Bars.h"
+#include "base/DateTime.h"
 #include "app/Language.h"
-#include "app/Numbers.h"
+#include "base/Numbers.h"
 #include "panels/DirRead.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "AppState.h"
-#include "app/Memory.h"
-#include "app/Strings.h"
+#include "base/Memory.h"
+#include "base/Strings.h"
 #include "fileops/FileSystem.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"

@@ -5,11 +5,11 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Bars.h"
+#include "app/bars/Bars.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelMenus.h"
 #include "panels/PanelIter.h"
@@ -19,6 +19,7 @@
 #include "panels/PanelStatus.h"
 #include "panels/PanelTree.h"
 #include "panels/QuickSearch.h"
+#include "fileops/FileHelpers.h"
 
 namespace {
 

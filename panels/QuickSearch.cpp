@@ -4,7 +4,7 @@
 
 #include "AppState.h"
 #include "app/Language.h"
-#include "app/Strings.h"
+#include "base/Strings.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"

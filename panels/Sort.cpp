@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/Memory.h"
+#include "base/Memory.h"
 #include "panels/EntryBuild.h"
 
 namespace {

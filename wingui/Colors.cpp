@@ -1,4 +1,4 @@
-#include "app/Colors.h"
+#include "wingui/Colors.h"
 
 static inline uint8_t ClampByte(double v) {
     if (v <= 0)

@@ -1,11 +1,11 @@
-#include "app/GuiDraw.h"
+#include "wingui/GuiDraw.h"
 
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Language.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
+#include "base/Texts.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
 
 ButtonArt gButtonArt;
 static int gGuiLineHeight;

@@ -1,4 +1,4 @@
-#include "app/ListColumns.h"
+#include "wingui/ListColumns.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,21 +1,20 @@
-#include "app/ListView.h"
+#include "wingui/ListView.h"
 
 #include <stdio.h>
 #include <string.h>
 #include <shellapi.h>
 
-#include "app/Language.h"
-#include "app/ListColumns.h"
-#include "app/Settings.h"
-#include "app/WindowUtil.h"
-#include "fileops/FileSystem.h"
+#include "base/Paths.h"
+#include "base/Texts.h"
+#include "wingui/ListColumns.h"
+#include "wingui/WindowUtil.h"
 
 void WndListViewLoadColumns(ListColumn *table, const char *section, const char *settingsFile, int keepOrder) {
     const int count = ListColumnCount(table);
     for (int i = 0; i < count; ++i) {
         char key[16], value[64];
         snprintf(key, sizeof(key), "Col%ld", (long)i);
-        IniGetString(section, key, "", value, sizeof(value), settingsFile);
+        GetPrivateProfileStringA(section, key, "", value, sizeof(value), settingsFile);
         ListColumnApplyStored(table, i, value);
     }
     ListColumnFinishLoad(table, keepOrder);
@@ -26,7 +25,7 @@ void WndListViewSaveColumns(const ListColumn *table, const char *section, const 
         char key[16], value[32];
         snprintf(key, sizeof(key), "Col%ld", (long)i);
         ListColumnFormatStored(&table[i], value, sizeof(value));
-        IniWriteString(section, key, value, settingsFile);
+        WritePrivateProfileStringA(section, key, value, settingsFile);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "app/ShellServices.h"
+#include "wingui/ShellServices.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -6,11 +6,10 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Memory.h"
-#include "app/Strings.h"
-#include "app/Language.h"
-#include "app/Texts.h"
-#include "app/WindowUtil.h"
+#include "base/Memory.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
+#include "wingui/WindowUtil.h"
 
 int (*gMissingModuleBox)(HWND, const char *, const char *, UINT) = MsgBox;
 

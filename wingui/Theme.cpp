@@ -1,11 +1,11 @@
-#include "app/Theme.h"
+#include "wingui/Theme.h"
 
 #include <string.h>
 
 #include "AppState.h"
-#include "app/GuiDraw.h"
-#include "app/Memory.h"
-#include "app/WindowUtil.h"
+#include "wingui/GuiDraw.h"
+#include "base/Memory.h"
+#include "wingui/WindowUtil.h"
 
 ButtonPainter gButtonPainter;
 HWND hotButton;

@@ -1,9 +1,9 @@
-#include "app/WindowList.h"
+#include "wingui/WindowList.h"
 
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Memory.h"
+#include "base/Memory.h"
 
 uint16_t ToolWndRegister(HWND window, int kind, void *data) {
     uint32_t count = gApp->modelessDialogCount;

@@ -1,4 +1,4 @@
-#include "app/WindowUtil.h"
+#include "wingui/WindowUtil.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -6,11 +6,11 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Memory.h"
-#include "app/Paths.h"
-#include "app/Product.h"
-#include "app/Strings.h"
-#include "app/Texts.h"
+#include "base/Memory.h"
+#include "base/Paths.h"
+#include "base/Product.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
 
 static const int kTextUntitled = 11967;
 static const char kNoEraseProp[] = "ZqNoEraseProc";

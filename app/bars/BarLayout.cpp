@@ -1,6 +1,6 @@
-#include "app/BarLayout.h"
+#include "app/bars/BarLayout.h"
 
-#include "app/SettingsValues.h"
+#include "base/SettingsValues.h"
 
 int DriveBarPlace(const uint16_t kinds[kDriveCount], int limit, uint16_t xs[kDriveCount],
                   uint16_t ys[kDriveCount]) {

@@ -1,21 +1,21 @@
 // What the main window calls for all bars, the button tracking they share
 // and the pictures the button painter draws from.
-#include "app/Bars.h"
+#include "app/bars/Bars.h"
 
 #include <commctrl.h>
 #include <string.h>
 
 #include "AppState.h"
-#include "app/BarLayout.h"
-#include "app/CommandLine.h"
-#include "app/DriveBar.h"
-#include "app/FunctionKeys.h"
-#include "app/GuiDraw.h"
+#include "app/bars/BarLayout.h"
+#include "app/bars/CommandLine.h"
+#include "app/bars/DriveBar.h"
+#include "app/bars/FunctionKeys.h"
+#include "wingui/GuiDraw.h"
 #include "app/Language.h"
-#include "app/SettingsValues.h"
-#include "app/StatusBar.h"
-#include "app/ToolBar.h"
-#include "app/WindowUtil.h"
+#include "base/SettingsValues.h"
+#include "app/bars/StatusBar.h"
+#include "app/bars/ToolBar.h"
+#include "wingui/WindowUtil.h"
 #include "panels/PanelWindow.h"
 
 bool gBarButtonPressed;

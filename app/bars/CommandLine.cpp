@@ -1,16 +1,16 @@
-#include "app/CommandLine.h"
+#include "app/bars/CommandLine.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include "AppState.h"
-#include "app/BarLayout.h"
-#include "app/FunctionKeys.h"
-#include "app/GuiDraw.h"
+#include "app/bars/BarLayout.h"
+#include "app/bars/FunctionKeys.h"
+#include "wingui/GuiDraw.h"
 #include "app/Menus.h"
 #include "app/Settings.h"
-#include "app/StatusBar.h"
-#include "app/Strings.h"
+#include "app/bars/StatusBar.h"
+#include "base/Strings.h"
 #include "fileops/CopyJob.h"
 
 static struct {

@@ -1,4 +1,4 @@
-#include "app/DriveBar.h"
+#include "app/bars/DriveBar.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -9,16 +9,16 @@
 
 #include "AppState.h"
 #include "JobRecord.h"
-#include "app/BarLayout.h"
-#include "app/Bars.h"
-#include "app/GuiDraw.h"
+#include "app/bars/BarLayout.h"
+#include "app/bars/Bars.h"
+#include "wingui/GuiDraw.h"
 #include "app/Language.h"
-#include "app/Memory.h"
+#include "base/Memory.h"
 #include "app/Menus.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
-#include "app/ToolBar.h"
-#include "app/WindowUtil.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
+#include "app/bars/ToolBar.h"
+#include "wingui/WindowUtil.h"
 #include "fileops/CopyJob.h"
 #include "fileops/Job.h"
 #include "panels/PanelRefresh.h"

@@ -1,15 +1,15 @@
-#include "app/FunctionKeys.h"
+#include "app/bars/FunctionKeys.h"
 
 #include <commctrl.h>
 
 #include "AppState.h"
-#include "app/BarLayout.h"
-#include "app/Bars.h"
-#include "app/DriveBar.h"
-#include "app/GuiDraw.h"
+#include "app/bars/BarLayout.h"
+#include "app/bars/Bars.h"
+#include "app/bars/DriveBar.h"
+#include "wingui/GuiDraw.h"
 #include "app/Language.h"
-#include "app/StatusBar.h"
-#include "app/WindowUtil.h"
+#include "app/bars/StatusBar.h"
+#include "wingui/WindowUtil.h"
 #include "panels/PanelWindow.h"
 
 static struct {

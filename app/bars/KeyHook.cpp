@@ -1,12 +1,12 @@
-#include "app/KeyHook.h"
+#include "app/bars/KeyHook.h"
 
 #include <ctype.h>
 #include <string.h>
 
 #include "AppState.h"
-#include "app/FunctionKeys.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
+#include "app/bars/FunctionKeys.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
 #include "panels/KeyTables.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"

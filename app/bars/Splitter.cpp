@@ -1,9 +1,9 @@
-#include "app/Splitter.h"
+#include "app/bars/Splitter.h"
 
 #include <stdio.h>
 
 #include "AppState.h"
-#include "app/Bars.h"
+#include "app/bars/Bars.h"
 
 namespace {
 

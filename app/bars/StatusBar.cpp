@@ -1,16 +1,16 @@
-#include "app/StatusBar.h"
+#include "app/bars/StatusBar.h"
 
 #include <string.h>
 
 #include "AppState.h"
-#include "app/BarLayout.h"
-#include "app/Bars.h"
-#include "app/CommandLine.h"
-#include "app/FunctionKeys.h"
-#include "app/GuiDraw.h"
+#include "app/bars/BarLayout.h"
+#include "app/bars/Bars.h"
+#include "app/bars/CommandLine.h"
+#include "app/bars/FunctionKeys.h"
+#include "wingui/GuiDraw.h"
 #include "app/Language.h"
 #include "app/Menus.h"
-#include "app/Strings.h"
+#include "base/Strings.h"
 #include "fileops/CopyJob.h"
 #include "panels/PanelStatus.h"
 

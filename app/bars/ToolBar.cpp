@@ -1,4 +1,4 @@
-#include "app/ToolBar.h"
+#include "app/bars/ToolBar.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -10,16 +10,16 @@
 
 #include "AppState.h"
 #include "JobRecord.h"
-#include "app/BarLayout.h"
-#include "app/Bars.h"
-#include "app/DriveBar.h"
-#include "app/GuiDraw.h"
+#include "app/bars/BarLayout.h"
+#include "app/bars/Bars.h"
+#include "app/bars/DriveBar.h"
+#include "wingui/GuiDraw.h"
 #include "app/Language.h"
 #include "app/MainWindow.h"
-#include "app/Memory.h"
+#include "base/Memory.h"
 #include "app/Settings.h"
-#include "app/SettingsValues.h"
-#include "app/WindowUtil.h"
+#include "base/SettingsValues.h"
+#include "wingui/WindowUtil.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
 #include "fileops/Job.h"

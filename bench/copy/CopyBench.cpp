@@ -11,7 +11,7 @@
 #include <string>
 
 #include "AppState.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "fileops/CopyJob.h"
 #include "fileops/Job.h"
 #include "fileops/JobMath.h"

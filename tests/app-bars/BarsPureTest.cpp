@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/BarLayout.h"
-#include "app/SettingsValues.h"
+#include "app/bars/BarLayout.h"
+#include "base/SettingsValues.h"
 
 TEST(DriveBarLayout, TwelveDrivesIn300PixelsWrapAfterSeven) {
     uint16_t kinds[kDriveCount] = {};

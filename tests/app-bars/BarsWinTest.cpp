@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "AppState.h"
-#include "app/BarLayout.h"
-#include "app/Bars.h"
-#include "app/CommandLine.h"
-#include "app/DriveBar.h"
-#include "app/FunctionKeys.h"
-#include "app/GuiDraw.h"
-#include "app/SettingsValues.h"
-#include "app/StatusBar.h"
-#include "app/ToolBar.h"
+#include "app/bars/BarLayout.h"
+#include "app/bars/Bars.h"
+#include "app/bars/CommandLine.h"
+#include "app/bars/DriveBar.h"
+#include "app/bars/FunctionKeys.h"
+#include "wingui/GuiDraw.h"
+#include "base/SettingsValues.h"
+#include "app/bars/StatusBar.h"
+#include "app/bars/ToolBar.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Bars.h"
-#include "app/DriveBar.h"
-#include "app/GuiDraw.h"
-#include "app/SettingsValues.h"
+#include "app/bars/Bars.h"
+#include "app/bars/DriveBar.h"
+#include "wingui/GuiDraw.h"
+#include "base/SettingsValues.h"
 
 static void Pump() {
     MSG msg;

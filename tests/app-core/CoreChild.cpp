@@ -10,8 +10,8 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Memory.h"
-#include "app/Numbers.h"
+#include "base/Memory.h"
+#include "base/Numbers.h"
 
 int main(int argc, char **argv) {
     if (argc == 3 && strcmp(argv[1], "shm") == 0) {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/DateTime.h"
-#include "app/Memory.h"
-#include "app/Numbers.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
+#include "base/DateTime.h"
+#include "base/Memory.h"
+#include "base/Numbers.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
 
 // ---- memory -----------------------------------------------------------------
 

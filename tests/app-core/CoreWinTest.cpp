@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "AppState.h"
-#include "app/DateTime.h"
-#include "app/Memory.h"
-#include "app/Numbers.h"
-#include "app/Paths.h"
-#include "app/Strings.h"
-#include "app/Texts.h"
-#include "app/WindowUtil.h"
+#include "base/DateTime.h"
+#include "base/Memory.h"
+#include "base/Numbers.h"
+#include "base/Paths.h"
+#include "base/Strings.h"
+#include "base/Texts.h"
+#include "wingui/WindowUtil.h"
+#include "fileops/FileHelpers.h"
 
 // A fresh folder per run: Wine hands out the same small process ids again.
 static std::string TempDir() {

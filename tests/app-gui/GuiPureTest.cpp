@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/Colors.h"
-#include "app/ListColumns.h"
+#include "wingui/Colors.h"
+#include "wingui/ListColumns.h"
 
 static uint32_t Rgb(int r, int g, int b) { return (uint32_t)r | (uint32_t)g << 8 | (uint32_t)b << 16; }
 

@@ -8,8 +8,8 @@
 
 #include "AppState.h"
 #include "app/Help.h"
-#include "app/ListView.h"
-#include "app/Theme.h"
+#include "wingui/ListView.h"
+#include "wingui/Theme.h"
 
 // Recolouring must touch only the entries a bitmap's colour table holds.
 TEST(ThemeBitmap, RecolorsOnlyTableEntries) {

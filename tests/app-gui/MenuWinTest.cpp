@@ -7,7 +7,7 @@
 
 #include "AppState.h"
 #include "app/Menus.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 class MenuTest : public ::testing::Test {
 protected:

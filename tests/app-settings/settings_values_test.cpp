@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "app/SettingsValues.h"
+#include "base/SettingsValues.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "AppState.h"
 #include "app/Language.h"
-#include "app/Memory.h"
+#include "base/Memory.h"
 #include "app/Settings.h"
 
 namespace {

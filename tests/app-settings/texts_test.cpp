@@ -5,9 +5,9 @@
 #include <string>
 
 #include "app/LanguageFile.h"
-#include "app/Memory.h"
-#include "app/TextFormat.h"
-#include "app/Texts.h"
+#include "base/Memory.h"
+#include "base/TextFormat.h"
+#include "base/Texts.h"
 
 namespace {
 

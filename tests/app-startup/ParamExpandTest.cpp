@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/ParamExpand.h"
+#include "base/ParamExpand.h"
 
 namespace {
 

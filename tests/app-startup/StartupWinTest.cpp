@@ -13,10 +13,10 @@
 #include "app/Commands.h"
 #include "app/DirWatch.h"
 #include "app/MainWindow.h"
-#include "app/Memory.h"
-#include "app/ShellServices.h"
+#include "base/Memory.h"
+#include "wingui/ShellServices.h"
 #include "app/Startup.h"
-#include "app/WindowList.h"
+#include "wingui/WindowList.h"
 #include "frontends/Libraries.h"
 
 namespace {

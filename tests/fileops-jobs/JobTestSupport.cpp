@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "AppState.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "fileops/Job.h"
 #include "fileops/JobMath.h"
 

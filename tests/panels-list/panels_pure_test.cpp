@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/DateTime.h"
-#include "app/Memory.h"
+#include "base/DateTime.h"
+#include "base/Memory.h"
 #include "panels/EntryBuild.h"
 #include "panels/Filter.h"
 #include "panels/Location.h"

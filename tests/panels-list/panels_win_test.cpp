@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Memory.h"
+#include "base/Memory.h"
 #include "panels/DirRead.h"
 #include "panels/Filter.h"
 #include "../fileops/BoxWatch.h"

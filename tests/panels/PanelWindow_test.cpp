@@ -15,8 +15,8 @@
 
 #include "AppState.h"
 #include "app/DirWatch.h"
-#include "app/KeyHook.h"
-#include "app/Splitter.h"
+#include "app/bars/KeyHook.h"
+#include "app/bars/Splitter.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"

@@ -1,0 +1,3 @@
+#include "FtpInternal.h"
+#include "base/Strings.h"
+#include "fileops/FileSystem.h"

@@ -1,0 +1,2 @@
+// A record header that needs windows.h.
+#pragma once

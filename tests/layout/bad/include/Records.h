@@ -1,0 +1,2 @@
+// A record header.
+#pragma once

@@ -1,0 +1,3 @@
+#include "wingui/GuiDraw.h"
+#include "app/Settings.h"
+#include "tools/ToolWindows.h"
