@@ -15,10 +15,6 @@
 static const int kTextUntitled = 11967;
 static const char kNoEraseProp[] = "ZqNoEraseProc";
 
-static const LanguageTable *CurrentTable() {
-    return gApp && gApp->langTable ? gApp->langTable : BuiltinLanguageTables[kBuiltinEnglish];
-}
-
 const char *MsgBoxCaptionName(const char *caption) {
     if (!caption)
         return nullptr;
@@ -44,7 +40,7 @@ int MsgBoxText(HWND owner, const LanguageTable *table, unsigned textId, const ch
 }
 
 int MsgBoxId(HWND owner, unsigned textId, const char *caption, UINT type) {
-    return MsgBoxText(owner, CurrentTable(), textId, caption, type);
+    return MsgBoxText(owner, TextCurrentTable(), textId, caption, type);
 }
 
 void ListBoxAddLine(HWND listBox, const char *format, ...) {
@@ -92,8 +88,8 @@ void WndFormatDocTitle(char *out, size_t size, const char *title, const char *na
 void WndSetDocTitle(HWND window, unsigned textId, const char *name, const char *secondName) {
     char title[39] = "";
     char untitled[40] = "";
-    LangGetText(CurrentTable(), (int)textId, title, sizeof title);
-    LangGetText(CurrentTable(), kTextUntitled, untitled, sizeof untitled);
+    LangGetText(TextCurrentTable(), (int)textId, title, sizeof title);
+    LangGetText(TextCurrentTable(), kTextUntitled, untitled, sizeof untitled);
     if (!untitled[0])
         LangGetText(BuiltinLanguageTables[kBuiltinEnglish], kTextUntitled, untitled, sizeof untitled);
     if (!untitled[0])
