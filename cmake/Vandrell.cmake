@@ -65,3 +65,12 @@ function(vandrell_gtest)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# vandrell_missing_tool_test(NAME n TOOL t)
+# Stands in for a test whose tool the configure step did not find: it fails
+# and names the tool, so a broken set-up shows instead of passing unnoticed.
+function(vandrell_missing_tool_test)
+  cmake_parse_arguments(T "" "NAME;TOOL" "" ${ARGN})
+  add_test(NAME ${T_NAME}
+           COMMAND sh -c "echo '${T_TOOL} is missing: scripts/install-deps.sh installs it' >&2; exit 1")
+endfunction()

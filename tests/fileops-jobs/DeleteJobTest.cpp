@@ -116,15 +116,15 @@ TEST_F(DeleteJobTest, RecycleBinDeleteLandsInTheSandboxTrash)
     EXPECT_EQ(0, job.state);
     EXPECT_FALSE(Exists(dir + "\\trash-me-7d1.txt"));
     EXPECT_EQ(1u, job.filesDone);
-    // Wine reaches the host's folders as \\?\unix\...: the sandbox's Trash.
+    // Wine reaches the host's folders as \\?\unix\...: the sandbox's Trash
+    // (the sandbox always sets XDG_DATA_HOME, so the real one is never touched).
     char xdg[MAX_PATH] = "";
-    if (GetEnvironmentVariableA("XDG_DATA_HOME", xdg, sizeof xdg) && xdg[0] == '/') {
-        std::string trashed = std::string("\\\\?\\unix") + xdg + "/Trash/files/trash-me-7d1.txt";
-        for (char &c : trashed)
-            if (c == '/')
-                c = '\\';
-        EXPECT_EQ("bin", ReadFileBytes(trashed)) << trashed;
-    }
+    ASSERT_TRUE(GetEnvironmentVariableA("XDG_DATA_HOME", xdg, sizeof xdg) && xdg[0] == '/') << xdg;
+    std::string trashed = std::string("\\\\?\\unix") + xdg + "/Trash/files/trash-me-7d1.txt";
+    for (char &c : trashed)
+        if (c == '/')
+            c = '\\';
+    EXPECT_EQ("bin", ReadFileBytes(trashed)) << trashed;
     free(job.selection);
 }
 

@@ -31,11 +31,13 @@ xferlog_enable=NO
 check_shell=NO
 secure_chroot_dir=$state/empty
 CONF
-if [ -x /usr/sbin/vsftpd ]; then
-  setsid /usr/sbin/vsftpd "$state/vsftpd.conf" >"$state/vsftpd.out" 2>&1 </dev/null &
-  echo $! >"$state/vsftpd.pid"
-  export VSFTPD_PORT=$vsport
+if [ ! -x /usr/sbin/vsftpd ]; then
+  echo "vsftpd is missing: scripts/install-deps.sh installs it" >&2
+  exit 1
 fi
+setsid /usr/sbin/vsftpd "$state/vsftpd.conf" >"$state/vsftpd.out" 2>&1 </dev/null &
+echo $! >"$state/vsftpd.pid"
+export VSFTPD_PORT=$vsport
 
 setsid /usr/bin/python3 "$here/ftp_servers.py" "$state" >"$state/servers.out" 2>&1 </dev/null &
 echo $! >"$state/servers.pid"

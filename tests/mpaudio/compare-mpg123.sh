@@ -7,7 +7,7 @@
 set -u
 dec=$1 work=$2
 for tool in sox lame twolame mpg123 python3; do
-    command -v $tool >/dev/null || { echo "skipping: $tool is missing"; exit 0; }
+    command -v $tool >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 # Pink noise with a fast tremolo: transients make the encoders switch to
