@@ -1,0 +1,2 @@
+# Sources of tools/ that include no windows.h. One line per file.
+list(APPEND KESTROM_PURE_SOURCES tools/HexFormat.cpp)
