@@ -1,2 +1,3 @@
 # Sources of tools/ that include no windows.h. One line per file.
 list(APPEND KESTROM_PURE_SOURCES tools/HexFormat.cpp)
+list(APPEND KESTROM_PURE_SOURCES tools/TextCodec.cpp)

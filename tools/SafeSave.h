@@ -1,0 +1,18 @@
+// Saving a document without ever leaving a half-written file under its
+// name, and the message boxes of the editors (replaceable by tests).
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+#include <stdint.h>
+
+// Writes the data to a new temporary file beside `path`, then renames it over
+// `path`. 0 on success; otherwise the Win32 error, the original untouched and
+// the temporary file gone. A read-only target is refused (ERROR_ACCESS_DENIED)
+// before anything is written. The original's attributes are kept.
+uint32_t FileSaveReplacing(const char *path, const void *data, size_t length);
+
+// "<what>\n<system text of error>" for a failed save.
+void SaveErrorText(uint32_t error, const char *path, char *out, size_t size);
+
+// The editors' message boxes go through this (MsgBox by default).
+extern int (*gEditorMsgBox)(HWND owner, const char *text, const char *caption, UINT type);
