@@ -432,7 +432,7 @@ void HexBlockFree(HexBlock *block) {
     block->length = 0;
 }
 
-int64_t HexFindText(const uint8_t *data, uint32_t dataLength, int format, uint32_t caret, const char *text,
+int64_t HexFindText(const uint8_t *data, uint32_t dataLength, int format, int64_t caret, const char *text,
                     bool down, bool *inChars) {
     if (inChars)
         *inChars = false;
@@ -444,7 +444,7 @@ int64_t HexFindText(const uint8_t *data, uint32_t dataLength, int format, uint32
         *p = (char)toupper((unsigned char)*p);
     size_t needleLen = strlen(needle);
     int64_t step = kHexFormats[format].elementSize;
-    int64_t at = down ? (int64_t)caret + step : (int64_t)caret - step;
+    int64_t at = down ? caret + step : caret - step;
     for (; down ? at < (int64_t)dataLength : at >= 0; at += down ? step : -step) {
         char element[kHexElementMax];
         if (format != kHexFormatChars &&

@@ -82,6 +82,7 @@ void HexBlockFree(HexBlock *block);
 // backwards, stepping by the element size. Format 0 matches the element text
 // in the hex column; formats 0 and 1 then also match the bytes as characters
 // (the match is in the character column: *inChars true). Returns the offset
-// or -1. Never reads past the data.
-int64_t HexFindText(const uint8_t *data, uint32_t dataLength, int format, uint32_t caret, const char *text,
+// or -1. Never reads past the data. A caret of minus one element starts the
+// forward search at 0.
+int64_t HexFindText(const uint8_t *data, uint32_t dataLength, int format, int64_t caret, const char *text,
                     bool down, bool *inChars);

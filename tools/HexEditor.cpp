@@ -1,0 +1,836 @@
+#include "tools/HexEditor.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "AppState.h"
+#include "app/Language.h"
+#include "app/Menus.h"
+#include "app/Texts.h"
+#include "app/WindowList.h"
+#include "app/WindowUtil.h"
+#include "fileops/FileSystem.h"
+#include "tools/RunServices.h"
+#include "tools/SafeSave.h"
+
+static const char kHexEdClass[] = "ZqHexEd";
+static const char kHexFrameClass[] = "ZqHex";
+
+static HexEdState *StateOf(HWND window) { return (HexEdState *)GetWindowLongPtrA(window, GWLP_USERDATA); }
+
+static const HexFormat &Fmt(const HexEdState *s) { return kHexFormats[s->format]; }
+
+static HFONT DumpFont() {
+    return gApp && gApp->fontDump ? gApp->fontDump : (HFONT)GetStockObject(ANSI_FIXED_FONT);
+}
+
+static void HexColors(COLORREF *text, COLORREF *back) {
+    *text = RGB(0, 0, 0);
+    *back = RGB(255, 255, 255);
+    if (gApp && gApp->colorHex[0] != gApp->colorHex[1]) {
+        *text = gApp->colorHex[0];
+        *back = gApp->colorHex[1];
+    }
+}
+
+static uint32_t Rows(const HexEdState *s) { return s->block.length / (uint32_t)s->bytesPerRow + 1; }
+
+static uint32_t CaretOffset(const HexEdState *s) {
+    return HexCaretOffset((uint32_t)s->caretRow, (uint32_t)s->caretColumn, s->topRow, (uint32_t)s->bytesPerRow,
+                          s->format, s->inCharColumn);
+}
+
+static void ShowAddress(HexEdState *s) {
+    if (!s->frame)
+        return;
+    HMENU menu = GetMenu(s->frame);
+    if (!menu)
+        return;
+    char text[40];
+    snprintf(text, sizeof text, s->addressStyle == kHexAddressHex ? "Adr.%lX" : "Adr.%lu",
+             (unsigned long)CaretOffset(s));
+    ModifyMenuA(menu, 102, MF_BYCOMMAND | MF_STRING | MF_RIGHTJUSTIFY, 102, text);
+    DrawMenuBar(s->frame);
+}
+
+static void PlaceCaret(HexEdState *s) {
+    if (s->caretShown) {
+        int x = (s->addressDigits + s->caretColumn + 2) * s->cellWidth + 3;
+        if (s->inCharColumn)
+            x += (s->rowChars + 2) * s->cellWidth;
+        SetCaretPos(x, s->caretRow * s->cellHeight + 3);
+    }
+    ShowAddress(s);
+}
+
+static void HexLayout(HexEdState *s) {
+    HWND control = s->control;
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, DumpFont());
+    TEXTMETRICA tm;
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    s->cellWidth = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 8;
+    s->cellHeight = tm.tmHeight + tm.tmExternalLeading > 0 ? tm.tmHeight + tm.tmExternalLeading : 16;
+    RECT rc;
+    GetClientRect(control, &rc);
+    int usable = rc.right - GetSystemMetrics(SM_CXVSCROLL) - 3;
+    int columns = usable / s->cellWidth;
+    s->addressDigits = HexAddressDigits(s->block.length, s->addressStyle);
+    s->bytesPerRow = (int)HexBytesPerRow(columns, s->addressDigits, s->format);
+    s->rowChars = (int)HexRowChars((uint32_t)s->bytesPerRow, s->format);
+    s->visibleRows = (rc.bottom - 3) / s->cellHeight;
+    if (s->visibleRows < 1)
+        s->visibleRows = 1;
+    int32_t rows = (int32_t)Rows(s);
+    s->maxTopRow = rows > s->visibleRows ? rows - s->visibleRows : 0;
+    if (s->topRow > s->maxTopRow)
+        s->topRow = s->maxTopRow;
+    SCROLLINFO si = {sizeof si, SIF_ALL | SIF_DISABLENOSCROLL, 0, rows, (UINT)s->visibleRows, s->topRow, 0};
+    SetScrollInfo(control, SB_VERT, &si, TRUE);
+    s->caretRow = 0;
+    s->caretColumn = 0;
+    s->inCharColumn = false;
+    PlaceCaret(s);
+}
+
+static void HexPaint(HexEdState *s) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(s->control, &ps);
+    COLORREF text, back;
+    HexColors(&text, &back);
+    RECT rc;
+    GetClientRect(s->control, &rc);
+    HBRUSH brush = CreateSolidBrush(back);
+    FillRect(dc, &rc, brush);
+    DeleteObject(brush);
+    HGDIOBJ old = SelectObject(dc, DumpFont());
+    SetTextColor(dc, text);
+    SetBkColor(dc, back);
+    char row[2048];
+    for (int r = 0; r < s->visibleRows; r++) {
+        uint64_t offset = (uint64_t)(s->topRow + r) * (uint32_t)s->bytesPerRow;
+        if (offset > s->block.length || (offset == s->block.length && s->block.length))
+            break;
+        if (!s->block.length)
+            break; // an empty file shows no rows
+        size_t n = HexFormatRow(row, sizeof row, s->block.data, s->block.length, (uint32_t)offset,
+                                (uint32_t)s->bytesPerRow, s->format, offset, s->addressDigits, s->addressStyle);
+        TextOutA(dc, s->cellWidth + 3 - s->cellWidth, r * s->cellHeight + 3, row, (int)n);
+    }
+    SelectObject(dc, old);
+    EndPaint(s->control, &ps);
+}
+
+// Moves the top row so that absolute row `row` is on screen.
+static void ShowRow(HexEdState *s, int32_t row) {
+    int32_t top = s->topRow;
+    if (row < top)
+        top = row;
+    else if (row >= top + s->visibleRows)
+        top = row - s->visibleRows + 1;
+    if (top > s->maxTopRow)
+        top = s->maxTopRow;
+    if (top < 0)
+        top = 0;
+    if (top != s->topRow) {
+        s->topRow = top;
+        SetScrollPos(s->control, SB_VERT, top, TRUE);
+        InvalidateRect(s->control, nullptr, FALSE);
+    }
+    s->caretRow = row - s->topRow;
+}
+
+static bool InsideData(const HexEdState *s) { return CaretOffset(s) < s->block.length; }
+
+static void Beep() { MessageBeep(MB_ICONHAND); }
+
+// Moves to (absolute row, column); refuses positions beyond the data.
+static bool MoveTo(HexEdState *s, int32_t row, int column) {
+    if (row < 0)
+        return false;
+    int savedRow = s->caretRow, savedColumn = s->caretColumn;
+    int32_t savedTop = s->topRow;
+    s->caretColumn = column;
+    ShowRow(s, row);
+    if (!InsideData(s) && !(s->block.length == 0 && row == 0 && column == 0)) {
+        s->caretColumn = savedColumn;
+        ShowRow(s, savedTop + savedRow);
+        return false;
+    }
+    PlaceCaret(s);
+    return true;
+}
+
+static int Separator(const HexEdState *s) { return s->format == kHexFormatChars ? -1 : Fmt(s).fieldWidth - 1; }
+
+static int LastColumn(const HexEdState *s) {
+    return s->inCharColumn ? s->bytesPerRow - 1 : s->rowChars - (s->format == kHexFormatChars ? 1 : 0) - 1;
+}
+
+static void CaretRight(HexEdState *s) {
+    int32_t row = s->topRow + s->caretRow;
+    int column = s->caretColumn + 1;
+    if (!s->inCharColumn && Separator(s) >= 0 && column % Fmt(s).fieldWidth == Separator(s))
+        column++;
+    if (column > LastColumn(s)) {
+        row++;
+        column = 0;
+    }
+    if (!MoveTo(s, row, column))
+        Beep();
+}
+
+static void CaretLeft(HexEdState *s) {
+    int32_t row = s->topRow + s->caretRow;
+    int column = s->caretColumn - 1;
+    if (!s->inCharColumn && Separator(s) >= 0 && column >= 0 && column % Fmt(s).fieldWidth == Separator(s))
+        column--;
+    if (column < 0) {
+        if (row == 0) {
+            Beep();
+            return;
+        }
+        row--;
+        column = LastColumn(s);
+    }
+    if (!MoveTo(s, row, column))
+        Beep();
+}
+
+static void ToggleColumn(HexEdState *s) {
+    if (s->format != kHexFormatBytes)
+        return;
+    if (s->inCharColumn)
+        s->caretColumn = s->caretColumn * 3;
+    else
+        s->caretColumn = s->caretColumn / 3;
+    s->inCharColumn = !s->inCharColumn;
+    PlaceCaret(s);
+}
+
+static void HexTypeChar(HexEdState *s, unsigned char c) {
+    if (!s->frame || c < 32)
+        return;
+    uint32_t offset = CaretOffset(s);
+    if (s->inCharColumn) {
+        if (offset >= s->block.length) {
+            Beep();
+            return;
+        }
+        s->block.data[offset] = c;
+    } else {
+        if (c == ' ')
+            return; // Space moves right (WM_KEYDOWN)
+        char text[kHexElementMax];
+        if (!HexFormatElement(text, sizeof text, s->block.data, s->block.length, offset, s->format)) {
+            Beep();
+            return;
+        }
+        text[s->caretColumn % Fmt(s).fieldWidth] = (char)c;
+        uint64_t value;
+        if (!HexParseElement(s->format, text, &value) ||
+            !HexStoreElement(s->block.data, s->block.length, offset, s->format, value)) {
+            Beep();
+            return;
+        }
+    }
+    s->modified = 1;
+    InvalidateRect(s->control, nullptr, FALSE);
+    int32_t row = s->topRow + s->caretRow;
+    int column = s->caretColumn + 1;
+    if (!s->inCharColumn && Separator(s) >= 0 && column % Fmt(s).fieldWidth == Separator(s))
+        column++;
+    if (column > LastColumn(s)) {
+        row++;
+        column = 0;
+    }
+    MoveTo(s, row, column); // past the end the caret stays on the last element
+}
+
+static void HexKeyDown(HexEdState *s, WPARAM key) {
+    bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    int32_t row = s->topRow + s->caretRow;
+    int32_t lastRow = s->block.length ? (int32_t)((s->block.length - 1) / (uint32_t)s->bytesPerRow) : 0;
+    switch (key) {
+    case VK_BACK:
+    case VK_DELETE:
+        if (s->frame)
+            PostMessageA(s->frame, WM_COMMAND, 15010, 0);
+        break;
+    case VK_INSERT:
+        if (s->frame)
+            PostMessageA(s->frame, WM_COMMAND, 15009, 0);
+        break;
+    case VK_TAB:
+        ToggleColumn(s);
+        break;
+    case VK_SPACE:
+        if (!s->inCharColumn)
+            CaretRight(s);
+        break;
+    case VK_RIGHT:
+        CaretRight(s);
+        break;
+    case VK_LEFT:
+        CaretLeft(s);
+        break;
+    case VK_UP:
+        if (!MoveTo(s, row - 1, s->caretColumn))
+            Beep();
+        break;
+    case VK_DOWN:
+        if (!MoveTo(s, row + 1, s->caretColumn))
+            Beep();
+        break;
+    case VK_HOME:
+        MoveTo(s, ctrl ? 0 : row, 0);
+        break;
+    case VK_END:
+        if (ctrl) {
+            uint32_t last = s->block.length ? s->block.length - 1 : 0;
+            uint32_t inRow = last % (uint32_t)s->bytesPerRow;
+            int column = s->inCharColumn ? (int)inRow : (int)(inRow / Fmt(s).elementSize * Fmt(s).fieldWidth);
+            MoveTo(s, lastRow, column);
+        } else if (!MoveTo(s, row, s->inCharColumn ? s->bytesPerRow - 1
+                                                   : (s->bytesPerRow / Fmt(s).elementSize - 1) * Fmt(s).fieldWidth)) {
+            Beep();
+        }
+        break;
+    case VK_PRIOR:
+        MoveTo(s, ctrl ? 0 : (row - s->visibleRows < 0 ? 0 : row - s->visibleRows), ctrl ? 0 : s->caretColumn);
+        break;
+    case VK_NEXT: {
+        int32_t target = ctrl ? lastRow : row + s->visibleRows;
+        if (target > lastRow)
+            target = lastRow;
+        if (!MoveTo(s, target, ctrl ? 0 : s->caretColumn))
+            MoveTo(s, target, 0);
+        break;
+    }
+    }
+}
+
+static void HexVScroll(HexEdState *s, WPARAM wParam) {
+    int32_t top = s->topRow;
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP: top--; break;
+    case SB_LINEDOWN: top++; break;
+    case SB_PAGEUP: top -= s->visibleRows; break;
+    case SB_PAGEDOWN: top += s->visibleRows; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        SCROLLINFO si = {sizeof si, SIF_TRACKPOS};
+        GetScrollInfo(s->control, SB_VERT, &si);
+        top = si.nTrackPos; // 32-bit position: HIWORD would stop at 65,535 rows
+        break;
+    }
+    default: return;
+    }
+    if (top > s->maxTopRow)
+        top = s->maxTopRow;
+    if (top < 0)
+        top = 0;
+    if (top == s->topRow)
+        return;
+    int32_t caretAbs = s->topRow + s->caretRow;
+    s->topRow = top;
+    SetScrollPos(s->control, SB_VERT, top, TRUE);
+    InvalidateRect(s->control, nullptr, FALSE);
+    s->caretRow = caretAbs - top;
+    if (s->caretRow < 0)
+        s->caretRow = 0;
+    if (s->caretRow >= s->visibleRows)
+        s->caretRow = s->visibleRows - 1;
+    if (!InsideData(s))
+        s->caretColumn = 0;
+    PlaceCaret(s);
+}
+
+static void HexClick(HexEdState *s, int x, int y) {
+    int column = (x - 3) / s->cellWidth - s->addressDigits - 2;
+    int row = (y - 3) / s->cellHeight;
+    int saveRow = s->caretRow, saveColumn = s->caretColumn;
+    bool saveIn = s->inCharColumn;
+    if (column >= 0 && column < s->rowChars) {
+        s->inCharColumn = false;
+        if (Separator(s) >= 0 && column % Fmt(s).fieldWidth == Separator(s))
+            column--;
+    } else if (s->format == kHexFormatBytes && column >= s->rowChars + 2 &&
+               column < s->rowChars + 2 + s->bytesPerRow) {
+        s->inCharColumn = true;
+        column -= s->rowChars + 2;
+    } else {
+        MessageBeep(MB_ICONEXCLAMATION);
+        return;
+    }
+    s->caretRow = row;
+    s->caretColumn = column;
+    if (row >= s->visibleRows || !InsideData(s)) {
+        s->caretRow = saveRow;
+        s->caretColumn = saveColumn;
+        s->inCharColumn = saveIn;
+        MessageBeep(MB_ICONEXCLAMATION);
+        return;
+    }
+    PlaceCaret(s);
+}
+
+LRESULT CALLBACK HexEdProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        HexEdState *s = (HexEdState *)((CREATESTRUCTA *)lParam)->lpCreateParams;
+        s->control = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)s);
+    }
+    HexEdState *s = StateOf(window);
+    if (!s)
+        return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case WM_SIZE:
+        HexLayout(s);
+        return 0;
+    case WM_PAINT:
+        HexPaint(s);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETFOCUS:
+        CreateCaret(window, nullptr, 2, s->cellHeight);
+        ShowCaret(window);
+        s->caretShown = true;
+        if (gApp)
+            gApp->wheelTarget = window;
+        PlaceCaret(s);
+        return 0;
+    case WM_KILLFOCUS:
+        s->caretShown = false;
+        DestroyCaret();
+        return 0;
+    case WM_GETDLGCODE:
+        return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+    case WM_KEYDOWN:
+        HexKeyDown(s, wParam);
+        return 0;
+    case WM_CHAR:
+        HexTypeChar(s, (unsigned char)wParam);
+        return 0;
+    case WM_VSCROLL:
+        HexVScroll(s, wParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+        SetFocus(window);
+        HexClick(s, (short)LOWORD(lParam), (short)HIWORD(lParam));
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void HexEdRegister(HINSTANCE instance) {
+    WNDCLASSA wc = {};
+    if (GetClassInfoA(instance, kHexEdClass, &wc))
+        return;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = HexEdProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = kHexEdClass;
+    RegisterClassA(&wc);
+}
+
+// ---- frame window
+
+static bool DefaultAskFileName(HWND owner, char *path, bool save) {
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT : OFN_CREATEPROMPT);
+    return save ? GetSaveFileNameA(&ofn) != 0 : GetOpenFileNameA(&ofn) != 0;
+}
+bool (*gHexAskFileName)(HWND, char *, bool) = DefaultAskFileName;
+
+static void ShowText(HWND owner, int id, const char *caption, UINT type, const char *detail = nullptr) {
+    char text[800];
+    TextGet(id, text, sizeof text);
+    if (detail && detail[0]) {
+        size_t n = strlen(text);
+        snprintf(text + n, sizeof text - n, "\n\n%s", detail);
+    }
+    gEditorMsgBox(owner, text, caption, type);
+}
+
+int EditAskSave(HWND window, const char *path) {
+    char caption[MAX_PATH + 8];
+    if (path && path[0]) {
+        snprintf(caption, sizeof caption, "%s", path);
+    } else {
+        char untitled[40];
+        TextGet(Txt::txtUntitled, untitled, sizeof untitled);
+        snprintf(caption, sizeof caption, "(%s)", untitled);
+    }
+    char text[200];
+    TextGet(Txt::askSaveChanged, text, sizeof text);
+    int answer = gEditorMsgBox(window, text, caption, MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES && !SendMessageA(window, WM_COMMAND, 11924, 0))
+        answer = IDCANCEL;
+    return answer;
+}
+
+static void SetCaption(HexEdState *s) { WndSetDocTitle(s->frame, Txt::txtHexEdit, s->fileName, nullptr); }
+
+// Reads the file into a fresh block; the old block stays on failure.
+static bool HexLoadFile(HexEdState *s, const char *path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x7FFFFFFF;
+    HexBlock block = {};
+    if (ok && size.QuadPart) {
+        block.data = (uint8_t *)malloc((size_t)size.QuadPart);
+        block.length = (uint32_t)size.QuadPart;
+        DWORD got = 0;
+        ok = block.data && ReadFile(file, block.data, block.length, &got, nullptr) && got == block.length;
+        if (!ok)
+            HexBlockFree(&block);
+    }
+    CloseHandle(file);
+    if (!ok)
+        return false;
+    HexBlockFree(&s->block);
+    s->block = block;
+    s->modified = 0;
+    s->topRow = 0;
+    return true;
+}
+
+static void Relayout(HexEdState *s) {
+    HexLayout(s);
+    InvalidateRect(s->control, nullptr, FALSE);
+}
+
+// Save (askName false) and Save As: one routine, so that a cancelled name
+// dialog simply ends the save instead of bouncing between the two.
+static int HexSave(HexEdState *s, bool askName) {
+    if (askName || !s->fileName[0]) {
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%s", s->fileName);
+        if (!gHexAskFileName(s->frame, path, true))
+            return 0;
+        snprintf(s->fileName, sizeof s->fileName, "%s", path);
+        SetCaption(s);
+    }
+    uint32_t error = FileSaveReplacing(s->fileName, s->block.data, s->block.length);
+    if (error) {
+        char detail[600];
+        SaveErrorText(error, "", detail, sizeof detail);
+        ShowText(s->frame, Txt::errNotSaved, s->fileName, MB_OK | MB_ICONSTOP, detail + 2);
+        return 0;
+    }
+    s->modified = 0;
+    return 1;
+}
+
+static void HexFindRun(HexEdState *s, const char *text, bool down) {
+    bool inChars = false;
+    int64_t at = HexFindText(s->block.data, s->block.length, s->format, CaretOffset(s), text, down, &inChars);
+    if (at < 0) {
+        MessageBeep(MB_ICONHAND);
+        return;
+    }
+    s->matchOffset = (uint32_t)at;
+    int32_t row = (int32_t)(at / s->bytesPerRow);
+    uint32_t inRow = (uint32_t)at % (uint32_t)s->bytesPerRow;
+    s->inCharColumn = inChars;
+    int column = inChars ? (int)inRow : (int)(inRow / Fmt(s).elementSize * Fmt(s).fieldWidth);
+    MoveTo(s, row, column);
+}
+
+static LRESULT HexFrameCommand(HWND window, HexEdState *s, int id) {
+    switch (id) {
+    case 11922: // New
+        if (s->modified && EditAskSave(window, s->fileName) == IDCANCEL)
+            return 0;
+        HexBlockFree(&s->block);
+        s->fileName[0] = 0;
+        s->modified = 0;
+        SetCaption(s);
+        Relayout(s);
+        return 1;
+    case 11923: { // Open
+        if (s->modified && EditAskSave(window, s->fileName) == IDCANCEL)
+            return 0;
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%s", s->fileName);
+        if (!gHexAskFileName(window, path, false))
+            return 0;
+        if (!HexLoadFile(s, path)) {
+            ShowText(window, Txt::errNotLoaded, path, MB_OK | MB_ICONSTOP);
+            return 0;
+        }
+        snprintf(s->fileName, sizeof s->fileName, "%s", path);
+        SetCaption(s);
+        Relayout(s);
+        return 1;
+    }
+    case 11924:
+        return HexSave(s, false);
+    case 11925:
+        return HexSave(s, true);
+    case 120:
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return 0;
+    case 15009:
+    case 15010: {
+        uint32_t at = CaretOffset(s);
+        bool changed = id == 15009 ? HexInsertElement(&s->block, at, s->format)
+                                   : HexDeleteElement(&s->block, at, s->format);
+        if (!changed) {
+            MessageBeep(MB_ICONHAND);
+            return 0;
+        }
+        s->modified = 1;
+        int32_t row = s->topRow + s->caretRow;
+        int column = s->caretColumn;
+        HexLayout(s);
+        // Back inside the data: left first, then up.
+        while (!MoveTo(s, row, column) && (row > 0 || column > 0)) {
+            if (column > 0)
+                column--;
+            else {
+                row--;
+                column = LastColumn(s);
+            }
+        }
+        InvalidateRect(s->control, nullptr, FALSE);
+        return 1;
+    }
+    case 11945:
+    case 11956:
+        if (!s->findDialog) {
+            memset(&s->findReplace, 0, sizeof s->findReplace);
+            s->findReplace.lStructSize = sizeof s->findReplace;
+            s->findReplace.hwndOwner = window;
+            s->findReplace.Flags = FR_DOWN | FR_HIDEMATCHCASE | FR_HIDEWHOLEWORD;
+            s->findReplace.lpstrFindWhat = s->findText;
+            s->findReplace.wFindWhatLen = sizeof s->findText;
+            s->findReplace.lpstrReplaceWith = s->replaceText;
+            s->findReplace.wReplaceWithLen = sizeof s->replaceText;
+            s->findDialog = id == 11945 ? FindTextA(&s->findReplace) : ReplaceTextA(&s->findReplace);
+        }
+        return 0;
+    case 11946:
+        if (!s->findText[0])
+            return HexFrameCommand(window, s, 11945);
+        HexFindRun(s, s->findText, true);
+        return 0;
+    case 530:
+        if (s->findDialog)
+            SetFocus(s->findDialog);
+        return 0;
+    case 110: // printing is not built into the hex editor yet
+        MessageBeep(MB_ICONHAND);
+        return 0;
+    }
+    return 0;
+}
+
+static void HexFindMessage(HexEdState *s, FINDREPLACEA *request) {
+    if (request->Flags & FR_DIALOGTERM) {
+        s->findDialog = nullptr;
+        return;
+    }
+    bool down = (request->Flags & FR_DOWN) != 0;
+    if (request->Flags & FR_FINDNEXT) {
+        HexFindRun(s, request->lpstrFindWhat, down);
+        return;
+    }
+    if (request->Flags & (FR_REPLACE | FR_REPLACEALL)) {
+        bool all = (request->Flags & FR_REPLACEALL) != 0;
+        if (all)
+            MoveTo(s, 0, 0);
+        uint64_t value;
+        if (!HexParseElement(s->format, request->lpstrReplaceWith, &value)) {
+            MessageBeep(MB_ICONHAND);
+            return;
+        }
+        int64_t from = all ? -(int64_t)Fmt(s).elementSize : (int64_t)CaretOffset(s);
+        for (;;) {
+            bool inChars = false;
+            int64_t at = HexFindText(s->block.data, s->block.length, s->format, from, request->lpstrFindWhat, true,
+                                     &inChars);
+            if (at < 0) {
+                if (!all)
+                    MessageBeep(MB_ICONHAND);
+                break;
+            }
+            from = at; // each search goes on after the element just replaced
+            HexStoreElement(s->block.data, s->block.length, (uint32_t)at, s->format, value);
+            s->modified = 1;
+            s->matchOffset = (uint32_t)at;
+            int32_t row = (int32_t)(at / s->bytesPerRow);
+            uint32_t inRow = (uint32_t)at % (uint32_t)s->bytesPerRow;
+            s->inCharColumn = false;
+            MoveTo(s, row, (int)(inRow / Fmt(s).elementSize * Fmt(s).fieldWidth));
+            if (!all)
+                break;
+        }
+        InvalidateRect(s->control, nullptr, FALSE);
+    }
+}
+
+static bool OwnsPath(HWND window, const char *path) {
+    char cls[16];
+    if (!GetClassNameA(window, cls, sizeof cls) || strcmp(cls, kHexFrameClass))
+        return false;
+    HexEdState *s = StateOf(window);
+    return s && path[0] && lstrcmpiA(s->fileName, path) == 0;
+}
+
+static BOOL CALLBACK FindHexWindow(HWND window, LPARAM lParam) {
+    void **pair = (void **)lParam;
+    if (OwnsPath(window, (const char *)pair[0])) {
+        pair[1] = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+LRESULT CALLBACK HexFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        HexEdState *s = (HexEdState *)((CREATESTRUCTA *)lParam)->lpCreateParams;
+        s->frame = window;
+        s->ownedByWindow = true;
+        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)s);
+    }
+    HexEdState *s = StateOf(window);
+    if (!s)
+        return DefWindowProcA(window, message, wParam, lParam);
+    if (s->findMessage && message == s->findMessage) {
+        HexFindMessage(s, (FINDREPLACEA *)lParam);
+        return 0;
+    }
+    switch (message) {
+    case WM_CREATE: {
+        HINSTANCE instance = ((CREATESTRUCTA *)lParam)->hInstance;
+        HexEdRegister(instance);
+        s->findMessage = RegisterWindowMessageA(FINDMSGSTRINGA);
+        if (s->fileName[0] && !HexLoadFile(s, s->fileName)) {
+            ShowText(window, Txt::errNotLoaded, s->fileName, MB_OK | MB_ICONSTOP);
+            return -1; // the record goes with the window at WM_NCDESTROY, once
+        }
+        CreateWindowExA(WS_EX_CLIENTEDGE, kHexEdClass, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 0, 0, window,
+                        (HMENU)(INT_PTR)kHexControlId, instance, s);
+        if (!s->control)
+            return -1;
+        MenuSetFromTable(window, gHexMenu, gHexMenu);
+        if (HMENU menu = GetMenu(window))
+            AppendMenuA(menu, MF_STRING | MF_RIGHTJUSTIFY, 102, "");
+        SetCaption(s);
+        return 0;
+    }
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED && s->control)
+            MoveWindow(s->control, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    case WM_SETFOCUS:
+        if (s->control)
+            SetFocus(s->control);
+        return 0;
+    case WM_COMMAND:
+        return HexFrameCommand(window, s, LOWORD(wParam));
+    case WM_INITMENUPOPUP: {
+        HMENU menu = (HMENU)wParam;
+        EnableMenuItem(menu, 11924, MF_BYCOMMAND | (s->modified ? MF_ENABLED : MF_GRAYED));
+        EnableMenuItem(menu, 15010, MF_BYCOMMAND | (s->block.length ? MF_ENABLED : MF_GRAYED));
+        UINT find = s->findDialog ? MF_GRAYED : MF_ENABLED;
+        EnableMenuItem(menu, 11945, MF_BYCOMMAND | find);
+        EnableMenuItem(menu, 11946, MF_BYCOMMAND | find);
+        EnableMenuItem(menu, 11956, MF_BYCOMMAND | find);
+        break;
+    }
+    case WM_CLOSE:
+        if (s->modified && EditAskSave(window, s->fileName) == IDCANCEL)
+            return 0;
+        DestroyWindow(window);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return !(s->modified && EditAskSave(window, s->fileName) == IDCANCEL);
+    case WM_DESTROY:
+        if (gApp)
+            WndStorePos(window, &gApp->windowPos[kPosHex]);
+        if (s->findDialog)
+            DestroyWindow(s->findDialog);
+        ToolWndUnregister(window);
+        break;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        HexBlockFree(&s->block);
+        free(s);
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND HexOpenWindow(const char *path) {
+    if (!path)
+        path = "";
+    if (path[0]) {
+        void *pair[2] = {(void *)path, nullptr};
+        EnumThreadWindows(GetCurrentThreadId(), FindHexWindow, (LPARAM)pair);
+        if (pair[1]) {
+            WndBringToFront((HWND)pair[1]);
+            return (HWND)pair[1];
+        }
+    }
+    HexEdState *s = (HexEdState *)calloc(1, sizeof(HexEdState));
+    if (!s)
+        return nullptr;
+    snprintf(s->fileName, sizeof s->fileName, "%s", path);
+    if (gApp) {
+        s->format = gApp->dumpOptions[0] < kHexFormatCount ? gApp->dumpOptions[0] : 0;
+        s->addressStyle = gApp->dumpOptions[1] & 1;
+    }
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc = {};
+    if (!GetClassInfoA(instance, kHexFrameClass, &wc)) {
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = HexFrameProc;
+        wc.hInstance = instance;
+        wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(6));
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = kHexFrameClass;
+        RegisterClassA(&wc);
+    }
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
+    if (gApp) {
+        const WindowPos &pos = gApp->windowPos[kPosHex];
+        if (pos.right - pos.left > 0 && pos.bottom - pos.top > 0) {
+            x = pos.left;
+            y = pos.top;
+            w = pos.right - pos.left;
+            h = pos.bottom - pos.top;
+        }
+    }
+    HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, kHexFrameClass, "", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr,
+                                  nullptr, instance, s);
+    if (!window) {
+        if (!s->ownedByWindow)
+            free(s);
+        return nullptr;
+    }
+    if (gApp && ToolWndRegister(window, kToolWndHex, s)) {
+        DestroyWindow(window);
+        return nullptr;
+    }
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    return window;
+}
