@@ -30,7 +30,10 @@
 #include "panels/PanelStatus.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"
+#include "app/WindowList.h"
+#include "tools/HexEditor.h"
 #include "tools/RunServices.h"
+#include "tools/TextEditor.h"
 #include "tools/ToolWindows.h"
 
 static void Beep(UINT type) { MessageBeep(type); }
@@ -441,6 +444,18 @@ static void MainCommandRun(HWND window, int id) {
     switch (id) {
     case 120:
         PostMessageA(window, WM_CLOSE, 0, 0);
+        return;
+    case 102: // F3: the text view until the viewer library takes the window over
+    case 103: // Alt+F3
+    case 104: // F4
+        if (PanelGetCursorFile(window, active, path, 260)) {
+            if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY)
+                CommandBeep();
+            else if (id == 103)
+                HexOpenWindow(path);
+            else
+                EditCreateWindow(path, path, id == 104 ? kToolWndEditor : kToolWndViewer);
+        }
         return;
     case 105:
         CopyCommand(window, 1029);

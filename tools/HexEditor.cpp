@@ -444,43 +444,6 @@ void HexEdRegister(HINSTANCE instance) {
 
 // ---- frame window
 
-static bool DefaultAskFileName(HWND owner, char *path, bool save) {
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT : OFN_CREATEPROMPT);
-    return save ? GetSaveFileNameA(&ofn) != 0 : GetOpenFileNameA(&ofn) != 0;
-}
-bool (*gHexAskFileName)(HWND, char *, bool) = DefaultAskFileName;
-
-static void ShowText(HWND owner, int id, const char *caption, UINT type, const char *detail = nullptr) {
-    char text[800];
-    TextGet(id, text, sizeof text);
-    if (detail && detail[0]) {
-        size_t n = strlen(text);
-        snprintf(text + n, sizeof text - n, "\n\n%s", detail);
-    }
-    gEditorMsgBox(owner, text, caption, type);
-}
-
-int EditAskSave(HWND window, const char *path) {
-    char caption[MAX_PATH + 8];
-    if (path && path[0]) {
-        snprintf(caption, sizeof caption, "%s", path);
-    } else {
-        char untitled[40];
-        TextGet(Txt::txtUntitled, untitled, sizeof untitled);
-        snprintf(caption, sizeof caption, "(%s)", untitled);
-    }
-    char text[200];
-    TextGet(Txt::askSaveChanged, text, sizeof text);
-    int answer = gEditorMsgBox(window, text, caption, MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDYES && !SendMessageA(window, WM_COMMAND, 11924, 0))
-        answer = IDCANCEL;
-    return answer;
-}
 
 static void SetCaption(HexEdState *s) { WndSetDocTitle(s->frame, Txt::txtHexEdit, s->fileName, nullptr); }
 
@@ -522,7 +485,7 @@ static int HexSave(HexEdState *s, bool askName) {
     if (askName || !s->fileName[0]) {
         char path[MAX_PATH];
         snprintf(path, sizeof path, "%s", s->fileName);
-        if (!gHexAskFileName(s->frame, path, true))
+        if (!gEditorAskFileName(s->frame, path, true))
             return 0;
         snprintf(s->fileName, sizeof s->fileName, "%s", path);
         SetCaption(s);
@@ -531,7 +494,7 @@ static int HexSave(HexEdState *s, bool askName) {
     if (error) {
         char detail[600];
         SaveErrorText(error, "", detail, sizeof detail);
-        ShowText(s->frame, Txt::errNotSaved, s->fileName, MB_OK | MB_ICONSTOP, detail + 2);
+        EditorShowText(s->frame, Txt::errNotSaved, s->fileName, MB_OK | MB_ICONSTOP, detail + 2);
         return 0;
     }
     s->modified = 0;
@@ -569,10 +532,10 @@ static LRESULT HexFrameCommand(HWND window, HexEdState *s, int id) {
             return 0;
         char path[MAX_PATH];
         snprintf(path, sizeof path, "%s", s->fileName);
-        if (!gHexAskFileName(window, path, false))
+        if (!gEditorAskFileName(window, path, false))
             return 0;
         if (!HexLoadFile(s, path)) {
-            ShowText(window, Txt::errNotLoaded, path, MB_OK | MB_ICONSTOP);
+            EditorShowText(window, Txt::errNotLoaded, path, MB_OK | MB_ICONSTOP);
             return 0;
         }
         snprintf(s->fileName, sizeof s->fileName, "%s", path);
@@ -707,7 +670,9 @@ LRESULT CALLBACK HexFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (message == WM_NCCREATE) {
         HexEdState *s = (HexEdState *)((CREATESTRUCTA *)lParam)->lpCreateParams;
         s->frame = window;
-        s->ownedByWindow = true;
+        if (s->taken)
+            *s->taken = true;
+        s->taken = nullptr;
         SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)s);
     }
     HexEdState *s = StateOf(window);
@@ -723,7 +688,7 @@ LRESULT CALLBACK HexFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         HexEdRegister(instance);
         s->findMessage = RegisterWindowMessageA(FINDMSGSTRINGA);
         if (s->fileName[0] && !HexLoadFile(s, s->fileName)) {
-            ShowText(window, Txt::errNotLoaded, s->fileName, MB_OK | MB_ICONSTOP);
+            EditorShowText(window, Txt::errNotLoaded, s->fileName, MB_OK | MB_ICONSTOP);
             return -1; // the record goes with the window at WM_NCDESTROY, once
         }
         CreateWindowExA(WS_EX_CLIENTEDGE, kHexEdClass, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 0, 0, window,
@@ -819,10 +784,12 @@ HWND HexOpenWindow(const char *path) {
             h = pos.bottom - pos.top;
         }
     }
+    bool taken = false;
+    s->taken = &taken;
     HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, kHexFrameClass, "", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr,
                                   nullptr, instance, s);
     if (!window) {
-        if (!s->ownedByWindow)
+        if (!taken) // else WM_NCDESTROY has freed it already
             free(s);
         return nullptr;
     }

@@ -24,7 +24,7 @@ struct HexEdState {
     int32_t maxTopRow, topRow;
     int format, bytesPerRow, addressStyle;
     char fileName[MAX_PATH];
-    bool ownedByWindow; // the frame frees the record at WM_NCDESTROY
+    bool *taken; // set at WM_NCCREATE: the frame owns (and frees) the record from then on
 };
 
 const int kHexControlId = 1;
@@ -33,13 +33,7 @@ const int kHexControlId = 1;
 // edits path comes to the front instead. Returns the window, or null when
 // none was created (the file could not be loaded: the user was told).
 HWND HexOpenWindow(const char *path);
-// Asks to save a changed document: IDYES (saved), IDNO or IDCANCEL. A failed
-// or cancelled save turns Yes into Cancel.
-int EditAskSave(HWND window, const char *path);
 
 void HexEdRegister(HINSTANCE instance);
 LRESULT CALLBACK HexEdProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK HexFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The open and save dialogs (replaceable by tests): true with a chosen path.
-extern bool (*gHexAskFileName)(HWND owner, char *path, bool save);

@@ -2,11 +2,25 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <commdlg.h>
 
+#include "app/Language.h"
+#include "app/Texts.h"
 #include "app/WindowUtil.h"
 #include "fileops/FileSystem.h"
 
 int (*gEditorMsgBox)(HWND, const char *, const char *, UINT) = MsgBox;
+
+static bool DefaultAskFileName(HWND owner, char *path, bool save) {
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT : OFN_CREATEPROMPT);
+    return save ? GetSaveFileNameA(&ofn) != 0 : GetOpenFileNameA(&ofn) != 0;
+}
+bool (*gEditorAskFileName)(HWND, char *, bool) = DefaultAskFileName;
 
 static uint32_t WriteAllTo(HANDLE file, const void *data, size_t length) {
     const char *p = (const char *)data;
@@ -66,3 +80,31 @@ void SaveErrorText(uint32_t error, const char *path, char *out, size_t size) {
     FileErrorText((int32_t)error, system, sizeof system, nullptr, kCtxWrite);
     snprintf(out, size, "%s\n\n%s", path && path[0] ? path : "", system);
 }
+
+void EditorShowText(HWND owner, int id, const char *caption, UINT type, const char *detail) {
+    char text[800];
+    TextGet(id, text, sizeof text);
+    if (detail && detail[0]) {
+        size_t n = strlen(text);
+        snprintf(text + n, sizeof text - n, "\n\n%s", detail);
+    }
+    gEditorMsgBox(owner, text, caption, type);
+}
+
+int EditAskSave(HWND window, const char *path) {
+    char caption[MAX_PATH + 8];
+    if (path && path[0]) {
+        snprintf(caption, sizeof caption, "%s", path);
+    } else {
+        char untitled[40];
+        TextGet(Txt::txtUntitled, untitled, sizeof untitled);
+        snprintf(caption, sizeof caption, "(%s)", untitled);
+    }
+    char text[200];
+    TextGet(Txt::askSaveChanged, text, sizeof text);
+    int answer = gEditorMsgBox(window, text, caption, MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES && !SendMessageA(window, WM_COMMAND, 11924, 0))
+        answer = IDCANCEL;
+    return answer;
+}
+

@@ -16,3 +16,13 @@ void SaveErrorText(uint32_t error, const char *path, char *out, size_t size);
 
 // The editors' message boxes go through this (MsgBox by default).
 extern int (*gEditorMsgBox)(HWND owner, const char *text, const char *caption, UINT type);
+
+// The open and save dialogs of the editors (replaceable by tests): true with
+// a chosen path in `path` (MAX_PATH bytes).
+extern bool (*gEditorAskFileName)(HWND owner, char *path, bool save);
+
+// Text `id` (and a blank line and `detail` when given) in an editor box.
+void EditorShowText(HWND owner, int id, const char *caption, UINT type, const char *detail = nullptr);
+// Asks to save a changed document: IDYES (saved through command 11924),
+// IDNO or IDCANCEL. A failed or cancelled save turns Yes into Cancel.
+int EditAskSave(HWND window, const char *path);

@@ -94,3 +94,63 @@ std::u16string TextFromControl(const std::u16string &text, uint16_t lineEnds, bo
     }
     return out;
 }
+
+std::u16string TextFromLatin1(const uint8_t *data, size_t length) {
+    std::u16string out;
+    out.reserve(length);
+    for (size_t i = 0; i < length; i++)
+        out.push_back((char16_t)data[i]);
+    return out;
+}
+
+bool TextToLatin1(const std::u16string &text, std::string *out) {
+    out->clear();
+    out->reserve(text.size());
+    for (char16_t c : text) {
+        if (c > 0xFF)
+            return false;
+        out->push_back((char)c);
+    }
+    return true;
+}
+
+static char16_t Fold(char16_t c) {
+    if (c >= 'a' && c <= 'z')
+        return (char16_t)(c - 32);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+        return (char16_t)(c - 32);
+    return c;
+}
+
+static bool MatchAt(const std::u16string &text, const std::u16string &needle, size_t at, bool matchCase) {
+    for (size_t i = 0; i < needle.size(); i++) {
+        char16_t a = text[at + i], b = needle[i];
+        if (matchCase ? a != b : Fold(a) != Fold(b))
+            return false;
+    }
+    return true;
+}
+
+int64_t TextFind(const std::u16string &text, const std::u16string &needle, size_t from, bool down, bool matchCase) {
+    if (needle.empty() || needle.size() > text.size())
+        return -1;
+    size_t lastStart = text.size() - needle.size();
+    if (down) {
+        for (size_t at = from; at <= lastStart; at++) {
+            if (MatchAt(text, needle, at, matchCase))
+                return (int64_t)at;
+        }
+        return -1;
+    }
+    if (from < needle.size())
+        return -1;
+    size_t at = from - needle.size();
+    if (at > lastStart)
+        at = lastStart;
+    for (;; at--) {
+        if (MatchAt(text, needle, at, matchCase))
+            return (int64_t)at;
+        if (at == 0)
+            return -1;
+    }
+}

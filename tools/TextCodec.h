@@ -36,3 +36,15 @@ std::u16string TextToControl(const std::u16string &text, bool *hadNul);
 // Back from the control: every line end in the file's style (CR LF when it
 // had none), stand-ins back to zeros when the file had zeros.
 std::u16string TextFromControl(const std::u16string &text, uint16_t lineEnds, bool restoreNul);
+
+// Bytes of a file that the ANSI code page cannot carry both ways (a DBCS
+// lead byte without its trail, unmapped bytes) are shown one byte to one
+// character (Latin-1), which always writes back the same bytes.
+std::u16string TextFromLatin1(const uint8_t *data, size_t length);
+// False when a character above U+00FF cannot be stored that way.
+bool TextToLatin1(const std::u16string &text, std::string *out);
+
+// Search in the control's text. Down: the first match starting at or after
+// `from`. Up: the last match that ends at or before `from` (so it never
+// finds the selection it starts from). -1 when there is none.
+int64_t TextFind(const std::u16string &text, const std::u16string &needle, size_t from, bool down, bool matchCase);

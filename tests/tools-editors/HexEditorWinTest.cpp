@@ -17,7 +17,7 @@ class HexWindowTest : public EditorFixture {
 protected:
     void SetUp() override {
         EditorFixture::SetUp();
-        gHexAskFileName = AnswerName;
+        gEditorAskFileName = AnswerName;
         gNameAnswer = false;
         gNameAsks = 0;
     }

@@ -75,3 +75,35 @@ TEST(TextCodec, MixedLineEndsAreWrittenInOneStyle) {
     // A stand-in typed into a file that had no zeros stays what it is.
     EXPECT_EQ(TextFromControl(std::u16string(1, kNulStandIn), kLineEndsLf, false), std::u16string(1, kNulStandIn));
 }
+
+TEST(TextFind, DirectionsCaseAndBothEnds) {
+    std::u16string text = u"abc ABC abc";
+    struct {
+        const char16_t *needle;
+        size_t from;
+        bool down, matchCase;
+        int64_t found;
+    } cases[] = {
+        {u"abc", 0, true, true, 0},    {u"abc", 1, true, true, 8},    {u"abc", 1, true, false, 4},
+        {u"abc", 9, true, false, -1},  {u"abc", 11, false, true, 8},  {u"abc", 10, false, true, 0},
+        {u"ABC", 11, false, true, 4},  {u"abc", 3, false, false, 0},  {u"abc", 2, false, false, -1},
+        {u"c", 11, false, true, 10},   {u"a", 0, false, true, -1},    {u"abc ABC abcd", 0, true, true, -1},
+        {u"", 0, true, true, -1},      {u"abc", 99, false, true, 8},
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(TextFind(text, c.needle, c.from, c.down, c.matchCase), c.found)
+            << (c.down ? "down " : "up ") << c.from;
+    // Next after a match: searching from its end finds the following one.
+    EXPECT_EQ(TextFind(text, u"abc", 0 + 3, true, false), 4);
+}
+
+TEST(TextCodec, Latin1KeepsEveryByte) {
+    std::string bytes;
+    for (int i = 0; i < 256; i++)
+        bytes.push_back((char)i);
+    std::u16string text = TextFromLatin1((const uint8_t *)bytes.data(), bytes.size());
+    std::string back;
+    ASSERT_TRUE(TextToLatin1(text, &back));
+    EXPECT_EQ(back, bytes);
+    EXPECT_FALSE(TextToLatin1(u"\u20AC", &back));
+}

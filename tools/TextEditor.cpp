@@ -1,0 +1,567 @@
+#include "tools/TextEditor.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+
+#include "AppState.h"
+#include "app/Language.h"
+#include "app/Menus.h"
+#include "app/Texts.h"
+#include "app/WindowList.h"
+#include "app/WindowUtil.h"
+#include "tools/Popup.h"
+#include "tools/RunServices.h"
+#include "tools/SafeSave.h"
+#include "tools/TextCodec.h"
+
+// Fixed class names: a name taken from the language table would no longer
+// match after a language change, and windows of the old name would be lost.
+static const char kEditClass[] = "ZqEdit";
+static const char kViewClass[] = "ZqView";
+
+static EditWindowRecord *RecordOf(HWND window) {
+    return (EditWindowRecord *)GetWindowLongPtrA(window, GWLP_USERDATA);
+}
+
+static const wchar_t *W(const std::u16string &s) { return reinterpret_cast<const wchar_t *>(s.c_str()); }
+
+static std::u16string ChildText(HWND child) {
+    int length = GetWindowTextLengthW(child);
+    std::u16string text((size_t)length + 1, u'\0');
+    int got = GetWindowTextW(child, reinterpret_cast<wchar_t *>(&text[0]), length + 1);
+    text.resize(got > 0 ? (size_t)got : 0);
+    return text;
+}
+
+static std::u16string FromAnsi(const char *text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::u16string out(n > 0 ? (size_t)n : 1, u'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<wchar_t *>(&out[0]), n);
+    out.resize(n > 0 ? (size_t)n - 1 : 0);
+    return out;
+}
+
+static void ShowLineEnds(HWND window, uint16_t lineEnds) {
+    HMENU menu = GetMenu(window);
+    if (!menu)
+        return;
+    const char *text = lineEnds == kLineEndsLf ? "UNIX" : lineEnds == kLineEndsCr ? "MAC" : "";
+    ModifyMenuA(menu, 999, MF_BYCOMMAND | MF_STRING | MF_RIGHTJUSTIFY, 999, text);
+    DrawMenuBar(window);
+}
+
+static void ShowLineColumn(EditWindowRecord *r) {
+    HWND window = GetParent(r->textChild);
+    DWORD start = 0;
+    SendMessageA(r->textChild, EM_GETSEL, (WPARAM)&start, 0);
+    uint32_t line = (uint32_t)SendMessageA(r->textChild, EM_LINEFROMCHAR, start, 0) + 1;
+    uint32_t column = start - (uint32_t)SendMessageA(r->textChild, EM_LINEINDEX, line - 1, 0) + 1;
+    if (line == r->shownLine && column == r->shownColumn)
+        return;
+    r->shownLine = line;
+    r->shownColumn = column;
+    HMENU menu = GetMenu(window);
+    if (!menu)
+        return;
+    char text[48];
+    snprintf(text, sizeof text, "Ln %lu, Col %lu", (unsigned long)line, (unsigned long)column);
+    ModifyMenuA(menu, 102, MF_BYCOMMAND | MF_STRING | MF_RIGHTJUSTIFY, 102, text);
+    DrawMenuBar(window);
+}
+
+static bool ReadWhole(const char *path, std::string *bytes, uint32_t *error) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(file, &size) != 0;
+    if (ok && size.QuadPart > 0x10000000) { // 256 MB: an edit child cannot hold more in any case
+        ok = false;
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (ok) {
+        try {
+            bytes->resize((size_t)size.QuadPart);
+        } catch (...) {
+            ok = false;
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        }
+    }
+    DWORD got = 0;
+    if (ok && size.QuadPart)
+        ok = ReadFile(file, &(*bytes)[0], (DWORD)size.QuadPart, &got, nullptr) && got == (DWORD)size.QuadPart;
+    *error = ok ? 0 : (GetLastError() ? GetLastError() : ERROR_READ_FAULT);
+    CloseHandle(file);
+    return ok;
+}
+
+uint32_t EditLoadEditor(EditWindowRecord *r, const char *path) {
+    std::string bytes;
+    uint32_t error = 0;
+    if (!ReadWhole(path, &bytes, &error))
+        return error;
+    const uint8_t *data = (const uint8_t *)bytes.data();
+    std::u16string text;
+    uint16_t bom = TextDetectBom(data, bytes.size());
+    bool latin1 = false;
+    if (bom) {
+        text = TextFromUtf16Bytes(data, bytes.size(), bom);
+    } else if (!bytes.empty()) {
+        // The code page is used only when it gives back the very same bytes;
+        // otherwise (a broken DBCS pair, an unmapped byte) every byte stays one
+        // character and is written back unchanged.
+        int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), (int)bytes.size(), nullptr, 0);
+        if (n > 0) {
+            text.resize((size_t)n);
+            MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), reinterpret_cast<wchar_t *>(&text[0]), n);
+            std::string back((size_t)WideCharToMultiByte(CP_ACP, 0, W(text), n, nullptr, 0, nullptr, nullptr), 0);
+            if (!back.empty())
+                WideCharToMultiByte(CP_ACP, 0, W(text), n, &back[0], (int)back.size(), nullptr, nullptr);
+            latin1 = back != bytes;
+        } else {
+            latin1 = true;
+        }
+        if (latin1)
+            text = TextFromLatin1(data, bytes.size());
+    }
+    r->byteOrderMark = bom;
+    r->latin1 = latin1;
+    r->lineEnds = TextDetectLineEnds(text.data(), text.size());
+    std::u16string shown = TextToControl(text, &r->hadNul);
+    SendMessageA(r->textChild, EM_LIMITTEXT, 0, 0);
+    SetWindowTextW(r->textChild, W(shown));
+    SendMessageA(r->textChild, EM_SETMODIFY, 0, 0);
+    ShowLineEnds(GetParent(r->textChild), r->lineEnds);
+    return 0;
+}
+
+uint32_t EditSave(EditWindowRecord *r) {
+    std::u16string text = TextFromControl(ChildText(r->textChild), r->lineEnds, r->hadNul);
+    std::string bytes;
+    if (r->byteOrderMark) {
+        bytes = TextToUtf16Bytes(text, r->byteOrderMark);
+    } else if (r->latin1) {
+        if (!TextToLatin1(text, &bytes))
+            return ERROR_NO_UNICODE_TRANSLATION;
+    } else if (!text.empty()) {
+        BOOL usedDefault = FALSE;
+        int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, W(text), (int)text.size(), nullptr, 0, nullptr,
+                                    &usedDefault);
+        if (n <= 0)
+            return GetLastError();
+        bytes.resize((size_t)n);
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, W(text), (int)text.size(), &bytes[0], n, nullptr,
+                            &usedDefault);
+        if (usedDefault) // a '?' written for a character would be silent loss
+            return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return FileSaveReplacing(r->openPath, bytes.data(), bytes.size());
+}
+
+int EditFind(EditWindowRecord *r, const FINDREPLACEA *request, bool replacing) {
+    DWORD start = 0, end = 0;
+    SendMessageA(r->textChild, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    bool down = (request->Flags & FR_DOWN) != 0;
+    size_t from = down ? (replacing ? start : end) : (replacing ? end : start);
+    std::u16string needle = FromAnsi(request->lpstrFindWhat);
+    int64_t at = TextFind(ChildText(r->textChild), needle, from, down, (request->Flags & FR_MATCHCASE) != 0);
+    if (at < 0)
+        return 0;
+    SendMessageA(r->textChild, EM_SETSEL, (WPARAM)at, (LPARAM)(at + (int64_t)needle.size()));
+    SendMessageA(r->textChild, EM_SCROLLCARET, 0, 0);
+    r->searchPos = (int32_t)(at + (int64_t)needle.size());
+    if (replacing) {
+        std::u16string with = FromAnsi(request->lpstrReplaceWith);
+        SendMessageW(r->textChild, EM_REPLACESEL, TRUE, (LPARAM)W(with));
+        r->searchPos = (int32_t)(at + (int64_t)with.size());
+    }
+    ShowLineColumn(r);
+    return 1;
+}
+
+static void ShowNotFound(HWND window) {
+    char text[128];
+    TextGet(Txt::errEOF, text, sizeof text);
+    PopupShow(window, text);
+    MessageBeep(MB_ICONHAND);
+}
+
+static void FindMessage(HWND window, EditWindowRecord *r, FINDREPLACEA *request) {
+    if (request->Flags & FR_DIALOGTERM) {
+        r->findDialog = nullptr;
+        return;
+    }
+    if (request->Flags & FR_FINDNEXT) {
+        if (!EditFind(r, request, false))
+            ShowNotFound(window);
+    } else if (request->Flags & FR_REPLACE) {
+        if (!EditFind(r, request, true))
+            ShowNotFound(window);
+    } else if (request->Flags & FR_REPLACEALL) {
+        SendMessageA(r->textChild, EM_SETSEL, 0, 0);
+        FINDREPLACEA down = *request;
+        down.Flags |= FR_DOWN;
+        // Each search starts after the text just inserted, so a replacement
+        // that contains the search text cannot loop.
+        while (EditFind(r, &down, true)) {
+        }
+        if (r->findDialog)
+            DestroyWindow(r->findDialog);
+        r->findDialog = nullptr;
+    }
+}
+
+static LRESULT CALLBACK EditChildProc(HWND child, UINT message, WPARAM wParam, LPARAM lParam) {
+    EditWindowRecord *r = RecordOf(GetParent(child));
+    WNDPROC old = r ? r->oldChildProc : DefWindowProcW;
+    LRESULT result = CallWindowProcW(old, child, message, wParam, lParam);
+    if (r && (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_LBUTTONDOWN || message == WM_LBUTTONUP ||
+              message == WM_CHAR))
+        ShowLineColumn(r);
+    return result;
+}
+
+static void SetCaption(HWND window, EditWindowRecord *r) {
+    WndSetDocTitle(window, r->toolKind == 2 ? Txt::txtEdit : Txt::txtView, r->displayPath, nullptr);
+}
+
+static bool Modified(EditWindowRecord *r) {
+    return r->toolKind == 2 && SendMessageA(r->textChild, EM_GETMODIFY, 0, 0) != 0;
+}
+
+// Removes a temporary copy this window was given, and only such a copy.
+static void DropTemporaryCopy(EditWindowRecord *r) {
+    if (r->openIsTemporary && r->openPath[0]) {
+        char temp[MAX_PATH];
+        DWORD n = GetTempPathA(sizeof temp, temp);
+        if (n && n < sizeof temp && _strnicmp(r->openPath, temp, n) == 0)
+            DeleteFileA(r->openPath);
+    }
+    r->openIsTemporary = false;
+}
+
+static int SaveDocument(HWND window, EditWindowRecord *r, bool askName) {
+    if (r->toolKind != 2)
+        return 0;
+    if (askName || !r->openPath[0]) {
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%s", r->openPath);
+        if (!gEditorAskFileName(window, path, true))
+            return 0; // a cancelled dialog changes nothing
+        DropTemporaryCopy(r);
+        snprintf(r->openPath, sizeof r->openPath, "%s", path);
+        snprintf(r->displayPath, sizeof r->displayPath, "%s", path);
+        SetCaption(window, r);
+    }
+    uint32_t error = EditSave(r);
+    if (error) {
+        char detail[600];
+        if (error == ERROR_NO_UNICODE_TRANSLATION)
+            TextGet(Txt::errNotEncodable, detail, sizeof detail);
+        else
+            SaveErrorText(error, "", detail, sizeof detail);
+        EditorShowText(window, Txt::errNotSaved, r->displayPath, MB_OK | MB_ICONSTOP,
+                       detail[0] == '\n' ? detail + 2 : detail);
+        return 0;
+    }
+    SendMessageA(r->textChild, EM_SETMODIFY, 0, 0);
+    return 1;
+}
+
+static bool OpenDocument(HWND window, EditWindowRecord *r, const char *path) {
+    EditWindowRecord trial = *r;
+    uint32_t error = EditLoadEditor(&trial, path);
+    if (error) {
+        char detail[400];
+        SaveErrorText(error, "", detail, sizeof detail);
+        EditorShowText(window, Txt::errNotLoaded, path, MB_OK | MB_ICONSTOP, detail + 2);
+        return false;
+    }
+    DropTemporaryCopy(r);
+    *r = trial;
+    // Both names follow the file now shown: the old display name would tell
+    // the next close or save to treat the user's file as somebody else's.
+    snprintf(r->openPath, sizeof r->openPath, "%s", path);
+    snprintf(r->displayPath, sizeof r->displayPath, "%s", path);
+    r->openIsTemporary = false;
+    SetCaption(window, r);
+    return true;
+}
+
+static void OpenFindDialog(HWND window, EditWindowRecord *r, bool replace) {
+    if (r->findDialog)
+        return;
+    memset(&r->findRecord, 0, sizeof r->findRecord);
+    r->findRecord.lStructSize = sizeof r->findRecord;
+    r->findRecord.hwndOwner = window;
+    r->findRecord.Flags = FR_DOWN | FR_HIDEWHOLEWORD;
+    r->findRecord.lpstrFindWhat = r->findText;
+    r->findRecord.wFindWhatLen = sizeof r->findText;
+    r->findRecord.lpstrReplaceWith = r->replaceText;
+    r->findRecord.wReplaceWithLen = sizeof r->replaceText;
+    if (!r->findText[0]) { // seeded from the selection: at most 63 characters, one line
+        DWORD start = 0, end = 0;
+        SendMessageA(r->textChild, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+        std::u16string all = ChildText(r->textChild);
+        if (end > start && end <= all.size()) {
+            std::u16string part = all.substr(start, end - start);
+            size_t cut = 0;
+            while (cut < part.size() && part[cut] >= 32)
+                cut++;
+            part.resize(cut);
+            char seed[64] = "";
+            WideCharToMultiByte(CP_ACP, 0, W(part), (int)part.size(), seed, 63, nullptr, nullptr);
+            seed[63] = 0;
+            snprintf(r->findText, sizeof r->findText, "%s", seed);
+        }
+    }
+    r->findDialog = replace ? ReplaceTextA(&r->findRecord) : FindTextA(&r->findRecord);
+}
+
+static LRESULT EditCommand(HWND window, EditWindowRecord *r, int id) {
+    bool editor = r->toolKind == 2;
+    switch (id) {
+    case 11922: // New
+        if (!editor || (Modified(r) && EditAskSave(window, r->displayPath) == IDCANCEL))
+            return 0;
+        DropTemporaryCopy(r);
+        SetWindowTextW(r->textChild, L"");
+        SendMessageA(r->textChild, EM_SETMODIFY, 0, 0);
+        r->openPath[0] = r->displayPath[0] = 0;
+        r->byteOrderMark = 0;
+        r->lineEnds = 0;
+        r->hadNul = r->latin1 = false;
+        ShowLineEnds(window, 0);
+        SetCaption(window, r);
+        return 1;
+    case 11923: { // Open
+        if (Modified(r) && EditAskSave(window, r->displayPath) == IDCANCEL)
+            return 0;
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%s", r->displayPath);
+        if (!gEditorAskFileName(window, path, false))
+            return 0;
+        return OpenDocument(window, r, path);
+    }
+    case 11924:
+        return SaveDocument(window, r, false);
+    case 11925:
+        return SaveDocument(window, r, true);
+    case 120:
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return 0;
+    case 11928:
+        SendMessageA(r->textChild, EM_UNDO, 0, 0);
+        return 0;
+    case 11929:
+        SendMessageA(r->textChild, WM_CUT, 0, 0);
+        return 0;
+    case 11930:
+        SendMessageA(r->textChild, WM_COPY, 0, 0);
+        return 0;
+    case 11931:
+        SendMessageA(r->textChild, WM_PASTE, 0, 0);
+        return 0;
+    case 11932:
+        SendMessageA(r->textChild, WM_CLEAR, 0, 0);
+        return 0;
+    case 11937:
+        SendMessageA(r->textChild, EM_SETSEL, 0, -1);
+        return 0;
+    case 11945:
+        OpenFindDialog(window, r, false);
+        return 0;
+    case 11956:
+        if (editor)
+            OpenFindDialog(window, r, true);
+        return 0;
+    case 11946:
+        if (!r->findText[0]) {
+            OpenFindDialog(window, r, false);
+        } else {
+            FINDREPLACEA request = r->findRecord;
+            request.lpstrFindWhat = r->findText;
+            if (!request.lStructSize)
+                request.Flags = FR_DOWN;
+            if (!EditFind(r, &request, false))
+                ShowNotFound(window);
+        }
+        return 0;
+    case 530:
+        if (r->findDialog)
+            SetFocus(r->findDialog);
+        return 0;
+    }
+    return 0;
+}
+
+static LRESULT EditOnCreate(HWND window, EditWindowRecord *r, HINSTANCE instance) {
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+                  ES_NOHIDESEL;
+    if (r->toolKind != 2)
+        style |= ES_READONLY;
+    r->textChild = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, 0, 0, 0, 0, window,
+                                   (HMENU)(INT_PTR)kEditChildId, instance, nullptr);
+    if (!r->textChild)
+        return -1;
+    HFONT font = gApp ? (r->toolKind == 2 ? gApp->fontEditor : gApp->fontViewer) : nullptr;
+    SendMessageA(r->textChild, WM_SETFONT, (WPARAM)(font ? font : GetStockObject(ANSI_FIXED_FONT)), 0);
+    SendMessageA(r->textChild, EM_LIMITTEXT, 0, 0);
+    r->oldChildProc = (WNDPROC)SetWindowLongPtrW(r->textChild, GWLP_WNDPROC, (LONG_PTR)EditChildProc);
+    r->findMessage = RegisterWindowMessageA(FINDMSGSTRINGA);
+    MenuSetFromTable(window, r->toolKind == 2 ? gEditorMenu : gViewerMenu,
+                     r->toolKind == 2 ? gEditorMenu : gViewerMenu);
+    if (HMENU menu = GetMenu(window)) {
+        if (r->toolKind != 2)
+            AppendMenuA(menu, MF_STRING | MF_RIGHTJUSTIFY, 999, "");
+        AppendMenuA(menu, MF_STRING | MF_RIGHTJUSTIFY, 102, "");
+    }
+    if (r->displayPath[0]) {
+        uint32_t error = EditLoadEditor(r, r->openPath[0] ? r->openPath : r->displayPath);
+        if (error) {
+            char detail[400];
+            SaveErrorText(error, "", detail, sizeof detail);
+            EditorShowText(window, Txt::errNotLoaded, r->displayPath, MB_OK | MB_ICONSTOP, detail + 2);
+            return -1; // the record goes with the window at WM_NCDESTROY
+        }
+    }
+    SetCaption(window, r);
+    return 0;
+}
+
+LRESULT CALLBACK EditFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        EditWindowRecord *r = (EditWindowRecord *)((CREATESTRUCTA *)lParam)->lpCreateParams;
+        if (r->taken)
+            *r->taken = true;
+        r->taken = nullptr;
+        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)r);
+    }
+    EditWindowRecord *r = RecordOf(window);
+    if (!r)
+        return DefWindowProcA(window, message, wParam, lParam);
+    if (r->findMessage && message == r->findMessage) {
+        FindMessage(window, r, (FINDREPLACEA *)lParam);
+        return 0;
+    }
+    switch (message) {
+    case WM_CREATE:
+        return EditOnCreate(window, r, ((CREATESTRUCTA *)lParam)->hInstance);
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED && r->textChild)
+            MoveWindow(r->textChild, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    case WM_SETFOCUS:
+        if (r->textChild)
+            SetFocus(r->textChild);
+        return 0;
+    case WM_COMMAND:
+        if (lParam && (HWND)lParam == r->textChild)
+            return 0; // EN_ notifications
+        return EditCommand(window, r, LOWORD(wParam));
+    case WM_CLOSE:
+        if (Modified(r) && EditAskSave(window, r->displayPath) == IDCANCEL)
+            return 0;
+        DestroyWindow(window);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return !(Modified(r) && EditAskSave(window, r->displayPath) == IDCANCEL);
+    case WM_DESTROY:
+        if (gApp)
+            WndStorePos(window, &gApp->windowPos[r->toolKind == 2 ? kPosEditor : kPosViewer]);
+        if (r->findDialog)
+            DestroyWindow(r->findDialog);
+        ToolWndUnregister(window);
+        DropTemporaryCopy(r);
+        break;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        free(r);
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+struct FindRequest {
+    const char *path;
+    const char *className;
+    HWND found;
+};
+
+static BOOL CALLBACK FindShowing(HWND window, LPARAM lParam) {
+    FindRequest *f = (FindRequest *)lParam;
+    char cls[16];
+    if (GetClassNameA(window, cls, sizeof cls) && !strcmp(cls, f->className)) {
+        EditWindowRecord *r = RecordOf(window);
+        if (r && lstrcmpiA(r->displayPath, f->path) == 0) {
+            f->found = window;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind) {
+    if (!displayPath)
+        displayPath = "";
+    if (!openPath || !openPath[0])
+        openPath = displayPath;
+    const char *className = kind == 2 ? kEditClass : kViewClass;
+    if (displayPath[0]) {
+        FindRequest f = {displayPath, className, nullptr};
+        EnumThreadWindows(GetCurrentThreadId(), FindShowing, (LPARAM)&f);
+        if (f.found) {
+            WndBringToFront(f.found);
+            return f.found;
+        }
+    }
+    EditWindowRecord *r = (EditWindowRecord *)calloc(1, sizeof(EditWindowRecord));
+    if (!r)
+        return nullptr;
+    r->toolKind = (uint16_t)(kind == 2 ? 2 : 3);
+    snprintf(r->displayPath, sizeof r->displayPath, "%s", displayPath);
+    snprintf(r->openPath, sizeof r->openPath, "%s", openPath);
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc = {};
+    if (!GetClassInfoA(instance, className, &wc)) {
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = EditFrameProc;
+        wc.hInstance = instance;
+        wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(7));
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = className;
+        RegisterClassA(&wc);
+    }
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
+    if (gApp) {
+        const WindowPos &pos = gApp->windowPos[kind == 2 ? kPosEditor : kPosViewer];
+        if (pos.right - pos.left > 0 && pos.bottom - pos.top > 0) {
+            x = pos.left;
+            y = pos.top;
+            w = pos.right - pos.left;
+            h = pos.bottom - pos.top;
+        }
+    }
+    bool taken = false;
+    r->taken = &taken;
+    HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, className, "", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr,
+                                  nullptr, instance, r);
+    if (!window) {
+        if (!taken) // else WM_NCDESTROY has freed it already
+            free(r);
+        return nullptr;
+    }
+    if (gApp && ToolWndRegister(window, kind == 2 ? kToolWndEditor : kToolWndViewer, r)) {
+        DestroyWindow(window);
+        return nullptr;
+    }
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    return window;
+}
