@@ -763,41 +763,10 @@ HWND HexOpenWindow(const char *path) {
         s->format = gApp->dumpOptions[0] < kHexFormatCount ? gApp->dumpOptions[0] : 0;
         s->addressStyle = gApp->dumpOptions[1] & 1;
     }
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc = {};
-    if (!GetClassInfoA(instance, kHexFrameClass, &wc)) {
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = HexFrameProc;
-        wc.hInstance = instance;
-        wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(6));
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.lpszClassName = kHexFrameClass;
-        RegisterClassA(&wc);
-    }
-    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
-    if (gApp) {
-        const WindowPos &pos = gApp->windowPos[kPosHex];
-        if (pos.right - pos.left > 0 && pos.bottom - pos.top > 0) {
-            x = pos.left;
-            y = pos.top;
-            w = pos.right - pos.left;
-            h = pos.bottom - pos.top;
-        }
-    }
     bool taken = false;
     s->taken = &taken;
-    HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, kHexFrameClass, "", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr,
-                                  nullptr, instance, s);
-    if (!window) {
-        if (!taken) // else WM_NCDESTROY has freed it already
-            free(s);
-        return nullptr;
-    }
-    if (gApp && ToolWndRegister(window, kToolWndHex, s)) {
-        DestroyWindow(window);
-        return nullptr;
-    }
-    ShowWindow(window, SW_SHOW);
-    UpdateWindow(window);
+    HWND window = EditorCreateFrame(kHexFrameClass, HexFrameProc, 6, kPosHex, kToolWndHex, s);
+    if (!window && !taken) // else WM_NCDESTROY has freed it already
+        free(s);
     return window;
 }

@@ -4,7 +4,9 @@
 #include <string.h>
 #include <commdlg.h>
 
+#include "AppState.h"
 #include "app/Language.h"
+#include "app/WindowList.h"
 #include "app/Texts.h"
 #include "app/WindowUtil.h"
 #include "fileops/FileSystem.h"
@@ -108,3 +110,38 @@ int EditAskSave(HWND window, const char *path) {
     return answer;
 }
 
+
+HWND EditorCreateFrame(const char *className, WNDPROC proc, int iconId, int posSlot, int toolKind, void *record) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc = {};
+    if (!GetClassInfoA(instance, className, &wc)) {
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = proc;
+        wc.hInstance = instance;
+        wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(iconId));
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = className;
+        RegisterClassA(&wc);
+    }
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
+    if (gApp) {
+        const WindowPos &pos = gApp->windowPos[posSlot];
+        if (pos.right - pos.left > 0 && pos.bottom - pos.top > 0) {
+            x = pos.left;
+            y = pos.top;
+            w = pos.right - pos.left;
+            h = pos.bottom - pos.top;
+        }
+    }
+    HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, className, "", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr,
+                                  nullptr, instance, record);
+    if (!window)
+        return nullptr;
+    if (gApp && ToolWndRegister(window, toolKind, record)) {
+        DestroyWindow(window); // the record goes with it
+        return nullptr;
+    }
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    return window;
+}

@@ -26,3 +26,9 @@ void EditorShowText(HWND owner, int id, const char *caption, UINT type, const ch
 // Asks to save a changed document: IDYES (saved through command 11924),
 // IDNO or IDCANCEL. A failed or cancelled save turns Yes into Cancel.
 int EditAskSave(HWND window, const char *path);
+
+// Registers the frame class once and creates a tool window at its saved
+// place (settings slot posSlot), registered under toolKind, shown; null when
+// no window stands. The window procedure takes `record` at WM_NCCREATE (from
+// then on WM_NCDESTROY frees it); before that the caller still owns it.
+HWND EditorCreateFrame(const char *className, WNDPROC proc, int iconId, int posSlot, int toolKind, void *record);

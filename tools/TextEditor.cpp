@@ -527,41 +527,11 @@ HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind) {
     r->toolKind = (uint16_t)(kind == 2 ? 2 : 3);
     snprintf(r->displayPath, sizeof r->displayPath, "%s", displayPath);
     snprintf(r->openPath, sizeof r->openPath, "%s", openPath);
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc = {};
-    if (!GetClassInfoA(instance, className, &wc)) {
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = EditFrameProc;
-        wc.hInstance = instance;
-        wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(7));
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.lpszClassName = className;
-        RegisterClassA(&wc);
-    }
-    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
-    if (gApp) {
-        const WindowPos &pos = gApp->windowPos[kind == 2 ? kPosEditor : kPosViewer];
-        if (pos.right - pos.left > 0 && pos.bottom - pos.top > 0) {
-            x = pos.left;
-            y = pos.top;
-            w = pos.right - pos.left;
-            h = pos.bottom - pos.top;
-        }
-    }
     bool taken = false;
     r->taken = &taken;
-    HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, className, "", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr,
-                                  nullptr, instance, r);
-    if (!window) {
-        if (!taken) // else WM_NCDESTROY has freed it already
-            free(r);
-        return nullptr;
-    }
-    if (gApp && ToolWndRegister(window, kind == 2 ? kToolWndEditor : kToolWndViewer, r)) {
-        DestroyWindow(window);
-        return nullptr;
-    }
-    ShowWindow(window, SW_SHOW);
-    UpdateWindow(window);
+    HWND window = EditorCreateFrame(className, EditFrameProc, 7, kind == 2 ? kPosEditor : kPosViewer,
+                                    kind == 2 ? kToolWndEditor : kToolWndViewer, r);
+    if (!window && !taken) // else WM_NCDESTROY has freed it already
+        free(r);
     return window;
 }

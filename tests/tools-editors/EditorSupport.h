@@ -23,6 +23,17 @@ inline int RecordBox(HWND, const char *text, const char *caption, UINT type) {
     return gBoxAnswer;
 }
 
+// The open and save dialogs: the name the test chose, or a cancel.
+inline std::string gNextName;
+inline bool gNameAnswer = false;
+inline int gNameAsks = 0;
+inline bool AnswerName(HWND, char *path, bool) {
+    gNameAsks++;
+    if (gNameAnswer)
+        strcpy(path, gNextName.c_str());
+    return gNameAnswer;
+}
+
 inline void Pump() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -74,6 +85,9 @@ protected:
         gApp->hInstance = GetModuleHandleA(nullptr);
         InitializeCriticalSection(&gApp->dialogListLock);
         gEditorMsgBox = RecordBox;
+        gEditorAskFileName = AnswerName;
+        gNameAnswer = false;
+        gNameAsks = 0;
         gBoxes.clear();
         gBoxAnswer = IDOK;
         char temp[MAX_PATH];

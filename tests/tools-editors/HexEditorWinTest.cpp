@@ -3,23 +3,11 @@
 #include "EditorSupport.h"
 #include "tools/HexEditor.h"
 
-static std::string gNextName;
-static bool gNameAnswer = false;
-static int gNameAsks = 0;
-static bool AnswerName(HWND, char *path, bool) {
-    gNameAsks++;
-    if (gNameAnswer)
-        strcpy(path, gNextName.c_str());
-    return gNameAnswer;
-}
 
 class HexWindowTest : public EditorFixture {
 protected:
     void SetUp() override {
         EditorFixture::SetUp();
-        gEditorAskFileName = AnswerName;
-        gNameAnswer = false;
-        gNameAsks = 0;
     }
     void TearDown() override {
         if (window && IsWindow(window)) {

@@ -4,23 +4,11 @@
 #include "tools/TextCodec.h"
 #include "tools/TextEditor.h"
 
-static std::string gNextName;
-static bool gNameAnswer = false;
-static int gNameAsks = 0;
-static bool AnswerName(HWND, char *path, bool) {
-    gNameAsks++;
-    if (gNameAnswer)
-        strcpy(path, gNextName.c_str());
-    return gNameAnswer;
-}
 
 class TextWindowTest : public EditorFixture {
 protected:
     void SetUp() override {
         EditorFixture::SetUp();
-        gEditorAskFileName = AnswerName;
-        gNameAnswer = false;
-        gNameAsks = 0;
     }
     void TearDown() override {
         Close();
