@@ -30,7 +30,7 @@
 #include "panels/PanelStatus.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"
-#include "app/WindowList.h"
+#include "wingui/WindowList.h"
 #include "tools/HexEditor.h"
 #include "tools/RunServices.h"
 #include "tools/TextEditor.h"

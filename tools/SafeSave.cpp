@@ -6,9 +6,9 @@
 
 #include "AppState.h"
 #include "app/Language.h"
-#include "app/WindowList.h"
-#include "app/Texts.h"
-#include "app/WindowUtil.h"
+#include "wingui/WindowList.h"
+#include "base/Texts.h"
+#include "wingui/WindowUtil.h"
 #include "fileops/FileSystem.h"
 
 int (*gEditorMsgBox)(HWND, const char *, const char *, UINT) = MsgBox;

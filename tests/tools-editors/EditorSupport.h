@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "AppState.h"
-#include "app/WindowList.h"
+#include "wingui/WindowList.h"
 #include "tools/SafeSave.h"
 
 struct BoxRecord {
