@@ -3,12 +3,8 @@
 #include <process.h>
 
 #include "AppState.h"
+#include "frontends/CeFrontEnd.h"
 #include "wingui/ShellServices.h"
-
-// The host tables the libraries call back through. They are handed over
-// with each library's opening command once their services exist; until then
-// the opening command is not sent, so a library never calls an empty slot.
-static void *gCeHostServices[5];
 
 static LibraryEntry EntryOf(FARPROC p) { return reinterpret_cast<LibraryEntry>(p); }
 
@@ -66,9 +62,12 @@ void FtpUnload() {
     gApp->ftpEntry = nullptr;
 }
 
+const char *gCeLibraryName = "PELLIX.DLL";
+
 static unsigned __stdcall CeConnectThread(void *) {
     if (gApp && gApp->ceEntry) {
-        uintptr_t record[6] = {2, (uintptr_t)gCeHostServices, 0, 0, 0, 0};
+        CeFillHostServices();
+        uintptr_t record[6] = {2, (uintptr_t)CeHostTable(), 0, 0, 0, 0};
         // Blocks until a device answers.
         EntryOf(gApp->ceEntry)(record);
         InterlockedIncrement(&gApp->ceConnected);
@@ -86,18 +85,29 @@ void CeStartConnect() {
 }
 
 void CeLoad() {
-    if (!gApp->ceLib)
-        gApp->ceLib = LoadLibraryA("PELLIX.DLL");
+    if (!gApp->ceLib) {
+        // PELLIX imports rapi.dll: on a desktop without RAPI the load fails,
+        // and older systems would say so in a box of their own.
+        UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+        gApp->ceLib = LoadLibraryA(gCeLibraryName);
+        SetErrorMode(oldMode);
+    }
     if (!gApp->ceLib)
         return; // no device support: nothing to tell the user
     gApp->ceEntry = GetProcAddress(gApp->ceLib, "e");
+    if (!gApp->ceEntry) {
+        FreeLibrary(gApp->ceLib);
+        gApp->ceLib = nullptr; // a library without its export is no device support either
+        return;
+    }
+    CeFillHostServices();
     CeStartConnect();
 }
 
 int CeSendCommand(uint32_t code, uintptr_t a1, uintptr_t a2, uintptr_t a3, uintptr_t a4) {
     if (!gApp->ceEntry || !gApp->ceConnected)
         return -1;
-    uintptr_t record[6] = {code, (uintptr_t)gCeHostServices, a1, a2, a3, a4};
+    uintptr_t record[6] = {code, (uintptr_t)CeHostTable(), a1, a2, a3, a4};
     return EntryOf(gApp->ceEntry)(record);
 }
 

@@ -21,6 +21,7 @@ bool FtpEnsureLoaded(HWND owner);
 void FtpUnload();
 
 // Device library: loaded at start-up, silent when missing.
+extern const char *gCeLibraryName; // "PELLIX.DLL"; tests name one that is not there
 void CeLoad();
 void CeStartConnect();
 void CeDisconnect();
