@@ -5,23 +5,19 @@
 
 #include "CeLink.h"
 
-bool CeNameIsPlain(const char *name) {
-    if (!name || !name[0])
-        return false;
-    if (!strcmp(name, ".") || !strcmp(name, ".."))
-        return false;
+bool CeNameIsPlain(const char* name) {
+    if (!name || !name[0]) return false;
+    if (!strcmp(name, ".") || !strcmp(name, "..")) return false;
     size_t len = 0;
-    for (const char *p = name; *p; ++p, ++len) {
+    for (const char* p = name; *p; ++p, ++len) {
         unsigned char c = (unsigned char)*p;
-        if (c < 0x20 || c == '\\' || c == '/' || c == ':')
-            return false;
+        if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
     }
     return len < (size_t)kCePathMax;
 }
 
-bool CePathJoin(char *out, size_t size, const char *dir, const char *name) {
-    if (!size)
-        return false;
+bool CePathJoin(char* out, size_t size, const char* dir, const char* name) {
+    if (!size) return false;
     size_t dirLen = strlen(dir), nameLen = strlen(name);
     bool slash = dirLen == 0 || dir[dirLen - 1] != '\\';
     size_t need = dirLen + (slash ? 1 : 0) + nameLen + 1;
@@ -30,14 +26,13 @@ bool CePathJoin(char *out, size_t size, const char *dir, const char *name) {
         return false;
     }
     memmove(out, dir, dirLen);
-    if (slash)
-        out[dirLen++] = '\\';
+    if (slash) out[dirLen++] = '\\';
     memcpy(out + dirLen, name, nameLen + 1);
     return true;
 }
 
-static bool ShortSibling(char *out, size_t size, const char *target, const char *form, unsigned n) {
-    const char *slash = strrchr(target, '\\');
+static bool ShortSibling(char* out, size_t size, const char* target, const char* form, unsigned n) {
+    const char* slash = strrchr(target, '\\');
     size_t folderLen = slash ? (size_t)(slash - target) + 1 : 0;
     char name[32];
     snprintf(name, sizeof name, form, n);
@@ -50,8 +45,8 @@ static bool ShortSibling(char *out, size_t size, const char *target, const char 
     return true;
 }
 
-static bool Sibling(char *out, size_t size, const char *target, const char *longForm,
-                    const char *shortForm, unsigned n) {
+static bool Sibling(char* out, size_t size, const char* target, const char* longForm, const char* shortForm,
+                    unsigned n) {
     char suffix[24];
     snprintf(suffix, sizeof suffix, longForm, n);
     size_t len = strlen(target);
@@ -63,10 +58,10 @@ static bool Sibling(char *out, size_t size, const char *target, const char *long
     return ShortSibling(out, size < (size_t)kCePathMax ? size : (size_t)kCePathMax, target, shortForm, n);
 }
 
-bool CeTempName(char *out, size_t size, const char *target, unsigned n) {
+bool CeTempName(char* out, size_t size, const char* target, unsigned n) {
     return Sibling(out, size, target, ".zq~%u", "~zq%u.tmp", n);
 }
 
-bool CeBackupName(char *out, size_t size, const char *target, unsigned n) {
+bool CeBackupName(char* out, size_t size, const char* target, unsigned n) {
     return Sibling(out, size, target, ".zq-old%u", "~zqold%u.tmp", n);
 }

@@ -25,8 +25,8 @@ HRESULT WINAPI CeRapiInit(void);
 HRESULT WINAPI CeRapiUninit(void);
 DWORD WINAPI CeGetLastError(void);
 HRESULT WINAPI CeRapiFreeBuffer(LPVOID buffer);
-BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD flags, LPDWORD count, CeFindData **found);
-HANDLE WINAPI CeFindFirstFile(LPCWSTR name, CeFindData *data);
+BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD flags, LPDWORD count, CeFindData** found);
+HANDLE WINAPI CeFindFirstFile(LPCWSTR name, CeFindData* data);
 BOOL WINAPI CeFindClose(HANDLE find);
 DWORD WINAPI CeGetFileAttributes(LPCWSTR name);
 BOOL WINAPI CeSetFileAttributes(LPCWSTR name, DWORD attributes);
@@ -40,8 +40,8 @@ HANDLE WINAPI CeCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_A
 BOOL WINAPI CeReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WINAPI CeWriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL WINAPI CeGetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite);
-BOOL WINAPI CeSetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,
-                          const FILETIME *lastWrite);
+BOOL WINAPI CeSetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                          const FILETIME* lastWrite);
 BOOL WINAPI CeCloseHandle(HANDLE object);
 BOOL WINAPI CeCreateProcess(LPCWSTR program, LPCWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
                             LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD creationFlags,

@@ -5,9 +5,9 @@
 
 #include "CeLink.h"
 
-int CeDownload(const CeHostServices *host, const char *source, const char *target, void *item,
-               const volatile uint32_t *cancel);
-int CeUpload(const CeHostServices *host, const char *source, const char *target, void *item,
-             const volatile uint32_t *cancel);
-int CeCopyOnDevice(const CeHostServices *host, const char *source, const char *target, void *item);
-int CeMoveOnDevice(const CeHostServices *host, const char *source, const char *target, void *item);
+int CeDownload(const CeHostServices* host, const char* source, const char* target, void* item,
+               const volatile uint32_t* cancel);
+int CeUpload(const CeHostServices* host, const char* source, const char* target, void* item,
+             const volatile uint32_t* cancel);
+int CeCopyOnDevice(const CeHostServices* host, const char* source, const char* target, void* item);
+int CeMoveOnDevice(const CeHostServices* host, const char* source, const char* target, void* item);

@@ -18,7 +18,7 @@ enum : int { kCeNoLibrary = -1, kCeUnreachable = -2, kCeEmpty = -3 };
 
 void CeFillHostServices();
 // The host table handed to PELLIX with every command.
-const void *CeHostTable();
+const void* CeHostTable();
 
 // How long a failed listing waits for the restarted connect thread.
 const DWORD kCeReconnectWaitMs = 1500;
@@ -27,7 +27,7 @@ const DWORD kCeReconnectWaitMs = 1500;
 // panel listing: ".." first below the root, sorted. 0, kCeEmpty for an empty
 // root, kCeNoLibrary, kCeUnreachable (no device after one reconnect), or an
 // error number. Names that are not plain base names are left out.
-int CeListPanel(const LocationNode *node, DirListing *listing);
+int CeListPanel(const LocationNode* node, DirListing* listing);
 
 struct CeEntry {
     std::string name;
@@ -36,25 +36,25 @@ struct CeEntry {
 };
 // One device folder for the walkers, with the same reconnect-and-retry. 0,
 // or an error; ERROR_INVALID_NAME: listed, but names were left out.
-int CeListDirectory(const char *folder, std::vector<CeEntry> *entries);
+int CeListDirectory(const char* folder, std::vector<CeEntry>* entries);
 
 // One command each; results as the library gives them.
-int CeRunProgram(const char *path);
-int CeDeleteDeviceFile(const char *path);
-int CeRemoveDir(const char *path);
-int CeMakeDirRaw(const char *path);
-int CeSetAttributes(const char *path, uint32_t attributes);
+int CeRunProgram(const char* path);
+int CeDeleteDeviceFile(const char* path);
+int CeRemoveDir(const char* path);
+int CeMakeDirRaw(const char* path);
+int CeSetAttributes(const char* path, uint32_t attributes);
 
 // Positive results go to the file-error box (the job's log in statistics
 // mode); 0 and negative ones show nothing.
-void CeReportError(HWND owner, int result, const char *path, JobRecord *job = nullptr);
+void CeReportError(HWND owner, int result, const char* path, JobRecord* job = nullptr);
 
 // ---- job steps (the item's paths are device paths on the device side) ----
-int CeJobRename(CopyItem *item);
-int CeMakeDir(HWND owner, const char *path);
-int CeJobDeleteFile(JobRecord *job, const char *path);
-int CeJobDeleteTree(JobRecord *job, const char *path);
-int CeJobCopyFile(CopyItem *item);
-int CeJobMoveFile(CopyItem *item);
-int CeJobCopyTree(CopyItem *item);
-int CeJobMoveTree(CopyItem *item);
+int CeJobRename(CopyItem* item);
+int CeMakeDir(HWND owner, const char* path);
+int CeJobDeleteFile(JobRecord* job, const char* path);
+int CeJobDeleteTree(JobRecord* job, const char* path);
+int CeJobCopyFile(CopyItem* item);
+int CeJobMoveFile(CopyItem* item);
+int CeJobCopyTree(CopyItem* item);
+int CeJobMoveTree(CopyItem* item);

@@ -40,7 +40,9 @@ DWORD gErrorSlot = TLS_OUT_OF_INDEXES;
 HANDLE const kProcessHandle = (HANDLE)(INT_PTR)0x7E50;
 HANDLE const kThreadHandle = (HANDLE)(INT_PTR)0x7E54;
 
-void SetCeError(DWORD error) { TlsSetValue(gErrorSlot, (LPVOID)(UINT_PTR)error); }
+void SetCeError(DWORD error) {
+    TlsSetValue(gErrorSlot, (LPVOID)(UINT_PTR)error);
+}
 
 // Fails with the saved error; the caller returns its failure value.
 bool FailWith(DWORD error) {
@@ -48,22 +50,21 @@ bool FailWith(DWORD error) {
     return false;
 }
 
-bool FailWithLast() { return FailWith(GetLastError()); }
+bool FailWithLast() {
+    return FailWith(GetLastError());
+}
 
-LONGLONG EnvNumber(const char *name, LONGLONG fallback) {
+LONGLONG EnvNumber(const char* name, LONGLONG fallback) {
     char text[40];
     DWORD n = GetEnvironmentVariableA(name, text, sizeof text);
-    if (!n || n >= sizeof text)
-        return fallback;
+    if (!n || n >= sizeof text) return fallback;
     return _strtoi64(text, nullptr, 10);
 }
 
 // Every device call passes here: it may be slow, and it may find the link gone.
 bool Enter() {
-    if (gKnobs.slowMs)
-        Sleep(gKnobs.slowMs);
-    if (!gKnobs.connected)
-        return FailWith(ERROR_DEVICE_NOT_CONNECTED);
+    if (gKnobs.slowMs) Sleep(gKnobs.slowMs);
+    if (!gKnobs.connected) return FailWith(ERROR_DEVICE_NOT_CONNECTED);
     if (gKnobs.disconnectAfter >= 0) {
         if (InterlockedDecrement(&gKnobs.disconnectAfter) < 0) {
             gKnobs.connected = false;
@@ -75,9 +76,8 @@ bool Enter() {
 }
 
 // Host path of a device path; refuses relative paths and ".." components.
-bool MapPath(LPCWSTR device, WCHAR *out) {
-    if (!device || device[0] != L'\\')
-        return FailWith(ERROR_INVALID_NAME);
+bool MapPath(LPCWSTR device, WCHAR* out) {
+    if (!device || device[0] != L'\\') return FailWith(ERROR_INVALID_NAME);
     for (LPCWSTR p = device; *p; ++p) {
         if (p[0] == L'.' && p[1] == L'.' && (p[-1] == L'\\' || p[-1] == L'/') &&
             (p[2] == 0 || p[2] == L'\\' || p[2] == L'/'))
@@ -85,14 +85,13 @@ bool MapPath(LPCWSTR device, WCHAR *out) {
     }
     size_t rootLen = lstrlenW(gKnobs.root);
     size_t len = lstrlenW(device);
-    if (rootLen + len >= MAX_PATH)
-        return FailWith(ERROR_FILENAME_EXCED_RANGE);
+    if (rootLen + len >= MAX_PATH) return FailWith(ERROR_FILENAME_EXCED_RANGE);
     lstrcpyW(out, gKnobs.root);
     lstrcpyW(out + rootLen, device);
     return true;
 }
 
-void CopyFindData(const WIN32_FIND_DATAW &from, CeFindData *to) {
+void CopyFindData(const WIN32_FIND_DATAW& from, CeFindData* to) {
     to->attributes = from.dwFileAttributes;
     to->creation = from.ftCreationTime;
     to->lastAccess = from.ftLastAccessTime;
@@ -103,7 +102,7 @@ void CopyFindData(const WIN32_FIND_DATAW &from, CeFindData *to) {
     lstrcpynW(to->name, from.cFileName, MAX_PATH);
 }
 
-bool IsDotName(const WCHAR *name) {
+bool IsDotName(const WCHAR* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
@@ -124,20 +123,17 @@ RAPI_EXPORT HRESULT WINAPI CeRapiInit(void) {
     Knobs k = {};
     gKnobs.connected = false;
     DWORD n = GetEnvironmentVariableW(L"ZQ_CE_ROOT", k.root, MAX_PATH);
-    if (!n || n >= MAX_PATH)
-        return E_FAIL;
+    if (!n || n >= MAX_PATH) return E_FAIL;
     while (n > 0 && (k.root[n - 1] == L'\\' || k.root[n - 1] == L'/'))
         k.root[--n] = 0;
     DWORD attributes = GetFileAttributesW(k.root);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return E_FAIL;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return E_FAIL;
     k.disconnectAfter = (LONG)EnvNumber("ZQ_CE_DISCONNECT_AFTER", -1);
     k.slowMs = (DWORD)EnvNumber("ZQ_CE_SLOW_MS", 0);
     k.freeBytes = EnvNumber("ZQ_CE_FREE_BYTES", -1);
     k.hostileNames = EnvNumber("ZQ_CE_HOSTILE_NAMES", 0) != 0;
     DWORD logLen = GetEnvironmentVariableA("ZQ_CE_RUN_LOG", k.runLog, MAX_PATH);
-    if (logLen >= MAX_PATH)
-        k.runLog[0] = 0;
+    if (logLen >= MAX_PATH) k.runLog[0] = 0;
     k.connected = true;
     EnterCriticalSection(&gLock);
     gKnobs = k;
@@ -150,39 +146,37 @@ RAPI_EXPORT HRESULT WINAPI CeRapiUninit(void) {
     return S_OK;
 }
 
-RAPI_EXPORT DWORD WINAPI CeGetLastError(void) { return (DWORD)(UINT_PTR)TlsGetValue(gErrorSlot); }
+RAPI_EXPORT DWORD WINAPI CeGetLastError(void) {
+    return (DWORD)(UINT_PTR)TlsGetValue(gErrorSlot);
+}
 
 RAPI_EXPORT HRESULT WINAPI CeRapiFreeBuffer(LPVOID buffer) {
-    if (buffer)
-        HeapFree(GetProcessHeap(), 0, buffer);
+    if (buffer) HeapFree(GetProcessHeap(), 0, buffer);
     return S_OK;
 }
 
-RAPI_EXPORT BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD, LPDWORD count, CeFindData **found) {
+RAPI_EXPORT BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD, LPDWORD count, CeFindData** found) {
     *count = 0;
     *found = nullptr;
     WCHAR path[MAX_PATH];
-    if (!Enter() || !MapPath(pattern, path))
-        return FALSE;
+    if (!Enter() || !MapPath(pattern, path)) return FALSE;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(path, &data);
-    static const WCHAR *const kHostile[] = {L"..", L"\\abs.txt", L"C:x.txt", L"a/b.txt", L"..\\up.txt"};
+    static const WCHAR* const kHostile[] = {L"..", L"\\abs.txt", L"C:x.txt", L"a/b.txt", L"..\\up.txt"};
     const DWORD hostileCount = gKnobs.hostileNames ? (DWORD)(sizeof kHostile / sizeof *kHostile) : 0;
     DWORD capacity = 16 + hostileCount, used = 0;
-    CeFindData *list = (CeFindData *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, capacity * sizeof *list);
+    CeFindData* list = (CeFindData*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, capacity * sizeof *list);
     if (!list) {
-        if (find != INVALID_HANDLE_VALUE)
-            FindClose(find);
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
         return FailWith(ERROR_NOT_ENOUGH_MEMORY);
     }
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            if (IsDotName(data.cFileName))
-                continue;
+            if (IsDotName(data.cFileName)) continue;
             if (used + hostileCount == capacity) {
                 capacity *= 2;
-                CeFindData *grown = (CeFindData *)HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, list,
-                                                              capacity * sizeof *list);
+                CeFindData* grown = (CeFindData*)HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, list,
+                                                             capacity * sizeof *list);
                 if (!grown) {
                     FindClose(find);
                     HeapFree(GetProcessHeap(), 0, list);
@@ -198,7 +192,7 @@ RAPI_EXPORT BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD, LPDWORD count, Ce
         return FailWithLast();
     }
     for (DWORD i = 0; i < hostileCount; ++i) {
-        CeFindData &d = list[used++];
+        CeFindData& d = list[used++];
         d.attributes = FILE_ATTRIBUTE_ARCHIVE;
         d.sizeLow = 5;
         lstrcpyW(d.name, kHostile[i]);
@@ -212,10 +206,9 @@ RAPI_EXPORT BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD, LPDWORD count, Ce
     return TRUE;
 }
 
-RAPI_EXPORT HANDLE WINAPI CeFindFirstFile(LPCWSTR name, CeFindData *out) {
+RAPI_EXPORT HANDLE WINAPI CeFindFirstFile(LPCWSTR name, CeFindData* out) {
     WCHAR path[MAX_PATH];
-    if (!Enter() || !MapPath(name, path))
-        return INVALID_HANDLE_VALUE;
+    if (!Enter() || !MapPath(name, path)) return INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(path, &data);
     if (find == INVALID_HANDLE_VALUE) {
@@ -226,40 +219,36 @@ RAPI_EXPORT HANDLE WINAPI CeFindFirstFile(LPCWSTR name, CeFindData *out) {
     return find;
 }
 
-RAPI_EXPORT BOOL WINAPI CeFindClose(HANDLE find) { return FindClose(find); }
+RAPI_EXPORT BOOL WINAPI CeFindClose(HANDLE find) {
+    return FindClose(find);
+}
 
 RAPI_EXPORT DWORD WINAPI CeGetFileAttributes(LPCWSTR name) {
     WCHAR path[MAX_PATH];
-    if (!Enter() || !MapPath(name, path))
-        return INVALID_FILE_ATTRIBUTES;
+    if (!Enter() || !MapPath(name, path)) return INVALID_FILE_ATTRIBUTES;
     DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        FailWithLast();
+    if (attributes == INVALID_FILE_ATTRIBUTES) FailWithLast();
     return attributes;
 }
 
 // The wrappers that map one path and pass the call on.
-#define CE_PATH_CALL(call)                                                                         \
-    WCHAR path[MAX_PATH];                                                                          \
-    if (!Enter() || !MapPath(name, path))                                                          \
-        return FALSE;                                                                              \
+#define CE_PATH_CALL(call)                                                                                   \
+    WCHAR path[MAX_PATH];                                                                                    \
+    if (!Enter() || !MapPath(name, path)) return FALSE;                                                      \
     return (call) ? TRUE : FailWithLast();
 
-RAPI_EXPORT BOOL WINAPI CeSetFileAttributes(LPCWSTR name, DWORD attributes) {
-    CE_PATH_CALL(SetFileAttributesW(path, attributes))
-}
+RAPI_EXPORT BOOL WINAPI CeSetFileAttributes(LPCWSTR name, DWORD attributes){
+    CE_PATH_CALL(SetFileAttributesW(path, attributes))}
 
-RAPI_EXPORT BOOL WINAPI CeCreateDirectory(LPCWSTR name, LPSECURITY_ATTRIBUTES) {
-    CE_PATH_CALL(CreateDirectoryW(path, nullptr))
-}
+RAPI_EXPORT BOOL WINAPI
+    CeCreateDirectory(LPCWSTR name, LPSECURITY_ATTRIBUTES){CE_PATH_CALL(CreateDirectoryW(path, nullptr))}
 
-RAPI_EXPORT BOOL WINAPI CeRemoveDirectory(LPCWSTR name) { CE_PATH_CALL(RemoveDirectoryW(path)) }
+RAPI_EXPORT BOOL WINAPI CeRemoveDirectory(LPCWSTR name){CE_PATH_CALL(RemoveDirectoryW(path))}
 
 RAPI_EXPORT BOOL WINAPI CeDeleteFile(LPCWSTR name) {
     // A device refuses to delete a read-only file, as Wine does not.
     WCHAR path[MAX_PATH];
-    if (!Enter() || !MapPath(name, path))
-        return FALSE;
+    if (!Enter() || !MapPath(name, path)) return FALSE;
     DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return FailWith(ERROR_ACCESS_DENIED);
@@ -268,17 +257,14 @@ RAPI_EXPORT BOOL WINAPI CeDeleteFile(LPCWSTR name) {
 
 RAPI_EXPORT BOOL WINAPI CeMoveFile(LPCWSTR from, LPCWSTR to) {
     WCHAR source[MAX_PATH], target[MAX_PATH];
-    if (!Enter() || !MapPath(from, source) || !MapPath(to, target))
-        return FALSE;
+    if (!Enter() || !MapPath(from, source) || !MapPath(to, target)) return FALSE;
     if (!lstrcmpiW(source, target) && lstrcmpW(source, target)) {
         // A rename in case only, which Wine's MoveFile leaves undone.
         WCHAR between[MAX_PATH + 8];
         lstrcpyW(between, source);
         lstrcatW(between, L".case~");
-        if (!MoveFileW(source, between))
-            return FailWithLast();
-        if (MoveFileW(between, target))
-            return TRUE;
+        if (!MoveFileW(source, between)) return FailWithLast();
+        if (MoveFileW(between, target)) return TRUE;
         DWORD error = GetLastError();
         MoveFileW(between, source);
         return FailWith(error);
@@ -288,79 +274,65 @@ RAPI_EXPORT BOOL WINAPI CeMoveFile(LPCWSTR from, LPCWSTR to) {
 
 RAPI_EXPORT BOOL WINAPI CeCopyFile(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
     WCHAR source[MAX_PATH], target[MAX_PATH];
-    if (!Enter() || !MapPath(from, source) || !MapPath(to, target))
-        return FALSE;
+    if (!Enter() || !MapPath(from, source) || !MapPath(to, target)) return FALSE;
     return CopyFileW(source, target, failIfExists) ? TRUE : FailWithLast();
 }
 
 RAPI_EXPORT HANDLE WINAPI CeCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
                                        DWORD creation, DWORD flags, HANDLE) {
     WCHAR path[MAX_PATH];
-    if (!Enter() || !MapPath(name, path))
-        return INVALID_HANDLE_VALUE;
+    if (!Enter() || !MapPath(name, path)) return INVALID_HANDLE_VALUE;
     HANDLE file = CreateFileW(path, access, share, nullptr, creation, flags, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        FailWithLast();
+    if (file == INVALID_HANDLE_VALUE) FailWithLast();
     return file;
 }
 
 RAPI_EXPORT BOOL WINAPI CeReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED) {
     *read = 0;
-    if (!Enter())
-        return FALSE;
+    if (!Enter()) return FALSE;
     return ReadFile(file, buffer, size, read, nullptr) ? TRUE : FailWithLast();
 }
 
 RAPI_EXPORT BOOL WINAPI CeWriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED) {
     *written = 0;
-    if (!Enter())
-        return FALSE;
+    if (!Enter()) return FALSE;
     if (gKnobs.freeBytes >= 0) {
         EnterCriticalSection(&gLock);
         bool fits = (LONGLONG)size <= gKnobs.freeBytes;
-        if (fits)
-            gKnobs.freeBytes -= size;
+        if (fits) gKnobs.freeBytes -= size;
         LeaveCriticalSection(&gLock);
-        if (!fits)
-            return FailWith(ERROR_DISK_FULL);
+        if (!fits) return FailWith(ERROR_DISK_FULL);
     }
     return WriteFile(file, buffer, size, written, nullptr) ? TRUE : FailWithLast();
 }
 
 RAPI_EXPORT BOOL WINAPI CeGetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess,
                                       LPFILETIME lastWrite) {
-    if (!Enter())
-        return FALSE;
+    if (!Enter()) return FALSE;
     return GetFileTime(file, creation, lastAccess, lastWrite) ? TRUE : FailWithLast();
 }
 
-RAPI_EXPORT BOOL WINAPI CeSetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,
-                                      const FILETIME *lastWrite) {
-    if (!Enter())
-        return FALSE;
+RAPI_EXPORT BOOL WINAPI CeSetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                                      const FILETIME* lastWrite) {
+    if (!Enter()) return FALSE;
     return SetFileTime(file, creation, lastAccess, lastWrite) ? TRUE : FailWithLast();
 }
 
 RAPI_EXPORT BOOL WINAPI CeCloseHandle(HANDLE object) {
     // Closed even after the link dropped, so the stand-in leaks nothing.
-    if (object == kProcessHandle || object == kThreadHandle)
-        return TRUE;
-    if (!CloseHandle(object))
-        return FailWithLast();
+    if (object == kProcessHandle || object == kThreadHandle) return TRUE;
+    if (!CloseHandle(object)) return FailWithLast();
     return gKnobs.connected ? TRUE : FailWith(ERROR_DEVICE_NOT_CONNECTED);
 }
 
-RAPI_EXPORT BOOL WINAPI CeCreateProcess(LPCWSTR program, LPCWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
-                                        BOOL, DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW,
+RAPI_EXPORT BOOL WINAPI CeCreateProcess(LPCWSTR program, LPCWSTR, LPSECURITY_ATTRIBUTES,
+                                        LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW,
                                         LPPROCESS_INFORMATION info) {
     WCHAR path[MAX_PATH];
-    if (!Enter() || !MapPath(program, path))
-        return FALSE;
+    if (!Enter() || !MapPath(program, path)) return FALSE;
     DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return FailWithLast();
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return FailWith(ERROR_ACCESS_DENIED);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FailWithLast();
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FailWith(ERROR_ACCESS_DENIED);
     if (gKnobs.runLog[0]) {
         HANDLE log = CreateFileA(gKnobs.runLog, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);

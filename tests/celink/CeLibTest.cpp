@@ -15,26 +15,28 @@ namespace {
 struct Listed {
     uint32_t date, time, attributes, size;
 };
-void CECALL Collect(const char *name, uint32_t date, uint32_t time, uint32_t attributes, uint32_t size,
-                    void *user) {
-    (*static_cast<std::map<std::string, Listed> *>(user))[name] = {date, time, attributes, size};
+void CECALL Collect(const char* name, uint32_t date, uint32_t time, uint32_t attributes, uint32_t size,
+                    void* user) {
+    (*static_cast<std::map<std::string, Listed>*>(user))[name] = {date, time, attributes, size};
 }
 
-int List(const std::string &pattern, std::map<std::string, Listed> *out) {
+int List(const std::string& pattern, std::map<std::string, Listed>* out) {
     out->clear();
     return CeCall(kCeList, (uintptr_t)pattern.c_str(), (uintptr_t)Collect, (uintptr_t)out);
 }
 
-int Transfer(uint32_t code, const std::string &from, const std::string &to) {
+int Transfer(uint32_t code, const std::string& from, const std::string& to) {
     return CeCall(code, from, to, 0, (uintptr_t)&gHost.cancel);
 }
 
 class CeLib : public ::testing::Test {
-protected:
+  protected:
     CeScratch scratch;
-    void SetUp() override { ASSERT_TRUE(CeLoadLibrary()) << "PELLIX.DLL or rapi.dll missing beside the test"; }
-    std::string Local(const std::string &name) const { return scratch.local + "\\" + name; }
-    std::string OnDevice(const std::string &devicePath) const { return scratch.DevicePath(devicePath); }
+    void SetUp() override {
+        ASSERT_TRUE(CeLoadLibrary()) << "PELLIX.DLL or rapi.dll missing beside the test";
+    }
+    std::string Local(const std::string& name) const { return scratch.local + "\\" + name; }
+    std::string OnDevice(const std::string& devicePath) const { return scratch.DevicePath(devicePath); }
 };
 
 } // namespace
@@ -58,7 +60,8 @@ TEST_F(CeLib, ListingGivesNamesSizesAttributesAndLocalTimes) {
     FILETIME local, utc;
     SystemTimeToFileTime(&st, &local);
     LocalFileTimeToFileTime(&local, &utc);
-    HANDLE h = CreateFileA(OnDevice("\\a.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileA(OnDevice("\\a.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     SetFileTime(h, nullptr, nullptr, &utc);
     CloseHandle(h);
 
@@ -106,9 +109,9 @@ TEST_F(CeLib, FilesRoundTripUnchangedAtEveryBufferSize) {
         EXPECT_SAME_BYTES(ReadFileBytes(Local("back-" + name)), bytes);
     }
     // No temporary file stays behind on either side.
-    for (const std::string &n : FolderNames(scratch.device))
+    for (const std::string& n : FolderNames(scratch.device))
         EXPECT_EQ(n.find("zq"), std::string::npos) << n;
-    for (const std::string &n : FolderNames(scratch.local))
+    for (const std::string& n : FolderNames(scratch.local))
         EXPECT_EQ(n.find("zq"), std::string::npos) << n;
 }
 
@@ -117,7 +120,8 @@ TEST_F(CeLib, TransfersKeepTimesAndAttributes) {
     SYSTEMTIME st = {1999, 12, 5, 31, 23, 58, 0, 0};
     FILETIME ft;
     SystemTimeToFileTime(&st, &ft);
-    HANDLE h = CreateFileA(Local("t.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileA(Local("t.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     SetFileTime(h, nullptr, nullptr, &ft);
     CloseHandle(h);
     SetFileAttributesA(Local("t.txt").c_str(), FILE_ATTRIBUTE_READONLY);
@@ -159,9 +163,11 @@ TEST_F(CeLib, AnExistingTargetIsAskedAbout) {
         int result;
         bool replaced;
         uint64_t progress; // a skipped file counts as done
-    } cases[] = {{0, 0, true, 9}, {kCeAnswerAll, 0, true, 9}, {kCeAnswerSkip, kCeSkipped, false, 9},
+    } cases[] = {{0, 0, true, 9},
+                 {kCeAnswerAll, 0, true, 9},
+                 {kCeAnswerSkip, kCeSkipped, false, 9},
                  {kCeAnswerStop, kCeSkipped, false, 0}};
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
         for (uint32_t code : {kCeUpload, kCeDownload, kCeCopy}) {
             SCOPED_TRACE(code);
@@ -178,7 +184,8 @@ TEST_F(CeLib, AnExistingTargetIsAskedAbout) {
             EXPECT_EQ(result, c.result);
             EXPECT_EQ(gHost.asked, 1);
             EXPECT_EQ(gHost.progress, c.progress);
-            std::string target = code == kCeDownload ? ReadFileBytes(Local("old.txt")) : ReadFileBytes(OnDevice("\\old.txt"));
+            std::string target =
+                code == kCeDownload ? ReadFileBytes(Local("old.txt")) : ReadFileBytes(OnDevice("\\old.txt"));
             EXPECT_EQ(target, c.replaced ? "new bytes" : "old");
         }
     }

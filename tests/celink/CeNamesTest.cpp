@@ -6,15 +6,14 @@
 
 TEST(CeNames, OnlyPlainBaseNamesPass) {
     struct Case {
-        const char *name;
+        const char* name;
         bool plain;
     } cases[] = {
-        {"a.txt", true},      {"My Documents", true}, {"..a", true},     {"a..", true},
-        {"", false},          {".", false},           {"..", false},     {"a\\b", false},
-        {"\\abs.txt", false}, {"a/b", false},         {"C:x", false},    {"..\\up", false},
-        {"tab\there", false}, {"line\nfeed", false},
+        {"a.txt", true}, {"My Documents", true}, {"..a", true},        {"a..", true},         {"", false},
+        {".", false},    {"..", false},          {"a\\b", false},      {"\\abs.txt", false},  {"a/b", false},
+        {"C:x", false},  {"..\\up", false},      {"tab\there", false}, {"line\nfeed", false},
     };
-    for (const Case &c : cases)
+    for (const Case& c : cases)
         EXPECT_EQ(CeNameIsPlain(c.name), c.plain) << c.name;
     EXPECT_FALSE(CeNameIsPlain(nullptr));
     EXPECT_TRUE(CeNameIsPlain(std::string(259, 'x').c_str()));

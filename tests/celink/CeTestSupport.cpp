@@ -6,34 +6,32 @@ CeTestHost gHost;
 
 static CeEntryProc gEntry;
 
-static void CECALL HostProgress(void *, uint32_t bytes) {
+static void CECALL HostProgress(void*, uint32_t bytes) {
     gHost.progress += bytes;
-    if (gHost.cancelAfter && gHost.progress >= gHost.cancelAfter)
-        gHost.cancel = 1;
+    if (gHost.cancelAfter && gHost.progress >= gHost.cancelAfter) gHost.cancel = 1;
 }
-static int32_t CECALL HostAsk(void *) {
+static int32_t CECALL HostAsk(void*) {
     ++gHost.asked;
     return gHost.answer;
 }
-static int32_t CECALL HostMakeDirs(void *, const char *path) {
+static int32_t CECALL HostMakeDirs(void*, const char* path) {
     gHost.localDirsMade.push_back(path);
     std::string p = path;
     for (size_t i = 3; i <= p.size(); ++i)
-        if (i == p.size() || p[i] == '\\')
-            CreateDirectoryA(p.substr(0, i).c_str(), nullptr);
+        if (i == p.size() || p[i] == '\\') CreateDirectoryA(p.substr(0, i).c_str(), nullptr);
     return 0;
 }
-static uint32_t CECALL HostDelete(const char *path) { return DeleteFileA(path) ? 0 : GetLastError(); }
-static void CECALL HostCut(char *path) {
-    char *slash = strrchr(path, '\\');
-    if (slash)
-        *slash = 0;
+static uint32_t CECALL HostDelete(const char* path) {
+    return DeleteFileA(path) ? 0 : GetLastError();
+}
+static void CECALL HostCut(char* path) {
+    char* slash = strrchr(path, '\\');
+    if (slash) *slash = 0;
 }
 
 HMODULE CeLoadLibrary() {
     static HMODULE module = LoadLibraryA("PELLIX.DLL");
-    if (module && !gEntry)
-        gEntry = reinterpret_cast<CeEntryProc>(GetProcAddress(module, "e"));
+    if (module && !gEntry) gEntry = reinterpret_cast<CeEntryProc>(GetProcAddress(module, "e"));
     gHost.table = {HostProgress, HostAsk, HostMakeDirs, HostDelete, HostCut};
     return module;
 }
@@ -43,34 +41,35 @@ int CeCall(uint32_t code, uintptr_t a1, uintptr_t a2, uintptr_t a3, uintptr_t a4
     return gEntry ? gEntry(record) : -100;
 }
 
-int CeCall(uint32_t code, const std::string &a1, const std::string &a2, uintptr_t a3, uintptr_t a4) {
+int CeCall(uint32_t code, const std::string& a1, const std::string& a2, uintptr_t a3, uintptr_t a4) {
     return CeCall(code, (uintptr_t)a1.c_str(), (uintptr_t)a2.c_str(), a3, a4);
 }
 
-void CeKnob(const char *name, const char *value) {
+void CeKnob(const char* name, const char* value) {
     SetEnvironmentVariableA(name, value);
     CeConnect();
 }
 
-int CeConnect() { return CeCall(kCeConnect); }
+int CeConnect() {
+    return CeCall(kCeConnect);
+}
 
 static std::string UniqueScratch() {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     static int n;
-    std::string base = std::string(temp) + "celink-" + std::to_string(GetCurrentProcessId()) + "-" +
-                       std::to_string(++n);
+    std::string base =
+        std::string(temp) + "celink-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++n);
     return base;
 }
 
-static void RemoveTree(const std::string &folder) {
+static void RemoveTree(const std::string& folder) {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
+            if (name == "." || name == "..") continue;
             std::string path = folder + "\\" + name;
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -91,20 +90,25 @@ CeScratch::CeScratch() {
     CreateDirectoryA(device.c_str(), nullptr);
     CreateDirectoryA(local.c_str(), nullptr);
     SetEnvironmentVariableA("ZQ_CE_ROOT", device.c_str());
-    for (const char *knob : {"ZQ_CE_DISCONNECT_AFTER", "ZQ_CE_SLOW_MS", "ZQ_CE_FREE_BYTES", "ZQ_CE_HOSTILE_NAMES",
-                             "ZQ_CE_RUN_LOG"})
+    for (const char* knob : {"ZQ_CE_DISCONNECT_AFTER", "ZQ_CE_SLOW_MS", "ZQ_CE_FREE_BYTES",
+                             "ZQ_CE_HOSTILE_NAMES", "ZQ_CE_RUN_LOG"})
         SetEnvironmentVariableA(knob, nullptr);
     gHost = CeTestHost{};
     CeLoadLibrary();
     CeConnect();
 }
 
-CeScratch::~CeScratch() { RemoveTree(root); }
+CeScratch::~CeScratch() {
+    RemoveTree(root);
+}
 
-std::string CeScratch::DevicePath(const std::string &devicePath) const { return device + devicePath; }
+std::string CeScratch::DevicePath(const std::string& devicePath) const {
+    return device + devicePath;
+}
 
-void WriteFileBytes(const std::string &path, const std::string &bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     if (file != INVALID_HANDLE_VALUE) {
         WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
@@ -112,10 +116,10 @@ void WriteFileBytes(const std::string &path, const std::string &bytes) {
     }
 }
 
-std::string ReadFileBytes(const std::string &path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
+std::string ReadFileBytes(const std::string& path) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes;
     char chunk[65536];
     DWORD got;
@@ -125,17 +129,18 @@ std::string ReadFileBytes(const std::string &path) {
     return bytes;
 }
 
-bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-std::vector<std::string> FolderNames(const std::string &folder) {
+std::vector<std::string> FolderNames(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             std::string name = data.cFileName;
-            if (name != "." && name != "..")
-                names.push_back(name);
+            if (name != "." && name != "..") names.push_back(name);
         } while (FindNextFileA(find, &data));
         FindClose(find);
     }
