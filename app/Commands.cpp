@@ -22,6 +22,7 @@
 #include "wingui/WindowUtil.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
+#include "fileops/ToolJobs.h"
 #include "panels/FilterDialog.h"
 #include "panels/Location.h"
 #include "panels/PanelInput.h"
@@ -468,6 +469,20 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 108:
         MakeDirCommand(window);
+        return;
+    case 111:
+        SplitCommand(window);
+        return;
+    case 121:
+        UuCommand(window, nullptr);
+        return;
+    case 122:
+    case 123:
+    case 124:
+        CrLfCommand(window, id);
+        return;
+    case 130:
+        SumCreateCommand(window);
         return;
     case 109:
         DelCommand(window);

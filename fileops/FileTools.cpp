@@ -12,7 +12,7 @@
 
 namespace {
 
-const size_t kChunk = 1 << 16;
+const size_t kChunk = 1 << 18;
 
 // An output file under a temporary name beside its target, buffered; the
 // target is replaced only by Commit, and Abandon (or the destructor) removes
@@ -594,7 +594,7 @@ uint32_t ToolSplitFile(ToolIo* io, const SplitParams& p, uint32_t* piecesOut)
                     }
                 } else if (wholeLines && !w.eof) {
                     // Keep a started line back for the next round, unless the
-                    // window holds no line end at all (a line over 64 KB).
+                    // window holds no line end at all (a line longer than the window).
                     size_t cut = LastLineEnd(w.Begin(), take, true);
                     if (cut) take = cut;
                     if (cut == 0 && w.start) take = 0;  // refill first

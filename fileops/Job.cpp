@@ -12,6 +12,7 @@
 #include "wingui/WindowList.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
+#include "fileops/ToolJobs.h"
 #include "fileops/FileSystem.h"
 #include "panels/Location.h"
 #include "panels/PanelIter.h"
@@ -40,6 +41,11 @@ struct JobCodeRow {
 static const JobCodeRow kJobCodes[] = {
     {kJobCodeCopy, kJobCodeRename, CopyJobThread, true},
     {kJobCodeDelete, kJobCodeDelete, DelJobThread, true},
+    {kJobCodeSplit, kJobCodeSplit, SplitJobThread, false},
+    {kJobCodeJoin, kJobCodeJoin, JoinJobThread, true},
+    {kJobCodeEncode, kJobCodeEncode, UuJobThread, false},
+    {kJobCodeCrLf, kJobCodeCrLf, CrLfJobThread, true},
+    {kJobCodeChecksums, kJobCodeChecksums, SumCreateJobThread, true},
 };
 
 JobWorker JobWorkerForCode(uint16_t code, bool *needsSelection)

@@ -398,8 +398,8 @@ TEST_F(ToolFiles, DecodeWritesOnlyIntoTheFolder)
 
 TEST_F(ToolFiles, SplitJoinLines)
 {
-    // A line longer than the 64 KB window and longer than a piece.
-    std::string text = "short\n" + std::string(70000, 'L') + "\nend line\r\nlast without end";
+    // A line longer than the read window and longer than a piece.
+    std::string text = "short\n" + std::string(300000, 'L') + "\nend line\r\nlast without end";
     Put("t.txt", text);
     uint32_t pieces = 0;
     SplitParams p;

@@ -1,0 +1,46 @@
+#pragma once
+// The batch file tools as jobs of the job runner: line-end conversion,
+// checksum lists, encoding, split and join. The rules live in FileTools
+// (no windows.h); here are the Win32 file calls, the dialogs and workers.
+#include <windows.h>
+
+#include "fileops/ToolIo.h"
+
+struct JobRecord;
+
+// The Win32 file calls for the tools; with a job, its cancel flag, progress,
+// overwrite question and log.
+struct WinToolIo : ToolIo {
+    JobRecord* job = nullptr;
+    bool yesAll = false;
+    uint32_t OpenRead(const std::string& path, ToolHandle* h, uint64_t* size) override;
+    uint32_t CreateNew(const std::string& path, ToolHandle* h) override;
+    uint32_t Read(ToolHandle h, void* buffer, size_t n, size_t* got) override;
+    uint32_t Write(ToolHandle h, const void* data, size_t n) override;
+    uint32_t Close(ToolHandle h) override;
+    uint32_t Replace(const std::string& from, const std::string& to) override;
+    uint32_t Remove(const std::string& path) override;
+    uint32_t SizeOf(const std::string& path, uint64_t* size) override;
+    bool AskOverwrite(const std::string& path) override;
+    bool Cancelled() override;
+    void Progress(uint64_t bytes) override;
+    void Note(const std::string& text) override;
+};
+
+void CrLfCommand(HWND owner, int commandId);
+void SumCreateCommand(HWND owner);
+void UuCommand(HWND owner, const char* sourcePath);  // null: the active panel's cursor file
+void SplitCommand(HWND owner);
+
+DWORD WINAPI CrLfJobThread(void* job);
+DWORD WINAPI SumCreateJobThread(void* job);
+DWORD WINAPI UuJobThread(void* job);
+DWORD WINAPI SplitJobThread(void* job);
+DWORD WINAPI JoinJobThread(void* job);
+
+// Templates and control ids of the tools' dialogs.
+enum : int {
+    kDlgCrLf = 15040, kDlgSplit = 15100, kDlgJoin = 15110, kDlgEncode = 15300, kDlgSumCreate = 15310,
+    kIdToolLabel = 15001, kIdToolTarget = 15002, kIdToolMethod = 14206,
+    kIdToolCheck1 = 15005, kIdToolCheck2 = 15006, kIdToolCheck3 = 15008, kIdToolSize = 15103,
+};
