@@ -335,8 +335,10 @@ TEST_F(AppTest, DirWatchPollsAndRearms) {
     ASSERT_NE(DirWatchOpen(dir.c_str(), &h), INVALID_HANDLE_VALUE);
     EXPECT_EQ(DirWatchPoll(&h), 0);
     MakeFile(dir + "\\new.txt");
-    Sleep(100);
-    EXPECT_EQ(DirWatchPoll(&h), 1);
+    int signalled = 0;
+    for (DWORD start = GetTickCount(); !signalled && GetTickCount() - start < 15000; Sleep(10))
+        signalled = DirWatchPoll(&h);
+    EXPECT_EQ(signalled, 1);
     EXPECT_EQ(DirWatchPoll(&h), 0); // re-armed
     DirWatchClose(&h);
     EXPECT_EQ(h, INVALID_HANDLE_VALUE);

@@ -147,7 +147,10 @@ TEST(PanelList, WriterGivesUpWhenAReaderStaysAndReadersStillGetIn) {
         EXPECT_FALSE(PanelListInstall(0, d, 400));
     });
     // While the writer waits, another reader is let through between slices.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The writer is waiting once it has put up its flag.
+    for (auto start = std::chrono::steady_clock::now();
+         gPanelLists[0].replacing.load() == 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(15);)
+        std::this_thread::yield();
     auto t0 = std::chrono::steady_clock::now();
     PanelIter it;
     PanelIterBegin(&it, 0);
