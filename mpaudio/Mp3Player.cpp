@@ -408,7 +408,7 @@ int Mp3CheckFile(const char* fileName) {
     Mp3Tag tag;
     Mp3Stream s;
     int ok = f.Open(fileName) && Mp3ReadTag(f.src, &tag) &&
-             Mp3ScanStream(f.src, f.src.size - (tag.present ? 128 : 0), &s) == kMp3ScanOk;
+             Mp3ScanStream(f.src, f.src.size - (tag.present ? 128 : 0), &s, false) == kMp3ScanOk;
     f.Close();
     return ok;
 }

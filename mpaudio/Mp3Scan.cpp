@@ -132,7 +132,7 @@ int Mp3FrameBytes(const Mp3Stream& s, const uint8_t* p, size_t avail, MpaHeader*
     return MpaFrameLength(h);
 }
 
-int Mp3ScanStream(const Mp3Source& src, uint64_t dataEnd, Mp3Stream* s) {
+int Mp3ScanStream(const Mp3Source& src, uint64_t dataEnd, Mp3Stream* s, bool count) {
     memset(s, 0, sizeof(*s));
     if (dataEnd > src.size)
         dataEnd = src.size;
@@ -181,6 +181,8 @@ int Mp3ScanStream(const Mp3Source& src, uint64_t dataEnd, Mp3Stream* s) {
                 // The tag frame carries no audio.
                 s->dataStart += next - i;
                 s->frameCount = frames;
+            } else if (!count) {
+                s->frameCount = 1;
             } else if (!Mp3CountFrames(src, *s, &s->frameCount)) {
                 return kMp3ScanReadError;
             }

@@ -64,7 +64,10 @@ enum Mp3ScanResult { kMp3ScanOk = 0, kMp3ScanReadError = 1, kMp3ScanNoFrame = 2,
 
 // Finds the first frame at or after the ID3v2 tags and fills `stream`.
 // `dataEnd` is the end of the audio (file size, less 128 with an ID3v1 tag).
-int Mp3ScanStream(const Mp3Source& src, uint64_t dataEnd, Mp3Stream* stream);
+// Without a VBR header the frames are counted, which reads the whole file;
+// with `count` false a stream without one gets frameCount 1 (enough to
+// tell that it plays).
+int Mp3ScanStream(const Mp3Source& src, uint64_t dataEnd, Mp3Stream* stream, bool count = true);
 
 // True when `h` belongs to the stream that `first` starts (same version,
 // layer and sample rate): a header of another stream inside the data is a

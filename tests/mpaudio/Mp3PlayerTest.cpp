@@ -224,3 +224,23 @@ TEST(Mp3Player, InfoAndCheck) {
 }
 
 } // namespace
+
+namespace {
+
+// Run by its own CTest entry, whose ALSA set-up has no usable device: the
+// thread ends at once with the end message instead of waiting for buffers
+// that never play.
+TEST(Mp3PlayerNoDevice, EndsAtOnceWithoutADevice) {
+    Listener l;
+    Mp3Player* player = nullptr;
+    Mp3Start(l.window, &player, StreamPath("l2_stereo.mp2").c_str());
+    ASSERT_NE(player, nullptr);
+    Mp3SetNotify(player, l.window, WM_USER);
+    ASSERT_TRUE(WaitFor([&] { return Mp3IsFinished(player); }, 10000));
+    EXPECT_EQ(Mp3OpenDeviceCount(), 0);
+    EXPECT_EQ(Mp3GetPercent(player), 0u);
+    ASSERT_TRUE(Mp3WaitEnd(&player, 1000));
+    ASSERT_TRUE(WaitFor([&] { return l.Ended(); }, 5000));
+}
+
+} // namespace

@@ -65,6 +65,10 @@ TEST(Mp3Scan, StreamParametersOfEachKind) {
         EXPECT_EQ(s.countSource, c.countSource) << c.name;
         EXPECT_EQ(s.samplesPerFrame, c.layer == 1 ? 384u : (c.layer == 3 && c.version != 1) ? 576u : 1152u)
             << c.name;
+        // Without counting, a stream without a VBR header still shows that it plays.
+        Mp3Stream quick;
+        ASSERT_EQ(Mp3ScanStream(m.src, s.dataEnd, &quick, false), kMp3ScanOk) << c.name;
+        EXPECT_EQ(quick.frameCount, c.countSource == kMp3Counted ? 1u : s.frameCount) << c.name;
     }
 }
 
