@@ -47,3 +47,19 @@ if [ "${BENCH_WINE:-1}" = 1 ] && [ -f "$exe" ] && command -v wine >/dev/null; th
     done
     rm -rf "$winwork"
 fi
+
+# Playing against decoding under Wine, in the build the tests run here:
+# Wine's ALSA driver writes the played PCM to a file device in a HOME of
+# the benchmark's own.
+tb=$("$root/scripts/test-build")
+play="$root/$tb/bin/mpaplay.exe"
+if [ "${BENCH_WINE:-1}" = 1 ] && [ -f "$play" ]; then
+    winwork="$root/$tb/mpaudio-bench"
+    mkdir -p "$winwork/home"
+    cp l3-320.mp3 "$winwork/"
+    echo "pcm.!default { type file slave.pcm null file \"$winwork/out.raw\" format raw }" >"$winwork/home/.asoundrc"
+    echo -n "l3-320.mp3 played under Wine ($tb): "
+    HOME="$winwork/home" "$root/scripts/with-sandbox" --build "$root/$tb" \
+        env HOME="$winwork/home" wine 'T:\mpaplay.exe' "S:\\${tb//\//\\}\\mpaudio-bench\\l3-320.mp3" 2>&1 | tr -d '\r' | tail -1
+    rm -rf "$winwork"
+fi
