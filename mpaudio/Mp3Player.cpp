@@ -10,16 +10,20 @@
 
 namespace {
 
-constexpr int kBuffers = 32;
+// Each waveOut call is a round trip to the system's audio thread (under Wine
+// it costs more than decoding the frame), so a buffer carries several
+// frames: 8 buffers of 8 frames keep about 1.5 s queued.
+constexpr int kBuffers = 8;
+constexpr int kFramesPerBuffer = 8;
 // A device that returns no buffer for this long while playing is taken
 // for hung: playback ends rather than waiting for ever.
 constexpr DWORD kDeviceStallMs = 10000;
 
 struct Buffer {
     WAVEHDR header;
-    uint32_t frame; // index of the frame it holds
+    uint32_t endFrame; // index of the frame after the last it holds
     bool queued;
-    uint8_t data[kMpaMaxOutputBytes];
+    uint8_t data[kFramesPerBuffer * kMpaMaxOutputBytes];
 };
 
 volatile LONG gOpenDevices = 0;
@@ -130,8 +134,8 @@ void Reclaim(Mp3Player* p, HWAVEOUT dev, Buffer* bufs, bool all) {
             continue;
         waveOutUnprepareHeader(dev, &b.header, sizeof(WAVEHDR));
         b.queued = false;
-        if (!all && (LONG)(b.frame + 1) > p->playedFrame)
-            InterlockedExchange(&p->playedFrame, (LONG)(b.frame + 1));
+        if (!all && (LONG)b.endFrame > p->playedFrame)
+            InterlockedExchange(&p->playedFrame, (LONG)b.endFrame);
     }
 }
 
@@ -192,13 +196,18 @@ void PlayLoop(Mp3Player* p, Mp3Decoding* d, HWAVEOUT dev, Buffer* bufs) {
             if (!bufs[i].queued)
                 free = &bufs[i];
         if (free) {
-            uint32_t frame = d->frameIndex;
-            uint32_t n = Mp3DecodingNext(d, free->data);
-            if (!n) {
-                dataEnded = true;
-                continue;
+            uint32_t n = 0;
+            for (int i = 0; i < kFramesPerBuffer && !p->stopFlag && p->seekRequest < 0; i++) {
+                uint32_t got = Mp3DecodingNext(d, free->data + n);
+                if (!got) {
+                    dataEnded = true;
+                    break;
+                }
+                n += got;
             }
-            free->frame = frame;
+            if (!n)
+                continue;
+            free->endFrame = d->frameIndex;
             memset(&free->header, 0, sizeof(WAVEHDR));
             free->header.lpData = (LPSTR)free->data;
             free->header.dwBufferLength = n;
@@ -411,6 +420,14 @@ int Mp3CheckFile(const char* fileName) {
              Mp3ScanStream(f.src, f.src.size - (tag.present ? 128 : 0), &s, false) == kMp3ScanOk;
     f.Close();
     return ok;
+}
+
+double Mp3ThreadCpuSeconds(Mp3Player* p) {
+    FILETIME created, ended, kernel, user;
+    if (!p || !GetThreadTimes(p->thread, &created, &ended, &kernel, &user))
+        return 0;
+    auto secs = [](const FILETIME& t) { return ((double)t.dwHighDateTime * 4294967296.0 + t.dwLowDateTime) / 1e7; };
+    return secs(kernel) + secs(user);
 }
 
 LONG Mp3OpenDeviceCount() { return gOpenDevices; }

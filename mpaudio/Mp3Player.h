@@ -65,5 +65,9 @@ bool Mp3ReadInfo(const char* fileName, Mp3Info* info);
 // Nonzero when the file holds a playable stream.
 int Mp3CheckFile(const char* fileName);
 
+// CPU time (user and kernel, in seconds) the playback thread has used so
+// far, ended or not (for the benchmark).
+double Mp3ThreadCpuSeconds(Mp3Player* player);
+
 // Wave devices the players of this process hold open (for tests).
 LONG Mp3OpenDeviceCount();

@@ -2,6 +2,7 @@
 // buttons' commands, the seek bar, the end of the file, the close.
 #include "MpegPlayerView.h"
 #include "Mp3PlayerTestUtil.h"
+#include "Mp3PlayerWinUtil.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -9,21 +10,6 @@
 #include <functional>
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, DWORD ms = 30000) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return true;
-}
 
 std::string TempPath(const char* name) {
     char dir[MAX_PATH];
