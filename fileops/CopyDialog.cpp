@@ -268,8 +268,10 @@ static uint64_t TreeNeed(const char *folder, uint32_t cluster)
     uint64_t need = 0;
     DirListRecord *list = DirReadList(folder);
     for (const DirListRecord *r = list; r && r->length; r = DirListNext(r))
-        need += (r->attributes & FILE_ATTRIBUTE_DIRECTORY) ? TreeNeed(r->path, cluster)
-                                                            : RoundToCluster(r->size, cluster);
+        if (DirListEnters(r))
+            need += TreeNeed(r->path, cluster);
+        else if (!(r->attributes & FILE_ATTRIBUTE_DIRECTORY))
+            need += RoundToCluster(r->size, cluster);
     DirFreeList(list);
     return need;
 }

@@ -250,7 +250,7 @@ static void MarkCopiedReadOnlyFromCd(const CopyItem *item)
 
 // An existing target keeps its content until the new copy is complete; only
 // a read-only bit would stop the replace, so it is lifted for the copy and
-// put back when the copy did not happen.
+// put back on every path where the copy did not happen.
 struct TargetGuard {
     const char *path;
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
@@ -272,6 +272,9 @@ struct TargetGuard {
         attributes = INVALID_FILE_ATTRIBUTES;
     }
     void Forget() { attributes = INVALID_FILE_ATTRIBUTES; }
+    ~TargetGuard() { Restore(); }
+    TargetGuard(const TargetGuard &) = delete;
+    TargetGuard &operator=(const TargetGuard &) = delete;
 };
 
 static void ShowCopyItselfError(JobRecord *job, const char *source);
@@ -312,9 +315,12 @@ void CopyFileItem(CopyItem *item)
             return;
         JobPairText(job, item->source, item->target);
         TargetGuard guard(exists ? item->target : nullptr);
-        FsResult2 r = FileCopy(job->dialog, item->source, item->target, job);
+        // A target that was absent is only ever made, never replaced: one
+        // that appeared since gets the overwrite question.
+        FsResult2 r = FileCopy(job->dialog, item->source, item->target, job, !exists);
         uint32_t result = FsResultOf(r);
-        if (result == kFsYes) { // disk full answered Yes: a new disk is in
+        if (result == kFsYes || (result == ERROR_FILE_EXISTS && !exists)) {
+            // Disk full answered Yes (a new disk is in), or a target appeared.
             item->targetAbsent = 0;
             continue;
         }
@@ -414,15 +420,15 @@ void MoveFileItem(CopyItem *item)
         } else if (exists && SameDrive(item->source, item->target)) {
             TargetGuard guard(item->target);
             result = MoveReplace(item);
-            if (result)
-                guard.Restore();
+            if (!result)
+                guard.Forget();
         } else {
             TargetGuard guard(exists ? item->target : nullptr);
-            result = FsResultOf(FileMove(job->dialog, item->source, item->target, job));
-            if (result)
-                guard.Restore();
+            result = FsResultOf(FileMove(job->dialog, item->source, item->target, job, !exists));
+            if (!result)
+                guard.Forget();
         }
-        if (result == kFsYes) {
+        if (result == kFsYes || (result == ERROR_FILE_EXISTS && !exists && !caseOnly)) {
             item->targetAbsent = 0;
             continue;
         }
@@ -462,6 +468,20 @@ static void FillFromRecord(CopyItem *sub, const DirListRecord *r)
     sub->isFolder = (r->attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Entries a copy or move walk reports instead of taking: a path too long to
+// work with, and a link to a folder, which is never entered (what it points
+// at is not part of the tree).
+static bool CopyLeavesOut(JobRecord *job, const DirListRecord *r)
+{
+    bool link = DirIsLink(r->attributes);
+    if (!(r->attributes & kDirListTooLong) && !link)
+        return false;
+    if (!link || (job->flags & kJobInclSubDirs))
+        JobReportLeftOut(job, r->path, link);
+    JobEndItem(job);
+    return true;
+}
+
 static bool MakeTargetFolder(CopyItem *item)
 {
     if (FileIsDir(item->target))
@@ -493,6 +513,8 @@ void CopyTree(CopyItem *item)
     TargetNames existing;
     existing.Load(item->target, fresh);
     for (const DirListRecord *r = list; r && r->length && !JobStopped(job); r = DirListNext(r)) {
+        if (CopyLeavesOut(job, r))
+            continue;
         CopyItem sub = *item;
         lstrcpynA(sub.source, r->path, sizeof sub.source);
         if (PathJoin(sub.target, sizeof sub.target, item->target, NamePart(r->path))) {
@@ -550,6 +572,8 @@ void MoveTree(CopyItem *item)
     }
     int32_t savedCompare = job->caseCompare;
     for (const DirListRecord *r = list; r && r->length && !JobStopped(job); r = DirListNext(r)) {
+        if (CopyLeavesOut(job, r))
+            continue;
         CopyItem sub = *item;
         lstrcpynA(sub.source, r->path, sizeof sub.source);
         int overflow = 0;
@@ -559,6 +583,7 @@ void MoveTree(CopyItem *item)
         else
             overflow = PathJoin(sub.target, sizeof sub.target, item->target, NamePart(r->path));
         if (overflow) {
+            FileReportError(job->dialog, ERROR_FILENAME_EXCED_RANGE, r->path, kCtxNone);
             job->state = kJobStop;
             break;
         }
@@ -578,12 +603,8 @@ void MoveTree(CopyItem *item)
     DirFreeList(list);
     if (JobStopped(job))
         return;
-    if (PathCompareNoCase(item->source, item->target) != 0) {
-        // A folder that still holds skipped or filtered entries stays.
-        if (!SetFileAttributesA(item->source, FILE_ATTRIBUTE_NORMAL))
-            FileReportError(job->dialog, 0, item->source, kCtxTimes);
-        RemoveDirectoryA(item->source);
-    }
+    if (PathCompareNoCase(item->source, item->target) != 0)
+        DirRemoveKeepingAttributes(job->dialog, item->source);
     JobAddProgress(job, 1);
     job->foldersDone += 1;
 }
@@ -738,6 +759,24 @@ static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetName
         // a rename renames them.
         if (!inclSubDirs && job->jobCode != 1031)
             return;
+        if (DirIsLink(rec->attributes)) {
+            // A link is renamed as one entry; nothing walks into it.
+            if (job->jobCode != 1031 || !SameDrive(item.source, item.target)) {
+                JobReportLeftOut(job, item.source, true);
+                return;
+            }
+            uint32_t m = job->caseCompare != 0 ? FsResultOf(FileMove(job->dialog, item.source, item.target, job))
+                         : strcmp(item.source, item.target) == 0
+                             ? 0
+                             : FileMoveCaseOnly(job->dialog, item.source, item.target, job);
+            if (m) {
+                job->state = (int32_t)m;
+                return;
+            }
+            job->foldersDone += 1;
+            JobUnmarkSourceEntry(job, rec->name);
+            return;
+        }
         if (job->caseCompare != 0 && PathIsInsideFolder(item.source, item.target)) {
             ShowCopyItselfError(job, item.source);
             return;

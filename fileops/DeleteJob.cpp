@@ -226,6 +226,35 @@ static bool PassesDeleteFilter(const JobRecord *job, const char *path, uint16_t 
     return FilterTestEntry(folder, name, attributes, date, time, &size, &gApp->syncFilter) != 0;
 }
 
+// A junction or folder link goes as a link: what it points at is never
+// entered, so nothing there is touched.
+static void DelRemoveLink(JobRecord *job)
+{
+    JobItemText(job, job->target);
+    DWORD attributes = GetFileAttributesA(job->target);
+    for (;;) {
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesA(job->target, attributes & ~FILE_ATTRIBUTE_READONLY);
+        if (RemoveDirectoryA(job->target)) {
+            job->foldersDone += 1;
+            break;
+        }
+        JobErrorReport report = {job->dialog, (int32_t)GetLastError(), job->target, kCtxDelete, job};
+        uint32_t answer = JobReportError(&report);
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesA(job->target, attributes);
+        if (answer == kFsRetry)
+            continue;
+        if (!JobIsStatistics(job)) {
+            job->errors += 1;
+            if (answer != kFsIgnore)
+                job->state = kJobStop;
+        }
+        break;
+    }
+    JobAddProgress(job, 1);
+}
+
 void DelDeleteTree(JobRecord *job)
 {
     char folder[MAX_PATH];
@@ -234,7 +263,12 @@ void DelDeleteTree(JobRecord *job)
     for (const DirListRecord *r = list; r && r->length && !JobStopped(job); r = DirListNext(r)) {
         memset(job->target, 0, sizeof job->target);
         lstrcpynA(job->target, r->path, MAX_PATH);
-        if (r->attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (r->attributes & kDirListTooLong) {
+            JobReportLeftOut(job, r->path, false);
+        } else if (DirIsLink(r->attributes)) {
+            if (job->flags & kJobInclSubDirs)
+                DelRemoveLink(job);
+        } else if (r->attributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (job->flags & kJobInclSubDirs)
                 DelDeleteTree(job);
         } else if (!PassesDeleteFilter(job, r->path, r->attributes, r->dosDate, r->dosTime, r->size)) {
@@ -253,16 +287,11 @@ void DelDeleteTree(JobRecord *job)
     if (!(job->flags & kJobKeepEmptyDirs)) {
         if (gApp && gApp->panelPath[gApp->activePanel & 1][0])
             SetCurrentDirectoryA(gApp->panelPath[gApp->activePanel & 1]);
-        if (!SetFileAttributesA(folder, FILE_ATTRIBUTE_NORMAL))
-            FileReportError(job->dialog, 0, folder, kCtxTimes);
-        // A folder that still holds something keeps it: those are entries the
-        // user skipped, filtered out or that could not be deleted.
-        if (RemoveDirectoryA(folder))
+        if (DirRemoveKeepingAttributes(job->dialog, folder))
             job->foldersDone += 1;
     }
     JobAddProgress(job, 1);
 }
-
 
 static void DelSummary(JobRecord *job)
 {
@@ -336,8 +365,12 @@ DWORD WINAPI DelJobThread(void *arg)
         } else if (job->flags & kJobInclSubDirs) {
             if ((confirm & kConfirmDelDir) && job->state != kJobYesAll)
                 job->state = DelAsk(job, kDlgDelConfirm, Txt::askDelDir);
-            if (job->state == kJobGoOn || job->state == kJobYesAll)
-                DelDeleteTree(job);
+            if (job->state == kJobGoOn || job->state == kJobYesAll) {
+                if (DirIsLink(rec->attributes))
+                    DelRemoveLink(job);
+                else
+                    DelDeleteTree(job);
+            }
         }
         if (!JobStopped(job))
             JobUnmarkSourceEntry(job, rec->name);

@@ -55,12 +55,17 @@ DirListRecord* ReadList(const char* folder, bool tree, uint32_t* error) {
     bool addSep = folderLen && folder[folderLen - 1] != '\\' && folder[folderLen - 1] != '/';
     do {
         if (IsDots(fd.cFileName)) continue;
-        char path[kPathSize];
-        path[0] = 0;
-        StrAppend(path, folder, sizeof path);
-        if (addSep) StrAppend(path, "\\", sizeof path);
-        if (StrAppend(path, fd.cFileName, sizeof path)) continue;  // would not fit
-        uint32_t len = (uint32_t)sizeof(DirListRecord) + (uint32_t)strlen(path);
+        // Room for a full path that does not fit kPathSize: such an entry is
+        // kept, marked, so that the walker reports it instead of leaving it out.
+        char path[kPathSize + MAX_PATH + 2];
+        size_t nameLen = strlen(fd.cFileName);
+        if (folderLen + 1 + nameLen >= sizeof path) continue;  // cannot happen: both are bounded
+        memcpy(path, folder, folderLen);
+        size_t pathLen = folderLen;
+        if (addSep) path[pathLen++] = '\\';
+        memcpy(path + pathLen, fd.cFileName, nameLen + 1);
+        pathLen += nameLen;
+        uint32_t len = (uint32_t)(sizeof(DirListRecord) + pathLen);
         if (!b.Reserve(len)) {
             MemFree(&b.data);
             FileFindClose(find);
@@ -72,8 +77,9 @@ DirListRecord* ReadList(const char* folder, bool tree, uint32_t* error) {
         r->dosDate = DosStamp(fd.ftLastWriteTime, &r->dosTime);
         r->size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
         r->attributes = (uint16_t)(fd.dwFileAttributes & kDirListAttrMask);
+        if (pathLen >= (size_t)kPathSize) r->attributes |= kDirListTooLong;
         r->children = nullptr;
-        memcpy(r->path, path, strlen(path) + 1);
+        memcpy(r->path, path, pathLen + 1);
         b.used += len;
     } while (FileFindNext(find, &fd) == 0);
     FileFindClose(find);
@@ -88,7 +94,7 @@ DirListRecord* ReadList(const char* folder, bool tree, uint32_t* error) {
     DirListRecord* list = (DirListRecord*)b.data;
     if (tree) {
         for (DirListRecord* r = list; r->length; r = (DirListRecord*)((uint8_t*)r + r->length)) {
-            if (!(r->attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+            if (!DirListEnters(r)) continue;
             uint32_t sub = 0;
             r->children = ReadList(r->path, true, &sub);
             if (sub == ERROR_NOT_ENOUGH_MEMORY) {

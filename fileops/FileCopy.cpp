@@ -50,26 +50,49 @@ bool MakeTempBeside(const char* target, char* temp) {
     return false;
 }
 
-// Puts the finished temporary file in the target's place.
-DWORD ReplaceTarget(const char* temp, const char* target) {
+// Puts the finished temporary file in the target's place. A target that
+// must be new is never replaced: one that appeared since the walk looked is
+// ERROR_FILE_EXISTS. An old target stays until the new file has its name.
+DWORD ReplaceTarget(const char* temp, const char* target, bool mustBeNew) {
+    if (mustBeNew) {
+        // MoveFileA never replaces an existing name.
+        if (MoveFileA(temp, target)) return 0;
+        DWORD err = GetLastError();
+        if (err == ERROR_ALREADY_EXISTS) err = ERROR_FILE_EXISTS;
+        return err ? err : ERROR_WRITE_FAULT;
+    }
     if (MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING)) return 0;
     DWORD err = GetLastError();
-    if (err == ERROR_CALL_NOT_IMPLEMENTED || err == ERROR_ACCESS_DENIED) {
-        // Windows 9x has no MoveFileEx; a read-only target refuses to be
-        // replaced. The target goes only once the new file is complete.
-        DWORD a = GetFileAttributesA(target);
-        if (a != INVALID_FILE_ATTRIBUTES) {
-            SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
-            if (!DeleteFileA(target)) {
-                err = GetLastError();
-                SetFileAttributesA(target, a);
-                return err;
-            }
-        }
+    if (err != ERROR_CALL_NOT_IMPLEMENTED && err != ERROR_ACCESS_DENIED) return err ? err : ERROR_WRITE_FAULT;
+    // Windows 9x has no MoveFileEx; a read-only target refuses to be
+    // replaced. The old target moves aside under a fresh name, the new file
+    // takes its name, and only then does the old one go; when the new one
+    // cannot take the name, the old one comes back.
+    DWORD a = GetFileAttributesA(target);
+    if (a == INVALID_FILE_ATTRIBUTES) {
         if (MoveFileA(temp, target)) return 0;
         err = GetLastError();
+        return err ? err : ERROR_WRITE_FAULT;
     }
-    return err ? err : ERROR_WRITE_FAULT;
+    char aside[kPathSize];
+    if (!MakeTempBeside(target, aside)) return err;
+    DeleteFileA(aside);  // only its name was wanted
+    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileA(target, aside)) {
+        err = GetLastError();
+        SetFileAttributesA(target, a);
+        return err ? err : ERROR_WRITE_FAULT;
+    }
+    if (!MoveFileA(temp, target)) {
+        err = GetLastError();
+        MoveFileA(aside, target);
+        SetFileAttributesA(target, a);
+        return err ? err : ERROR_WRITE_FAULT;
+    }
+    // A copy that cannot be removed now (someone has it open) is left
+    // behind rather than waited for: the new target is already in place.
+    DeleteFileA(aside);
+    return 0;
 }
 
 uint32_t CopyBlocks(HANDLE in, HANDLE out, uint64_t size, uint8_t* buffer, JobRecord* job) {
@@ -99,7 +122,7 @@ uint32_t CopyBlocks(HANDLE in, HANDLE out, uint64_t size, uint8_t* buffer, JobRe
 
 }  // namespace
 
-uint32_t FileCopyData(const char* source, const char* target, JobRecord* job) {
+uint32_t FileCopyData(const char* source, const char* target, JobRecord* job, bool mustBeNew) {
     uint8_t* buffer = (uint8_t*)MemAlloc(kCopyBlock);
     if (!buffer) return ERROR_NOT_ENOUGH_MEMORY;
     DWORD attributes = GetFileAttributesA(source);
@@ -137,7 +160,7 @@ uint32_t FileCopyData(const char* source, const char* target, JobRecord* job) {
     FileClose(in);
     MemFree(&buffer);
     if (!result) {
-        result = ReplaceTarget(temp, target);
+        result = ReplaceTarget(temp, target, mustBeNew);
         if (!result) {
             made = false;
             if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(target, attributes);
@@ -148,7 +171,8 @@ uint32_t FileCopyData(const char* source, const char* target, JobRecord* job) {
         DeleteFileA(temp);
         SetLastError(keep);
     }
-    if (result == 0 || result == ERROR_DISK_FULL || result == kErrCancelled) return result;
+    if (result == 0 || result == ERROR_DISK_FULL || result == kErrCancelled || result == ERROR_FILE_EXISTS)
+        return result;
 
     // Second attempt through the system's own copy, again into a temporary
     // name so that the target is never left half-written.
@@ -158,7 +182,7 @@ uint32_t FileCopyData(const char* source, const char* target, JobRecord* job) {
         DeleteFileA(temp);
         return e ? e : result;
     }
-    DWORD e = ReplaceTarget(temp, target);
+    DWORD e = ReplaceTarget(temp, target, mustBeNew);
     if (e) {
         DeleteFileA(temp);
         return e;
@@ -169,7 +193,7 @@ uint32_t FileCopyData(const char* source, const char* target, JobRecord* job) {
 
 static uint32_t NameTooLong(HWND owner, const char* path) { return FileShowNameTooLong(owner, path); }
 
-FsResult2 FileCopy(HWND owner, const char* source, const char* target, JobRecord* job) {
+FsResult2 FileCopy(HWND owner, const char* source, const char* target, JobRecord* job, bool mustBeNew) {
     bool statistics = job && (job->flags & kJobStatistics);
     size_t nameAt = PathFindName(target);
     if (nameAt > 1 && IsSep(target[nameAt - 1])) {
@@ -191,8 +215,9 @@ FsResult2 FileCopy(HWND owner, const char* source, const char* target, JobRecord
     }
     bool madeDirs = false;
     for (;;) {
-        uint32_t err = FileCopyData(source, target, job);
+        uint32_t err = FileCopyData(source, target, job, mustBeNew);
         if (!err) return 0;
+        if (err == ERROR_FILE_EXISTS && mustBeNew) return FsMakeResult(err, err);  // the caller asks
         if (err == kErrCancelled) return FsMakeResult(err, err);  // not a copied file
         if (err == ERROR_PATH_NOT_FOUND && !madeDirs) {
             char folder[kPathSize];
@@ -210,7 +235,7 @@ FsResult2 FileCopy(HWND owner, const char* source, const char* target, JobRecord
     }
 }
 
-FsResult2 FileMove(HWND owner, const char* source, const char* target, JobRecord* job) {
+FsResult2 FileMove(HWND owner, const char* source, const char* target, JobRecord* job, bool mustBeNew) {
     bool unc = IsSep(source[0]) && IsSep(source[1]) && IsSep(target[0]) && IsSep(target[1]);
     bool sameDrive = unc || (source[0] && source[1] == ':' && target[1] == ':' && source[0] == target[0]);
     bool madeDirs = false;
@@ -232,11 +257,13 @@ FsResult2 FileMove(HWND owner, const char* source, const char* target, JobRecord
             continue;
         }
         if (err == ERROR_NOT_SAME_DEVICE) break;
+        if (mustBeNew && (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS))
+            return FsMakeResult(ERROR_FILE_EXISTS, err);  // the caller asks
         if (err == ERROR_FILENAME_EXCED_RANGE) return FsMakeResult(NameTooLong(owner, target), err);
         uint32_t b = FileReportError(owner, (int32_t)err, source, kCtxDelete);
         if (b != kFsRetry) return FsMakeResult(b ? b : err, err);
     }
-    FsResult2 r = FileCopy(owner, source, target, job);
+    FsResult2 r = FileCopy(owner, source, target, job, mustBeNew);
     if (FsResultOf(r) == 0 && !Cancelled(job)) FileDeleteReport(owner, source, job);
     return r;
 }

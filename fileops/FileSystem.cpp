@@ -275,7 +275,7 @@ uint32_t FileReportError(HWND owner, int32_t error, const char* path, uint32_t c
     case 32: buttons = MB_ABORTRETRYIGNORE; break;
     case 112: buttons = MB_YESNOCANCEL; break;
     case 5: buttons = context ? MB_RETRYCANCEL : MB_OK; break;
-    case 2: case 8: case 23: case 111: case 123: case 183: case 191: case 193: case 206:
+    case 2: case 8: case 23: case 111: case 123: case 183: case 191: case 193: case 206: case 681:
         buttons = MB_OK;
         break;
     default: buttons = error < 0 ? MB_OK : MB_RETRYCANCEL; break;
@@ -315,6 +315,22 @@ uint32_t JobReportError(const JobErrorReport* r) {
         }
     }
     return FileReportError(r->owner, error, r->path, r->context);
+}
+
+// Clears a folder's attributes so that it can go, and puts them back when
+// it stays: skipped, filtered or undeletable entries keep it.
+bool DirRemoveKeepingAttributes(HWND owner, const char *folder)
+{
+    DWORD attributes = GetFileAttributesA(folder);
+    if (!SetFileAttributesA(folder, FILE_ATTRIBUTE_NORMAL))
+        FileReportError(owner, 0, folder, kCtxTimes);
+    if (RemoveDirectoryA(folder))
+        return true;
+    DWORD error = GetLastError();
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(folder, attributes);
+    SetLastError(error);
+    return false;
 }
 
 static uint32_t ReportJob(HWND owner, int32_t error, const char* path, uint32_t context,

@@ -28,8 +28,11 @@ enum : uint32_t {
 // the buttons of a reported error.
 enum : uint32_t {
     kCtxNone = 0, kCtxNotReady = 21, kCtxDelete = 32, kCtxMakeDir = 82, kCtxTimes = 110,
-    kCtxWrite = 112, kCtxExists = 183, kCtxCopy = 266,
+    kCtxWrite = 112, kCtxExists = 183, kCtxCopy = 266, kCtxLink = 681,
 };
+// ERROR_STOPPED_ON_SYMLINK, which the headers of this Windows version lack:
+// a walk met a link to a folder and did not enter it.
+inline constexpr int32_t kErrStoppedOnLink = 681;
 
 // Some operations return two 32-bit words: the result in the low word and a
 // detail (usually the system error behind it) in the high word.
@@ -108,6 +111,9 @@ struct JobErrorReport {
 };
 // In a statistics job most errors become red log lines (result 3) instead of boxes.
 uint32_t JobReportError(const JobErrorReport* report);
+// Removes an emptied folder. Its attributes are lifted for that and put back
+// when it stays (entries skipped, filtered out or not deletable keep it).
+bool DirRemoveKeepingAttributes(HWND owner, const char* folder);
 // The stop box for a name that is too long (error 206); returns 2.
 uint32_t FileShowNameTooLong(HWND owner, const char* path);
 
@@ -130,6 +136,20 @@ struct DirListRecord {
 static_assert(offsetof(DirListRecord, path) == 24, "the path of a list record is at offset 24");
 #endif
 inline constexpr uint32_t kDirListAttrMask = 0x4C37;
+// Set on a record whose full path does not fit kPathSize. The record holds
+// the whole path all the same, so a walker can name it when it reports it.
+inline constexpr uint16_t kDirListTooLong = 0x8000;
+
+// A folder that is a junction or a symbolic link: one entry, never entered.
+inline bool DirIsLink(uint32_t attributes) {
+    const uint32_t link = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    return (attributes & link) == link;
+}
+// A real folder a walker may descend into.
+inline bool DirListEnters(const DirListRecord* r) {
+    return (r->attributes & FILE_ATTRIBUTE_DIRECTORY) && !DirIsLink(r->attributes) &&
+           !(r->attributes & kDirListTooLong);
+}
 
 DirListRecord* DirReadList(const char* folder);      // null: empty (or see DirReadListEx)
 // Like DirReadList, and tells an empty folder (0) from a failure (an error

@@ -169,6 +169,16 @@ void JobFinish(JobRecord *job)
     PanelRequestRereadBoth();
 }
 
+void JobReportLeftOut(JobRecord *job, const char *path, bool link)
+{
+    JobErrorReport report = {job->dialog, link ? kErrStoppedOnLink : (int32_t)ERROR_FILENAME_EXCED_RANGE,
+                             path, link ? kCtxLink : kCtxNone, job};
+    JobReportError(&report);
+    // The statistics log counts its own lines.
+    if (!JobIsStatistics(job))
+        job->errors += 1;
+}
+
 INT_PTR JobAskDialog(JobRecord *job, int templateId, DLGPROC proc, LPARAM data)
 {
     HWND owner = job && job->dialog ? job->dialog : gMainWindow;
@@ -213,7 +223,13 @@ void JobCountTree(JobRecord *job, const char *folder)
 {
     DirListRecord *list = DirReadList(folder);
     for (const DirListRecord *r = list; r && r->length && !job->cancel; r = DirListNext(r)) {
-        if (r->attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (r->attributes & kDirListTooLong)
+            continue; // the walk reports it
+        if (DirIsLink(r->attributes)) {
+            // Never entered: one step of a delete (the link goes).
+            if ((job->flags & kJobInclSubDirs) && job->fileBytes)
+                job->total += 1;
+        } else if (r->attributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!(job->flags & kJobInclSubDirs))
                 continue;
             if (job->fileBytes)
@@ -238,7 +254,7 @@ void JobCountList(JobRecord *job, const void *selection)
                 continue;
             if (job->fileBytes)
                 job->total += 1;
-            if (SelItemFullPath(r, job, path, sizeof path) == 0)
+            if (!DirIsLink(r->attributes) && SelItemFullPath(r, job, path, sizeof path) == 0)
                 JobCountTree(job, path);
         } else {
             job->filesSelected += 1;

@@ -114,6 +114,10 @@ inline void JobEndItem(JobRecord *job)
 }
 inline bool JobStopped(const JobRecord *job) { return job->cancel || job->state == kJobStop; }
 inline bool JobIsStatistics(const JobRecord *job) { return (job->flags & kJobStatistics) != 0; }
+// An entry a walk leaves alone: a path too long for the job, or (`link`) a
+// link to a folder that copy and move never enter. It reaches the user (a
+// line of the statistics log, or a box) and counts as an error of the job.
+void JobReportLeftOut(JobRecord *job, const char *path, bool link);
 
 // Selection list of the job's source panel (marked entries, or the cursor
 // entry); null when there is none. Freed with free().

@@ -3,6 +3,11 @@
 //   jobs_tool copy|move <source folder> <target> [cancel after n bytes]
 //   jobs_tool same <path> <path>     prints "same" or "different"
 //   jobs_tool inside <folder> <path> prints "inside" or "outside"
+//   jobs_tool attributes <path>      prints "folder", "reparse" or "missing"
+//   jobs_tool walk copy|move|delete <source folder> <target> [stats]
+//                                    runs the worker on this thread, answers
+//                                    every message box with OK and prints
+//                                    "state=N errors=N files=N"
 // Every entry of the source folder is selected; sub-folders are included.
 #include <windows.h>
 #include <commctrl.h>
@@ -12,6 +17,7 @@
 #include <string.h>
 
 #include "fileops/CopyJob.h"
+#include "fileops/DeleteJob.h"
 #include "fileops/Job.h"
 #include "JobTestSupport.h"
 
@@ -30,7 +36,7 @@ static bool Finished(void *)
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
+    if (argc < 3) {
         fprintf(stderr, "usage: jobs_tool copy|move <source> <target> [cancel-after]\n");
         return 2;
     }
@@ -41,6 +47,30 @@ int main(int argc, char **argv)
     }
     if (!strcmp(argv[1], "inside")) {
         printf("%s\n", PathIsInsideFolder(argv[2], argv[3]) ? "inside" : "outside");
+        return 0;
+    }
+    if (!strcmp(argv[1], "attributes")) {
+        DWORD a = GetFileAttributesA(argv[2]);
+        printf("%s\n", a == INVALID_FILE_ATTRIBUTES            ? "missing"
+                       : (a & FILE_ATTRIBUTE_REPARSE_POINT) ? "reparse"
+                       : (a & FILE_ATTRIBUTE_DIRECTORY)     ? "folder"
+                                                            : "file");
+        return 0;
+    }
+    if (!strcmp(argv[1], "walk") && argc >= 5) {
+        uint16_t code = !strcmp(argv[2], "move") ? kJobCodeMove : !strcmp(argv[2], "delete") ? kJobCodeDelete
+                                                                                            : kJobCodeCopy;
+        uint32_t flags = kJobInclSubDirs | (argc > 5 && !strcmp(argv[5], "stats") ? kJobStatistics : 0);
+        JobRecord job = MakeJob(code, argv[3], code == kJobCodeDelete ? "" : argv[4], flags, SelectionOf(argv[3]));
+        if (code != kJobCodeDelete && GetFileAttributesA(argv[4]) == INVALID_FILE_ATTRIBUTES)
+            CreateDirectoryA(argv[4], nullptr);
+        // Any box the walk shows (a report with an OK button) is answered.
+        DialogAnswerer ok("", std::vector<int>(64, IDOK));
+        if (code == kJobCodeDelete)
+            DelJobThread(&job);
+        else
+            CopyJobThread(&job);
+        printf("state=%d errors=%u files=%u\n", (int)job.state, (unsigned)job.errors, (unsigned)job.filesDone);
         return 0;
     }
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};

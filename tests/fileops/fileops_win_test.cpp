@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -123,6 +124,52 @@ TEST(FileCopy, CancelledIsNotCopiedAndFoldersAreMade) {
     EXPECT_TRUE(ReadAll(src) == ReadAll(dst));
 }
 
+// A read-only target refuses the one-call replace; the fallback must not
+// remove it before the new file has its name. Someone holding it open with
+// FILE_SHARE_DELETE lets a delete go through but keeps the name taken, so a
+// delete-then-rename would lose both files.
+TEST(FileCopy, ReadOnlyTargetHeldOpenIsNeverLost) {
+    std::string src = DataPath("copy\\replace_src.dat"), dst = DataPath("copy\\replace_dst.dat");
+    WritePattern(src, 3000, 21);
+    SetFileAttributesA(dst.c_str(), FILE_ATTRIBUTE_NORMAL);
+    WritePattern(dst, 1000, 22);
+    std::vector<uint8_t> fresh = ReadAll(src), old = ReadAll(dst);
+    ASSERT_TRUE(SetFileAttributesA(dst.c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE held = CreateFileA(dst.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    JobRecord job{};
+    uint32_t r = FileCopyData(src.c_str(), dst.c_str(), &job);
+    CloseHandle(held);
+    // Either the new file is in place or the old one is still there whole.
+    ASSERT_TRUE(Exists(dst)) << "result " << r;
+    if (r == 0)
+        EXPECT_TRUE(ReadAll(dst) == fresh);
+    else
+        EXPECT_TRUE(ReadAll(dst) == old) << "result " << r;
+    SetFileAttributesA(dst.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(dst.c_str());
+    EXPECT_TRUE(Leftovers(DataPath("copy\\")).empty());
+}
+
+// A target that must be new is never replaced: one that appeared since the
+// walk looked is answered with ERROR_FILE_EXISTS and keeps its content.
+TEST(FileCopy, TargetThatMustBeNewIsNeverReplaced) {
+    std::string src = DataPath("copy\\new_src.dat"), dst = DataPath("copy\\new_dst.dat");
+    WritePattern(src, 2000, 23);
+    WritePattern(dst, 500, 24);
+    std::vector<uint8_t> old = ReadAll(dst);
+    JobRecord job{};
+    EXPECT_EQ(FileCopyData(src.c_str(), dst.c_str(), &job, true), (uint32_t)ERROR_FILE_EXISTS);
+    EXPECT_TRUE(ReadAll(dst) == old);
+    EXPECT_EQ(FsResultOf(FileCopy(nullptr, src.c_str(), dst.c_str(), &job, true)), (uint32_t)ERROR_FILE_EXISTS);
+    EXPECT_TRUE(ReadAll(dst) == old);
+    EXPECT_TRUE(Leftovers(DataPath("copy\\")).empty());
+    DeleteFileA(dst.c_str());
+    EXPECT_EQ(FileCopyData(src.c_str(), dst.c_str(), &job, true), 0u);
+    EXPECT_TRUE(ReadAll(dst) == ReadAll(src));
+}
+
 TEST(FileMove, SameDriveRenamesAndOtherNamesStay) {
     std::string a = DataPath("copy\\move_a.dat"), b = DataPath("copy\\moved\\move_b.dat");
     WritePattern(a, 1234, 11);
@@ -222,6 +269,7 @@ TEST(DirReadList, SizesAbove4GBAndErrors) {
     std::vector<std::pair<std::string, uint64_t>> seen;
     for (const DirListRecord* r = list; r->length; r = DirListNext(r)) {
         EXPECT_EQ(r->length, sizeof(DirListRecord) + strlen(r->path));
+        EXPECT_FALSE(r->attributes & kDirListTooLong);
         seen.emplace_back(r->path, r->size);
     }
     DirFreeList(list);
