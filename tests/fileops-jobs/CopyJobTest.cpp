@@ -10,6 +10,7 @@
 #include "AppState.h"
 #include "fileops/CaseMask.h"
 #include "fileops/CopyJob.h"
+#include "fileops/FreeSpace.h"
 #include "fileops/Job.h"
 #include "JobTestSupport.h"
 
@@ -308,6 +309,90 @@ TEST_F(CopyJobTest, MoveOnOneDriveMergesIntoAnExistingFolderAndKeepsSkippedFiles
     EXPECT_FALSE(Exists(src + "\\f\\a.txt"));
     // The skipped file and its folder stay at the source.
     EXPECT_EQ("new b", ReadFileBytes(src + "\\f\\b.txt"));
+    free(job.selection);
+}
+
+// The walk reads a target folder once; a file that appears in it later is
+// still asked about before it is replaced.
+TEST_F(CopyJobTest, TargetThatAppearsDuringTheJobIsAskedAbout)
+{
+    std::string src = JobTestScratch("late-src"), dst = JobTestScratch("late-dst");
+    WriteFileBytes(src + "\\a.txt", "new a");
+    WriteFileBytes(src + "\\b.txt", "new b");
+    WriteFileBytes(dst + "\\a.txt", "old a");
+    gApp->confirmFlags = kConfirmCopy | kConfirmMove;
+    for (uint16_t code : {(uint16_t)1029, (uint16_t)1030}) {
+        WriteFileBytes(dst + "\\a.txt", "old a");
+        DeleteFileA((dst + "\\b.txt").c_str());
+        WriteFileBytes(src + "\\a.txt", "new a");
+        WriteFileBytes(src + "\\b.txt", "new b");
+        JobRecord job = MakeJob(code, src, dst, 0, SelectionOf(src, {"a.txt", "b.txt"}));
+        // While a.txt is asked about, b.txt appears in the target.
+        DialogAnswerer answers("The following file already exists", {kIdOverwrite, kIdOverwriteSkip},
+                               [&](int index) {
+                                   if (index == 0)
+                                       WriteFileBytes(dst + "\\b.txt", "late b");
+                               });
+        CopyJobThread(&job);
+        answers.Join();
+        EXPECT_EQ(2, answers.answered()) << code;
+        EXPECT_EQ("new a", ReadFileBytes(dst + "\\a.txt")) << code;
+        EXPECT_EQ("late b", ReadFileBytes(dst + "\\b.txt")) << code;
+        EXPECT_EQ("new b", ReadFileBytes(src + "\\b.txt")) << code;
+        free(job.selection);
+    }
+    gApp->confirmFlags = 0;
+}
+
+// Attributes lifted from an existing target are put back on every path:
+// here a disk-full box answered "Yes" (a new disk is in), then "Cancel".
+TEST_F(CopyJobTest, LiftedTargetAttributesComeBackAfterADiskFullRetry)
+{
+    std::string src = JobTestScratch("full-src"), dst = JobTestScratch("full-dst");
+    WriteFileBytes(src + "\\full.txt", std::string(5000, 'n'));
+    WriteFileBytes(dst + "\\full.txt", "old");
+    ASSERT_TRUE(SetFileAttributesA((dst + "\\full.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    DWORD before = GetFileAttributesA((dst + "\\full.txt").c_str());
+    SpaceSystem saved = gSpaceSystem;
+    gSpaceSystem.hasDiskFreeEx = [] { return 1; };
+    gSpaceSystem.getDiskFreeEx = [](const char *, uint64_t *callerFree, uint64_t *total, uint64_t *totalFree) {
+        *callerFree = *totalFree = 100;
+        *total = 1 << 20;
+        return 1;
+    };
+    JobRecord job = MakeJob(1029, src, dst, 0, SelectionOf(src));
+    // The box is captioned with the file's name.
+    DialogAnswerer answers("=full.txt", {IDYES, IDCANCEL});
+    CopyJobThread(&job);
+    answers.Join();
+    gSpaceSystem = saved;
+    EXPECT_EQ(2, answers.answered());
+    EXPECT_EQ("old", ReadFileBytes(dst + "\\full.txt"));
+    EXPECT_EQ(before, GetFileAttributesA((dst + "\\full.txt").c_str()));
+    SetFileAttributesA((dst + "\\full.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    free(job.selection);
+}
+
+// A folder a move cannot empty stays with the attributes it had.
+TEST_F(CopyJobTest, FolderAMoveLeavesBehindKeepsItsAttributes)
+{
+    std::string src = JobTestScratch("keepattr-src"), dst = JobTestScratch("keepattr-dst");
+    CreateDirectoryA((src + "\\f").c_str(), nullptr);
+    CreateDirectoryA((dst + "\\f").c_str(), nullptr);
+    WriteFileBytes(src + "\\f\\a.txt", "a");
+    WriteFileBytes(src + "\\f\\b.txt", "new b");
+    WriteFileBytes(dst + "\\f\\b.txt", "old b");
+    ASSERT_TRUE(SetFileAttributesA((src + "\\f").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    DWORD before = GetFileAttributesA((src + "\\f").c_str());
+    ASSERT_TRUE(before & FILE_ATTRIBUTE_HIDDEN);
+    gApp->confirmFlags = kConfirmMove;
+    JobRecord job = MakeJob(1030, src, dst, kJobInclSubDirs, SelectionOf(src));
+    DialogAnswerer skip("The following file already exists", {kIdOverwriteSkip});
+    CopyJobThread(&job);
+    skip.Join();
+    gApp->confirmFlags = 0;
+    EXPECT_EQ("new b", ReadFileBytes(src + "\\f\\b.txt"));
+    EXPECT_EQ(before, GetFileAttributesA((src + "\\f").c_str()));
     free(job.selection);
 }
 

@@ -1,5 +1,6 @@
 // The delete worker under Wine: read-only questions with All and Skip, a
-// skipped file surviving a tree delete, wipe names and the recycle bin.
+// skipped file (and its folders, with their attributes) surviving a tree
+// delete, wipe names and the recycle bin.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -45,6 +46,9 @@ TEST_F(DeleteJobTest, SkipSurvivesATreeDelete)
     WriteFileBytes(dir + "\\tree\\sub\\keep.txt", "keep");
     SetFileAttributesA((dir + "\\tree\\sub\\keep.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     WriteFileBytes(dir + "\\tree\\sub\\two.txt", "2");
+    ASSERT_TRUE(SetFileAttributesA((dir + "\\tree\\sub").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    DWORD folderAttributes = GetFileAttributesA((dir + "\\tree\\sub").c_str());
+    ASSERT_TRUE(folderAttributes & FILE_ATTRIBUTE_HIDDEN);
     JobRecord job = MakeJob(1032, dir, "", kJobInclSubDirs, SelectionOf(dir));
     DialogAnswerer skip(kReadOnlyQuestion, {kIdDeleteSkip});
     DelJobThread(&job);
@@ -56,6 +60,8 @@ TEST_F(DeleteJobTest, SkipSurvivesATreeDelete)
     EXPECT_FALSE(Exists(dir + "\\tree\\one.txt"));
     EXPECT_FALSE(Exists(dir + "\\tree\\sub\\two.txt"));
     EXPECT_EQ(2u, job.filesDone);
+    // The folder that stays keeps its attributes.
+    EXPECT_EQ(folderAttributes, GetFileAttributesA((dir + "\\tree\\sub").c_str()));
     free(job.selection);
 }
 

@@ -94,27 +94,34 @@ std::vector<std::string> ListNames(const std::string &folder)
     return names;
 }
 
+static void AppendFound(SelectionBuilder *b, const WIN32_FIND_DATAA &fd, uint32_t *position)
+{
+    FILETIME local;
+    WORD d = 0, t = 0;
+    FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local);
+    FileTimeToDosDateTime(&local, &d, &t);
+    uint64_t size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
+    SelListAppend(b, fd.cFileName, d, t, size, (uint16_t)(fd.dwFileAttributes & 0x4FF7), (*position)++);
+}
+
 void *SelectionOf(const std::string &folder, const std::vector<std::string> &names)
 {
     SelectionBuilder b;
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
     uint32_t position = 0;
+    // Named entries in the order given, so a test decides which comes first.
+    for (const std::string &n : names) {
+        HANDLE h = FindFirstFileA((folder + "\\" + n).c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            AppendFound(&b, fd, &position);
+            FindClose(h);
+        }
+    }
+    HANDLE h = names.empty() ? FindFirstFileA((folder + "\\*").c_str(), &fd) : INVALID_HANDLE_VALUE;
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, ".."))
-                continue;
-            bool wanted = names.empty();
-            for (const std::string &n : names)
-                wanted |= n == fd.cFileName;
-            if (!wanted)
-                continue;
-            FILETIME local;
-            WORD d = 0, t = 0;
-            FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local);
-            FileTimeToDosDateTime(&local, &d, &t);
-            uint64_t size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
-            SelListAppend(&b, fd.cFileName, d, t, size, (uint16_t)(fd.dwFileAttributes & 0x4FF7), position++);
+            if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, ".."))
+                AppendFound(&b, fd, &position);
         } while (FindNextFileA(h, &fd));
         FindClose(h);
     }
@@ -154,8 +161,8 @@ static BOOL CALLBACK FindDialog(HWND window, LPARAM lParam)
     return TRUE;
 }
 
-DialogAnswerer::DialogAnswerer(const char *caption, std::vector<int> answers)
-    : caption_(caption), answers_(std::move(answers))
+DialogAnswerer::DialogAnswerer(const char *caption, std::vector<int> answers, std::function<void(int)> before)
+    : caption_(caption), answers_(std::move(answers)), before_(std::move(before))
 {
     thread_ = std::thread([this] {
         DWORD deadline = GetTickCount() + 60000;
@@ -164,10 +171,15 @@ DialogAnswerer::DialogAnswerer(const char *caption, std::vector<int> answers)
             FindContext c = {caption_.c_str(), nullptr};
             EnumWindows(FindDialog, (LPARAM)&c);
             if (c.found && c.found != last) {
+                if (before_)
+                    before_(answered_);
                 Sleep(30);
                 PostMessageA(c.found, WM_COMMAND, MAKEWPARAM(answers_[answered_], BN_CLICKED), 0);
-                last = c.found;
                 answered_ = answered_ + 1;
+                // The next box may get the same handle: wait for this one to go.
+                while (IsWindow(c.found) && IsWindowVisible(c.found) && !stop_ && GetTickCount() < deadline)
+                    Sleep(10);
+                last = IsWindow(c.found) && IsWindowVisible(c.found) ? c.found : nullptr;
             } else if (last && !IsWindow(last)) {
                 last = nullptr;
             }

@@ -4,6 +4,7 @@
 // dialog by its caption.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,17 +17,20 @@ void WriteFileBytes(const std::string &path, const std::string &data);
 std::string ReadFileBytes(const std::string &path);
 bool Exists(const std::string &path);
 std::vector<std::string> ListNames(const std::string &folder);
-// Selection of the given names of `folder` (all entries when empty).
+// Selection of the given names of `folder` in that order (all entries, in
+// the folder's order, when empty).
 void *SelectionOf(const std::string &folder, const std::vector<std::string> &names = {});
 // A job record for the worker tests (no dialog).
 JobRecord MakeJob(uint16_t code, const std::string &sourceDir, const std::string &target, uint32_t flags,
                   void *selection);
 
 // Answers the next `answers.size()` dialogs whose caption holds `caption`
-// (case-sensitive), one control id each, in order. Join before checking.
+// (case-sensitive), one control id each, in order. `before`, when given, runs
+// with the answer's index while that dialog is up and before it is answered.
+// Join before checking.
 class DialogAnswerer {
   public:
-    DialogAnswerer(const char *caption, std::vector<int> answers);
+    DialogAnswerer(const char *caption, std::vector<int> answers, std::function<void(int)> before = nullptr);
     ~DialogAnswerer();
     int answered() const { return answered_; }
     void Join();
@@ -34,6 +38,7 @@ class DialogAnswerer {
   private:
     std::string caption_;
     std::vector<int> answers_;
+    std::function<void(int)> before_;
     volatile int answered_ = 0;
     volatile bool stop_ = false;
     std::thread thread_;
