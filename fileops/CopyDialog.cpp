@@ -358,11 +358,15 @@ void CopyCommand(HWND owner, int code)
         FreeClones(&job);
         return;
     }
+    // Everything the entry tells is read while the list is held: once the
+    // iteration ends a refresh may free it.
     bool isFolder = EntryIsFolder(e);
+    bool upDir = EntryIsUpDir(e);
     lstrcpynA(job.target, EntryName(e), sizeof job.target);
     job.itemInfo = e->flags;
     PanelIterEnd(&it);
-    if (EntryIsUpDir(&*e) && marked == 0) {
+    e = nullptr;
+    if (upDir && marked == 0) {
         // Nothing to copy: the cursor is on "..".
         MessageBeep(MB_ICONHAND);
         FreeClones(&job);

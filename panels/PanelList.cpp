@@ -1,6 +1,8 @@
 #include "panels/PanelList.h"
 
 #include <chrono>
+#include <assert.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <thread>
 
@@ -74,13 +76,25 @@ void PanelListReadBegin(int panel) {
     tReadDepth[panel]++;
 }
 
+static void ReportToStderr(const char *text) { fprintf(stderr, "%s\n", text); }
+void (*gPanelListReport)(const char *text) = ReportToStderr;
+
 void PanelListReadEnd(int panel) {
     PanelListSlot &slot = gPanelLists[panel];
-    int32_t n = slot.readerCount.load();
-    while (n > 0 && !slot.readerCount.compare_exchange_weak(n, n - 1)) {
+    if (tReadDepth[panel] <= 0) {
+        // An End without its Begin on this thread is a caller's bug. Quietly
+        // flooring the count would hide it until a writer freed a list under
+        // a live reader: debug builds stop here, others log it and leave the
+        // count alone.
+        char text[96];
+        snprintf(text, sizeof text, "panel %d: list read ended without a begin (%d readers)", panel,
+                 (int)slot.readerCount.load());
+        gPanelListReport(text);
+        assert(!"PanelListReadEnd without PanelListReadBegin");
+        return;
     }
-    if (tReadDepth[panel] > 0)
-        tReadDepth[panel]--;
+    slot.readerCount.fetch_sub(1);
+    tReadDepth[panel]--;
 }
 
 bool PanelListLockExclusive(int panel, int timeoutMs) {

@@ -69,9 +69,12 @@ bool PanelListSwap(int timeoutMs);
 // allocator); free() until the program sets its own.
 extern void (*gPanelListFreeFn)(void *block);
 
-// Reader side, used by the iterator.
+// Reader side, used by the iterator. An End without a Begin on the same
+// thread is reported through gPanelListReport (standard error until the
+// program sets its own) and asserts in debug builds; the count stays.
 void PanelListReadBegin(int panel);
 void PanelListReadEnd(int panel);
+extern void (*gPanelListReport)(const char *text);
 // Readers of `panel` open on the calling thread (nested iterations).
 int PanelListReadDepth(int panel);
 

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -71,8 +72,39 @@ TEST(PanelIter, EmptyPanelBalancesReaderCount) {
     PanelIterEnd(&it);
     PanelIterEnd(&it); // a second End is ignored
     EXPECT_EQ(gPanelLists[0].readerCount.load(), 0);
-    PanelListReadEnd(0); // never below zero
+}
+
+static std::string gReported;
+static void CaptureReport(const char *text) { gReported = text; }
+
+// A stray End is a caller's bug: it is reported, never repaired quietly, and
+// it does not take away another thread's reader.
+TEST(PanelIter, UnbalancedEndIsReportedAndLeavesOtherReaders) {
+    ClearPanels();
+    void (*saved)(const char *) = gPanelListReport;
+    gPanelListReport = CaptureReport;
+    gReported.clear();
+    std::atomic<bool> holding{false}, release{false};
+    std::thread reader([&] {
+        PanelListReadBegin(0);
+        holding = true;
+        while (!release)
+            std::this_thread::yield();
+        PanelListReadEnd(0);
+    });
+    while (!holding)
+        std::this_thread::yield();
+    PanelListReadEnd(0); // this thread holds nothing
+    EXPECT_EQ(gPanelLists[0].readerCount.load(), 1);
+    EXPECT_NE(gReported.find("without a begin"), std::string::npos) << gReported;
+    release = true;
+    reader.join();
     EXPECT_EQ(gPanelLists[0].readerCount.load(), 0);
+    gPanelListReport = saved;
+}
+
+TEST(PanelIter, NoSuchPanelGivesNothing) {
+    PanelIter it;
     EXPECT_EQ(PanelIterBegin(&it, 7), nullptr); // no such panel
     PanelIterEnd(&it);
 }
