@@ -36,6 +36,7 @@
 #include "tools/RunServices.h"
 #include "tools/TextEditor.h"
 #include "tools/ToolWindows.h"
+#include "tools/ViewerWindow.h"
 
 static void Beep(UINT type) { MessageBeep(type); }
 void (*gCommandBeep)(UINT) = Beep;
@@ -498,6 +499,14 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 118:
         PanelHandleKey(window, WM_KEYDOWN, VK_MULTIPLY, 0);
+        return;
+    case 102:
+        if (PanelGetCursorFile(window, active, path, 260)) {
+            if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY)
+                CommandBeep();
+            else
+                ViewerOpenWindow(window, path, path);
+        }
         return;
     case 126:
         if (PanelGetCursorFile(window, active, path, 260)) {

@@ -4,16 +4,41 @@
 
 #include "AppState.h"
 #include "frontends/CeFrontEnd.h"
+#include "frontends/ViewerHost.h"
 #include "wingui/ShellServices.h"
 
 static LibraryEntry EntryOf(FARPROC p) { return reinterpret_cast<LibraryEntry>(p); }
 
+// Libraries come from the program's own folder: the current folder follows
+// the panels and must never supply one.
+static HMODULE LoadBesideProgram(const char *name) {
+    char path[MAX_PATH + 16];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    char *slash = strrchr(path, '\\');
+    if (!slash)
+        return nullptr;
+    lstrcpynA(slash + 1, name, (int)(sizeof path - (size_t)(slash + 1 - path)));
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+static ViewerHostServices gViewerHost;
+
 void ViewerLoad() {
     if (!gApp->viewerLib)
-        gApp->viewerLib = LoadLibraryA("LUMORA.DLL");
+        gApp->viewerLib = LoadBesideProgram("LUMORA.DLL");
     if (!gApp->viewerLib)
         return;
     gApp->viewerEntry = GetProcAddress(gApp->viewerLib, "v");
+    if (!gApp->viewerEntry)
+        return;
+    ViewerFillHostServices(&gViewerHost);
+    ViewerCommandRecord hello = {kViewCmdHello,
+                                 {reinterpret_cast<uintptr_t>(&gViewerHost), reinterpret_cast<uintptr_t>(gMainWindow),
+                                  reinterpret_cast<uintptr_t>(gWindowTitle), 0, 0},
+                                 -1};
+    EntryOf(gApp->viewerEntry)(&hello);
 }
 
 int ViewerCallLibrary(void *record) {

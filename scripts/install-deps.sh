@@ -10,6 +10,7 @@ PKGS=(
   dpkg-dev crudini python3-pyftpdlib vsftpd lame twolame mpg123 sox
   clang libclang-rt-14-dev
   cksfv sharutils mpack dos2unix uudeview
+  python3-pil libjpeg-turbo-progs libpng-dev libjpeg62-turbo-dev
   wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
 )
 

@@ -1,0 +1,58 @@
+// libFuzzer harness over one of the viewer's readers, picked at build time
+// (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_detect).
+#include <stdint.h>
+#include <stdlib.h>
+
+#include "viewer/Detect.h"
+#include "viewer/GifDecode.h"
+#include "viewer/JpegRead.h"
+#include "viewer/PngRead.h"
+
+static void* Alloc(size_t n) {
+    return calloc(1, n);
+}
+static void** Release(void** p) {
+    free(*p);
+    *p = nullptr;
+    return p;
+}
+static const PicAllocator kAlloc = {Alloc, Release};
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+#if defined(FUZZ_png) || defined(FUZZ_jpeg)
+    PictureRecord pic;
+#if defined(FUZZ_png)
+    bool ok = PngDecode(data, size, &pic, kAlloc);
+#else
+    bool ok = JpegDecode(data, size, &pic, kAlloc);
+#endif
+    if (ok) {
+        // Every row must be there to be drawn.
+        volatile uint8_t sum = 0;
+        for (int32_t y = 0; y < pic.height; y++)
+            sum ^= PicRow(&pic, y)[pic.stride - 1];
+        PicRelease(&pic, kAlloc);
+    }
+#elif defined(FUZZ_gif)
+    GifStream s;
+    if (GifOpen(&s, data, size)) {
+        while (GifFrame* f = GifNextFrame(&s, kAlloc, 0x808080)) {
+            volatile uint8_t last = f->rows[(size_t)f->stride * f->height - 1];
+            (void)last;
+            GifFreeFrame(&f, kAlloc);
+        }
+    }
+#else
+    if (size >= kDetectHeader) {
+        DetectUnicodeText(data);
+        DetectXpmHeader(data);
+        DetectMediaHeader(data);
+    }
+    DetectBinary(data, size);
+    DetectHtml(data, size);
+    JpegSignature(data, size);
+    GifSignature(data, size);
+    PngSignature(data, size);
+#endif
+    return 0;
+}

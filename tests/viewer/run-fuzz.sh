@@ -1,0 +1,44 @@
+#!/bin/sh
+# run-fuzz.sh FUZZER READER WORKDIR SECONDS
+# Seeds a corpus with small pictures of the reader's format made by Pillow and
+# ImageMagick, runs the fuzzer for a bounded time; any crash fails the test.
+set -e
+fuzzer=$1 reader=$2 work=$3 seconds=$4
+rm -rf "$work/corpus" && mkdir -p "$work/corpus" "$work/artifacts"
+/usr/bin/python3 - "$reader" "$work/corpus" <<'PY'
+import sys, os
+from PIL import Image
+reader, out = sys.argv[1], sys.argv[2]
+base = Image.new("RGBA", (13, 9))
+px = base.load()
+for y in range(9):
+    for x in range(13):
+        px[x, y] = (x * 19, y * 28, (x * y) % 256, (x * 40) % 256)
+rgb = base.convert("RGB")
+n = 0
+def save(im, fmt, **kw):
+    global n
+    n += 1
+    im.save(os.path.join(out, f"seed{n}"), fmt, **kw)
+if reader == "png":
+    for im in (base, rgb, base.convert("L"), base.convert("LA"), rgb.quantize(16), base.convert("1")):
+        save(im, "PNG")
+    save(rgb.quantize(4), "PNG", bits=2)
+    save(rgb, "PNG", transparency=(0, 0, 0))
+elif reader == "jpeg":
+    save(rgb, "JPEG")
+    save(rgb, "JPEG", progressive=True)
+    save(rgb.convert("L"), "JPEG")
+    save(rgb.convert("CMYK"), "JPEG")
+elif reader == "gif":
+    save(rgb.quantize(16), "GIF")
+    save(rgb.quantize(16), "GIF", transparency=2)
+    rgb.quantize(8).save(os.path.join(out, "anim"), "GIF", save_all=True,
+                         append_images=[rgb.rotate(180).quantize(8)], loop=2, duration=40)
+else:
+    for data in (b"<html><p>x", b"\xff\xfeh\0", b"/* XPM */\n", b"#define x_width 8\n", b"abc\0def"):
+        n += 1
+        open(os.path.join(out, f"seed{n}"), "wb").write(data)
+PY
+exec "$fuzzer" -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/corpus"
