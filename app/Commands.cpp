@@ -447,7 +447,7 @@ static void MainCommandRun(HWND window, int id) {
     case 120:
         PostMessageA(window, WM_CLOSE, 0, 0);
         return;
-    case 102: // F3: the text view until the viewer library takes the window over
+    case 102: // F3: the viewer library's window (text views inside it for now)
     case 103: // Alt+F3
     case 104: // F4
         if (PanelGetCursorFile(window, active, path, 260)) {
@@ -455,8 +455,10 @@ static void MainCommandRun(HWND window, int id) {
                 CommandBeep();
             else if (id == 103)
                 HexOpenWindow(path);
+            else if (id == 102)
+                ViewerOpenWindow(window, path, path);
             else
-                EditCreateWindow(path, path, id == 104 ? kToolWndEditor : kToolWndViewer);
+                EditCreateWindow(path, path, kToolWndEditor);
         }
         return;
     case 105:
@@ -499,14 +501,6 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 118:
         PanelHandleKey(window, WM_KEYDOWN, VK_MULTIPLY, 0);
-        return;
-    case 102:
-        if (PanelGetCursorFile(window, active, path, 260)) {
-            if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY)
-                CommandBeep();
-            else
-                ViewerOpenWindow(window, path, path);
-        }
         return;
     case 126:
         if (PanelGetCursorFile(window, active, path, 260)) {

@@ -11,6 +11,7 @@
 #include "base/Strings.h"
 #include "base/Texts.h"
 #include "wingui/WindowUtil.h"
+#include "fileops/FileHelpers.h"
 #include "fileops/FileSystem.h"
 #include "frontends/Libraries.h"
 

@@ -5,6 +5,7 @@
 #include "AppState.h"
 #include "base/Memory.h"
 #include "wingui/WindowList.h"
+#include "fileops/FileHelpers.h"
 #include "fileops/FileSystem.h"
 #include "frontends/ViewerHost.h"
 
