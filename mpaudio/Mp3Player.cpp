@@ -262,10 +262,13 @@ unsigned __stdcall PlayerThread(void* arg) {
     delete d;
     delete[] bufs;
     file.Close();
+    // Finished before the end is posted: the window that receives it must
+    // find the player finished, or the end is lost and the view plays on.
     HWND w = p->notifyWindow;
-    if (p->notifyMessage && IsWindow(w))
-        PostMessageA(w, p->notifyMessage, 0, kMp3EndOfPlay);
+    UINT msg = p->notifyMessage;
     InterlockedExchange(&p->finished, 1);
+    if (msg && IsWindow(w))
+        PostMessageA(w, msg, 0, kMp3EndOfPlay);
     return 0;
 }
 
@@ -311,6 +314,9 @@ void Mp3SetNotify(Mp3Player* p, HWND window, UINT message) {
         return;
     p->notifyWindow = window;
     p->notifyMessage = message;
+    // A player that ended before anyone listened still tells its window.
+    if (p->finished && message && IsWindow(window))
+        PostMessageA(window, message, 0, kMp3EndOfPlay);
 }
 
 void Mp3Pause(Mp3Player* p) {
