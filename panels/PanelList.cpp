@@ -35,7 +35,12 @@ bool DrainReaders(PanelListSlot &slot, Clock::time_point deadline) {
         slot.replacing.store(0);
         if (Clock::now() >= deadline)
             return false;
-        SleepMs(kReaderPollMs);
+        // The gap is held until the readers that queued behind the flag are
+        // in: a fixed pause can beat their polls every time and starve them.
+        auto gapEnd = Clock::now() + slice;
+        SleepMs(1);
+        while (slot.queuedReaders.load() != 0 && Clock::now() < gapEnd)
+            SleepMs(1);
     }
 }
 
@@ -63,6 +68,7 @@ void PanelListReadBegin(int panel) {
         tReadDepth[panel]++;
         return;
     }
+    bool queued = false;
     for (;;) {
         if (slot.replacing.load() == 0) {
             slot.readerCount.fetch_add(1);
@@ -71,8 +77,14 @@ void PanelListReadBegin(int panel) {
             // A writer came in between: step back so it can finish.
             slot.readerCount.fetch_sub(1);
         }
+        if (!queued) {
+            queued = true;
+            slot.queuedReaders.fetch_add(1);
+        }
         SleepMs(kReaderPollMs);
     }
+    if (queued)
+        slot.queuedReaders.fetch_sub(1);
     tReadDepth[panel]++;
 }
 

@@ -35,6 +35,7 @@ struct PanelListSlot {
     std::atomic<uint32_t> generation{0}; // bumped by every install and re-sort
     std::atomic<int32_t> readerCount{0};
     std::atomic<int32_t> replacing{0};
+    std::atomic<int32_t> queuedReaders{0}; // readers held back by `replacing`
     std::atomic<int32_t> workerBusy{0}; // icon worker of this list running
     std::mutex writer;                  // one writer at a time
     // Written only by the holder of `writer` while `replacing` is up and no

@@ -175,20 +175,22 @@ TEST(PanelList, WriterGivesUpWhenAReaderStaysAndReadersStillGetIn) {
     while (phase.load() != 1)
         std::this_thread::yield();
     PanelListData d = MakeList(3, 4);
+    std::atomic<bool> writerDone{false};
     std::thread writer([&] {
-        EXPECT_FALSE(PanelListInstall(0, d, 400));
+        EXPECT_FALSE(PanelListInstall(0, d, 3000));
+        writerDone = true;
     });
     // While the writer waits, another reader is let through between slices.
     // The writer is waiting once it has put up its flag.
     for (auto start = std::chrono::steady_clock::now();
          gPanelLists[0].replacing.load() == 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(15);)
         std::this_thread::yield();
-    auto t0 = std::chrono::steady_clock::now();
+    // The reader is through while the writer still waits: it was not held
+    // for the writer's whole wait, however slow the machine is.
     PanelIter it;
     PanelIterBegin(&it, 0);
     PanelIterEnd(&it);
-    auto waited = std::chrono::steady_clock::now() - t0;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), 300);
+    EXPECT_FALSE(writerDone.load());
     writer.join();
     phase = 2;
     holder.join();
