@@ -349,7 +349,10 @@ void FtpLibSetType(FtpSession* s, char type) {
 }
 
 // Receives the data connection into memory or a local file. With a resume
-// offset the last 512 local bytes before it are compared first.
+// offset the last 512 local bytes before it are compared first. Returns 1
+// when all arrived, 0 when the connection failed, kLocalFailure when the
+// file could not be opened or written (or memory ran out).
+static const int kLocalFailure = -1;
 static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint32_t* memoryLen, uint64_t resume) {
   if (s->data == INVALID_SOCKET || !EnsureTransferBuffer(s)) return 0;
   FtpHostServicesEx* b = B();
@@ -361,10 +364,10 @@ static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint
   } else {
     if (!b) return 0;
     if (!resume) {
-      if (b->fileCreate(gFtp.mainWindow, localPath, &file) != 0 || !file) return 0;
+      if (b->fileCreate(gFtp.mainWindow, localPath, &file) != 0 || !file) return kLocalFailure;
     } else {
       if (b->fileOpenReport(gFtp.mainWindow, localPath, &file, GENERIC_READ | GENERIC_WRITE) != 0 || !file)
-        return 0;
+        return kLocalFailure;
       b->fileSeek(file, resume - 512);
     }
   }
@@ -372,7 +375,7 @@ static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint
   DWORD start = Now();
   if (job) job->startClock = uint32_t(clock());
   uint64_t received = 0;
-  bool failed = false, any = false;
+  bool failed = false, any = false, localFailed = false;
 
   auto store = [&](const char* data, uint32_t n) -> bool {
     if (memory) {
@@ -414,7 +417,7 @@ static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint
       matched += take;
       // Bytes beyond the compared ones already belong at the resume offset.
       if (uint32_t(n) > take && !store(s->xfer + take, uint32_t(n) - take)) {
-        failed = true;
+        failed = localFailed = true;
         break;
       }
       received += uint32_t(n) - take;
@@ -441,7 +444,7 @@ static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint
     }
     any = true;
     if (!store(s->xfer, uint32_t(n))) {
-      failed = true;
+      failed = localFailed = true;
       break;
     }
     received += uint32_t(n);
@@ -453,6 +456,7 @@ static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint
   if (file) b->fileClose(file);
   DWORD ms = Now() - start;
   if (!s->abortFlag && !failed && !s->timedOut) LogRate(s, "%s bytes received in %.2f seconds, (%.2f KB/s)", received, ms);
+  if (localFailed) return kLocalFailure;
   return failed || s->timedOut ? 0 : 1;
 }
 
@@ -539,9 +543,17 @@ int FtpLibDataCommand(FtpSession* s, const char* command, const char* localPath,
     return cls == 1 ? 0 : cls;
   }
   s->data = d;
-  ReceiveData(s, localPath, memory, memoryLen, resume);
+  // A file that could not be written is a failed transfer whatever the
+  // server answers afterwards: its 226 only says that it sent everything.
+  const bool localFailed = ReceiveData(s, localPath, memory, memoryLen, resume) == kLocalFailure;
   int result;
-  if (s->abortFlag || s->timedOut) {
+  if (localFailed) {
+    FtpLibAbortAndSync(s);
+    s->data = FtpLibCloseSocket(s, s->data, SD_BOTH);
+    snprintf(s->reply, sizeof(s->reply), "Cannot write %s", localPath ? localPath : "the listing");
+    FtpLog(s, "%s", s->reply);
+    result = 5;
+  } else if (s->abortFlag || s->timedOut) {
     FtpLibAbortAndSync(s);
     s->data = FtpLibCloseSocket(s, s->data, SD_BOTH);
     result = 5;

@@ -243,7 +243,12 @@ int Retrieve(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask) {
       InterlockedExchange(&s->abortFlag, 0);
       return 0;
     }
-    if (resume) writePath = item->target;
+    if (resume) {
+      // Resuming continues a copy of the target in the side file: the
+      // target itself is never written until the whole file is there.
+      if (sideFile && !CopyFileA(item->target, part, FALSE)) resume = 0;
+      if (!sideFile) writePath = item->target;
+    }
   } else if (sideFile && LocalSize(part, &local) && local >= 1025 && local < item->sourceSize) {
     resume = local;
   }
@@ -267,6 +272,15 @@ int Retrieve(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask) {
     resume = (have >= 1025 && have < item->sourceSize) ? have : 0;
     if (!resume && sideFile) writePath = part;
     cls = FtpLibDataCommand(s, cmd, writePath, nullptr, nullptr, resume, type);
+  }
+  // A binary file shorter than the listing said is cut, whatever the server
+  // answered: the side file stays for a later resume, the target untouched.
+  uint64_t arrived = 0;
+  if (cls == 2 && type == 'I' && LocalSize(writePath, &arrived) && arrived < item->sourceSize) {
+    snprintf(s->reply, sizeof(s->reply), "%s: %llu of %llu bytes arrived", item->source, (unsigned long long)arrived,
+             (unsigned long long)item->sourceSize);
+    FtpLog(s, "%s", s->reply);
+    cls = 5;
   }
   if (cls == 2 && writePath == part && !MoveFileExA(part, item->target, MOVEFILE_REPLACE_EXISTING)) {
     snprintf(s->reply, sizeof(s->reply), "Cannot replace %s (error %lu)", item->target, GetLastError());

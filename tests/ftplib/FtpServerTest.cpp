@@ -365,6 +365,51 @@ TEST_F(FtpServer, ResumeAppendsAndDetectsAnotherFile) {
   gAskState = 0;
 }
 
+// A download replaces its target only once all of it is written: a local
+// write failure and a refused REST leave the old target as it was.
+TEST_F(FtpServer, DownloadKeepsTheOldTargetUntilComplete) {
+  std::string data = Random(300000, 9);
+  Spit(rootA + "keep.bin", data);
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  auto& h = FtpTestHost::Get();
+  std::string local = Temp("keep.bin");
+  DeleteFileA((local + ".part").c_str());
+
+  // The disk fills after 64 KiB although the server sends everything.
+  Spit(local, "the old target");
+  h.writeBudget = 65536;
+  Transfer full("/keep.bin", local, data.size());
+  EXPECT_NE(0, CallF(kFtpRetrieve, intptr_t(&full.item), intptr_t(c.block), 0));
+  h.writeBudget = -1;
+  EXPECT_EQ("the old target", Slurp(local));
+  EXPECT_TRUE(h.LogHas("Cannot write"));
+
+  // A resume the server refuses starts again in the side file; when that
+  // fails as well, the old target keeps every byte.
+  std::string prefix = data.substr(0, 100000);
+  Spit(local, prefix);
+  DeleteFileA((local + ".part").c_str());
+  ASSERT_EQ(2, FtpLibCommand(c.s, "SITE NOREST"));
+  CutServerLog("A");
+  h.writeBudget = 150000;
+  gAskState = 0;
+  Transfer refused("/keep.bin", local, data.size());
+  EXPECT_NE(0, CallF(kFtpRetrieve, intptr_t(&refused.item), intptr_t(c.block), intptr_t(&Ask)));
+  h.writeBudget = -1;
+  EXPECT_EQ(1, Count(ServerLog("A"), "REST"));
+  EXPECT_TRUE(Slurp(local) == prefix);
+
+  // With room again the same transfer completes and only then replaces it.
+  Transfer again("/keep.bin", local, data.size());
+  ASSERT_EQ(0, CallF(kFtpRetrieve, intptr_t(&again.item), intptr_t(c.block), intptr_t(&Ask)));
+  EXPECT_TRUE(Slurp(local) == data);
+  EXPECT_FALSE(Exists(local + ".part"));
+  // The control connection is still in step.
+  char dir[262] = {};
+  EXPECT_EQ(0, CallF(kFtpChangeDirSync, intptr_t("/"), intptr_t(c.block), intptr_t(dir)));
+}
+
 TEST_F(FtpServer, DroppedTransferReconnectsAndResumes) {
   std::string data = Random(3 << 20, 5);
   Spit(rootA + "drop.bin", data);

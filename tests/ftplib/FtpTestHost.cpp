@@ -90,6 +90,11 @@ void FTPCALL FileSetDosTime(void* h, uint16_t date, uint16_t time) {
     SetFileTime(h, nullptr, &utc, &utc);
 }
 int32_t FTPCALL FileWrite(void*, void* h, const void* data, uint32_t n) {
+  // A full disk, as the library meets it: a write that fails part-way.
+  if (H()->writeBudget >= 0) {
+    if (int64_t(n) > H()->writeBudget) return 1;
+    H()->writeBudget -= n;
+  }
   DWORD put = 0;
   return WriteFile(h, data, n, &put, nullptr) && put == n ? 0 : 1;
 }

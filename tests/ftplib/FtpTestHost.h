@@ -32,6 +32,8 @@ struct FtpTestHost {
   int messageBoxes = 0;
   std::string passwordAnswer;  // empty: the password question is cancelled
   char transferType = 'I';
+  // Bytes the host still writes to local files; below 0 without limit.
+  int64_t writeBudget = -1;
 };
 
 int32_t CallF(int32_t code, intptr_t a1 = 0, intptr_t a2 = 0, intptr_t a3 = 0, intptr_t a4 = 0, intptr_t a5 = 0,

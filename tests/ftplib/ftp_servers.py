@@ -11,6 +11,7 @@ Faults, switched on through SITE commands on A or B:
   SITE SILENT        the next command gets no answer
   SITE SAY421        the next command is answered 421 and the connection closes
   SITE LONGLINE      a reply whose first line is 6000 characters long
+  SITE NOREST        the next REST is refused (502)
 A folder that holds a file ".listing" is listed as that file's text.
 """
 import os
@@ -31,6 +32,7 @@ class State:
     drop_after = {}
     silent = {}
     say421 = {}
+    norest = {}
 
 
 class CutFile:
@@ -90,7 +92,7 @@ def make_handler(name):
         banner = "Test server %s ready." % name
 
         proto_cmds = dict(FTPHandler.proto_cmds)
-        for verb in ("DROPAFTER", "SILENT", "SAY421", "LONGLINE"):
+        for verb in ("DROPAFTER", "SILENT", "SAY421", "LONGLINE", "NOREST"):
             proto_cmds["SITE " + verb] = dict(perm=None, auth=False, arg=None, help="test fault")
 
         def pre_process_command(self, line, cmd, arg):
@@ -101,6 +103,9 @@ def make_handler(name):
             if not cmd.startswith("SITE") and State.say421.pop(name, False):
                 self.respond("421 Service not available, closing control connection.")
                 self.close_when_done()
+                return
+            if cmd == "REST" and State.norest.pop(name, False):
+                self.respond("502 REST refused for the test.")
                 return
             return super().pre_process_command(line, cmd, arg)
 
@@ -114,6 +119,10 @@ def make_handler(name):
 
         def ftp_SITE_SAY421(self, arg):
             State.say421[name] = True
+            self.respond("200 ok")
+
+        def ftp_SITE_NOREST(self, arg):
+            State.norest[name] = True
             self.respond("200 ok")
 
         def ftp_SITE_LONGLINE(self, arg):
