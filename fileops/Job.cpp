@@ -111,12 +111,16 @@ void JobAddProgress(JobRecord *job, uint32_t n)
     JobUpdateBar(job);
 }
 
+void (*gJobProgressHook)(JobRecord *job) = nullptr;
+
 void JobAddProgress64(JobRecord *job, const uint64_t *n)
 {
     if (!job || !n)
         return;
     job->done += *n;
     JobUpdateBar(job);
+    if (gJobProgressHook)
+        gJobProgressHook(job);
 }
 
 // Item and pair texts arrive far faster than anyone can read them; they are

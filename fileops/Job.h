@@ -153,3 +153,6 @@ INT_PTR JobAskDialog(JobRecord *job, int templateId, DLGPROC proc, LPARAM data);
 
 // Clock in milliseconds (GetTickCount); a seam for the timer tests.
 extern DWORD (*gJobClock)();
+// Called after every block of progress; tests use it to act at an exact
+// point of a copy. Null in the program.
+extern void (*gJobProgressHook)(JobRecord *job);
