@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -30,7 +31,46 @@ std::vector<uint8_t> CapturedAtLeast(size_t n) {
         b = Captured();
         return b.size() >= n;
     }, 10000);
+    // Inserted silence makes the file longer than the stream: the last bytes
+    // are there once the size stops growing.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
+        Sleep(200);
+        std::vector<uint8_t> again = Captured();
+        if (again.size() == b.size())
+            break;
+        b.swap(again);
+    }
     return b;
+}
+
+// Whether `got` is `expected` followed by anything, except for runs of
+// silence the sound system inserted where the player fell behind (Wine
+// fills an underrun with zeros; a busy machine causes them). Returns where
+// `expected` ends in `got`, or 0 when it is not there.
+size_t EndOfStreamInCapture(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& got) {
+    size_t i = 0, j = 0;
+    while (i < expected.size()) {
+        if (j < got.size() && got[j] == expected[i]) {
+            i++, j++;
+            continue;
+        }
+        if (j >= got.size() || got[j] != 0)
+            return 0;
+        // A run of zeros here: skip as many as leave the next bytes matching.
+        size_t run = 0;
+        while (j + run < got.size() && got[j + run] == 0)
+            run++;
+        size_t skip = 0;
+        for (size_t k = run; k > 0 && !skip; k--) {
+            size_t n = std::min<size_t>(64, std::min(expected.size() - i, got.size() - (j + k)));
+            if (n > 0 && std::equal(expected.begin() + i, expected.begin() + i + n, got.begin() + j + k))
+                skip = k;
+        }
+        if (!skip)
+            return 0;
+        j += skip;
+    }
+    return j;
 }
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
@@ -109,10 +149,12 @@ TEST(Mp3Player, DeviceReceivesTheDecodedStream) {
         EXPECT_EQ(Mp3OpenDeviceCount(), 0);
         std::vector<uint8_t> got = CapturedAtLeast(expected.size());
         ASSERT_GE(got.size(), expected.size()) << c.name;
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), got.begin())) << c.name;
+        size_t end = EndOfStreamInCapture(expected, got);
+        EXPECT_NE(end, 0u) << c.name;
         // Whatever follows can only be the device's silence.
-        EXPECT_TRUE(std::all_of(got.begin() + expected.size(), got.end(), [](uint8_t b) { return b == 0; }))
-            << c.name;
+        if (end) {
+            EXPECT_TRUE(std::all_of(got.begin() + end, got.end(), [](uint8_t b) { return b == 0; })) << c.name;
+        }
 
         // Positions rise to the end, then the end message.
         ASSERT_TRUE(WaitFor([&] { return l.Ended(); }, 5000)) << c.name;
