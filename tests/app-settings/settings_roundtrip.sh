@@ -5,7 +5,16 @@
 set -euo pipefail
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
-run() { "$here/../../scripts/wine-run" "$bin/settings_tool.exe" "$@" | tr -d '\r'; }
+# A failing run says so with its output, never ends the script unexplained.
+run() {
+    local out status=0
+    out=$("$here/../../scripts/wine-run" "$bin/settings_tool.exe" "$@" 2>&1) || status=$?
+    printf '%s\n' "$out" | tr -d '\r'
+    if [ $status -ne 0 ]; then
+        echo "FAIL settings_tool $1 exited $status: $out" >&2
+        return $status
+    fi
+}
 work=$bin/app-settings-rt
 rm -rf "$work" && mkdir -p "$work"
 ini=$work/rt.ini
