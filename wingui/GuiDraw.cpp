@@ -25,32 +25,42 @@ void FontMakeSansSerif(HWND window, LOGFONTA *font, int points) {
     FontMakeLogFont(window, font, "MS Sans Serif", points);
 }
 
+BOOL(WINAPI *gChooseFont)(LPCHOOSEFONTA) = ChooseFontA;
+
+// The dialog works on a copy: the common dialog may write the font it shows
+// into the record even when the user cancels, and a cancel changes nothing.
 int FontChoose(HWND owner, LOGFONTA *font, COLORREF *color, DWORD extraFlags) {
+    LOGFONTA work = *font;
     CHOOSEFONTA cf = {};
     cf.lStructSize = sizeof(cf);
     cf.hwndOwner = owner;
-    cf.lpLogFont = font;
+    cf.lpLogFont = &work;
     cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | extraFlags;
     if (color) {
         cf.Flags |= CF_EFFECTS;
         cf.rgbColors = *color;
     }
     cf.nFontType = SCREEN_FONTTYPE;
-    if (!ChooseFontA(&cf))
+    if (!gChooseFont(&cf))
         return 0;
+    *font = work;
     if (color)
         *color = cf.rgbColors;
     return 1;
 }
 
 int FontChooseSimple(HWND owner, LOGFONTA *font) {
+    LOGFONTA work = *font;
     CHOOSEFONTA cf = {};
     cf.lStructSize = sizeof(cf);
     cf.hwndOwner = owner;
-    cf.lpLogFont = font;
+    cf.lpLogFont = &work;
     cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_NOVECTORFONTS | CF_FORCEFONTEXIST;
     cf.nFontType = SCREEN_FONTTYPE;
-    return ChooseFontA(&cf) ? 1 : 0;
+    if (!gChooseFont(&cf))
+        return 0;
+    *font = work;
+    return 1;
 }
 
 void FontInitGui(HWND window) {

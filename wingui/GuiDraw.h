@@ -28,6 +28,8 @@ void FontMakeLogFont(HWND window, LOGFONTA *font, const char *face, int points);
 void FontMakeCourier(HWND window, LOGFONTA *font, int points);
 void FontMakeSansSerif(HWND window, LOGFONTA *font, int points);
 // ChooseFontA on screen fonts; with `color` also effects and colour.
+// The font dialog; a seam the tests replace.
+extern BOOL(WINAPI *gChooseFont)(LPCHOOSEFONTA);
 int FontChoose(HWND owner, LOGFONTA *font, COLORREF *color, DWORD extraFlags);
 int FontChooseSimple(HWND owner, LOGFONTA *font);
 // The 8-point GUI font, its line height and the four system brushes.

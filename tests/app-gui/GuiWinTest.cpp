@@ -8,6 +8,7 @@
 
 #include "AppState.h"
 #include "app/Help.h"
+#include "wingui/GuiDraw.h"
 #include "wingui/ListView.h"
 #include "wingui/Theme.h"
 
@@ -201,4 +202,44 @@ TEST_F(HelpTest, OwnLanguageFirstInAnyForm) {
 TEST_F(HelpTest, NothingToOpenShowsNothing) {
     HelpShow(nullptr, base.c_str(), "DE", 0);
     EXPECT_TRUE(gOpened.empty());
+}
+
+// The font dialog as the user meets it: opened on the current font, and a
+// cancel (after which the dialog may have written into its record) leaves
+// the font as it was; OK takes the chosen one.
+LOGFONTA gShown;
+DWORD gShownFlags;
+BOOL gAnswerOk;
+BOOL WINAPI FakeChooseFont(LPCHOOSEFONTA cf) {
+    gShown = *cf->lpLogFont;
+    gShownFlags = cf->Flags;
+    lstrcpynA(cf->lpLogFont->lfFaceName, "DejaVu Math TeX Gyre", LF_FACESIZE);
+    cf->lpLogFont->lfHeight = -8;
+    return gAnswerOk;
+}
+
+TEST(FontDialog, CancelKeepsTheFontAndOkTakesTheChoice) {
+    auto saved = gChooseFont;
+    gChooseFont = FakeChooseFont;
+    LOGFONTA font = {};
+    lstrcpynA(font.lfFaceName, "Tahoma", LF_FACESIZE);
+    font.lfHeight = -11;
+    for (int simple = 0; simple < 2; simple++) {
+        gAnswerOk = FALSE;
+        LOGFONTA before = font;
+        int chosen = simple ? FontChooseSimple(nullptr, &font) : FontChoose(nullptr, &font, nullptr, 0);
+        EXPECT_EQ(chosen, 0);
+        EXPECT_EQ(memcmp(&font, &before, sizeof font), 0) << simple;
+        EXPECT_STREQ(gShown.lfFaceName, "Tahoma");
+        EXPECT_EQ(gShown.lfHeight, -11);
+        EXPECT_TRUE(gShownFlags & CF_INITTOLOGFONTSTRUCT);
+
+        gAnswerOk = TRUE;
+        chosen = simple ? FontChooseSimple(nullptr, &font) : FontChoose(nullptr, &font, nullptr, 0);
+        EXPECT_EQ(chosen, 1);
+        EXPECT_STREQ(font.lfFaceName, "DejaVu Math TeX Gyre");
+        EXPECT_EQ(font.lfHeight, -8);
+        font = before;
+    }
+    gChooseFont = saved;
 }
