@@ -296,9 +296,9 @@ PanelMarkTotals PanelComputeTotals(int panel) {
     PanelMarkTotals t = {};
     PanelIter it;
     for (FileEntry *e = PanelIterBegin(&it, panel); e; e = PanelIterNext(&it)) {
-        t.entries++;
         if (EntryIsUpDir(e))
             continue;
+        t.entries++;
         uint64_t size = EntrySize(e);
         if (e->sizeLow == 0xFFFFFFFFu && e->sizeHigh == 0xFFFFFFFFu)
             size = 0;
