@@ -17,6 +17,12 @@ cache=${VANDRELL_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zq-vandrell-deps}
 prefix=$cache/$key/$triple
 if [ $print_prefix = 1 ]; then echo "$prefix"; exit 0; fi
 [ -f "$prefix/.complete" ] && exit 0
+# One build at a time per cache entry: a second one waits and then finds
+# the first one's result instead of removing its half-built tree.
+mkdir -p "$cache/$key"
+exec 9>"$cache/$key/.lock-$triple"
+flock 9
+[ -f "$prefix/.complete" ] && exit 0
 
 src=$cache/$key/src
 rm -rf "$src" "$prefix"

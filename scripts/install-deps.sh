@@ -17,6 +17,11 @@ PKGS=(
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 
+# Several builds on one machine (worktrees, CI beside a developer) wait for
+# each other here instead of failing on apt's own lock.
+exec 9>"${TMPDIR:-/tmp}/zq-vandrell-install-deps.lock"
+flock 9
+
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -42,8 +47,8 @@ if [ $need_src -eq 1 ]; then
     echo "deb-src http://deb.debian.org/debian bookworm main" | $SUDO tee /etc/apt/sources.list.d/vandrell-src.list >/dev/null
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${PKGS[@]}" >/dev/null
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+$SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${PKGS[@]}" >/dev/null
 # vsftpd's package starts a system service on port 21; the tests run their own.
 if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl disable --now vsftpd >/dev/null 2>&1 || true; fi
 $SUDO service vsftpd stop >/dev/null 2>&1 || true
