@@ -322,8 +322,11 @@ void StatusBarLayout(int which) {
         f->right = layout[n].right;
         f->top = layout[n].top;
         f->bottom = layout[n].bottom;
+        // No bits are carried along: a field moved onto a neighbour's old
+        // place would otherwise keep pieces of the neighbour's text.
         if (f->window)
-            MoveWindow(f->window, f->left, f->top, f->right - f->left, f->bottom - f->top, TRUE);
+            SetWindowPos(f->window, nullptr, f->left, f->top, f->right - f->left, f->bottom - f->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
     }
     PanelUpdateStatusLine();
 }

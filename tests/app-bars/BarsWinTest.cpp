@@ -381,6 +381,76 @@ TEST_F(BarsTest, StatusFieldsHideFromTheLeft) {
     EXPECT_TRUE(IsWindowVisible(StatusFieldFind(16)->window));
 }
 
+// The pixels of a window's client area as it shows now.
+std::vector<uint32_t> Pixels(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    std::vector<uint32_t> out((size_t)(r.right * r.bottom));
+    if (out.empty())
+        return out;
+    HDC dc = GetDC(window);
+    HDC mem = CreateCompatibleDC(dc);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+    void *bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    memcpy(out.data(), bits, out.size() * 4);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(window, dc);
+    return out;
+}
+
+// Paints what is pending now, without waiting for the message loop.
+void PaintNow(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
+// Widening and narrowing the main window across the widths where fields
+// and keys change places: what each bottom bar shows after the resize is
+// what a full repaint of it shows, so nothing is drawn twice, cut or left
+// behind.
+TEST_F(BarsTest, BottomBarsAfterResizeLookFreshlyPainted) {
+    MoveWindow(main, 0, 0, 1275, 300, TRUE);
+    StatusBarCreate(main, 0);
+    StatusBarCreate(main, 1);
+    StatusBarCreate(main, 2);
+    KeyBarCreate(main);
+    const struct {
+        int id;
+        const char *text;
+    } texts[] = {{10, "  file07.txt    1,234  12/10/2026  10:15 AM  A"},
+                 {11, "73.3 GB free"},
+                 {12, "L-Full"},
+                 {13, "R-Brief"},
+                 {15, "12/10/2026"},
+                 {16, "3:45 PM"},
+                 {17, "  file07.txt    1,234  12/10/2026  10:15 AM  A"},
+                 {18, "<UP-DIR>"}};
+    const HWND bars[] = {gApp->statusBars[0], gApp->statusBars[1], gApp->statusBars[2], gApp->fkeyBar};
+    for (int width : {952, 1240, 1100, 1225, 1270, 1000, 1260, 700, 1245}) {
+        Resize(width, 280);
+        for (const auto &t : texts)
+            StatusBarSetText(t.id, t.text);
+        PaintNow(main);
+        for (HWND bar : bars) {
+            std::vector<uint32_t> shown = Pixels(bar);
+            RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            std::vector<uint32_t> fresh = Pixels(bar);
+            ASSERT_FALSE(fresh.empty());
+            size_t differ = 0;
+            for (size_t i = 0; i < fresh.size(); i++)
+                differ += shown[i] != fresh[i];
+            char cls[8] = "";
+            GetClassNameA(bar, cls, sizeof cls);
+            EXPECT_EQ(differ, 0u) << "width " << width << ", bar " << cls << " at y " << RectIn(bar, main).top;
+        }
+    }
+    KeyBarDestroy();
+}
+
 // The labels and the commands follow the shift state.
 TEST_F(BarsTest, FunctionKeysFollowTheShiftState) {
     KeyBarCreate(main);
