@@ -11,6 +11,7 @@ PKGS=(
   clang libclang-rt-14-dev
   cksfv sharutils mpack dos2unix uudeview
   python3-pil libjpeg-turbo-progs libpng-dev libjpeg62-turbo-dev
+  libtiff-dev libtiff-tools netpbm python3-dbfread
   wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
 )
 

@@ -3,6 +3,7 @@
 #include "viewer/Detect.h"
 #include "viewer/JpegRead.h"
 #include "viewer/LumoraInternal.h"
+#include "viewer/TiffRead.h"
 
 ViewerHostServices* gHost;
 HWND gHostMainWindow;
@@ -145,6 +146,7 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
         view->viewKind = kViewNone;
     }
     if (ShowPicture(window, view, PngLoad(view), kViewPng)) return;
+    if (TiffSignature(header, sizeof header) && ShowPicture(window, view, TiffLoad(view), kViewTiff)) return;
     // Unicode text goes straight to the text view; anything else with a zero
     // byte near its start is shown as a dump.
     if (!DetectUnicodeText(header)) {

@@ -27,9 +27,10 @@ DWORD MappedFileLastError();
 
 void ViewSetScrollRange(HWND window, int width, int height);
 
-// Picture views (JPEG, PNG): object is a PictureRecord.
+// Picture views (JPEG, PNG, TIFF): object is a PictureRecord.
 PictureRecord* JpegLoad(ViewRecord* view);
 PictureRecord* PngLoad(ViewRecord* view);
+PictureRecord* TiffLoad(ViewRecord* view);
 void PicPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view);
 void PicFree(ViewRecord* view);
 HPALETTE PaletteFromPicture(const PictureRecord* pic);

@@ -1,7 +1,8 @@
-// Picture views: the JPEG and PNG loaders, painting and release.
+// Picture views: the JPEG, PNG and TIFF loaders, painting and release.
 #include "viewer/JpegRead.h"
 #include "viewer/LumoraInternal.h"
 #include "viewer/PngRead.h"
+#include "viewer/TiffRead.h"
 
 HPALETTE PaletteFromPicture(const PictureRecord* pic) {
     int count = PicColourCount(pic);
@@ -53,6 +54,9 @@ PictureRecord* JpegLoad(ViewRecord* view) {
 }
 PictureRecord* PngLoad(ViewRecord* view) {
     return PicLoad(view, PngDecode);
+}
+PictureRecord* TiffLoad(ViewRecord* view) {
+    return PicLoad(view, TiffDecode);
 }
 
 void PicPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view) {

@@ -1,5 +1,5 @@
 // libFuzzer harness over one of the viewer's readers, picked at build time
-// (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_detect).
+// (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_detect).
 #include <stdint.h>
 #include <stdlib.h>
 
@@ -7,6 +7,7 @@
 #include "viewer/GifDecode.h"
 #include "viewer/JpegRead.h"
 #include "viewer/PngRead.h"
+#include "viewer/TiffRead.h"
 
 static void* Alloc(size_t n) {
     return calloc(1, n);
@@ -19,10 +20,12 @@ static void** Release(void** p) {
 static const PicAllocator kAlloc = {Alloc, Release};
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-#if defined(FUZZ_png) || defined(FUZZ_jpeg)
+#if defined(FUZZ_png) || defined(FUZZ_jpeg) || defined(FUZZ_tiff)
     PictureRecord pic;
 #if defined(FUZZ_png)
     bool ok = PngDecode(data, size, &pic, kAlloc);
+#elif defined(FUZZ_tiff)
+    bool ok = TiffDecode(data, size, &pic, kAlloc);
 #else
     bool ok = JpegDecode(data, size, &pic, kAlloc);
 #endif
@@ -53,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JpegSignature(data, size);
     GifSignature(data, size);
     PngSignature(data, size);
+    TiffSignature(data, size);
 #endif
     return 0;
 }

@@ -35,6 +35,16 @@ elif reader == "gif":
     save(rgb.quantize(16), "GIF", transparency=2)
     rgb.quantize(8).save(os.path.join(out, "anim"), "GIF", save_all=True,
                          append_images=[rgb.rotate(180).quantize(8)], loop=2, duration=40)
+elif reader == "tiff":
+    import subprocess
+    for im, comp in ((rgb, "raw"), (rgb, "tiff_lzw"), (base.convert("L"), "packbits"), (rgb.quantize(16), "raw"),
+                     (base.convert("1"), "group4"), (base.convert("1"), "raw"), (rgb.convert("CMYK"), "tiff_deflate"),
+                     (base.convert("L").convert("I;16"), "raw")):
+        save(im, "TIFF", compression=comp)
+    # Tiles and separate planes, which Pillow does not write.
+    for args in (["-t", "-w", "16", "-l", "16"], ["-p", "separate"], ["-p", "separate", "-t", "-c", "lzw"]):
+        n += 1
+        subprocess.run(["tiffcp"] + args + [os.path.join(out, "seed1"), os.path.join(out, f"seed{n}")], check=True)
 else:
     for data in (b"<html><p>x", b"\xff\xfeh\0", b"/* XPM */\n", b"#define x_width 8\n", b"abc\0def"):
         n += 1
