@@ -95,13 +95,18 @@ void CmdLinePrompt(int remeasure, int panel) {
         }
         SelectObject(dc, old);
         ReleaseDC(gCmd.prompt, dc);
+        promptWidth = size.cx;
+        int x = GetSystemMetrics(SM_CXEDGE) + 1, y = GetSystemMetrics(SM_CYEDGE) + 1;
+        // The new size first, then the text, then one paint of the whole
+        // prompt: the static paints a new text at once, and a text drawn at
+        // the old width is wrapped and cut, leaving blanks that a repaint of
+        // the grown part alone never covers.
+        MoveWindow(gCmd.prompt, x, y, promptWidth, r.bottom, FALSE);
         char current[521] = "";
         GetWindowTextA(gCmd.prompt, current, sizeof current);
         if (strcmp(current, text) != 0)
             SetWindowTextA(gCmd.prompt, text);
-        promptWidth = size.cx;
-        int x = GetSystemMetrics(SM_CXEDGE) + 1, y = GetSystemMetrics(SM_CYEDGE) + 1;
-        MoveWindow(gCmd.prompt, x, y, promptWidth, r.bottom, TRUE);
+        InvalidateRect(gCmd.prompt, nullptr, TRUE);
         MoveWindow(edit, x + promptWidth, y, gCmd.entryWidth - promptWidth, r.bottom, TRUE);
     }
     InvalidateRect(edit, nullptr, TRUE);

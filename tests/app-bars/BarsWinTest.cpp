@@ -138,6 +138,33 @@ protected:
     std::string ini;
 };
 
+// The pixels of a window's client area as it shows now.
+std::vector<uint32_t> Pixels(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    std::vector<uint32_t> out((size_t)(r.right * r.bottom));
+    if (out.empty())
+        return out;
+    HDC dc = GetDC(window);
+    HDC mem = CreateCompatibleDC(dc);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+    void *bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    memcpy(out.data(), bits, out.size() * 4);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(window, dc);
+    return out;
+}
+
+// Paints what is pending now, without waiting for the message loop.
+void PaintNow(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
 // The bars' children read back: classes, ids, drop acceptance.
 TEST_F(BarsTest, ChildWindowsReadBack) {
     BarsCreate(main);
@@ -284,6 +311,55 @@ TEST_F(BarsTest, CommandLinePromptQuarter) {
     EXPECT_STREQ(text, "D:\\>") << "a short folder keeps its text";
 }
 
+// The prompt as the user sees it after each change of folder: the whole
+// text, drawn as the static draws it when painted afresh at its final size,
+// with no blank where the previous, shorter or longer, prompt ended.
+TEST_F(BarsTest, CommandLinePromptRedrawnWholeAfterAFolderChange) {
+    gApp->barOptions = kBarCmdLine;
+    BarsCreate(main);
+    Resize(800, 400);
+    SendMessageA(gApp->cmdLine, WM_SIZE, 0, 0);
+    HWND prompt = CmdLinePromptWindow();
+    ASSERT_TRUE(prompt);
+    const char *paths[] = {"C:\\", "C:\\work", "C:\\work\\alpha", "C:\\work", "C:\\",
+                           "C:\\a rather long folder name\\and another one below it\\and the last level", "D:\\"};
+    for (const char *path : paths) {
+        lstrcpyA(gApp->panelPath[0], path);
+        CmdLineUpdatePrompt(0);
+        PaintNow(main);
+        char text[600] = "";
+        GetWindowTextA(prompt, text, sizeof text);
+        std::vector<uint32_t> shown = Pixels(prompt);
+        ASSERT_FALSE(shown.empty()) << path;
+
+        // The same text drawn into a bitmap of the prompt's size, as a
+        // left-aligned static draws it on the command line's colours.
+        RECT r;
+        GetClientRect(prompt, &r);
+        HDC dc = GetDC(prompt);
+        HDC mem = CreateCompatibleDC(dc);
+        BITMAPINFO bi = {};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+        void *bits = nullptr;
+        HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ oldBmp = SelectObject(mem, bmp);
+        HGDIOBJ oldFont = SelectObject(mem, (HFONT)SendMessageA(prompt, WM_GETFONT, 0, 0));
+        FillRect(mem, &r, (HBRUSH)SendMessageA(gApp->cmdLine, WM_CTLCOLORSTATIC, (WPARAM)mem, (LPARAM)prompt));
+        DrawTextA(mem, text, -1, &r, DT_LEFT | DT_NOPREFIX | DT_SINGLELINE);
+        GdiFlush();
+        std::vector<uint32_t> want((uint32_t *)bits, (uint32_t *)bits + shown.size());
+        SelectObject(mem, oldFont);
+        SelectObject(mem, oldBmp);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(prompt, dc);
+        size_t differ = 0;
+        for (size_t i = 0; i < want.size(); i++)
+            differ += (shown[i] & 0xFFFFFF) != (want[i] & 0xFFFFFF);
+        EXPECT_EQ(differ, 0u) << path << " shown as \"" << text << "\"";
+    }
+}
+
 std::string TipOf(HWND button) {
     NMTTDISPINFOA info = {};
     info.hdr.hwndFrom = nullptr;
@@ -380,33 +456,6 @@ TEST_F(BarsTest, StatusFieldsHideFromTheLeft) {
     StatusBarMenuHelp(0);
     EXPECT_TRUE(IsWindowVisible(StatusFieldFind(16)->window));
 }
-
-// The pixels of a window's client area as it shows now.
-std::vector<uint32_t> Pixels(HWND window) {
-    RECT r;
-    GetClientRect(window, &r);
-    std::vector<uint32_t> out((size_t)(r.right * r.bottom));
-    if (out.empty())
-        return out;
-    HDC dc = GetDC(window);
-    HDC mem = CreateCompatibleDC(dc);
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
-    void *bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    memcpy(out.data(), bits, out.size() * 4);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(window, dc);
-    return out;
-}
-
-// Paints what is pending now, without waiting for the message loop.
-void PaintNow(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
 
 // Widening and narrowing the main window across the widths where fields
 // and keys change places: what each bottom bar shows after the resize is
