@@ -24,6 +24,13 @@ void ViewSetScrollRange(HWND window, int width, int height) {
     SetScrollInfo(window, SB_VERT, &si, TRUE);
 }
 
+// A view that is a window of its own covers the whole client area.
+static void ViewFitChild(HWND window, HWND child) {
+    RECT r;
+    GetClientRect(window, &r);
+    if (child) gHost->WndMove(child, 0, 0, r.right, r.bottom);
+}
+
 static void PaneScroll(HWND window, ViewRecord* view) {
     if (view->hostWindow) ViewSetScrollRange(window, view->contentWidth, view->contentHeight);
 }
@@ -61,6 +68,8 @@ static void ViewClose(ViewRecord* view) {
             SendMessageA(static_cast<HWND>(view->viewObject), WM_CLOSE, 0, 0);
         else if (kind == kViewHexDump)
             gHost->ViewerCloseHexView(view);
+        else if (kind == kViewDbase)
+            DbfViewClose(view);
     }
     view->viewKind = kViewNone;
     view->viewObject = nullptr;
@@ -146,6 +155,11 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
         view->viewKind = kViewNone;
     }
     if (ShowPicture(window, view, PngLoad(view), kViewPng)) return;
+    if (DbfView* table = DbfViewCreate(window, view)) {
+        view->viewObject = table;
+        view->viewKind = kViewDbase;
+        return;
+    }
     if (TiffSignature(header, sizeof header) && ShowPicture(window, view, TiffLoad(view), kViewTiff)) return;
     // Unicode text goes straight to the text view; anything else with a zero
     // byte near its start is shown as a dump.
@@ -211,6 +225,9 @@ static void ViewResize(HWND window, ViewRecord* view) {
     switch (view->viewKind) {
     case kViewHexDump:
         gHost->ViewerFitChild(window, view->viewObject);
+        break;
+    case kViewDbase:
+        if (view->viewObject) ViewFitChild(window, static_cast<DbfView*>(view->viewObject)->window);
         break;
     case kViewText:
         if (view->viewObject) {

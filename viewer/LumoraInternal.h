@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "ViewerLib.h"
+#include "viewer/DbfTable.h"
 #include "viewer/GifDecode.h"
 #include "viewer/Picture.h"
 
@@ -55,3 +56,32 @@ void GifPaint(HWND window, HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* 
 void GifTick(HWND window, ViewRecord* view);
 void GifFree(ViewRecord* view);
 const GifFrame* GifFrameAt(const GifView* gif, uint32_t index);
+
+// dBase table views (kind 7): the window "ZqDBF" keeps the record; the window
+// and a running read-all worker each hold a reference, the last one frees it.
+struct DbfFile {
+    HANDLE handle; // INVALID_HANDLE_VALUE when closed
+    DbfSource source;
+};
+struct DbfView {
+    HWND hostWindow;
+    HWND window;
+    HWND toolBar;
+    HWND tableList;
+    HWND detailsList;
+    int listMode;
+    DbfTable table;
+    ViewRecord* view;
+    volatile LONG busy; // the worker is filling the table list
+    volatile LONG stop; // the window is gone: the worker ends early
+    volatile LONG refs;
+    HANDLE worker;
+    char path[260];
+    char memoPath[260];
+    DbfFile tableFile, memoFile; // the window thread's handles
+    DbfCursor cursor;            // the window thread's record
+    uint32_t currentRecord;
+    volatile uint32_t nextListRow;
+};
+DbfView* DbfViewCreate(HWND host, ViewRecord* view);
+void DbfViewClose(ViewRecord* view);

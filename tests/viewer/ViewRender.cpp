@@ -1,10 +1,14 @@
 // viewrender FILE OUT.bmp [frame]: shows FILE through the viewer library the
 // way a viewer window does (same host services, same commands), paints it at
-// 1:1 into a 24-bit bitmap and writes that as a BMP. Exit code 0 when the
-// library showed the file as a picture, 2 when it did not, 1 on a usage
-// error or when the library is missing. Prints the view kind the library chose.
+// 1:1 into a 24-bit bitmap and writes that as a BMP. Views that are windows
+// of their own (dBase tables) are driven through their commands instead and
+// what their lists show is written to OUT as text. Exit code 0 when the
+// library showed the file as a picture or a table, 2 when it did not, 1 on a
+// usage error or when the library is missing. Prints the view kind the
+// library chose.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -49,6 +53,94 @@ static bool WriteBmp(const char* path, const uint8_t* bits, int width, int heigh
     return fclose(f) == 0 && ok;
 }
 
+static void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+static void ListText(HWND list, int row, int column, char* out, int size) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = out;
+    item.cchTextMax = size;
+    out[0] = 0;
+    SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
+}
+
+// One list text on one line of the dump: backslash, line breaks and the
+// column bar escaped.
+static void PutText(FILE* f, const char* text) {
+    for (; *text; text++) {
+        switch (*text) {
+        case '\\':
+            fputs("\\\\", f);
+            break;
+        case '\r':
+            fputs("\\r", f);
+            break;
+        case '\n':
+            fputs("\\n", f);
+            break;
+        case '|':
+            fputs("\\x7c", f);
+            break;
+        default:
+            fputc(*text, f);
+        }
+    }
+}
+
+// Every record one by one in the details list (first to last with the
+// "next" button), then the table list after "read all", as a user would.
+static bool DumpTable(ViewRecord* view, const char* out) {
+    DbfView* v = static_cast<DbfView*>(view->viewObject);
+    FILE* f = fopen(out, "w");
+    if (!f) return false;
+    static char text[16384];
+    for (uint32_t r = 0; r < v->table.recordCount; r++) {
+        if (r) SendMessageA(v->window, WM_COMMAND, 1103 /* next */, 0);
+        LVCOLUMNA c = {};
+        c.mask = LVCF_TEXT;
+        c.pszText = text;
+        c.cchTextMax = sizeof text;
+        SendMessageA(v->detailsList, LVM_GETCOLUMNA, 2, (LPARAM)&c);
+        fprintf(f, "record %s\n", text);
+        int rows = (int)SendMessageA(v->detailsList, LVM_GETITEMCOUNT, 0, 0);
+        for (int i = 0; i < rows; i++) {
+            for (int col = 0; col < 3; col++) {
+                ListText(v->detailsList, i, col, text, sizeof text);
+                fputs(col ? "|" : "field ", f);
+                PutText(f, text);
+            }
+            fprintf(f, "\n");
+        }
+    }
+    SendMessageA(v->toolBar, TB_CHECKBUTTON, 1107, TRUE);
+    SendMessageA(v->window, WM_COMMAND, 1107 /* mode */, 0);
+    SendMessageA(v->window, WM_COMMAND, 1106 /* read all */, 0);
+    // The worker fills the list through messages to this thread.
+    DWORD start = GetTickCount();
+    while (v->busy && GetTickCount() - start < 60000) {
+        Pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    Pump();
+    int rows = (int)SendMessageA(v->tableList, LVM_GETITEMCOUNT, 0, 0);
+    fprintf(f, "table %d\n", rows);
+    for (int i = 0; i < rows; i++) {
+        for (uint32_t col = 0; col < v->table.fieldCount; col++) {
+            ListText(v->tableList, i, (int)col, text, sizeof text);
+            fputs(col ? "|" : "row ", f);
+            PutText(f, text);
+        }
+        fprintf(f, "\n");
+    }
+    return fclose(f) == 0 && !v->busy;
+}
+
 // The GIF worker may still be decoding: later frames are there once it ends.
 static void WaitForGifWorker(const ViewRecord* view) {
     const GifView* gif = static_cast<const GifView*>(view->viewObject);
@@ -86,6 +178,12 @@ int main(int argc, char** argv) {
     ReleaseDC(window, screen);
     printf("kind %u\n", (unsigned)view.viewKind);
     fflush(stdout);
+    if (view.viewKind == kViewDbase && view.viewObject) {
+        int rc = DumpTable(&view, argv[2]) ? 0 : 1;
+        ViewerClose(&view);
+        DestroyWindow(window);
+        return rc;
+    }
     if (!view.viewObject || !IsShownKind(view.viewKind) || view.contentWidth <= 0 ||
         view.contentHeight <= 0) {
         ViewerClose(&view);

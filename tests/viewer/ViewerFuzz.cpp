@@ -1,8 +1,11 @@
 // libFuzzer harness over one of the viewer's readers, picked at build time
-// (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_detect).
+// (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_dbf,
+// FUZZ_detect).
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
+#include "viewer/DbfTable.h"
 #include "viewer/Detect.h"
 #include "viewer/GifDecode.h"
 #include "viewer/JpegRead.h"
@@ -18,6 +21,17 @@ static void** Release(void** p) {
     return p;
 }
 static const PicAllocator kAlloc = {Alloc, Release};
+
+struct Memory {
+    const uint8_t* data;
+    size_t size;
+};
+static bool MemoryRead(void* context, uint64_t offset, void* buffer, uint32_t n) {
+    const Memory* m = static_cast<const Memory*>(context);
+    if (offset > m->size || n > m->size - offset) return false;
+    memcpy(buffer, m->data + offset, n);
+    return true;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #if defined(FUZZ_png) || defined(FUZZ_jpeg) || defined(FUZZ_tiff)
@@ -36,6 +50,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             sum ^= PicRow(&pic, y)[pic.stride - 1];
         PicRelease(&pic, kAlloc);
     }
+#elif defined(FUZZ_dbf)
+    // The same bytes serve as the table and as its memo file.
+    Memory m = {data, size};
+    DbfSource src = {&m, MemoryRead, size};
+    DbfTable t;
+    if (DbfOpen(&t, src, kAlloc)) {
+        DbfAttachMemo(&t, src);
+        DbfCursor* c = static_cast<DbfCursor*>(calloc(1, sizeof(DbfCursor)));
+        if (DbfCursorInit(c, &t, kAlloc)) {
+            char value[kDbfMemoTextSize];
+            for (uint32_t i = 0; i < t.recordCount && i < 64; i++) {
+                if (!DbfReadRecord(&t, c, i, src, &src)) break;
+                for (uint32_t f = 0; f < t.fieldCount; f++)
+                    DbfFieldValue(&t, c, f, value, sizeof value);
+            }
+        }
+        DbfCursorFree(c, kAlloc);
+        free(c);
+        DbfClose(&t, kAlloc);
+    }
+    char path[300];
+    size_t n = size < 259 ? size : 259;
+    memcpy(path, data, n);
+    path[n] = 0;
+    char memo[260];
+    DbfMemoPath(path, memo, sizeof memo);
 #elif defined(FUZZ_gif)
     GifStream s;
     if (GifOpen(&s, data, size)) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "viewer/DbfTable.h"
 #include "viewer/Detect.h"
 #include "viewer/GifDecode.h"
 #include "viewer/JpegRead.h"
@@ -378,6 +379,44 @@ TEST(Readers, RefuseWhatIsNotTheirs) {
     EXPECT_EQ(nullptr, pic.dibBlock);
     EXPECT_FALSE(PngDecode(nullptr, 0, &pic, kAlloc));
     EXPECT_FALSE(JpegDecode(nullptr, 0, &pic, kAlloc));
+}
+
+TEST(Dbf, MemoFileBesideTheTable) {
+    struct {
+        const char* table;
+        const char* memo;
+    } cases[] = {
+        {"C:\\data\\sales.dbf", "C:\\data\\sales.fpt"},
+        {"C:\\data\\sales.2024.dbf", "C:\\data\\sales.2024.fpt"}, // the name's last dot
+        {"C:\\data.v2\\sales", "C:\\data.v2\\sales.fpt"},         // a dot in a folder is not the name's
+        {"sales.DBF", "sales.fpt"},
+    };
+    for (const auto& c : cases) {
+        char out[260];
+        ASSERT_TRUE(DbfMemoPath(c.table, out, sizeof out)) << c.table;
+        EXPECT_STREQ(out, c.memo);
+    }
+    char small[8];
+    EXPECT_FALSE(DbfMemoPath("C:\\t.dbf", small, sizeof small));
+}
+
+TEST(Dbf, DatesAsMonthDayYear) {
+    struct {
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"20240229", "02/29/24"}, {"19991231", "12/31/99"}, {"19800101", "01/01/80"},
+        {"        ", "01/01/80"}, {"  1234  ", "01/01/80"},
+    };
+    for (const auto& c : cases) {
+        char out[9];
+        DbfFormatDate(reinterpret_cast<const uint8_t*>(c.stored), out);
+        EXPECT_STREQ(out, c.shown) << c.stored;
+    }
+    const uint8_t zero[8] = {0};
+    char out[9];
+    DbfFormatDate(zero, out);
+    EXPECT_STREQ(out, "01/01/80");
 }
 
 } // namespace

@@ -45,6 +45,26 @@ elif reader == "tiff":
     for args in (["-t", "-w", "16", "-l", "16"], ["-p", "separate"], ["-p", "separate", "-t", "-c", "lzw"]):
         n += 1
         subprocess.run(["tiffcp"] + args + [os.path.join(out, "seed1"), os.path.join(out, f"seed{n}")], check=True)
+elif reader == "dbf":
+    import struct
+    def table(version, fields, rows, memo_blocks=()):
+        rec = 1 + sum(l for _, _, l in fields)
+        h = struct.pack("<BBBBIHH20x", version, 124, 6, 30, len(rows), 33 + 32 * len(fields), rec)
+        at = 1
+        for name, typ, length in fields:
+            h += struct.pack("<11scIB15x", name, typ, at, length)
+            at += length
+        h += b"\r" + b"".join(b" " + r for r in rows)
+        # A memo block after the records, on a 64-byte boundary.
+        h += b"\0" * (-len(h) % 64) + struct.pack(">II", 1, 5) + b"hello"
+        return h
+    fields = [(b"NAME", b"C", 6), (b"N", b"N", 5), (b"D", b"D", 8), (b"L", b"L", 1), (b"M", b"M", 10)]
+    rows = [b"abc   " + b"  1.5" + b"20240102" + b"T" + b"%10d" % 3, b"x" * 6 + b"    7" + b"        " + b"F" + b" " * 10]
+    for version in (0x03, 0x30, 0x83, 0xF5):
+        n += 1
+        open(os.path.join(out, f"seed{n}"), "wb").write(table(version, fields, rows))
+    n += 1
+    open(os.path.join(out, f"seed{n}"), "wb").write(table(0x30, [(b"M", b"M", 4)], [struct.pack("<I", 1)]))
 else:
     for data in (b"<html><p>x", b"\xff\xfeh\0", b"/* XPM */\n", b"#define x_width 8\n", b"abc\0def"):
         n += 1
