@@ -70,6 +70,8 @@ static void ViewClose(ViewRecord* view) {
             gHost->ViewerCloseHexView(view);
         else if (kind == kViewDbase)
             DbfViewClose(view);
+        else if (kind == kViewCoff)
+            LibListClose(view);
     }
     view->viewKind = kViewNone;
     view->viewObject = nullptr;
@@ -160,6 +162,12 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
         view->viewKind = kViewDbase;
         return;
     }
+    if (HWND list = LibListOpen(window, view)) {
+        view->viewObject = list;
+        view->viewKind = kViewCoff;
+        PaneScroll(window, view);
+        return;
+    }
     if (TiffSignature(header, sizeof header) && ShowPicture(window, view, TiffLoad(view), kViewTiff)) return;
     // Unicode text goes straight to the text view; anything else with a zero
     // byte near its start is shown as a dump.
@@ -225,6 +233,9 @@ static void ViewResize(HWND window, ViewRecord* view) {
     switch (view->viewKind) {
     case kViewHexDump:
         gHost->ViewerFitChild(window, view->viewObject);
+        break;
+    case kViewCoff:
+        LibListResize(window, static_cast<HWND>(view->viewObject));
         break;
     case kViewDbase:
         if (view->viewObject) ViewFitChild(window, static_cast<DbfView*>(view->viewObject)->window);

@@ -85,3 +85,8 @@ struct DbfView {
 };
 DbfView* DbfViewCreate(HWND host, ViewRecord* view);
 void DbfViewClose(ViewRecord* view);
+
+// COFF library listings (kind 14): the object is the list box.
+HWND LibListOpen(HWND window, ViewRecord* view);
+void LibListResize(HWND window, HWND listBox);
+void LibListClose(ViewRecord* view);

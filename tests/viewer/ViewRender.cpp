@@ -1,7 +1,7 @@
 // viewrender FILE OUT.bmp [frame]: shows FILE through the viewer library the
 // way a viewer window does (same host services, same commands), paints it at
 // 1:1 into a 24-bit bitmap and writes that as a BMP. Views that are windows
-// of their own (dBase tables) are driven through their commands instead and
+// of their own (dBase tables, library listings) are driven through their commands instead and
 // what their lists show is written to OUT as text. Exit code 0 when the
 // library showed the file as a picture or a table, 2 when it did not, 1 on a
 // usage error or when the library is missing. Prints the view kind the
@@ -141,6 +141,21 @@ static bool DumpTable(ViewRecord* view, const char* out) {
     return fclose(f) == 0 && !v->busy;
 }
 
+// The lines of a library listing, as the list box holds them.
+static bool DumpListing(ViewRecord* view, const char* out) {
+    HWND box = static_cast<HWND>(view->viewObject);
+    FILE* f = fopen(out, "w");
+    if (!f) return false;
+    static char line[4096];
+    int count = (int)SendMessageA(box, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; i++) {
+        if (SendMessageA(box, LB_GETTEXTLEN, (WPARAM)i, 0) >= (LRESULT)sizeof line) continue;
+        SendMessageA(box, LB_GETTEXT, (WPARAM)i, reinterpret_cast<LPARAM>(line));
+        fprintf(f, "%s\n", line);
+    }
+    return fclose(f) == 0;
+}
+
 // The GIF worker may still be decoding: later frames are there once it ends.
 static void WaitForGifWorker(const ViewRecord* view) {
     const GifView* gif = static_cast<const GifView*>(view->viewObject);
@@ -178,8 +193,8 @@ int main(int argc, char** argv) {
     ReleaseDC(window, screen);
     printf("kind %u\n", (unsigned)view.viewKind);
     fflush(stdout);
-    if (view.viewKind == kViewDbase && view.viewObject) {
-        int rc = DumpTable(&view, argv[2]) ? 0 : 1;
+    if ((view.viewKind == kViewDbase || view.viewKind == kViewCoff) && view.viewObject) {
+        int rc = (view.viewKind == kViewDbase ? DumpTable(&view, argv[2]) : DumpListing(&view, argv[2])) ? 0 : 1;
         ViewerClose(&view);
         DestroyWindow(window);
         return rc;

@@ -1,10 +1,11 @@
 // libFuzzer harness over one of the viewer's readers, picked at build time
 // (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_dbf,
-// FUZZ_detect).
+// FUZZ_coff, FUZZ_detect).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "viewer/CoffLib.h"
 #include "viewer/DbfTable.h"
 #include "viewer/Detect.h"
 #include "viewer/GifDecode.h"
@@ -76,6 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     path[n] = 0;
     char memo[260];
     DbfMemoPath(path, memo, sizeof memo);
+#elif defined(FUZZ_coff)
+    CoffListSymbols(data, size, [](void*, const char* line) {
+        volatile size_t n = strlen(line);
+        (void)n;
+    }, nullptr);
 #elif defined(FUZZ_gif)
     GifStream s;
     if (GifOpen(&s, data, size)) {

@@ -65,6 +65,18 @@ elif reader == "dbf":
         open(os.path.join(out, f"seed{n}"), "wb").write(table(version, fields, rows))
     n += 1
     open(os.path.join(out, f"seed{n}"), "wb").write(table(0x30, [(b"M", b"M", 4)], [struct.pack("<I", 1)]))
+elif reader == "coff":
+    import subprocess, tempfile
+    with tempfile.TemporaryDirectory() as tmp:
+        d = os.path.join(tmp, "x.def")
+        open(d, "w").write("LIBRARY x.dll\nEXPORTS\n  Alpha@4\n  Beta@8\n")
+        subprocess.run(["i686-w64-mingw32-dlltool", "-d", d, "-l", os.path.join(out, "seed1")], check=True)
+        c = os.path.join(tmp, "g.c")
+        open(c, "w").write("const unsigned char IID_X[16] = {1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16};\n")
+        subprocess.run(["i686-w64-mingw32-gcc", "-c", "-O2", "-fno-ident", c, "-o", os.path.join(tmp, "g.o")],
+                       check=True)
+        subprocess.run(["i686-w64-mingw32-ar", "rcs", os.path.join(out, "seed2"), os.path.join(tmp, "g.o")],
+                       check=True)
 else:
     for data in (b"<html><p>x", b"\xff\xfeh\0", b"/* XPM */\n", b"#define x_width 8\n", b"abc\0def"):
         n += 1
