@@ -384,8 +384,41 @@ int MenuIconIndex(int id) {
     return -1;
 }
 
+void MenuBarPaintGaps(HWND window) {
+    HMENU bar = GetMenu(window);
+    MENUBARINFO info = {};
+    info.cbSize = sizeof info;
+    if (!bar || MenuPlain() || !GetMenuBarInfo(window, OBJID_MENU, 0, &info) || IsRectEmpty(&info.rcBar))
+        return;
+    HRGN gaps = CreateRectRgnIndirect(&info.rcBar);
+    if (!gaps)
+        return;
+    for (int i = 0, n = GetMenuItemCount(bar); i < n; i++) {
+        RECT item;
+        if (!GetMenuItemRect(window, bar, (UINT)i, &item))
+            continue;
+        HRGN cut = CreateRectRgnIndirect(&item);
+        CombineRgn(gaps, gaps, cut, RGN_DIFF);
+        DeleteObject(cut);
+    }
+    RECT frame;
+    GetWindowRect(window, &frame);
+    OffsetRgn(gaps, -frame.left, -frame.top);
+    HDC dc = GetWindowDC(window);
+    FillRgn(dc, gaps, GetSysColorBrush(COLOR_BTNFACE));
+    ReleaseDC(window, dc);
+    DeleteObject(gaps);
+}
+
 bool MenuHandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT *result) {
     switch (message) {
+    case WM_NCPAINT:
+    case WM_NCACTIVATE:
+        // The system fills the bar in the menu colour; the owner-drawn
+        // items sit on the button face, and so does the space between them.
+        *result = DefWindowProcA(window, message, wParam, lParam);
+        MenuBarPaintGaps(window);
+        return true;
     case WM_MEASUREITEM:
         if (MenuMeasureItem((MEASUREITEMSTRUCT *)lParam)) {
             *result = TRUE;

@@ -40,6 +40,9 @@ bool MenuDrawItem(const DRAWITEMSTRUCT *item);
 LRESULT MenuFindMnemonic(HMENU menu, char character, UINT flags);
 // Plain menus: panel option bit 0x40.
 bool MenuPlain();
+// Fills the menu bar outside its items with the button face, as the
+// owner-drawn items are (nothing for plain menus).
+void MenuBarPaintGaps(HWND window);
 
 void MenuIconsInit(HINSTANCE instance);
 int MenuIconIndex(int id);

@@ -108,3 +108,44 @@ TEST(MenuIcons, IndexCountsListedIcons) {
     EXPECT_EQ(MenuIconIndex(105), 5);
     EXPECT_EQ(MenuIconIndex(4242), -1);
 }
+
+static LRESULT CALLBACK MenuHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result;
+    if (MenuHandleMessage(window, message, wParam, lParam, &result))
+        return result;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The owner-drawn menu bar as it shows: the items on the button face, and
+// the space between "Right" and the right-justified "Switch list" in the
+// same colour rather than the system's menu colour.
+TEST_F(MenuTest, BarGapsTakeTheItemsColour) {
+    // Under this Wine the two colours differ; where they are equal there is
+    // nothing to see.
+    ASSERT_NE(GetSysColor(COLOR_MENU), GetSysColor(COLOR_BTNFACE));
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = MenuHostProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MenuHostTest";
+    RegisterClassA(&wc);
+    HWND host = CreateWindowA("MenuHostTest", "menus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 200, nullptr,
+                              nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(host, nullptr);
+    MenuSetFromTable(host, gMainMenu, gMainMenu);
+    HMENU bar = GetMenu(host);
+    ASSERT_EQ(GetMenuItemCount(bar), 9);
+    RedrawWindow(host, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT right, switchList, frame;
+    ASSERT_TRUE(GetMenuItemRect(host, bar, 6, &right));
+    ASSERT_TRUE(GetMenuItemRect(host, bar, 7, &switchList));
+    GetWindowRect(host, &frame);
+    ASSERT_GT(switchList.left - right.right, 20) << "a gap before the right-justified items";
+    HDC dc = GetWindowDC(host);
+    int y = (right.top + right.bottom) / 2 - frame.top;
+    for (int x = right.right + 2; x < switchList.left - 2; x += 7)
+        EXPECT_EQ(GetPixel(dc, x - frame.left, y), GetSysColor(COLOR_BTNFACE)) << "x " << x - frame.left;
+    EXPECT_EQ(GetPixel(dc, right.left + 1 - frame.left, right.top + 1 - frame.top), GetSysColor(COLOR_BTNFACE))
+        << "inside an item";
+    ReleaseDC(host, dc);
+    DestroyWindow(host);
+}
