@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include "AppState.h"
+#include "panels/PanelViewMode.h"
 #include "app/bars/Bars.h"
 #include "app/DirWatch.h"
 #include "app/bars/DriveBar.h"
@@ -573,6 +574,34 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 410:
         WriteLanguageTemplate(BuiltinLanguageTables, gApp->programDir);
+        return;
+    case 501:
+    case 502:
+    case 503:
+    case 601:
+    case 602:
+    case 603: {
+        static const int modes[3] = {kViewCustom, kViewBrief, kViewFull};
+        PanelSetViewMode(window, id / 100 - 5, modes[id % 100 - 1], id / 100 * 100 + 7);
+        return;
+    }
+    case 504:
+    case 604:
+        if (InTree(0) || InTree(1))
+            CommandBeep();
+        else
+            PanelShowTree(window, id / 100 - 5);
+        return;
+    case 505:
+    case 605:
+        if ((gApp->panelMode[0] & 0xF) == kViewQuick || (gApp->panelMode[1] & 0xF) == kViewQuick)
+            CommandBeep();
+        else
+            PanelSetViewMode(window, id / 100 - 5, kViewQuick, id / 100 * 100 + 7);
+        return;
+    case 507:
+    case 607:
+        PanelToggleOnOff(window, id / 100 - 5);
         return;
     case 509:
     case 510:

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "frontends/ViewerHost.h"
 #include "app/MainWindow.h"
 #include "base/Memory.h"
 #include "base/Paths.h"
@@ -412,6 +413,7 @@ int RunKestrom(HINSTANCE instance) {
     ArcUnload();
     CeUnload();
     FtpUnload();
+    ViewerQuickViewClose();
     ViewerUnload();
     return FinishRun(exitCode);
 }

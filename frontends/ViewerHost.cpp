@@ -14,6 +14,8 @@
 #include "fileops/FileHelpers.h"
 #include "fileops/FileSystem.h"
 #include "frontends/Libraries.h"
+#include "panels/PanelIter.h"
+#include "panels/PanelRefresh.h"
 
 namespace {
 
@@ -244,4 +246,58 @@ void ViewerInitRecord(ViewRecord* view, char* displayPath, char* openPath, int32
     view->playerBusy = &gPlayerBusy;
     view->hostWindow = hostWindow;
     view->options = &gApp->panelOptions;
+}
+
+int ViewerQuickViewUpdate(ViewRecord* view, int sourcePanel, int viewPanel) {
+    view->scrollX = &gApp->topIndex[viewPanel];
+    view->scrollY = &gApp->scrollPos[viewPanel];
+    char path[260] = "";
+    uint16_t kind = kViewNone;
+    if ((gApp->panelMode[sourcePanel] & 0xF) == 4) {
+        PanelGetPath(gApp->activePanel & 1, path, sizeof path);
+        kind = kViewFolder;
+    } else {
+        PanelIter it;
+        FileEntry* e = PanelGetCursorEntry(&it, sourcePanel);
+        if (e) kind = EntryIsUpDir(e) ? kViewUpDir : EntryIsFolder(e) ? kViewFolder : kViewNone;
+        PanelIterEnd(&it);
+        if (!e || !PanelCursorEntryPath(sourcePanel, path, sizeof path) || !path[0]) return 0;
+    }
+    char* names = gApp->quickViewNames[0];
+    if (view->displayPath == names && !strcmp(path, names)) return 0;
+    // Archive members would be extracted to a temporary copy here; no
+    // archive is listed in a panel yet, so the entry is opened where it is.
+    ViewerClose(view);
+    HWND pane = gApp->panels[viewPanel].listWindow;
+    ViewerInitRecord(view, gApp->quickViewNames[0], gApp->quickViewNames[1], &gApp->topIndex[viewPanel],
+                     &gApp->scrollPos[viewPanel], pane);
+    view->textColor = &gApp->panelColors[2];
+    view->backColor = &gApp->panelColors[0];
+    view->font = &gApp->fontPanel;
+    if (kind) view->viewKind = kind;
+    gApp->topIndex[viewPanel] = gApp->scrollPos[viewPanel] = 0;
+    lstrcpynA(gApp->quickViewNames[0], path, 260);
+    lstrcpynA(gApp->quickViewNames[1], path, 260);
+    if (gApp->panels[viewPanel].pathBar) InvalidateRect(gApp->panels[viewPanel].pathBar, nullptr, TRUE);
+    if (pane) InvalidateRect(pane, nullptr, TRUE);
+    return 1;
+}
+
+void ViewerQuickViewPaint(HWND listWindow, HDC hdc, const RECT* rect, HBRUSH brush) {
+    ViewRecord* view = &gApp->quickView;
+    if (!gApp->viewerEntry || view->hostWindow != listWindow) {
+        FillRect(hdc, rect, brush);
+        return;
+    }
+    ViewerPaint(listWindow, hdc, rect, brush, view);
+}
+
+void ViewerQuickViewClose() {
+    ViewRecord* view = &gApp->quickView;
+    if (!view->displayPath) return; // never shown
+    if (gApp->viewerEntry) ViewerClose(view);
+    view->viewKind = kViewNone;
+    view->viewObject = nullptr;
+    view->hostWindow = nullptr;
+    gApp->quickViewNames[0][0] = gApp->quickViewNames[1][0] = 0;
 }

@@ -28,3 +28,13 @@ void ViewerActivate(void* viewObject);
 // viewer window, the pane's window for the quick view).
 void ViewerInitRecord(ViewRecord* view, char* displayPath, char* openPath, int32_t* scrollX, int32_t* scrollY,
                       HWND hostWindow);
+
+// The quick-view pane: shows the source panel's cursor entry in the list
+// window of viewPanel. Returns 1 when the pane changed, 0 when the entry is
+// the one already shown (or there is none).
+int ViewerQuickViewUpdate(ViewRecord* view, int sourcePanel, int viewPanel);
+// Paints the pane into the view panel's list window (opening the entry on
+// the first paint).
+void ViewerQuickViewPaint(HWND listWindow, HDC hdc, const RECT* rect, HBRUSH brush);
+// Releases whatever the pane shows (leaving quick view, exit).
+void ViewerQuickViewClose();

@@ -9,6 +9,7 @@
 #include "Options.h"
 #include "PanelState.h"
 #include "Records.h"
+#include "ViewerLib.h"
 
 struct LanguageTable;
 struct SpaceDlgState;
@@ -141,7 +142,10 @@ struct AppState {
     DriveInfo drives[kDriveCount];
     HWND fkeyBar;
     PanelState panels[2];
-    HWND quickView;
+    // The quick-view pane: what it shows (display name, file opened) and
+    // the view record the viewer library fills.
+    char quickViewNames[2][260];
+    ViewRecord quickView;
     HWND toolWindows[kToolWindowCount];
     HWND logoWindow, logoReturnWindow;
     ToolWndEntry *modelessDialogs;

@@ -11,6 +11,7 @@
 #include "panels/PanelIter.h"
 #include "panels/PanelTree.h"
 #include "panels/PanelWindow.h"
+#include "frontends/ViewerHost.h"
 
 namespace {
 
@@ -419,14 +420,20 @@ int PaintPanel(HWND listWindow) {
     HDC dc = BeginPaint(listWindow, &paint);
     RECT area;
     GetClientRect(listWindow, &area);
+    if (mode == kViewQuick) {
+        // The pane shows the other panel's cursor entry through the viewer.
+        ViewerQuickViewPaint(listWindow, dc, &area, PanelBrush(0));
+        EndPaint(listWindow, &paint);
+        return 0;
+    }
     PanelIter it;
     PanelIterBegin(&it, panel);
-    if (mode != kViewQuick && area.bottom > 0) {
+    if (area.bottom > 0) {
         RECT line = {area.left, area.bottom - 1, area.right, area.bottom};
         FillRect(dc, &line, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
         area.bottom -= 1;
     }
-    if (mode == kViewQuick || area.bottom - area.top <= gApp->rowHeight + gApp->headerHeight) {
+    if (area.bottom - area.top <= gApp->rowHeight + gApp->headerHeight) {
         FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
         PanelIterEnd(&it);
         EndPaint(listWindow, &paint);

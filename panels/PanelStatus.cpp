@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "frontends/ViewerHost.h"
 #include "app/bars/Bars.h"
 #include "base/DateTime.h"
 #include "app/Language.h"
@@ -87,6 +88,8 @@ void PanelUpdateStatusLine() {
         StatusBarSetField(17 + p, text);
     }
     int active = gApp->activePanel & 1;
+    if ((gApp->panelMode[!active] & 0xF) == kViewQuick)
+        ViewerQuickViewUpdate(&gApp->quickView, active, !active);
     PanelFormatStatusLine(active, text, sizeof text, 0);
     StatusBarSetField(10, text);
     const PanelState &ps = gApp->panels[active];

@@ -26,6 +26,7 @@
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
 #include "panels/PanelTree.h"
+#include "panels/PanelViewMode.h"
 #include "panels/PanelWindow.h"
 #include "panels/QuickSearch.h"
 
@@ -353,7 +354,8 @@ TEST_F(Panels, InsertAndGreyKeysMark) {
     // The summary appears in the status text when something is marked.
     char line[300];
     PanelFormatStatusLine(0, line, sizeof line, 1);
-    EXPECT_NE(strstr(line, "3 of 8"), nullptr) << line;
+    // Seven objects in the folder: ".." is not one of them.
+    EXPECT_NE(strstr(line, "3 of 7 object"), nullptr) << line;
 }
 
 TEST_F(Panels, EnterFolderAndBackLeavesCursorOnIt) {
@@ -816,6 +818,109 @@ TEST_F(Panels, HeaderMenuAndCustomColumnCommands) {
 
 // Last: leaves a picture of both panels with a cursor bar, a marked entry
 // and the status text for a look (not a check).
+// A 2 x 2 picture: red, green / blue, white.
+const unsigned char kTinyPng[] = {
+    0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00,
+    0x02, 0x00, 0x00, 0x00, 0x02, 0x08, 0x02, 0x00, 0x00, 0x00, 0xfd, 0xd4, 0x9a, 0x73, 0x00, 0x00, 0x00, 0x12, 0x49,
+    0x44, 0x41, 0x54, 0x78, 0x9c, 0x63, 0xf8, 0xcf, 0xc0, 0xc0, 0x00, 0xc2, 0x0c, 0xff, 0x81, 0x00, 0x00, 0x1f, 0xee,
+    0x05, 0xfb, 0x0b, 0xd9, 0x68, 0x8b, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+
+void CursorTo(int panel, const char *name) {
+    Key(VK_HOME, panel);
+    for (int i = 0; i < 20 && CursorName(panel) != name; i++)
+        Key(VK_DOWN, panel);
+    ASSERT_EQ(CursorName(panel), name);
+}
+
+TEST_F(Panels, QuickViewFollowsTheOtherPanelsCursorAndLeavesNothingBehind) {
+    CreateDirectoryA(Path("qv").c_str(), nullptr);
+    HANDLE h = CreateFileA(Path("qv\\pic.png").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD done;
+    WriteFile(h, kTinyPng, sizeof kTinyPng, &done, nullptr);
+    CloseHandle(h);
+    h = CreateFileA(Path("qv\\note.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    WriteFile(h, "quick words\r\n", 13, &done, nullptr);
+    CloseHandle(h);
+    ChangeTo(0, "qv");
+
+    PanelSetViewMode(gMainWindow, 1, kViewQuick, 607);
+    ASSERT_EQ(gApp->panelMode[1] & 0xF, kViewQuick) << "the viewer library did not load";
+    EXPECT_EQ(gApp->activePanel, 0);
+    HWND pane = gApp->panels[1].listWindow;
+    ViewRecord &view = gApp->quickView;
+
+    CursorTo(0, "pic.png");
+    Pump(50);
+    EXPECT_EQ(std::string(view.displayPath ? view.displayPath : ""), Path("qv\\pic.png"));
+    UpdateWindow(pane);
+    EXPECT_EQ(view.viewKind, kViewPng);
+    EXPECT_EQ(view.contentWidth, 2);
+    EXPECT_EQ(view.contentHeight, 2);
+    HDC dc = GetDC(pane);
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 255, 255));
+    ReleaseDC(pane, dc);
+
+    // Text goes into the pane's own text child; the same entry again
+    // changes nothing.
+    CursorTo(0, "note.txt");
+    UpdateWindow(pane);
+    EXPECT_EQ(view.viewKind, kViewText);
+    HWND text = (HWND)view.viewObject;
+    ASSERT_TRUE(text && IsWindow(text));
+    EXPECT_EQ(GetParent(text), pane);
+    EXPECT_GE(WaitFor([&] { return GetWindowTextLengthA(text) > 0; }, 5000), 0);
+    char words[64] = "";
+    GetWindowTextA(text, words, sizeof words);
+    EXPECT_STREQ(words, "quick words\r\n");
+    PanelUpdateStatusLine();
+    EXPECT_EQ((HWND)view.viewObject, text);
+
+    // A folder shows its icon, not a listing.
+    CursorTo(0, "..");
+    UpdateWindow(pane);
+    EXPECT_EQ(view.viewKind, kViewUpDir);
+    EXPECT_FALSE(IsWindow(text));
+
+    // Back to the list: nothing of the view is left.
+    CursorTo(0, "note.txt");
+    UpdateWindow(pane);
+    text = (HWND)view.viewObject;
+    PanelSetViewMode(gMainWindow, 1, kViewFull, 607);
+    Pump(50);
+    EXPECT_EQ(gApp->panelMode[1] & 0xF, kViewFull);
+    EXPECT_EQ(view.viewKind, kViewNone);
+    EXPECT_FALSE(IsWindow(text));
+    EXPECT_EQ(Names(1).size(), 61u);
+
+    ChangeTo(0, "left");
+}
+
+TEST_F(Panels, PanelOffAndOnAgainThroughAModeCommand) {
+    HWND list = gApp->panels[1].listWindow;
+    PanelToggleOnOff(gMainWindow, 1);
+    Pump(50);
+    EXPECT_TRUE(gApp->panelOff[1]);
+    EXPECT_FALSE(IsWindowVisible(list));
+    RECT left;
+    GetWindowRect(gApp->panels[0].pathBar, &left);
+    EXPECT_EQ(left.right - left.left, 900); // the other panel takes the width
+    // Choosing a mode for an off panel switches it on through its command.
+    gCommands.clear();
+    PanelSetViewMode(gMainWindow, 1, kViewBrief, 607);
+    ASSERT_EQ(gCommands.size(), 1u);
+    EXPECT_EQ(gCommands[0], 607u);
+    PanelToggleOnOff(gMainWindow, 1); // what 607 does in the program
+    Pump(50);
+    EXPECT_FALSE(gApp->panelOff[1]);
+    EXPECT_TRUE(IsWindowVisible(list));
+    EXPECT_EQ(gApp->panelMode[1] & 0xF, kViewBrief);
+    PanelSetViewMode(gMainWindow, 1, kViewFull, 607);
+    EXPECT_EQ(gApp->panelMode[1] & 0xF, kViewFull);
+}
+
 TEST_F(Panels, ZScreenshot) {
     ChangeTo(0, "left");
     PanelRelayoutAll();
