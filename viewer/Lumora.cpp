@@ -72,6 +72,8 @@ static void ViewClose(ViewRecord* view) {
             DbfViewClose(view);
         else if (kind == kViewCoff)
             LibListClose(view);
+        else if (kind == kViewHtml)
+            HtmlViewClose(view);
     }
     view->viewKind = kViewNone;
     view->viewObject = nullptr;
@@ -117,6 +119,8 @@ static bool ShowPicture(HWND window, ViewRecord* view, PictureRecord* pic, uint1
     PaneScroll(window, view);
     return true;
 }
+
+static void ViewResize(HWND window, ViewRecord* view);
 
 static void ViewOpen(HWND window, HDC, ViewRecord* view) {
     view->contentWidth = view->contentHeight = 0;
@@ -174,6 +178,15 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
     if (!DetectUnicodeText(header)) {
         ProbeResult probe = BinaryProbe(path);
         if (probe.binary && ShowAsDump(window, view, probe.size)) return;
+        if (probe.html) {
+            if (HtmlView* page = HtmlViewOpen(window, view)) {
+                view->viewObject = page;
+                view->viewKind = kViewHtml;
+                ViewResize(window, view);
+                return;
+            }
+            view->viewKind = kViewNone;
+        }
     }
     // Text: a quick-view pane gets the host's text child; a viewer window
     // makes its own text view for kind 18.
@@ -236,6 +249,9 @@ static void ViewResize(HWND window, ViewRecord* view) {
         break;
     case kViewCoff:
         LibListResize(window, static_cast<HWND>(view->viewObject));
+        break;
+    case kViewHtml:
+        if (view->viewObject) ViewFitChild(window, static_cast<HtmlView*>(view->viewObject)->htmlWindow);
         break;
     case kViewDbase:
         if (view->viewObject) ViewFitChild(window, static_cast<DbfView*>(view->viewObject)->window);
@@ -335,6 +351,9 @@ static int ViewCommand(ViewerCommandRecord* r) {
         break;
     case kViewCmdLoadText:
         ViewLoadText(static_cast<ViewRecord*>(Ptr(r->a[0])));
+        break;
+    case kViewCmdActivate:
+        HtmlActivate(static_cast<ViewRecord*>(Ptr(r->a[0])));
         break;
     default:
         break;

@@ -90,3 +90,28 @@ void DbfViewClose(ViewRecord* view);
 HWND LibListOpen(HWND window, ViewRecord* view);
 void LibListResize(HWND window, HWND listBox);
 void LibListClose(ViewRecord* view);
+
+// HTML views (kind 11): the block lives until the ZqHtml window is destroyed.
+class HtmlContainer;
+struct HtmlView {
+    HWND viewWindow;
+    HWND htmlWindow; // ZqHtml, over the whole view window
+    HWND oleWindow;  // ZqOLE, where the browser is activated
+    HWND addressEdit;
+    char path[260];
+    HtmlContainer* container;
+    ViewRecord* view;
+    bool oleStarted; // OleInitialize succeeded for this view
+    bool created;    // the window exists and owns the block
+};
+// Null when the page cannot be shown by the system's browser control (then
+// nothing of it is left and detection goes on).
+HtmlView* HtmlViewOpen(HWND window, ViewRecord* view);
+void HtmlViewFree(HtmlView* block);
+void HtmlViewClose(ViewRecord* view);
+void HtmlActivate(ViewRecord* view);
+// Seams for the tests: containers not yet released, and the check whether
+// the control can draw pages at all.
+LONG HtmlContainersAlive();
+LONG HtmlBrowsersHeld(); // browser objects whose last reference was not given back
+void HtmlSkipRenderProbe(bool skip);
