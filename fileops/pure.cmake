@@ -10,3 +10,4 @@ list(APPEND KESTROM_PURE_SOURCES
   fileops/LineEnds.cpp
   fileops/UuCode.cpp
   fileops/FileTools.cpp)
+list(APPEND KESTROM_PURE_SOURCES fileops/SyncCompare.cpp)
