@@ -9,7 +9,8 @@ foreach(f
     panels/PanelIter.cpp
     panels/PanelNav.cpp
     panels/PanelCarry.cpp
-    panels/KeyTables.cpp)
+    panels/KeyTables.cpp
+    panels/PanelCompare.cpp)
   if(EXISTS ${VANDRELL_ROOT}/${f})
     list(APPEND KESTROM_PURE_SOURCES ${f})
   endif()
