@@ -24,6 +24,8 @@
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
 #include "fileops/ToolJobs.h"
+#include "fileops/SyncWindow.h"
+#include "panels/SpaceCount.h"
 #include "panels/FilterDialog.h"
 #include "panels/Location.h"
 #include "panels/PanelInput.h"
@@ -461,6 +463,15 @@ static void MainCommandRun(HWND window, int id) {
             else
                 EditCreateWindow(path, path, kToolWndEditor);
         }
+        return;
+    case 309:
+        PanelsCompareCommand(window);
+        return;
+    case 310:
+        SyncCommand(window);
+        return;
+    case 311:
+        OccupiedSpaceCommand(window);
         return;
     case 105:
         CopyCommand(window, 1029);

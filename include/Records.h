@@ -151,6 +151,10 @@ struct SpaceStats {
     uint64_t filteredBytes;
     uint64_t filteredAllocatedBytes;
     const FilterSpec *filter;
+    // Links to folders counted as folders and never entered; folders that
+    // could not be read (their contents are missing from the sums).
+    uint32_t linksNotEntered;
+    uint32_t unreadableFolders;
 };
 
 // Bar button: command 92 is a separator, -n user-defined button n.
