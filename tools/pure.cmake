@@ -1,3 +1,4 @@
 # Sources of tools/ that include no windows.h. One line per file.
 list(APPEND KESTROM_PURE_SOURCES tools/HexFormat.cpp)
 list(APPEND KESTROM_PURE_SOURCES tools/TextCodec.cpp)
+list(APPEND KESTROM_PURE_SOURCES tools/DiffCore.cpp)
