@@ -158,11 +158,11 @@ void SpaceFormatMessage(const SpaceStats *s, char *out, size_t size)
     TextFormat(part, sizeof part, Txt::txtOccupied3, allocated);
     strncat(out, part, size - strlen(out) - 1);
     if (s->linksNotEntered) {
-        TextFormat(part, sizeof part, Txt::txtOccupiedLinks, (unsigned long)s->linksNotEntered);
+        TextFormat(part, sizeof part, Txt::txtOccLinks, (unsigned long)s->linksNotEntered);
         strncat(out, part, size - strlen(out) - 1);
     }
     if (s->unreadableFolders) {
-        TextFormat(part, sizeof part, Txt::txtOccupiedUnread, (unsigned long)s->unreadableFolders);
+        TextFormat(part, sizeof part, Txt::txtOccUnread, (unsigned long)s->unreadableFolders);
         strncat(out, part, size - strlen(out) - 1);
     }
 }
