@@ -203,7 +203,11 @@ void DrawFullRow(HDC dc, const RECT &area, int top, int panel, uint32_t index, c
             continue;
         RECT cell = {x, top, x + w, top + gApp->rowHeight};
         if (first) {
+            // The first cell ends one pixel early; that pixel is the row's
+            // too, or whatever was there before stays beside the separator.
             cell.right -= 1;
+            RECT gap = {cell.right, top, cell.right + 1, cell.bottom};
+            FillRect(dc, &gap, s.brush);
         } else {
             RECT line = {x, top, x + 1, cell.bottom};
             FillRect(dc, &line, PanelBrush(2));

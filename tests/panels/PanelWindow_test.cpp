@@ -816,6 +816,44 @@ TEST_F(Panels, HeaderMenuAndCustomColumnCommands) {
     Pump(50);
 }
 
+// The rows own every pixel up to each column separator: a column of paint
+// put over the first separator before a repaint is gone afterwards, beside
+// the line as well as on it, on the cursor bar and on plain rows alike.
+TEST_F(Panels, RowsRepaintEveryPixelBesideTheFirstSeparator) {
+    ChangeTo(0, "left");
+    gApp->activePanel = 0;
+    gApp->cursorIndex[0] = 2;
+    HWND list = gApp->panels[0].listWindow;
+    SendMessageA(list, WM_USER + 1, 0, 0);
+    Pump(50);
+    int left = 0, right = 0;
+    ASSERT_EQ(PanelColumnAt(0, 5, &left, &right), 0);
+    const COLORREF stale = RGB(255, 0, 0);
+    HDC dc = GetDC(list);
+    RECT smear = {right - 3, 0, right + 3, 2000};
+    HBRUSH red = CreateSolidBrush(stale);
+    FillRect(dc, &smear, red);
+    DeleteObject(red);
+    ReleaseDC(list, dc);
+    InvalidateRect(list, nullptr, FALSE);
+    UpdateWindow(list);
+    dc = GetDC(list);
+    size_t rows = Names(0).size();
+    for (uint32_t i = 0; i < rows; i++) {
+        RECT r;
+        PanelEntryRect(list, 0, &r, i);
+        int y = (r.top + r.bottom) / 2;
+        COLORREF back = PanelColor(i == 2 ? 3 : 0);
+        EXPECT_EQ(GetPixel(dc, right - 2, y), back) << "row " << i;
+        EXPECT_EQ(GetPixel(dc, right - 1, y), back) << "row " << i << ", the pixel before the separator";
+        EXPECT_EQ(GetPixel(dc, right, y), PanelColor(2)) << "row " << i << ", the separator";
+    }
+    RECT last;
+    PanelEntryRect(list, 0, &last, (uint32_t)rows);
+    EXPECT_EQ(GetPixel(dc, right - 1, last.bottom), PanelColor(0)) << "below the rows";
+    ReleaseDC(list, dc);
+}
+
 // Last: leaves a picture of both panels with a cursor bar, a marked entry
 // and the status text for a look (not a check).
 // A 2 x 2 picture: red, green / blue, white.
