@@ -519,5 +519,8 @@ void PanelJumpToLetter(unsigned char letter) {
         StrAppend(name, EntryName(e), sizeof name);
     PanelIterEnd(&it);
     PanelSetCursorCentred(name, panel);
+    // The repaint message only lays the list out again: the status texts
+    // follow the cursor here, or they keep describing the entry it left.
+    PanelUpdateStatusLine();
     PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
 }

@@ -9,6 +9,7 @@
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelRefresh.h"
+#include "panels/PanelStatus.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ void MoveCursorTo(int32_t index) {
         StrAppend(name, EntryName(e), sizeof name);
     PanelIterEnd(&it);
     PanelSetCursorCentred(name, panel);
+    PanelUpdateStatusLine(); // the repaint message leaves the status texts alone
     PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
 }
 

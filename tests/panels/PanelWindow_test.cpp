@@ -17,6 +17,7 @@
 #include "app/DirWatch.h"
 #include "app/bars/KeyHook.h"
 #include "app/bars/Splitter.h"
+#include "app/bars/StatusBar.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"
@@ -138,6 +139,23 @@ std::string CursorName(int panel) {
     PanelCursorName(panel, name, sizeof name);
     return name;
 }
+
+// The main status bar and the left panel's own bar, for as long as a test
+// needs them; their texts are read back from the fields.
+struct StatusBarsShown {
+    StatusBarsShown() {
+        StatusBarCreate(gMainWindow, 0);
+        StatusBarCreate(gMainWindow, 1);
+    }
+    ~StatusBarsShown() {
+        StatusBarDestroy(1);
+        StatusBarDestroy(0);
+    }
+    static std::string Field(int id) {
+        StatusField *f = StatusFieldFind(id);
+        return f && f->text ? f->text : "";
+    }
+};
 
 // Waits (pumping, watch ticking) until cond holds; returns the time taken or
 // -1 after the limit.
@@ -628,6 +646,8 @@ TEST_F(Panels, AltLetterQuickSearchRefusesANonMatchingLetter) {
     gApp->activePanel = 0;
     Key(VK_HOME);
     gApp->generalOptions = 0x80; // Alt+letter opens the search
+    StatusBarsShown bars;
+    PanelUpdateStatusLine();
     std::string seen, found;
     std::atomic<bool> typed{false};
     std::thread typer([&] {
@@ -666,7 +686,29 @@ TEST_F(Panels, AltLetterQuickSearchRefusesANonMatchingLetter) {
     EXPECT_EQ(found, "b.txt");
     EXPECT_EQ(seen, "B.");
     EXPECT_EQ(CursorName(0), "b.txt");
+    EXPECT_NE(StatusBarsShown::Field(10).find("b.txt"), std::string::npos) << "the status follows the search";
     EXPECT_EQ(QuickSearchWindow(), nullptr);
+}
+
+// Typed letters jump to entries, and both status texts follow the cursor
+// at once: the main bar's line and the panel's own bar.
+TEST_F(Panels, QuickJumpUpdatesBothStatusTexts) {
+    ChangeTo(0, "left");
+    StatusBarsShown bars;
+    gApp->activePanel = 0;
+    gApp->generalOptions = kGenLetterJump;
+    Key(VK_HOME);
+    ASSERT_NE(StatusBarsShown::Field(10).find("<UP-DIR>"), std::string::npos) << StatusBarsShown::Field(10);
+    HWND list = gApp->panels[0].listWindow;
+    for (const char *name : {"c.txt", "d.doc", "docs", "e.doc"}) {
+        SendMessageA(list, WM_CHAR, (WPARAM)(unsigned char)name[0], 1);
+        ASSERT_EQ(CursorName(0), name);
+        for (int field : {10, 17}) {
+            std::string text = StatusBarsShown::Field(field);
+            EXPECT_NE(text.find(name), std::string::npos) << "field " << field << ": " << text;
+            EXPECT_EQ(text.find("<UP-DIR>"), std::string::npos) << "field " << field << ": " << text;
+        }
+    }
 }
 
 TEST_F(Panels, SplitterDragBarLeavesScreenAsItWas) {
