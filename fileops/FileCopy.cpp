@@ -13,6 +13,7 @@
 #include "base/Paths.h"
 #include "base/Strings.h"
 #include "fileops/FreeSpace.h"
+#include "fileops/TempNames.h"
 #include "fileops/Job.h"
 
 namespace {
@@ -24,7 +25,8 @@ bool Cancelled(const JobRecord* job) { return job && job->cancel; }
 bool IsSep(char c) { return c == '\\' || c == '/'; }
 
 // A fresh name in the target's folder, so that the rename over the target
-// stays on one volume.
+// stays on one volume. The name is held (left out of panel listings) until
+// DropTemp.
 bool MakeTempBeside(const char* target, char* temp) {
     char folder[kPathSize];
     folder[0] = 0;
@@ -42,12 +44,22 @@ bool MakeTempBeside(const char* target, char* temp) {
         HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
+            TempNameHold(temp);
             return true;
         }
         DWORD e = GetLastError();
         if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) return false;
     }
     return false;
+}
+
+// Ends a name of MakeTempBeside whose file is still there: deletes it, lets
+// the name go and keeps the caller's error.
+void DropTemp(const char* temp) {
+    DWORD keep = GetLastError();
+    DeleteFileA(temp);
+    TempNameRelease(temp);
+    SetLastError(keep);
 }
 
 // Puts the finished temporary file in the target's place. A target that
@@ -81,17 +93,19 @@ DWORD ReplaceTarget(const char* temp, const char* target, bool mustBeNew) {
     if (!MoveFileA(target, aside)) {
         err = GetLastError();
         SetFileAttributesA(target, a);
+        TempNameRelease(aside);
         return err ? err : ERROR_WRITE_FAULT;
     }
     if (!MoveFileA(temp, target)) {
         err = GetLastError();
         MoveFileA(aside, target);
         SetFileAttributesA(target, a);
+        TempNameRelease(aside);
         return err ? err : ERROR_WRITE_FAULT;
     }
     // A copy that cannot be removed now (someone has it open) is left
     // behind rather than waited for: the new target is already in place.
-    DeleteFileA(aside);
+    DropTemp(aside);
     return 0;
 }
 
@@ -161,16 +175,11 @@ uint32_t FileCopyData(const char* source, const char* target, JobRecord* job, bo
     MemFree(&buffer);
     if (!result) {
         result = ReplaceTarget(temp, target, mustBeNew);
-        if (!result) {
-            made = false;
-            if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(target, attributes);
-        }
+        if (!result && attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(target, attributes);
     }
-    if (made) {
-        DWORD keep = GetLastError();
-        DeleteFileA(temp);
-        SetLastError(keep);
-    }
+    // After the rename the name may be anyone's again: only let it go.
+    if (made && result) DropTemp(temp);
+    else if (made) TempNameRelease(temp);
     if (result == 0 || result == ERROR_DISK_FULL || result == kErrCancelled || result == ERROR_FILE_EXISTS)
         return result;
 
@@ -179,14 +188,15 @@ uint32_t FileCopyData(const char* source, const char* target, JobRecord* job, bo
     if (!MakeTempBeside(target, temp)) return GetLastError() ? GetLastError() : result;
     if (!CopyFileA(source, temp, FALSE)) {
         DWORD e = GetLastError();
-        DeleteFileA(temp);
+        DropTemp(temp);
         return e ? e : result;
     }
     DWORD e = ReplaceTarget(temp, target, mustBeNew);
     if (e) {
-        DeleteFileA(temp);
+        DropTemp(temp);
         return e;
     }
+    TempNameRelease(temp);
     AddProgress(job, size);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "base/Texts.h"
 #include "wingui/WindowUtil.h"
 #include "fileops/CopyJob.h"
+#include "fileops/TempNames.h"
 #include "fileops/FileSystem.h"
 #include "fileops/FileTools.h"
 #include "fileops/Job.h"
@@ -41,6 +42,9 @@ uint32_t WinToolIo::CreateNew(const std::string& path, ToolHandle* h)
 {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return GetLastError();
+    // The tools create only their temporary outputs this way: held out of
+    // the panels' listings until they replace their target or are removed.
+    TempNameHold(path.c_str());
     *h = f;
     return 0;
 }
@@ -97,10 +101,16 @@ uint32_t WinToolIo::Replace(const std::string& from, const std::string& to)
         }
     }
     if (lifted) SetFileAttributesA(to.c_str(), old);
+    if (!e) TempNameRelease(from.c_str());
     return e;
 }
 
-uint32_t WinToolIo::Remove(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : GetLastError(); }
+uint32_t WinToolIo::Remove(const std::string& path)
+{
+    uint32_t e = DeleteFileA(path.c_str()) ? 0 : GetLastError();
+    TempNameRelease(path.c_str());
+    return e;
+}
 
 uint32_t WinToolIo::SizeOf(const std::string& path, uint64_t* size)
 {

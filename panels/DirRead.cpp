@@ -9,6 +9,7 @@
 #include "base/Memory.h"
 #include "base/Numbers.h"
 #include "fileops/FileSystem.h"
+#include "fileops/TempNames.h"
 #include "panels/Filter.h"
 
 namespace {
@@ -96,6 +97,9 @@ uint32_t DirReadEntriesWith(const char* path, DirListing* listing, const DirRead
             dotDate = DosStamp(fd.ftLastWriteTime, &dotTime);
             continue;
         }
+        // A file this program is writing under a temporary name is not an
+        // entry yet: it appears under its real name when it is complete.
+        if (TempNameHeld(path, fd.cFileName)) continue;
         uint16_t attributes = (uint16_t)(fd.dwFileAttributes & kEntryFsAttrMask);
         uint16_t time;
         uint16_t date = DosStamp(fd.ftLastWriteTime, &time);

@@ -12,6 +12,8 @@
 #include "fileops/CopyJob.h"
 #include "fileops/FreeSpace.h"
 #include "fileops/Job.h"
+#include "panels/DirRead.h"
+#include "panels/PanelIter.h"
 #include "JobTestSupport.h"
 
 namespace {
@@ -281,6 +283,56 @@ TEST_F(CopyJobTest, CancelMidFileKeepsTheOldTargetAndLeavesNoTemporaryFile)
     std::vector<std::string> left = ListNames(dst);
     ASSERT_EQ(1u, left.size()) << left.back();
     EXPECT_EQ("big.bin", left[0]);
+}
+
+// What a panel on the target folder lists: the names of its reader.
+std::vector<std::string> PanelNames(const std::string &folder)
+{
+    DirListing listing = {};
+    DirReadOptions options = {};
+    std::vector<std::string> names;
+    if (DirReadEntriesWith(folder.c_str(), &listing, &options) == 0) {
+        for (FileEntry **e = listing.entryIndex; e && *e; e++)
+            names.push_back(EntryName(*e));
+        DirListingFree(&listing);
+    }
+    return names;
+}
+
+std::string gWatched;
+std::vector<std::string> gOnDiskMidCopy, gListedMidCopy;
+void ListAtProgress(JobRecord *job)
+{
+    if (gOnDiskMidCopy.empty() && job->done >= (4u << 20)) {
+        gOnDiskMidCopy = ListNames(gWatched);
+        gListedMidCopy = PanelNames(gWatched);
+    }
+}
+
+// A large copy writes under a temporary name beside its target; a panel on
+// the target folder lists the file only under its real name, once it is
+// complete. A file of the same form that the program does not hold is
+// listed like any other.
+TEST_F(CopyJobTest, PanelsNeverListTheCopysTemporaryFile)
+{
+    std::string src = JobTestScratch("tempname-src"), dst = JobTestScratch("tempname-dst");
+    WriteFileBytes(src + "\\big.bin", std::string(32 << 20, 't'));
+    WriteFileBytes(dst + "\\~zq0001.tmp", "a user's own file");
+    JobRecord job = MakeJob(1029, src, dst, 0, SelectionOf(src, {"big.bin"}));
+    gWatched = dst;
+    gOnDiskMidCopy.clear();
+    gJobProgressHook = ListAtProgress;
+    CopyJobThread(&job);
+    gJobProgressHook = nullptr;
+    free(job.selection);
+    EXPECT_EQ(0, job.state);
+    ASSERT_EQ(2u, gOnDiskMidCopy.size()) << "the user's file and the temporary one on disk";
+    std::vector<std::string> want = {"..", "~zq0001.tmp"};
+    EXPECT_EQ(want, gListedMidCopy);
+    want = {"..", "big.bin", "~zq0001.tmp"};
+    std::vector<std::string> after = PanelNames(dst);
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(want, after);
 }
 
 TEST_F(CopyJobTest, MoveOnOneDriveMergesIntoAnExistingFolderAndKeepsSkippedFiles)
