@@ -26,6 +26,7 @@
 #include "fileops/ToolJobs.h"
 #include "fileops/SyncWindow.h"
 #include "panels/SpaceCount.h"
+#include "tools/DiffWindow.h"
 #include "panels/FilterDialog.h"
 #include "panels/Location.h"
 #include "panels/PanelInput.h"
@@ -122,6 +123,22 @@ bool PanelGetCursorFile(HWND, int panel, char *out, int size) {
 }
 
 bool PanelGetCursorPath(HWND, int panel, char *out, int size) { return CursorPath(panel, out, size, false); }
+
+// The cursor files of the two panels side by side in the file compare window.
+static void CompareCursorFiles() {
+    char paths[2][260];
+    for (int p = 0; p < 2; p++) {
+        DWORD a = INVALID_FILE_ATTRIBUTES;
+        if (!InTree(p) && !gApp->panels[p].location && PanelCursorEntryPath(p, paths[p], sizeof paths[p]))
+            a = GetFileAttributesA(paths[p]);
+        if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) {
+            CommandBeep();
+            return;
+        }
+    }
+    if (!DiffWindowOpen(gApp->hInstance, gApp->hInstance, 0, paths[0], paths[1], gApp->modulePath))
+        CommandBeep();
+}
 
 // ---- panel helpers
 
@@ -472,6 +489,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 311:
         OccupiedSpaceCommand(window);
+        return;
+    case 315:
+        CompareCursorFiles();
         return;
     case 105:
         CopyCommand(window, 1029);

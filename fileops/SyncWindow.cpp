@@ -15,6 +15,7 @@
 #include "fileops/Job.h"
 #include "panels/Filter.h"
 #include "panels/PanelRefresh.h"
+#include "tools/DiffWindow.h"
 #include "tools/RunServices.h"
 #include "wingui/WindowList.h"
 
@@ -485,6 +486,25 @@ void OnDestroy(HWND window, SyncShared *s)
     Release(s);
 }
 
+// The two files of the caret line in the file compare window, the side
+// copied from first; a line with only one file beeps.
+void CompareCaretLine(HWND window, SyncShared *s)
+{
+    HWND list = List(window);
+    int at = (int)SendMessageA(list, LB_GETCARETINDEX, 0, 0);
+    int index = at < 0 ? -1 : (int)SendMessageA(list, LB_GETITEMDATA, at, 0);
+    if (index < 0 || index >= (int)s->lines.size() || s->lines[index].kind != kSyncLineChanged) {
+        MessageBeep(MB_ICONHAND);
+        return;
+    }
+    WinSyncIo io;
+    std::string from, to;
+    SyncLinePaths(io, s->compare, s->lines[index], &from, &to);
+    if (!DiffWindowOpen(GetModuleHandleA(nullptr), GetModuleHandleA(nullptr), 0, from.c_str(), to.c_str(),
+                        gApp ? gApp->modulePath : nullptr))
+        MessageBeep(MB_ICONHAND);
+}
+
 void OnCommand(HWND window, SyncShared *s, int id)
 {
     switch (id) {
@@ -502,8 +522,7 @@ void OnCommand(HWND window, SyncShared *s, int id)
         Close(window);
         return;
     case kIdSyncCompareFiles:
-        // The file compare window is not part of the program yet.
-        MessageBeep(MB_ICONHAND);
+        CompareCaretLine(window, s);
         return;
     case kIdMnuCopy:
         JobLogCopy(window);

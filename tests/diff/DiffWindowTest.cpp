@@ -1,0 +1,146 @@
+// The file compare window under Wine, as a user meets it: opened on two
+// files, its lists read back line by line, options switched by their menu
+// commands, a file changed on disk, the window closed under a comparison.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fileops-jobs/JobTestSupport.h"
+#include "tests/mpaudio/Mp3PlayerWinUtil.h"
+#include "tools/DiffCore.h"
+#include "tools/DiffWindow.h"
+
+namespace {
+
+struct Shown {
+    uint32_t status, number, counterpart;
+    bool operator==(const Shown &o) const
+    {
+        return status == o.status && number == o.number && counterpart == o.counterpart;
+    }
+};
+std::ostream &operator<<(std::ostream &os, const Shown &s)
+{
+    return os << "{" << s.status << "," << s.number << "," << s.counterpart << "}";
+}
+
+std::vector<Shown> Side(HWND w, int side)
+{
+    HWND list = GetDlgItem(w, side ? 102 : 101);
+    std::vector<Shown> out;
+    int n = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; i++) {
+        LRESULT info = SendMessageA(w, kMsgDiffLineInfo, side, i);
+        LRESULT partner = SendMessageA(w, kMsgDiffLineInfo, side, i | 0x40000000);
+        out.push_back({(uint32_t)info & 15, (uint32_t)info >> 4, (uint32_t)partner});
+    }
+    return out;
+}
+
+LRESULT Generation(HWND w) { return SendMessageA(w, kMsgDiffGeneration, 0, 0); }
+
+// Sends a command and waits for the comparison it starts to be shown.
+void CommandAndWait(HWND w, int id)
+{
+    LRESULT before = Generation(w);
+    SendMessageA(w, WM_COMMAND, id, 0);
+    ASSERT_TRUE(WaitFor([&] { return Generation(w) > before; }));
+}
+
+HWND Open(const std::string &a, const std::string &b, const std::string &settings)
+{
+    HWND w = DiffWindowOpen(GetModuleHandleA(nullptr), GetModuleHandleA(nullptr), 0, a.c_str(), b.c_str(),
+                            settings.c_str());
+    EXPECT_TRUE(w);
+    EXPECT_TRUE(WaitFor([&] { return Generation(w) >= 1; }));
+    return w;
+}
+
+TEST(DiffWindow, ShowsStatusesAndFollowsItsOptions)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-window");
+    std::string a = dir + "\\a.txt", b = dir + "\\b.txt", ini = dir + "\\settings.ini";
+    WriteFileBytes(a, "1\r\n2\r\n3\r\n4\r\nfive\r\n6\r\n7\r\n8\r\n9\r\nA B\r\nx y\r\n");
+    WriteFileBytes(b, "1\n2\n3\n4\n6\n7\n8\n9\nfive\na b\nxy\n");
+    HWND w = Open(a, b, ini);
+    std::vector<Shown> left = Side(w, 0), right = Side(w, 1);
+    ASSERT_EQ(left.size(), 11u);
+    ASSERT_EQ(right.size(), 11u);
+    EXPECT_EQ(left[10].status, kDiffAdded); // blanks count by default
+    EXPECT_EQ(left[0], (Shown{kDiffSame, 1, 1}));
+    EXPECT_EQ(left[4], (Shown{kDiffMovedDown, 5, 9}));
+    EXPECT_EQ(left[5], (Shown{kDiffMovedUp, 6, 5}));
+    EXPECT_EQ(right[8], (Shown{kDiffMovedUp, 9, 5}));
+    EXPECT_EQ(left[9], (Shown{kDiffSame, 10, 10}));   // case is ignored by default...
+    SendMessageA(w, WM_COMMAND, 931, 0);               // ...until it counts
+    ASSERT_TRUE(WaitFor([&] { return Side(w, 0).size() == 11 && Side(w, 0)[9].status == kDiffAdded; }));
+    CommandAndWait(w, 930);                            // blanks ignored, case still counts
+    EXPECT_EQ(Side(w, 0)[9].status, kDiffAdded);
+    EXPECT_EQ(Side(w, 0)[10], (Shown{kDiffSame, 11, 11}));
+    CommandAndWait(w, 931);                            // case ignored again, blanks still ignored
+    EXPECT_EQ(Side(w, 0)[9], (Shown{kDiffSame, 10, 10}));
+    // Differences only: the moved lines 5-9 on both sides.
+    SendMessageA(w, WM_COMMAND, 935, 0);
+    EXPECT_EQ(Side(w, 0).size(), 5u);
+    EXPECT_EQ(Side(w, 0)[0], (Shown{kDiffMovedDown, 5, 9}));
+    DestroyWindow(w);
+    // The options went to the settings file and come back.
+    EXPECT_EQ(GetPrivateProfileIntA("ZqDiff", "Opt", -1, ini.c_str()),
+              (int)(kDiffIgnoreSpaces | kDiffOnlyDifferences));
+    HWND again = Open(a, b, ini);
+    EXPECT_EQ(SendMessageA(again, kMsgDiffOptions, 0, 0), (LRESULT)(kDiffIgnoreSpaces | kDiffOnlyDifferences));
+    DestroyWindow(again);
+}
+
+TEST(DiffWindow, ComparesAgainWhenAFileChanges)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-change");
+    std::string a = dir + "\\a.txt", b = dir + "\\b.txt";
+    WriteFileBytes(a, "same\n");
+    WriteFileBytes(b, "same\n");
+    HWND w = Open(a, b, "");
+    EXPECT_EQ(Side(w, 1).size(), 1u);
+    // Appended by another writer: the window notices by itself.
+    HANDLE h = CreateFileA(b.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, "added\n", 6, &written, nullptr);
+    CloseHandle(h);
+    ASSERT_TRUE(WaitFor([&] { return Side(w, 1).size() == 2; }, 20000));
+    EXPECT_EQ(Side(w, 1)[1], (Shown{kDiffAdded, 2, 0}));
+    // A file that cannot be read shows why, as its only line.
+    DeleteFileA(a.c_str());
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(w, kMsgDiffLineInfo, 0, 0) == -1; }, 20000));
+    EXPECT_EQ(SendMessageA(GetDlgItem(w, 101), LB_GETCOUNT, 0, 0), 1);
+    DestroyWindow(w);
+}
+
+TEST(DiffWindow, ClosingUnderARunningComparisonFreesNothingInUse)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-close");
+    std::string a = dir + "\\a.txt", b = dir + "\\b.txt";
+    std::string big;
+    for (int i = 0; i < 200000; i++)
+        big += "line " + std::to_string(i % 5000) + "\n";
+    WriteFileBytes(a, big);
+    WriteFileBytes(b, big + "tail\n");
+    for (int round = 0; round < 5; round++) {
+        HWND w = DiffWindowOpen(GetModuleHandleA(nullptr), GetModuleHandleA(nullptr), 0, a.c_str(), b.c_str(), "");
+        ASSERT_TRUE(w);
+        DestroyWindow(w);
+        EXPECT_FALSE(IsWindow(w));
+    }
+    // The threads finish on their own; a window opened now works as ever.
+    HWND w = Open(a, b, "");
+    EXPECT_EQ(Side(w, 1).size(), 200001u);
+    EXPECT_EQ(Side(w, 1).back(), (Shown{kDiffAdded, 200001, 0}));
+    DestroyWindow(w);
+}
+
+} // namespace

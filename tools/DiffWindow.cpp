@@ -1,0 +1,602 @@
+#include "tools/DiffWindow.h"
+
+#include <process.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+#include "AppState.h"
+#include "app/Menus.h"
+#include "base/Texts.h"
+#include "tools/DiffCore.h"
+#include "wingui/GuiDraw.h"
+#include "wingui/WindowList.h"
+#include "wingui/WindowUtil.h"
+
+namespace {
+
+const char kClassName[] = "ZqDiff";
+const char kSection[] = "ZqDiff";
+const int kIdLeft = 101, kIdRight = 102;
+const unsigned kTabWidth = 4;
+
+struct FileStamp {
+    uint64_t size = 0;
+    FILETIME written = {};
+    bool present = false;
+    bool operator==(const FileStamp &o) const
+    {
+        return present == o.present && size == o.size && CompareFileTime(&written, &o.written) == 0;
+    }
+};
+
+FileStamp StampOf(const std::string &path)
+{
+    FileStamp s;
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!path.empty() && GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d)) {
+        s.present = true;
+        s.size = ((uint64_t)d.nFileSizeHigh << 32) | d.nFileSizeLow;
+        s.written = d.ftLastWriteTime;
+    }
+    return s;
+}
+
+struct DiffResult {
+    DiffSide sides[2];
+    std::string errors[2]; // a file that could not be read: the reason, shown as its only line
+    FileStamp stamps[2];
+    uint32_t options = 0;
+};
+
+// Shared by the window and its compare threads; the last to let go frees it.
+struct DiffShared {
+    volatile LONG refs = 1;
+    CRITICAL_SECTION lock;
+    HWND window = nullptr;       // null once the window is gone (under the lock)
+    DiffResult *ready = nullptr; // a result not yet taken (under the lock)
+    DiffShared() { InitializeCriticalSection(&lock); }
+    ~DiffShared()
+    {
+        delete ready;
+        DeleteCriticalSection(&lock);
+    }
+};
+
+void Release(DiffShared *s)
+{
+    if (InterlockedDecrement(&s->refs) == 0)
+        delete s;
+}
+
+struct DiffWindow {
+    HWND window = nullptr;
+    HWND lists[2] = {};
+    DiffShared *shared = nullptr;
+    std::string paths[2];
+    std::string settings;
+    uint32_t options = 0;
+    float ratio = 0.5f;
+    int focused = 0;
+    DiffResult *result = nullptr; // the one shown; the window thread's own
+    std::vector<uint32_t> shown[2]; // line index of every list item
+    bool running = false;  // a compare thread is at work
+    bool again = false;    // compare again when it is done
+    uint32_t generation = 0;
+    COLORREF colors[4] = {0xFF0000, 0xFF0000, 0xFF, 0};
+    HFONT font = nullptr;
+    int numberWidth = 0;
+    int widest[2] = {100, 100};
+};
+
+struct ThreadStart {
+    DiffShared *shared;
+    std::string paths[2];
+    uint32_t options;
+};
+
+std::string ErrorText(DWORD error)
+{
+    char text[300] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
+                   nullptr);
+    for (char *p = text; *p; p++) {
+        if (*p == '\r' || *p == '\n')
+            *p = ' ';
+    }
+    std::string s = text;
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s.empty() ? "error " + std::to_string(error) : s;
+}
+
+// The whole file, or the reason it could not be read.
+bool ReadWhole(const std::string &path, std::string *text, std::string *error, FileStamp *stamp)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        *error = ErrorText(GetLastError());
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) {
+        *error = ErrorText(GetLastError());
+        CloseHandle(h);
+        return false;
+    }
+    uint64_t size = ((uint64_t)info.nFileSizeHigh << 32) | info.nFileSizeLow;
+    stamp->present = true;
+    stamp->size = size;
+    stamp->written = info.ftLastWriteTime;
+    // Line offsets are 32-bit: a text file of 2 GB or more is refused whole.
+    if (size >= 0x7FFFFFFF) {
+        *error = ErrorText(ERROR_FILE_TOO_LARGE);
+        CloseHandle(h);
+        return false;
+    }
+    text->resize((size_t)size);
+    size_t got = 0;
+    while (got < size) {
+        DWORD n = 0;
+        if (!ReadFile(h, &(*text)[got], (DWORD)(size - got), &n, nullptr)) {
+            *error = ErrorText(GetLastError());
+            CloseHandle(h);
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    text->resize(got); // a file that shrank meanwhile: what was there
+    CloseHandle(h);
+    return true;
+}
+
+unsigned __stdcall CompareThread(void *p)
+{
+    ThreadStart *start = (ThreadStart *)p;
+    DiffResult *r = new DiffResult();
+    r->options = start->options;
+    for (int s = 0; s < 2; s++) {
+        if (ReadWhole(start->paths[s], &r->sides[s].text, &r->errors[s], &r->stamps[s]))
+            DiffSplitLines(&r->sides[s]);
+        else
+            r->sides[s].text.clear();
+    }
+    DiffCompare(&r->sides[0], &r->sides[1], start->options);
+    DiffShared *shared = start->shared;
+    delete start;
+    EnterCriticalSection(&shared->lock);
+    delete shared->ready;
+    shared->ready = r;
+    HWND window = shared->window;
+    if (window)
+        PostMessageA(window, kMsgDiffResult, 0, 0);
+    LeaveCriticalSection(&shared->lock);
+    Release(shared);
+    return 0;
+}
+
+DiffWindow *Record(HWND window) { return (DiffWindow *)GetWindowLongPtrA(window, GWLP_USERDATA); }
+
+void StartCompare(DiffWindow *d)
+{
+    if (d->running) {
+        d->again = true;
+        return;
+    }
+    ThreadStart *start = new ThreadStart{d->shared, {d->paths[0], d->paths[1]}, d->options};
+    InterlockedIncrement(&d->shared->refs);
+    uintptr_t h = _beginthreadex(nullptr, 0, CompareThread, start, 0, nullptr);
+    if (!h) {
+        Release(d->shared);
+        delete start;
+        return;
+    }
+    CloseHandle((HANDLE)h);
+    d->running = true;
+    d->again = false;
+}
+
+void Layout(DiffWindow *d)
+{
+    RECT rc;
+    GetClientRect(d->window, &rc);
+    int w = rc.right, h = rc.bottom;
+    int left = (int)(w * d->ratio);
+    if (left < 2)
+        left = 2;
+    MoveWindow(d->lists[0], 0, 0, left - 1, h, TRUE);
+    MoveWindow(d->lists[1], left + 1, 0, w - left - 1, h, TRUE);
+}
+
+void MeasureFont(DiffWindow *d)
+{
+    HDC dc = GetDC(d->window);
+    HFONT old = (HFONT)SelectObject(dc, d->font);
+    const char *sample = (d->options & kDiffLinksHidden) ? "8888" : "8888 -> 8888";
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, sample, (int)strlen(sample), &size);
+    TEXTMETRICA tm = {};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(d->window, dc);
+    d->numberWidth = size.cx + 2;
+    int height = tm.tmHeight + tm.tmExternalLeading;
+    if (height < 16)
+        height = 16;
+    for (HWND list : d->lists) {
+        SendMessageA(list, WM_SETFONT, (WPARAM)d->font, FALSE);
+        SendMessageA(list, LB_SETITEMHEIGHT, 0, height);
+    }
+}
+
+void ShowResult(DiffWindow *d)
+{
+    for (int s = 0; s < 2; s++) {
+        d->shown[s].clear();
+        if (d->result) {
+            const DiffSide &side = d->result->sides[s];
+            if (!d->result->errors[s].empty()) {
+                d->shown[s].push_back(0);
+            } else {
+                for (uint32_t i = 0; i < side.lines.size(); i++) {
+                    if (!(d->options & kDiffOnlyDifferences) || side.lines[i].status != kDiffSame)
+                        d->shown[s].push_back(i);
+                }
+            }
+        }
+        d->widest[s] = 100;
+        SendMessageA(d->lists[s], LB_SETCOUNT, d->shown[s].size(), 0);
+        SendMessageA(d->lists[s], LB_SETHORIZONTALEXTENT, d->numberWidth + 100 + 16, 0);
+        InvalidateRect(d->lists[s], nullptr, TRUE);
+    }
+}
+
+void TakeResult(DiffWindow *d)
+{
+    EnterCriticalSection(&d->shared->lock);
+    DiffResult *r = d->shared->ready;
+    d->shared->ready = nullptr;
+    LeaveCriticalSection(&d->shared->lock);
+    d->running = false;
+    if (r) {
+        delete d->result;
+        d->result = r;
+        d->generation++;
+        ShowResult(d);
+    }
+    // Options changed or a file changed while the thread worked.
+    if (d->again || (d->result && d->result->options != d->options))
+        StartCompare(d);
+}
+
+void DrawItem(DiffWindow *d, const DRAWITEMSTRUCT *di)
+{
+    if (di->itemID == (UINT)-1)
+        return;
+    int s = di->CtlID == kIdRight ? 1 : 0;
+    bool selected = (di->itemState & ODS_SELECTED) && d->focused == s;
+    FillRect(di->hDC, &di->rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (!d->result || di->itemID >= d->shown[s].size())
+        return;
+    const DiffSide &side = d->result->sides[s];
+    std::string number, text;
+    COLORREF color;
+    RECT mark = di->rcItem;
+    mark.left += 3;
+    mark.right = mark.left + 10;
+    mark.top += 3;
+    mark.bottom -= 3;
+    if (!d->result->errors[s].empty()) {
+        text = d->result->errors[s];
+        color = d->colors[kDiffAdded];
+    } else {
+        const DiffLine &line = side.lines[d->shown[s][di->itemID]];
+        char n[40];
+        if ((d->options & kDiffLinksHidden) || line.counterpart < 0)
+            snprintf(n, sizeof n, "%-4u", line.number);
+        else
+            snprintf(n, sizeof n, "%-4u -> %-4u", line.number, d->result->sides[1 - s].lines[line.counterpart].number);
+        number = n;
+        text = DiffExpandTabs(side.Line(d->shown[s][di->itemID]), kTabWidth);
+        color = d->colors[line.status & 3];
+    }
+    HBRUSH status = CreateSolidBrush(color);
+    FillRect(di->hDC, &mark, status);
+    DeleteObject(status);
+    SetBkMode(di->hDC, TRANSPARENT);
+    SetTextColor(di->hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : color);
+    HFONT old = (HFONT)SelectObject(di->hDC, d->font);
+    RECT r = di->rcItem;
+    r.left += 16;
+    DrawTextA(di->hDC, number.c_str(), (int)number.size(), &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    r.left += d->numberWidth;
+    SIZE size = {};
+    GetTextExtentPoint32A(di->hDC, text.c_str(), (int)text.size(), &size);
+    DrawTextA(di->hDC, text.c_str(), (int)text.size(), &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    SelectObject(di->hDC, old);
+    if (size.cx + 50 > d->widest[s]) {
+        d->widest[s] = size.cx + 50;
+        SendMessageA(d->lists[s], LB_SETHORIZONTALEXTENT, d->numberWidth + d->widest[s] + 16, 0);
+    }
+    if (di->itemState & ODS_FOCUS)
+        DrawFocusRect(di->hDC, &di->rcItem);
+}
+
+void CopySelection(DiffWindow *d)
+{
+    if (!d->result)
+        return;
+    HWND list = d->lists[d->focused];
+    int count = (int)SendMessageA(list, LB_GETSELCOUNT, 0, 0);
+    if (count <= 0)
+        return;
+    std::vector<int> items(count);
+    SendMessageA(list, LB_GETSELITEMS, count, (LPARAM)items.data());
+    std::string out;
+    const DiffSide &side = d->result->sides[d->focused];
+    for (int item : items) {
+        if (item >= 0 && (size_t)item < d->shown[d->focused].size() && d->result->errors[d->focused].empty())
+            out += side.Line(d->shown[d->focused][item]) + "\r\n";
+    }
+    if (out.empty() || !OpenClipboard(d->window))
+        return;
+    EmptyClipboard();
+    if (HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, out.size() + 1)) {
+        memcpy(GlobalLock(g), out.c_str(), out.size() + 1);
+        GlobalUnlock(g);
+        if (!SetClipboardData(CF_TEXT, g))
+            GlobalFree(g);
+    }
+    CloseClipboard();
+}
+
+void SetCaption(DiffWindow *d)
+{
+    WndSetDocTitle(d->window, Txt::txtCompare, d->paths[0].c_str(), d->paths[1].c_str());
+}
+
+void ToggleOption(DiffWindow *d, uint32_t bit)
+{
+    d->options ^= bit;
+    if (bit == kDiffLinksHidden) {
+        MeasureFont(d);
+        ShowResult(d);
+        return;
+    }
+    // Differences only changes only what is shown; the others compare anew.
+    if (bit == kDiffOnlyDifferences && d->result) {
+        d->result->options ^= bit;
+        ShowResult(d);
+        return;
+    }
+    StartCompare(d);
+}
+
+void OnTimer(DiffWindow *d)
+{
+    if (d->running || !d->result)
+        return;
+    // A real change of size or time only: saving a file unchanged does not
+    // compare again.
+    for (int s = 0; s < 2; s++) {
+        if (!(StampOf(d->paths[s]) == d->result->stamps[s])) {
+            StartCompare(d);
+            return;
+        }
+    }
+}
+
+void ReadSettings(DiffWindow *d)
+{
+    if (d->settings.empty())
+        return;
+    d->options = GetPrivateProfileIntA(kSection, "Opt", 0, d->settings.c_str());
+}
+
+void WriteSettings(DiffWindow *d)
+{
+    if (d->settings.empty())
+        return;
+    char text[40];
+    snprintf(text, sizeof text, "%u", d->options);
+    WritePrivateProfileStringA(kSection, "Opt", text, d->settings.c_str());
+    WINDOWPLACEMENT wp = {sizeof wp};
+    if (GetWindowPlacement(d->window, &wp)) {
+        RECT &r = wp.rcNormalPosition;
+        snprintf(text, sizeof text, "%ld,%ld,%ld,%ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        WritePrivateProfileStringA(kSection, "Position", text, d->settings.c_str());
+    }
+}
+
+LRESULT OnCreate(HWND window, DiffWindow *d)
+{
+    d->window = window;
+    d->shared->window = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)d);
+    ReadSettings(d);
+    for (int s = 0; s < 2; s++) {
+        d->lists[s] = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "",
+                                      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_OWNERDRAWFIXED | LBS_NODATA |
+                                          LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
+                                      0, 0, 10, 10, window, (HMENU)(INT_PTR)(s ? kIdRight : kIdLeft),
+                                      GetModuleHandleA(nullptr), nullptr);
+        if (!d->lists[s])
+            return -1;
+    }
+    LOGFONTA lf = {};
+    FontMakeCourier(window, &lf, 10);
+    d->font = CreateFontIndirectA(&lf);
+    MeasureFont(d);
+    Layout(d);
+    SetCaption(d);
+    StartCompare(d);
+    SetTimer(window, 1, 1000, nullptr);
+    return 0;
+}
+
+void OnDestroy(DiffWindow *d)
+{
+    KillTimer(d->window, 1);
+    WriteSettings(d);
+    ToolWndUnregister(d->window);
+    EnterCriticalSection(&d->shared->lock);
+    d->shared->window = nullptr;
+    LeaveCriticalSection(&d->shared->lock);
+    Release(d->shared);
+    SetWindowLongPtrA(d->window, GWLP_USERDATA, 0);
+    if (d->font)
+        DeleteObject(d->font);
+    delete d->result;
+    delete d;
+}
+
+LRESULT LineInfo(DiffWindow *d, WPARAM side, LPARAM lParam)
+{
+    int s = side ? 1 : 0;
+    bool counterpart = (lParam & 0x40000000) != 0;
+    size_t item = (size_t)(lParam & 0x3FFFFFFF);
+    if (!d->result || item >= d->shown[s].size() || !d->result->errors[s].empty())
+        return -1;
+    const DiffLine &line = d->result->sides[s].lines[d->shown[s][item]];
+    if (counterpart)
+        return line.counterpart < 0 ? 0 : d->result->sides[1 - s].lines[line.counterpart].number;
+    return DiffPackLine(line.status, line.number);
+}
+
+bool OnCommand(DiffWindow *d, int id)
+{
+    switch (id) {
+    case 120:
+        DestroyWindow(d->window);
+        return true;
+    case 930:
+        ToggleOption(d, kDiffIgnoreSpaces);
+        return true;
+    case 931:
+        ToggleOption(d, kDiffCaseSensitive);
+        return true;
+    case 935:
+        ToggleOption(d, kDiffOnlyDifferences);
+        return true;
+    case 942:
+        ToggleOption(d, kDiffLinksHidden);
+        return true;
+    case 938:
+        StartCompare(d);
+        return true;
+    case 11930:
+        CopySelection(d);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+LRESULT CALLBACK DiffWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE)
+        return OnCreate(window, (DiffWindow *)((CREATESTRUCTA *)lParam)->lpCreateParams);
+    DiffWindow *d = Record(window);
+    if (!d)
+        return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case kMsgDiffResult:
+        TakeResult(d);
+        return 0;
+    case kMsgDiffGeneration:
+        return d->generation;
+    case kMsgDiffLineInfo:
+        return LineInfo(d, wParam, lParam);
+    case kMsgDiffOptions:
+        return d->options;
+    case WM_TIMER:
+        OnTimer(d);
+        return 0;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            Layout(d);
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(d->lists[d->focused]);
+        return 0;
+    case WM_DRAWITEM:
+        DrawItem(d, (const DRAWITEMSTRUCT *)lParam);
+        return TRUE;
+    case WM_INITMENUPOPUP: {
+        HMENU menu = (HMENU)wParam;
+        CheckMenuItem(menu, 942, (d->options & kDiffLinksHidden) ? MF_UNCHECKED : MF_CHECKED);
+        CheckMenuItem(menu, 930, (d->options & kDiffIgnoreSpaces) ? MF_CHECKED : MF_UNCHECKED);
+        CheckMenuItem(menu, 931, (d->options & kDiffCaseSensitive) ? MF_CHECKED : MF_UNCHECKED);
+        CheckMenuItem(menu, 935, (d->options & kDiffOnlyDifferences) ? MF_CHECKED : MF_UNCHECKED);
+        return 0;
+    }
+    case WM_COMMAND:
+        if (HIWORD(wParam) == LBN_SETFOCUS) {
+            d->focused = LOWORD(wParam) == kIdRight ? 1 : 0;
+            InvalidateRect(d->lists[0], nullptr, FALSE);
+            InvalidateRect(d->lists[1], nullptr, FALSE);
+            return 0;
+        }
+        if (OnCommand(d, LOWORD(wParam)))
+            return 0;
+        break;
+    case WM_DESTROY:
+        OnDestroy(d);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND DiffWindowOpen(HINSTANCE instance, HINSTANCE, LONG_PTR cursor, const char *first, const char *second,
+                    const char *settingsPath)
+{
+    static ATOM registered = 0;
+    if (!registered) {
+        WNDCLASSEXA wc = {sizeof wc};
+        wc.lpfnWndProc = DiffWindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = cursor ? (HCURSOR)cursor : LoadCursor(nullptr, IDC_ARROW);
+        wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(5));
+        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        wc.lpszClassName = kClassName;
+        registered = RegisterClassExA(&wc);
+        if (!registered)
+            return nullptr;
+    }
+    DiffWindow *d = new DiffWindow();
+    d->shared = new DiffShared();
+    d->paths[0] = first ? first : "";
+    d->paths[1] = second ? second : "";
+    d->settings = settingsPath ? settingsPath : "";
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
+    if (!d->settings.empty()) {
+        char text[80];
+        GetPrivateProfileStringA(kSection, "Position", "", text, sizeof text, d->settings.c_str());
+        int v[4];
+        if (sscanf(text, "%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3]) == 4)
+            x = v[0], y = v[1], w = v[2], h = v[3];
+    }
+    HWND window = CreateWindowExA(0, kClassName, "", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr, nullptr, instance, d);
+    if (!window) {
+        // WM_CREATE failed: the window was destroyed and freed the record,
+        // unless it never got that far.
+        if (!d->window) {
+            Release(d->shared);
+            delete d;
+        }
+        return nullptr;
+    }
+    if (ToolWndRegister(window, kToolWndDiff, nullptr)) {
+        DestroyWindow(window);
+        return nullptr;
+    }
+    MenuSetFromTable(window, gCompareMenu, gCompareMenu);
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    return window;
+}
