@@ -34,6 +34,7 @@
 #include "panels/PanelNav.h"
 #include "panels/PanelStatus.h"
 #include "panels/PanelRefresh.h"
+#include "panels/PanelViewMenu.h"
 #include "panels/PanelWindow.h"
 #include "wingui/WindowList.h"
 #include "tools/HexEditor.h"
@@ -50,6 +51,62 @@ void CommandBeep() { gCommandBeep(MB_ICONHAND); }
 void FeatureNotBuilt(int id) {
     (void)id;
     CommandBeep();
+}
+
+// Commands whose feature is not in the program yet: the dispatcher beeps for
+// them before anything else, and menus show them greyed. An id leaves this
+// table when its feature is built.
+static const struct {
+    int first, last;
+} kNotBuiltIds[] = {
+    {101, 101},     // run dialog
+    {110, 110},     // print
+    {112, 114},     // pack, unpack, file attributes
+    {127, 127},     // HTML references
+    {201, 205},     // diskette tools, volume label, format
+    {208, 209},     // share directory, disk info
+    {211, 214},     // folder sizes, diskette compare, FTP connect and disconnect
+    {217, 219},     // FTP log, eject, FTP hidden files
+    {227, 227},     // FTP raw listing
+    {301, 301},     // search
+    {304, 304},     // the Container tool window
+    {306, 306},     // date and time
+    {309, 311},     // compare directories, synchronise, occupied space
+    {315, 315},     // compare files
+    {318, 320},     // ping, kill process, shut down
+    {322, 322},     // directory listing
+    {324, 324},     // go to
+    {403, 404},     // colours, configuration
+    {406, 406},     // packer options
+    {409, 409},     // user-menu editor
+    {501, 505},     {507, 507}, {601, 605}, {607, 607}, // view modes, panel on/off
+    {515, 515},     {615, 615}, {821, 821},             // the panel info window
+    {802, 802},     // an empty document in the editor
+    {841, 842},     // eject buttons
+    {28988, 28999}, // FTP disconnect by slot
+};
+
+bool CommandIsBuilt(int id) {
+    for (const auto &range : kNotBuiltIds) {
+        if (id >= range.first && id <= range.last)
+            return false;
+    }
+    return true;
+}
+
+void MenuGreyNotBuilt(HMENU menu) {
+    if (!menu)
+        return;
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; i++) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            MenuGreyNotBuilt(sub);
+            continue;
+        }
+        UINT id = GetMenuItemID(menu, i);
+        if (id != 0 && id != (UINT)-1 && !CommandIsBuilt((int)id))
+            EnableMenuItem(menu, i, MF_BYPOSITION | MF_GRAYED);
+    }
 }
 
 static int ActivePanel() { return gApp->activePanel & 1; }
@@ -206,6 +263,7 @@ void ToolWindowToggle(HWND toolWindow, WindowPos *pos) {
         ShowWindow(toolWindow, SW_SHOW);
         SetFocus(GetDlgItem(toolWindow, kToolListBox));
     }
+    PanelSyncViewMenu(nullptr);
 }
 
 static void RestoreSelection(int panel) {
@@ -305,15 +363,26 @@ static void ProgramTypeCommand(HWND window) {
     MsgBox(window, kTypes[type], gWindowTitle, MB_ICONINFORMATION);
 }
 
-// The drive popup opens on the panel's drive button when it has one.
+// The drive popup opens on the panel's drive button, the mouse moved onto
+// it; while the drive bar is shown the panel has no such button, and the
+// popup opens at the top left corner of the panel's list instead.
 static void DrivePopupAtButton(HWND window, int panel) {
     HWND button = gApp->panels[panel].driveButton;
     if (button && IsWindowVisible(button)) {
         RECT r;
         GetWindowRect(button, &r);
         SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        DriveSelectPopup(window, panel);
+        return;
     }
-    DriveSelectPopup(window, panel);
+    HWND list = gApp->panels[panel].listWindow;
+    POINT at = {0, 0};
+    if (list && IsWindowVisible(list)) {
+        ClientToScreen(list, &at);
+        DriveSelectPopup(window, panel, &at);
+    } else {
+        DriveSelectPopup(window, panel);
+    }
 }
 
 static void RenameCommand(HWND window) {
@@ -463,6 +532,10 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
 static void MainCommandRun(HWND window, int id) {
     int active = ActivePanel();
     char path[520];
+    if (IsKnownCommand(id) && !CommandIsBuilt(id)) {
+        FeatureNotBuilt(id);
+        return;
+    }
     switch (id) {
     case 120:
         PostMessageA(window, WM_CLOSE, 0, 0);

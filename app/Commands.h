@@ -15,6 +15,10 @@ bool CommandRefused(int id);
 void FeatureNotBuilt(int id);
 // True for the ids of the command table (menus, keys, bars, internal).
 bool IsKnownCommand(int id);
+// False for a command whose feature is not in the program yet.
+bool CommandIsBuilt(int id);
+// Greys every item of the menu and its popups whose feature is not built.
+void MenuGreyNotBuilt(HMENU menu);
 
 // The beep of refused commands (MessageBeep MB_ICONHAND); tests count it.
 extern void (*gCommandBeep)(UINT type);

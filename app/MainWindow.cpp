@@ -31,6 +31,7 @@
 #include "panels/PanelInput.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
+#include "panels/PanelViewMenu.h"
 #include "panels/PanelWindow.h"
 #include "tools/RunServices.h"
 #include "tools/ToolWindows.h"
@@ -38,6 +39,20 @@
 int (*gMainAskBox)(HWND, unsigned, const char *, UINT) = MsgBoxId;
 
 static bool RectValid(const WindowPos &pos) { return pos.left < pos.right; }
+
+// History, Container and Favorites come back where they were when they were
+// shown; a tool window whose feature is not built yet stays hidden.
+static void RestoreToolWindows() {
+    static const struct {
+        int tool, slot, command;
+    } kTools[] = {{kToolHistory, kPosHistory, 302}, {kToolContainer, kPosContainer, 304},
+                  {kToolFavorites, kPosFavorites, 303}};
+    for (const auto &t : kTools) {
+        const WindowPos &pos = gApp->windowPos[t.slot];
+        if (gApp->toolWindows[t.tool] && pos.show == 1 && RectValid(pos) && CommandIsBuilt(t.command))
+            WndRestorePos(gApp->toolWindows[t.tool], &pos);
+    }
+}
 
 static float SplitRatio() {
     float ratio = gApp->splitRatio;
@@ -143,13 +158,7 @@ void MainStartupStep3(HWND window) {
     PanelRelayoutAll();
     ShowWindow(window, gApp->windowPos[kPosMain].maximised ? SW_MAXIMIZE : gApp->showCmd);
     if (gApp->showCmd != SW_MINIMIZE) {
-        const int order[] = {kToolHistory, kToolContainer, kToolFavorites};
-        const int slots[] = {kPosHistory, kPosContainer, kPosFavorites};
-        for (int i = 0; i < 3; i++) {
-            const WindowPos &pos = gApp->windowPos[slots[i]];
-            if (gApp->toolWindows[order[i]] && pos.show == 1 && RectValid(pos))
-                WndRestorePos(gApp->toolWindows[order[i]], &pos);
-        }
+        RestoreToolWindows();
     }
     for (int panel = 0; panel < 2; panel++)
         DirWatchOpen(gApp->panelPath[panel], &gApp->changeNotify[panel]);
@@ -310,13 +319,7 @@ static void MainOnSize(HWND window, WPARAM type, LPARAM lParam) {
         gApp->splitterPos = (int32_t)(client.right * SplitRatio());
     }
     if (type == SIZE_RESTORED) {
-        const int order[] = {kToolHistory, kToolContainer, kToolFavorites};
-        const int slots[] = {kPosHistory, kPosContainer, kPosFavorites};
-        for (int i = 0; i < 3; i++) {
-            const WindowPos &pos = gApp->windowPos[slots[i]];
-            if (gApp->toolWindows[order[i]] && pos.show == 1 && RectValid(pos))
-                WndRestorePos(gApp->toolWindows[order[i]], &pos);
-        }
+        RestoreToolWindows();
     }
     BarsLayout();
     PanelRelayoutAll();
@@ -544,6 +547,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         MainCommandDispatch(window, wParam);
         return 0;
+    case WM_INITMENUPOPUP:
+        // Marks and greyed items follow the state as each menu opens.
+        if (!HIWORD(lParam))
+            PanelSyncViewMenu(nullptr);
+        break;
     case WM_MENUSELECT: {
         int id = LOWORD(wParam);
         bool item = HIWORD(wParam) != 0xFFFF && !(HIWORD(wParam) & MF_POPUP);
@@ -581,6 +589,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         MainOnMouse(window, message, lParam);
         return 0;
     case WM_USER + 1:
+        PanelSyncViewMenu(nullptr);
         for (int panel = 0; panel < 2; panel++) {
             if (gApp->panels[panel].listWindow)
                 PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);

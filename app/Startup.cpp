@@ -351,7 +351,9 @@ static int FinishRun(int exitCode) {
     return exitCode;
 }
 
-int RunKestrom(HINSTANCE instance) {
+int RunKestrom(HINSTANCE instance) { return RunKestromArgs(instance, __argc, __argv); }
+
+int RunKestromArgs(HINSTANCE instance, int argc, char **argv) {
     gApp = (AppState *)MemAlloc(sizeof(AppState));
     if (!gApp)
         return 1;
@@ -382,8 +384,8 @@ int RunKestrom(HINSTANCE instance) {
     gApp->showCmd = StartupShowCommand();
 
     uint32_t flags = 0;
-    for (int i = 1; i < __argc; i++)
-        flags = ParseCommandArgument(__argv[i], flags);
+    for (int i = 1; i < argc; i++)
+        flags = ParseCommandArgument(argv[i], flags);
 
     IniRelocateIfReadOnly();
     LoadStartupOptions(flags);

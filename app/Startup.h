@@ -16,6 +16,8 @@ const UINT kHandoverTimeoutMs = 5000;
 extern UINT gHandoverTimeoutMs;
 
 int RunKestrom(HINSTANCE instance);
+// The same with the given arguments (argv[0] is the program).
+int RunKestromArgs(HINSTANCE instance, int argc, char **argv);
 
 uint32_t ParseCommandArgument(const char *argument, uint32_t flags);
 // The show command a launcher asked for; SW_SHOWNORMAL when it asked none.

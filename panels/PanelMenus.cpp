@@ -7,6 +7,7 @@
 #include "AppState.h"
 #include "app/Language.h"
 #include "panels/PanelPaint.h"
+#include "panels/PanelViewMenu.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ HMENU PanelPathBarMenu(int panel) {
         AppendMenuA(menu, MF_STRING, r.id, r.text);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendViewItems(menu, panel);
+    PanelSyncViewMenu(menu);
     return menu;
 }
 
@@ -85,6 +87,7 @@ HMENU PanelHeaderMenu(int panel, int slotUnderMouse) {
         AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     }
     AppendViewItems(menu, panel);
+    PanelSyncViewMenu(menu);
     return menu;
 }
 

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "panels/PanelViewMenu.h"
 #include "app/bars/Bars.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
@@ -210,6 +211,7 @@ void PanelRelayoutAll() {
     for (int p = 0; p < 2; p++)
         if (gApp && gApp->panels[p].listWindow)
             PostMessageA(gApp->panels[p].listWindow, kPanelMsgRefresh, 0, 0);
+    PanelSyncViewMenu(nullptr);
 }
 
 static int ContentWidth(const PanelState &ps, bool custom) {
