@@ -590,7 +590,7 @@ INT_PTR DriveSelectDialog(HWND owner, int panel) {
                            (LPARAM)&data);
 }
 
-void DriveSelectPopup(HWND owner, int panel) {
+void DriveSelectPopup(HWND owner, int panel, const POINT *at) {
     // A bare rescan would store the new drive mask without new buttons, and
     // the next layout would then drop the new drives from the table.
     if (gApp->barOptions & kBarDrives)
@@ -601,10 +601,13 @@ void DriveSelectPopup(HWND owner, int panel) {
     if (!menu)
         return;
     char lines[kDriveCount][64];
-    int position = 0;
+    int position = 0, current = -1;
+    const char panelDrive = (char)(gApp->panelPath[panel & 1][0] & ~0x20);
     for (int i = 0; i < kDriveCount; i++) {
         if (!DriveListed(i))
             continue;
+        if (i < 26 && 'A' + i == panelDrive && !gApp->panels[panel & 1].location)
+            current = position;
         DriveLine(i, lines[i], sizeof lines[i], true);
         MENUITEMINFOA item = {};
         item.cbSize = sizeof item;
@@ -618,7 +621,15 @@ void DriveSelectPopup(HWND owner, int panel) {
     gApp->popupState = kDriveMenuFirst;
     gPopupPanel = (uint16_t)(panel & 1);
     POINT pt;
-    GetCursorPos(&pt);
+    if (at)
+        pt = *at;
+    else
+        GetCursorPos(&pt);
+    // The menu's own keyboard handling moves the highlight onto the panel's
+    // drive: the first Down selects the first item. Posted, these keys are
+    // read by the menu loop that TrackPopupMenu runs.
+    for (int i = 0; i <= current; i++)
+        PostMessageA(owner, WM_KEYDOWN, VK_DOWN, 0);
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, owner, nullptr);
     DestroyMenu(menu);
     gApp->popupState = (uint16_t)(panel & 1);

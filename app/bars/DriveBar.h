@@ -38,7 +38,9 @@ void DriveBarAcceptDrops(int on);
 void DriveBarRepaintAll(int full);
 // Modal dialog 12200; returns 1 when the panel was switched.
 INT_PTR DriveSelectDialog(HWND owner, int panel);
-void DriveSelectPopup(HWND owner, int panel);
+// The drive popup at the screen point `at` (null: at the cursor), with the
+// panel's current drive highlighted.
+void DriveSelectPopup(HWND owner, int panel, const POINT *at = nullptr);
 void DriveSelectFromMenu(HWND owner, int index);
 // Shared by drive and tool-bar drops: item count, the single file's path and
 // name, flags and source panel; false when nothing was dropped. Then the
