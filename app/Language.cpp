@@ -9,6 +9,8 @@
 #include "app/Settings.h"
 #include "base/Strings.h"
 #include "fileops/FileHelpers.h"
+#include "tools/RunServices.h"
+#include "wingui/WindowUtil.h"
 
 void (*gLanguageChangedHook)(HWND owner);
 
@@ -195,12 +197,10 @@ INT_PTR CALLBACK ChooseDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)data);
         LangApplyToDialog(dialog, kChooseDialogTexts);
         FillLanguageList(GetDlgItem(dialog, kLanguageList), data);
-        RECT r, desk;
-        GetWindowRect(dialog, &r);
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &desk, 0);
-        SetWindowPos(dialog, HWND_TOP, desk.left + (desk.right - desk.left - (r.right - r.left)) / 2,
-                     desk.top + (desk.bottom - desk.top - (r.bottom - r.top)) / 2, 0, 0, SWP_NOSIZE);
-        SetForegroundWindow(dialog);
+        // Over the main window; at the first start it has no owner and
+        // comes up in the middle of the screen.
+        WndCenter(dialog);
+        WndBringToFront(dialog);
         SetFocus(GetDlgItem(dialog, kLanguageList));
         return FALSE;
     }

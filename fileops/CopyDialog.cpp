@@ -166,6 +166,7 @@ INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     JobRecord *job = (JobRecord *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
     switch (message) {
     case WM_INITDIALOG:
+        WndCenter(dialog);
         CopyDialogInit(dialog, (JobRecord *)lParam);
         job = (JobRecord *)lParam;
         if (job->jobCode == 1038 || job->jobCode == 1040 || job->jobCode == 1062)
@@ -489,6 +490,7 @@ INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 {
     switch (message) {
     case WM_INITDIALOG:
+        WndCenter(dialog);
         OverwriteInit(dialog, (OverwriteQuestion *)lParam);
         SetForegroundWindow(dialog);
         return TRUE;

@@ -41,6 +41,7 @@ INT_PTR CALLBACK DelAskDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 {
     switch (message) {
     case WM_INITDIALOG: {
+        WndCenter(dialog);
         const JobRecord *job = (const JobRecord *)lParam;
         char caption[64] = "";
         if (gApp && gApp->langTable)
@@ -394,6 +395,7 @@ INT_PTR CALLBACK DelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     JobRecord *job = (JobRecord *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
     switch (message) {
     case WM_INITDIALOG: {
+        WndCenter(dialog);
         job = (JobRecord *)lParam;
         SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)job);
         char caption[64] = "";
@@ -533,6 +535,7 @@ INT_PTR CALLBACK MakeDirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 {
     switch (message) {
     case WM_INITDIALOG: {
+        WndCenter(dialog);
         char caption[64] = "";
         if (gApp && gApp->langTable)
             LangGetText(gApp->langTable, Txt::dlgMakeDir, caption, sizeof caption);

@@ -214,6 +214,7 @@ INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     ToolDialogData* d = (ToolDialogData*)GetWindowLongPtrA(dialog, GWLP_USERDATA);
     switch (message) {
     case WM_INITDIALOG: {
+        WndCenter(dialog);
         d = (ToolDialogData*)lParam;
         SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)d);
         LangApplyToDialog(dialog, nullptr);

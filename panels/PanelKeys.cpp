@@ -20,6 +20,7 @@
 #include "panels/PanelStatus.h"
 #include "panels/PanelWindow.h"
 #include "tools/RunServices.h"
+#include "wingui/WindowUtil.h"
 #include "fileops/FileHelpers.h"
 
 namespace {
@@ -169,6 +170,9 @@ INT_PTR CALLBACK MaskDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG: {
         MaskDialog *data = (MaskDialog *)lParam;
         SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+        // Over the active panel's side of the main window.
+        if (gMainWindow)
+            WndPlaceRelative(gMainWindow, dialog, (gApp->activePanel & 1) ? 3 : 4, 5);
         char text[128];
         TextGet(data->deselect ? 11300 : 11200, text, sizeof text);
         SetWindowTextA(dialog, text);
@@ -223,7 +227,7 @@ bool AskMask(HWND owner, int deselect, char *mask) {
     }
     alignas(4) WORD buffer[512] = {};
     DLGTEMPLATE *t = (DLGTEMPLATE *)buffer;
-    t->style = DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT;
+    t->style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT;
     t->cdit = 4;
     t->cx = 180;
     t->cy = 62;
