@@ -6,7 +6,7 @@ set -euo pipefail
 PKGS=(
   wine wine32:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev
-  cmake make ninja-build xvfb xauth imagemagick x11-utils googletest
+  cmake make ninja-build xvfb xauth openbox imagemagick x11-utils googletest
   dpkg-dev crudini python3-pyftpdlib vsftpd lame twolame mpg123 sox
   clang libclang-rt-14-dev
   cksfv sharutils mpack dos2unix uudeview
