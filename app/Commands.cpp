@@ -53,9 +53,9 @@ void FeatureNotBuilt(int id) {
     CommandBeep();
 }
 
-// Commands whose feature is not in the program yet: the dispatcher beeps for
-// them before anything else, and menus show them greyed. An id leaves this
-// table when its feature is built.
+// Commands whose feature is not in the program yet: menus show them greyed,
+// and the dispatcher, which has no case for them, beeps. An id leaves this
+// table when its case is added.
 static const struct {
     int first, last;
 } kNotBuiltIds[] = {
@@ -532,10 +532,6 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
 static void MainCommandRun(HWND window, int id) {
     int active = ActivePanel();
     char path[520];
-    if (IsKnownCommand(id) && !CommandIsBuilt(id)) {
-        FeatureNotBuilt(id);
-        return;
-    }
     switch (id) {
     case 120:
         PostMessageA(window, WM_CLOSE, 0, 0);
@@ -638,9 +634,6 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 303:
         ToolWindowToggle(gApp->toolWindows[kToolFavorites], &gApp->windowPos[kPosFavorites]);
-        return;
-    case 304:
-        ToolWindowToggle(gApp->toolWindows[kToolContainer], &gApp->windowPos[kPosContainer]);
         return;
     case 307:
         PanelSwap();
