@@ -71,16 +71,13 @@ static const struct {
     {301, 301},     // search
     {304, 304},     // the Container tool window
     {306, 306},     // date and time
-    {309, 311},     // compare directories, synchronise, occupied space
-    {315, 315},     // compare files
     {318, 320},     // ping, kill process, shut down
     {322, 322},     // directory listing
     {324, 324},     // go to
     {403, 404},     // colours, configuration
     {406, 406},     // packer options
     {409, 409},     // user-menu editor
-    {501, 505},     {507, 507}, {601, 605}, {607, 607}, // view modes, panel on/off
-    {515, 515},     {615, 615}, {821, 821},             // the panel info window
+    {515, 515},     {615, 615}, {821, 821}, // the panel info window
     {802, 802},     // an empty document in the editor
     {841, 842},     // eject buttons
     {28988, 28999}, // FTP disconnect by slot

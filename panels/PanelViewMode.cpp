@@ -10,6 +10,7 @@
 #include "frontends/ViewerHost.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
+#include "panels/PanelViewMenu.h"
 #include "panels/PanelWindow.h"
 
 namespace {
@@ -51,6 +52,7 @@ void Relayout(int panel) {
     PanelState &ps = gApp->panels[panel];
     if (ps.pathBar) SendMessageA(ps.pathBar, WM_SIZE, 0, 0);
     if (ps.listWindow) PostMessageA(ps.listWindow, kPanelMsgRefresh, 0, 0);
+    PanelSyncViewMenu(nullptr);
 }
 
 } // namespace
@@ -96,6 +98,7 @@ void PanelShowTree(HWND mainWindow, int panel) {
     if (gApp->panelOff[panel]) SendMessageA(mainWindow, WM_COMMAND, panel ? 607 : 507, 0);
     PanelShowModeName(panel);
     PanelLayout();
+    PanelSyncViewMenu(nullptr);
     PanelRequestRereadBoth();
     if (gApp->panels[panel].pathBar) SendMessageA(gApp->panels[panel].pathBar, WM_SIZE, 0, 0);
     for (int p = 0; p < 2; p++)

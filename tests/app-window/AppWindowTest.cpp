@@ -175,6 +175,19 @@ TEST_F(AppWindow, PanelMenusMarkTheModeAndTheSortOrder) {
     EXPECT_TRUE(Checked(OpenedPopup(kMenuLeft), 509));
     SendMessageA(main, WM_COMMAND, 614, 0);
     SendMessageA(main, WM_COMMAND, 609, 0);
+
+    // Brief view, then the right panel off: the mark follows; both undone.
+    SendMessageA(main, WM_COMMAND, 602, 0);
+    right = OpenedPopup(kMenuRight);
+    for (int id : {601, 602, 603, 604, 605, 607})
+        EXPECT_EQ(Checked(right, id), id == 602) << id;
+    SendMessageA(main, WM_COMMAND, 607, 0);
+    right = OpenedPopup(kMenuRight);
+    for (int id : {601, 602, 603, 604, 605, 607})
+        EXPECT_EQ(Checked(right, id), id == 607) << id;
+    SendMessageA(main, WM_COMMAND, 607, 0);
+    SendMessageA(main, WM_COMMAND, 603, 0);
+    EXPECT_TRUE(Checked(OpenedPopup(kMenuRight), 603));
 }
 
 TEST_F(AppWindow, ItemsOfFeaturesNotBuiltAreGreyedAndOnlyBeep) {
@@ -185,7 +198,7 @@ TEST_F(AppWindow, ItemsOfFeaturesNotBuiltAreGreyedAndOnlyBeep) {
         {kMenuFiles, 105, false},  {kMenuFiles, 108, false},  {kMenuFiles, 110, true},
         {kMenuFiles, 112, true},   {kMenuFiles, 113, true},   {kMenuOptions, 402, false},
         {kMenuOptions, 404, true}, {kMenuOptions, 403, true}, {kMenuView, 241, false},
-        {kMenuView, 302, false},   {kMenuView, 304, true},    {kMenuLeft, 503, true},
+        {kMenuView, 302, false},   {kMenuView, 304, true},    {kMenuLeft, 503, false},
         {kMenuLeft, 509, false},   {kMenuRight, 618, false},
     };
     for (const Case& c : cases)
