@@ -24,6 +24,7 @@
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
 #include "fileops/ToolJobs.h"
+#include "fileops/DiskInfo.h"
 #include "fileops/SyncWindow.h"
 #include "panels/SpaceCount.h"
 #include "tools/DiffWindow.h"
@@ -64,7 +65,7 @@ static const struct {
     {112, 114},     // pack, unpack, file attributes
     {127, 127},     // HTML references
     {201, 205},     // diskette tools, volume label, format
-    {208, 209},     // share directory, disk info
+    {208, 208},     // share directory
     {211, 214},     // folder sizes, diskette compare, FTP connect and disconnect
     {217, 219},     // FTP log, eject, FTP hidden files
     {227, 227},     // FTP raw listing
@@ -546,6 +547,9 @@ static void MainCommandRun(HWND window, int id) {
             else
                 EditCreateWindow(path, path, kToolWndEditor);
         }
+        return;
+    case 209:
+        DiskInfoCommand(window);
         return;
     case 309:
         PanelsCompareCommand(window);

@@ -104,3 +104,31 @@ int SpaceGetDiskFree(const char* path, uint32_t* clusterBytes, uint64_t* freeByt
     if (totalBytes) *totalBytes = totalB;
     return ok ? 1 : 0;
 }
+
+uint32_t DiskUsedHundredths(uint64_t used, uint64_t total)
+{
+    if (!total)
+        return 0;
+    if (used >= total)
+        return 10000;
+    // Four decimal digits of used / total by long division. Each step
+    // multiplies the remainder (below total) by ten through repeated adds
+    // that subtract total before they could pass 64 bits.
+    uint64_t rest = used;
+    uint32_t result = 0;
+    for (int digit = 0; digit < 4; digit++) {
+        uint64_t acc = 0;
+        uint32_t q = 0;
+        for (int k = 0; k < 10; k++) {
+            if (acc >= total - rest) {
+                acc -= total - rest;
+                q++;
+            } else {
+                acc += rest;
+            }
+        }
+        result = result * 10 + q;
+        rest = acc;
+    }
+    return result;
+}

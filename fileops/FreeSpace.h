@@ -10,6 +10,11 @@
 int SpaceGetDiskFree(const char* path, uint32_t* clusterBytes, uint64_t* freeBytes,
                      uint64_t* totalBytes);
 
+// Hundredths of a percent of `total` that `used` is, rounded down (0 for
+// an empty total, 10000 when used is all of it or more); exact for every
+// pair of 64-bit sizes.
+uint32_t DiskUsedHundredths(uint64_t used, uint64_t total);
+
 // The Windows 9x extended free-space call (int 21h 7303h) through vwin32.
 int SpaceVwin32Query(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
                      uint32_t* freeClusters, uint32_t* totalClusters);
