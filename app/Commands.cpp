@@ -27,6 +27,7 @@
 #include "fileops/DiskInfo.h"
 #include "fileops/SyncWindow.h"
 #include "panels/SpaceCount.h"
+#include "panels/SpaceInfo.h"
 #include "tools/DiffWindow.h"
 #include "panels/FilterDialog.h"
 #include "panels/Location.h"
@@ -78,7 +79,6 @@ static const struct {
     {403, 404},     // colours, configuration
     {406, 406},     // packer options
     {409, 409},     // user-menu editor
-    {515, 515},     {615, 615}, {821, 821}, // the panel info window
     {802, 802},     // an empty document in the editor
     {841, 842},     // eject buttons
     {28988, 28999}, // FTP disconnect by slot
@@ -550,6 +550,13 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 209:
         DiskInfoCommand(window);
+        return;
+    case 515:
+    case 615:
+        SpaceInfoToggle(window, id / 100 - 5);
+        return;
+    case 821:
+        SpaceInfoToggle(window, active);
         return;
     case 309:
         PanelsCompareCommand(window);

@@ -155,6 +155,9 @@ struct SpaceStats {
     // could not be read (their contents are missing from the sums).
     uint32_t linksNotEntered;
     uint32_t unreadableFolders;
+    // Optional second stop test besides the panel's stop bit.
+    bool (*stopWanted)(void *context);
+    void *stopContext;
 };
 
 // Bar button: command 92 is a separator, -n user-defined button n.

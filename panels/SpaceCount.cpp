@@ -25,6 +25,8 @@ namespace {
 
 bool StopWanted(const SpaceStats *stats)
 {
+    if (stats->stopWanted && stats->stopWanted(stats->stopContext))
+        return true;
     return gApp && (gApp->dirSizeFlags & (4 << stats->panel)) != 0;
 }
 
