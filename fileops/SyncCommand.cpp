@@ -17,11 +17,6 @@ extern AppState *gApp;
 
 namespace {
 
-struct SyncDialogData {
-    SyncCompareJob *job;
-    uint16_t options;
-};
-
 const struct {
     int id;
     uint16_t bit;

@@ -32,6 +32,13 @@ enum : UINT {
 };
 enum : uint32_t { kSyncStateCompared = 1, kSyncStateCopying = 2, kSyncStateCopied = 4 };
 
+// The options dialog's record: the job (its target is edited) and the
+// options word, read back after OK.
+struct SyncDialogData {
+    SyncCompareJob *job;
+    uint16_t options;
+};
+
 void SyncCommand(HWND owner);
 INT_PTR CALLBACK SyncDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

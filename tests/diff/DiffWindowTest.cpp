@@ -96,6 +96,28 @@ TEST(DiffWindow, ShowsStatusesAndFollowsItsOptions)
     DestroyWindow(again);
 }
 
+TEST(DiffWindow, CopiedLinesEndInCrLfOnce)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-copy");
+    std::string a = dir + "\\a.txt", b = dir + "\\b.txt";
+    WriteFileBytes(a, "first\r\nsecond\r\nthird\r\n");
+    WriteFileBytes(b, "first\nsecond\n");
+    HWND w = Open(a, b, "");
+    HWND list = GetDlgItem(w, 101);
+    SendMessageA(list, LB_SETSEL, TRUE, 0);
+    SendMessageA(list, LB_SETSEL, TRUE, 2);
+    SendMessageA(w, WM_COMMAND, 11930, 0);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE h = GetClipboardData(CF_TEXT);
+    std::string copied = h ? (const char *)GlobalLock(h) : "";
+    if (h)
+        GlobalUnlock(h);
+    CloseClipboard();
+    EXPECT_EQ(copied, "first\r\nthird\r\n");
+    DestroyWindow(w);
+}
+
 TEST(DiffWindow, ComparesAgainWhenAFileChanges)
 {
     JobTestInitApp();

@@ -231,4 +231,31 @@ TEST(SyncWindow, AFailedCopyTurnsItsLineRedAndKeepsTheOldTarget)
     EXPECT_FALSE(IsWindow(w));
 }
 
+TEST(SyncWindow, OptionsDialogShowsAndReturnsTheChoices)
+{
+    JobTestInitApp();
+    SyncCompareJob job;
+    job.source = "C:\\from here";
+    job.target = "D:\\to there";
+    SyncDialogData data = {&job, kSyncSubFolders | kSyncBinary};
+    HWND d = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kDlgSyncOptions), nullptr, SyncDialogProc,
+                                (LPARAM)&data);
+    ASSERT_TRUE(d);
+    char text[300];
+    GetDlgItemTextA(d, kIdSyncLabel, text, sizeof text);
+    EXPECT_STREQ(text, "Synchronize C:\\from here with");
+    GetDlgItemTextA(d, kIdSyncTarget, text, sizeof text);
+    EXPECT_STREQ(text, "D:\\to there");
+    EXPECT_EQ(IsDlgButtonChecked(d, 10103), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(d, kIdSyncBinary), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(d, kIdSyncBothWays), BST_UNCHECKED);
+    SendDlgItemMessageA(d, kIdSyncBothWays, BM_CLICK, 0, 0);
+    SendDlgItemMessageA(d, kIdSyncBinary, BM_CLICK, 0, 0);
+    SetDlgItemTextA(d, kIdSyncTarget, "E:\\elsewhere");
+    SendMessageA(d, WM_COMMAND, 99, 0);
+    EXPECT_EQ(data.options, kSyncSubFolders | kSyncBothWays);
+    EXPECT_EQ(job.target, "E:\\elsewhere");
+    DestroyWindow(d);
+}
+
 } // namespace
