@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "fileops/Job.h"
 #include "fileops/SyncWindow.h"
 #include "tests/fileops-jobs/JobTestSupport.h"
 #include "tests/mpaudio/Mp3PlayerWinUtil.h"
@@ -229,6 +230,40 @@ TEST(SyncWindow, AFailedCopyTurnsItsLineRedAndKeepsTheOldTarget)
     EXPECT_EQ(names, (std::vector<std::string>{"busy.txt", "free.txt"}));
     SendMessageA(w, WM_COMMAND, 99, 0);
     EXPECT_FALSE(IsWindow(w));
+}
+
+// Presses Cancel once the copy run has passed its first block of the big file.
+void CancelInTheMiddle(JobRecord *job)
+{
+    if (job->done > 0x40000 && job->dialog)
+        PostMessageA(job->dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST(SyncWindow, CancelDuringTheCopyStopsAfterTheCurrentFileAndCloses)
+{
+    JobTestInitApp();
+    std::string root = JobTestScratch("sync-cancel"), L = root + "\\L", R = root + "\\R";
+    CreateDirectoryA(L.c_str(), nullptr);
+    CreateDirectoryA(R.c_str(), nullptr);
+    Put(L + "\\a-small.txt", "small", 60);
+    Put(L + "\\b-big.bin", std::string(8 << 20, 'B'), 60);
+    Put(R + "\\b-big.bin", "the old big file", 0);
+    Put(L + "\\c-after.txt", "after", 60);
+    HWND w = Open(L, R, kBoth);
+    gJobProgressHook = CancelInTheMiddle;
+    SendMessageA(w, WM_COMMAND, 99, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(w); }));
+    // The run ends after the file it was copying; its temporary file goes.
+    std::vector<std::string> expected = {"a-small.txt", "b-big.bin"};
+    ASSERT_TRUE(WaitFor([&] {
+        std::vector<std::string> names = ListNames(R);
+        std::sort(names.begin(), names.end());
+        return names == expected;
+    }));
+    gJobProgressHook = nullptr;
+    EXPECT_EQ(ReadFileBytes(R + "\\a-small.txt"), "small");
+    EXPECT_EQ(ReadFileBytes(R + "\\b-big.bin"), "the old big file");
+    EXPECT_FALSE(Exists(R + "\\c-after.txt"));
 }
 
 TEST(SyncWindow, OptionsDialogShowsAndReturnsTheChoices)
