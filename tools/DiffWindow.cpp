@@ -1,5 +1,6 @@
 #include "tools/DiffWindow.h"
 
+#include <commdlg.h>
 #include <process.h>
 #include <stdio.h>
 #include <string.h>
@@ -10,6 +11,7 @@
 #include "app/Menus.h"
 #include "base/Texts.h"
 #include "tools/DiffCore.h"
+#include "tools/TextEditor.h"
 #include "wingui/GuiDraw.h"
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
@@ -412,6 +414,37 @@ void WriteSettings(DiffWindow *d)
     }
 }
 
+// The font of the settings file: thirteen numbers, then the face name;
+// anything else leaves the default.
+bool ReadFont(DiffWindow *d, LOGFONTA *lf)
+{
+    if (d->settings.empty())
+        return false;
+    char text[200];
+    GetPrivateProfileStringA(kSection, "Font", "", text, sizeof text, d->settings.c_str());
+    int v[13];
+    int used = 0;
+    if (sscanf(text, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%n", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
+               &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &used) != 13 || !used)
+        return false;
+    *lf = LOGFONTA();
+    lf->lfHeight = v[0];
+    lf->lfWidth = v[1];
+    lf->lfEscapement = v[2];
+    lf->lfOrientation = v[3];
+    lf->lfWeight = v[4];
+    lf->lfItalic = (BYTE)v[5];
+    lf->lfUnderline = (BYTE)v[6];
+    lf->lfStrikeOut = (BYTE)v[7];
+    lf->lfCharSet = (BYTE)v[8];
+    lf->lfOutPrecision = (BYTE)v[9];
+    lf->lfClipPrecision = (BYTE)v[10];
+    lf->lfQuality = (BYTE)v[11];
+    lf->lfPitchAndFamily = (BYTE)v[12];
+    lstrcpynA(lf->lfFaceName, text + used, LF_FACESIZE);
+    return true;
+}
+
 LRESULT OnCreate(HWND window, DiffWindow *d)
 {
     d->window = window;
@@ -428,7 +461,8 @@ LRESULT OnCreate(HWND window, DiffWindow *d)
             return -1;
     }
     LOGFONTA lf = {};
-    FontMakeCourier(window, &lf, 10);
+    if (!ReadFont(d, &lf))
+        FontMakeCourier(window, &lf, 10);
     d->font = CreateFontIndirectA(&lf);
     MeasureFont(d);
     Layout(d);
@@ -467,9 +501,82 @@ LRESULT LineInfo(DiffWindow *d, WPARAM side, LPARAM lParam)
     return DiffPackLine(line.status, line.number);
 }
 
+// The open-file dialog on one side's path; true when a file was chosen.
+bool ChooseFile(DiffWindow *d, int side)
+{
+    char file[MAX_PATH] = "";
+    lstrcpynA(file, d->paths[side].c_str(), sizeof file);
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = d->window;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof file;
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameA(&ofn))
+        return false;
+    char full[MAX_PATH];
+    if (GetFullPathNameA(file, sizeof full, full, nullptr))
+        d->paths[side] = full;
+    else
+        d->paths[side] = file;
+    return true;
+}
+
+void ChooseFont(DiffWindow *d)
+{
+    LOGFONTA lf = {};
+    GetObjectA(d->font, sizeof lf, &lf);
+    if (!FontChooseSimple(d->window, &lf))
+        return;
+    HFONT font = CreateFontIndirectA(&lf);
+    if (!font)
+        return;
+    DeleteObject(d->font);
+    d->font = font;
+    MeasureFont(d);
+    ShowResult(d);
+    if (!d->settings.empty()) {
+        char text[200];
+        snprintf(text, sizeof text, "%ld,%ld,%ld,%ld,%ld,%d,%d,%d,%d,%d,%d,%d,%d,%s", lf.lfHeight, lf.lfWidth,
+                 lf.lfEscapement, lf.lfOrientation, lf.lfWeight, lf.lfItalic, lf.lfUnderline, lf.lfStrikeOut,
+                 lf.lfCharSet, lf.lfOutPrecision, lf.lfClipPrecision, lf.lfQuality, lf.lfPitchAndFamily, lf.lfFaceName);
+        WritePrivateProfileStringA(kSection, "Font", text, d->settings.c_str());
+    }
+}
+
 bool OnCommand(DiffWindow *d, int id)
 {
     switch (id) {
+    case 921:
+        if (ChooseFile(d, 0) && ChooseFile(d, 1)) {
+            SetCaption(d);
+            StartCompare(d);
+        }
+        return true;
+    case 926:
+    case 927:
+        if (ChooseFile(d, id - 926)) {
+            SetCaption(d);
+            StartCompare(d);
+        }
+        return true;
+    case 928:
+    case 929:
+        if (!d->paths[id - 928].empty())
+            EditCreateWindow(d->paths[id - 928].c_str(), d->paths[id - 928].c_str(), kToolWndEditor);
+        return true;
+    case 402:
+        ChooseFont(d);
+        return true;
+    case 241:   // tool bar
+    case 939:   // colours
+    case 940:
+    case 941:
+    case 11945: // search
+    case 11946:
+        // Not in this window yet.
+        MessageBeep(MB_ICONHAND);
+        return true;
     case 120:
         DestroyWindow(d->window);
         return true;

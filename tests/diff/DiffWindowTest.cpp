@@ -96,6 +96,33 @@ TEST(DiffWindow, ShowsStatusesAndFollowsItsOptions)
     DestroyWindow(again);
 }
 
+LOGFONTA ListFont(HWND w)
+{
+    LOGFONTA lf = {};
+    GetObjectA((HFONT)SendMessageA(GetDlgItem(w, 101), WM_GETFONT, 0, 0), sizeof lf, &lf);
+    return lf;
+}
+
+TEST(DiffWindow, FontComesFromTheSettingsWhenWhole)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-font");
+    std::string a = dir + "\\a.txt", ini = dir + "\\settings.ini";
+    WriteFileBytes(a, "x\n");
+    WritePrivateProfileStringA("ZqDiff", "Font", "-19,0,0,0,700,0,0,0,0,0,0,0,49,Courier New", ini.c_str());
+    HWND w = Open(a, a, ini);
+    LOGFONTA lf = ListFont(w);
+    EXPECT_EQ(lf.lfHeight, -19);
+    EXPECT_EQ(lf.lfWeight, 700);
+    EXPECT_STREQ(lf.lfFaceName, "Courier New");
+    DestroyWindow(w);
+    // Twelve numbers are not a font: the default stays.
+    WritePrivateProfileStringA("ZqDiff", "Font", "-19,0,0,0,700,0,0,0,0,0,0,0,Arial", ini.c_str());
+    w = Open(a, a, ini);
+    EXPECT_STREQ(ListFont(w).lfFaceName, "Courier");
+    DestroyWindow(w);
+}
+
 TEST(DiffWindow, CopiedLinesEndInCrLfOnce)
 {
     JobTestInitApp();
