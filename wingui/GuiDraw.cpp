@@ -408,12 +408,9 @@ void WndDrawButton(HDC dc, const RECT *rect, int id, UINT state, unsigned style,
     } else if (style & kBtnFunctionKey) {
         char text[64] = "";
         TextGet(2000 + id + gButtonArt.functionKeyShift, text, sizeof(text));
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        RECT r = content;
         char drawn[sizeof(text) + 5];
         lstrcpynA(drawn, text, sizeof(text));
-        DrawTextA(dc, drawn, -1, &r, DT_SINGLELINE | DT_BOTTOM | DT_END_ELLIPSIS | DT_MODIFYSTRING | DT_NOPREFIX);
+        DrawLabel(dc, content, drawn, state, DT_SINGLELINE | DT_BOTTOM | DT_END_ELLIPSIS | DT_MODIFYSTRING | DT_NOPREFIX);
     } else if (style & kBtnIcon) {
         HICON icon = extra ? (HICON)extra : LoadIconA(gApp ? gApp->hInstance : nullptr, MAKEINTRESOURCEA(id));
         if (icon) {

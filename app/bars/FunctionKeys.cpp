@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "AppState.h"
+#include "app/Commands.h"
 #include "app/bars/BarLayout.h"
 #include "app/bars/Bars.h"
 #include "app/bars/DriveBar.h"
@@ -99,6 +100,9 @@ static void KeyBarDrawItem(const DRAWITEMSTRUCT *item) {
     }
     gButtonArt.functionKeyShift = gKeys.shift;
     int command = KeyBarCommand(key, gKeys.shift);
+    // A key whose feature is not built yet looks greyed (it only beeps).
+    if (command > 0 && IsKnownCommand(command) && !CommandIsBuilt(command))
+        state |= ODS_GRAYED;
     // The painter leaves a key without a command alone: clear it first.
     FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
     if (command)

@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "app/Commands.h"
 #include "JobRecord.h"
 #include "app/bars/BarLayout.h"
 #include "app/bars/Bars.h"
@@ -241,6 +242,9 @@ static void ToolBarDrawItem(const DRAWITEMSTRUCT *item) {
         if (!gBarButtonPressed)
             state &= ~ODS_SELECTED;
     }
+    // A button whose feature is not built yet looks greyed (it only beeps).
+    if (command > 0 && IsKnownCommand(command) && !CommandIsBuilt(command))
+        state |= ODS_GRAYED;
     WndDrawButton(item->hDC, &item->rcItem, command, state, style, b ? ImageOf(*b) + 1 : 0);
 }
 

@@ -219,6 +219,44 @@ TEST_F(AppWindow, ContainerKeyShowsNoEmptyWindow) {
     EXPECT_FALSE(Checked(OpenedPopup(kMenuView), 304));
 }
 
+// Draws a button of a bar as the bar does and counts the pixels in the
+// button-text colour: a label drawn greyed (embossed) has none.
+int TextPixels(HWND bar, int id) {
+    HWND button = GetDlgItem(bar, id);
+    RECT r = {};
+    GetClientRect(button, &r);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    DRAWITEMSTRUCT item = {};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = (UINT)id;
+    item.itemAction = ODA_DRAWENTIRE;
+    item.hwndItem = button;
+    item.hDC = dc;
+    item.rcItem = r;
+    SendMessageA(bar, WM_DRAWITEM, (WPARAM)id, (LPARAM)&item);
+    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
+    int count = 0;
+    for (int y = 0; y < r.bottom; y++) {
+        for (int x = 0; x < r.right; x++)
+            count += GetPixel(dc, x, y) == text;
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return count;
+}
+
+TEST_F(AppWindow, FunctionKeysOfFeaturesNotBuiltLookGreyed) {
+    HWND bar = gApp->fkeyBar;
+    ASSERT_NE(bar, nullptr);
+    EXPECT_GT(TextPixels(bar, 4), 0); // F5 Copy
+    EXPECT_EQ(TextPixels(bar, 8), 0); // F9 Container
+}
+
 // Opens the drive popup of a panel, reads where it is and what it
 // highlights, and closes it with Escape.
 struct PopupSeen {
