@@ -39,6 +39,9 @@ struct WinSyncIo : SyncIo {
 
     uint32_t Scan(const std::string &folder, std::vector<SyncEntry> *entries) override
     {
+        // The find pattern would be cut short and name another folder.
+        if (folder.size() + 5 > MAX_PATH)
+            return ERROR_FILENAME_EXCED_RANGE;
         HANDLE find;
         WIN32_FIND_DATAA data;
         uint32_t error = FileFindFirst(folder.c_str(), &find, &data);
