@@ -73,6 +73,7 @@ void Release(DiffShared *s)
 }
 
 struct DiffWindow {
+    HWND find = nullptr; // first: the tool-window list routes the find dialog's keys by it
     HWND window = nullptr;
     HWND lists[2] = {};
     DiffShared *shared = nullptr;
@@ -90,6 +91,9 @@ struct DiffWindow {
     HFONT font = nullptr;
     int numberWidth = 0;
     int widest[2] = {100, 100};
+    char findText[64] = "";
+    FINDREPLACEA findRecord = {};
+    UINT findMessage = 0;
 };
 
 struct ThreadStart {
@@ -451,6 +455,7 @@ LRESULT OnCreate(HWND window, DiffWindow *d)
     d->shared->window = window;
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)d);
     ReadSettings(d);
+    d->findMessage = RegisterWindowMessageA(FINDMSGSTRINGA);
     for (int s = 0; s < 2; s++) {
         d->lists[s] = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "",
                                       WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_OWNERDRAWFIXED | LBS_NODATA |
@@ -475,6 +480,8 @@ LRESULT OnCreate(HWND window, DiffWindow *d)
 void OnDestroy(DiffWindow *d)
 {
     KillTimer(d->window, 1);
+    if (d->find)
+        DestroyWindow(d->find);
     WriteSettings(d);
     ToolWndUnregister(d->window);
     EnterCriticalSection(&d->shared->lock);
@@ -499,6 +506,68 @@ LRESULT LineInfo(DiffWindow *d, WPARAM side, LPARAM lParam)
     if (counterpart)
         return line.counterpart < 0 ? 0 : d->result->sides[1 - s].lines[line.counterpart].number;
     return DiffPackLine(line.status, line.number);
+}
+
+bool ContainsText(const std::string &line, const char *text, bool matchCase)
+{
+    if (matchCase)
+        return line.find(text) != std::string::npos;
+    std::string a = line, b = text;
+    CharUpperBuffA(&a[0], (DWORD)a.size());
+    if (!b.empty())
+        CharUpperBuffA(&b[0], (DWORD)b.size());
+    return a.find(b) != std::string::npos;
+}
+
+// Searches the focused side from the first selected item; the hit becomes
+// the only selected item. False when nothing was found.
+bool SearchNext(DiffWindow *d)
+{
+    if (!d->result || !d->findText[0])
+        return false;
+    int s = d->focused;
+    HWND list = d->lists[s];
+    int count = (int)d->shown[s].size();
+    bool down = (d->findRecord.Flags & FR_DOWN) != 0, matchCase = (d->findRecord.Flags & FR_MATCHCASE) != 0;
+    int from = -1;
+    for (int i = 0; i < count && from < 0; i++) {
+        if (SendMessageA(list, LB_GETSEL, i, 0) > 0)
+            from = i;
+    }
+    if (from < 0)
+        from = down ? -1 : count;
+    const DiffSide &side = d->result->sides[s];
+    for (int i = down ? from + 1 : from - 1; i >= 0 && i < count; i += down ? 1 : -1) {
+        if (!d->result->errors[s].empty() || !ContainsText(side.Line(d->shown[s][i]), d->findText, matchCase))
+            continue;
+        SendMessageA(list, LB_SETSEL, FALSE, -1);
+        SendMessageA(list, LB_SETSEL, TRUE, i);
+        SendMessageA(list, LB_SETCARETINDEX, i, FALSE);
+        RECT rc;
+        GetClientRect(list, &rc);
+        int height = (int)SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+        int visible = height > 0 ? rc.bottom / height : 1;
+        int top = (int)SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+        if (i < top || i > top + visible - 2)
+            SendMessageA(list, LB_SETTOPINDEX, i, 0);
+        return true;
+    }
+    return false;
+}
+
+void OpenFind(DiffWindow *d)
+{
+    if (d->find) {
+        SetFocus(d->find);
+        return;
+    }
+    d->findRecord = FINDREPLACEA();
+    d->findRecord.lStructSize = sizeof d->findRecord;
+    d->findRecord.hwndOwner = d->window;
+    d->findRecord.Flags = FR_DOWN | FR_HIDEWHOLEWORD;
+    d->findRecord.lpstrFindWhat = d->findText;
+    d->findRecord.wFindWhatLen = sizeof d->findText;
+    d->find = FindTextA(&d->findRecord);
 }
 
 // The open-file dialog on one side's path; true when a file was chosen.
@@ -568,12 +637,19 @@ bool OnCommand(DiffWindow *d, int id)
     case 402:
         ChooseFont(d);
         return true;
+    case 11945:
+        OpenFind(d);
+        return true;
+    case 11946:
+        if (!d->findText[0])
+            OpenFind(d);
+        else if (!SearchNext(d))
+            MessageBeep(MB_ICONHAND);
+        return true;
     case 241:   // tool bar
     case 939:   // colours
     case 940:
     case 941:
-    case 11945: // search
-    case 11946:
         // Not in this window yet.
         MessageBeep(MB_ICONHAND);
         return true;
@@ -611,6 +687,14 @@ LRESULT CALLBACK DiffWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     DiffWindow *d = Record(window);
     if (!d)
         return DefWindowProcA(window, message, wParam, lParam);
+    if (message == d->findMessage && message) {
+        const FINDREPLACEA *fr = (const FINDREPLACEA *)lParam;
+        if (fr->Flags & FR_DIALOGTERM)
+            d->find = nullptr;
+        else if ((fr->Flags & FR_FINDNEXT) && !SearchNext(d))
+            MessageBeep(MB_ICONHAND);
+        return 0;
+    }
     switch (message) {
     case kMsgDiffResult:
         TakeResult(d);
@@ -698,7 +782,7 @@ HWND DiffWindowOpen(HINSTANCE instance, HINSTANCE, LONG_PTR cursor, const char *
         }
         return nullptr;
     }
-    if (ToolWndRegister(window, kToolWndDiff, nullptr)) {
+    if (ToolWndRegister(window, kToolWndDiff, &d->find)) {
         DestroyWindow(window);
         return nullptr;
     }

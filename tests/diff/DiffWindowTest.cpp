@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -121,6 +123,62 @@ TEST(DiffWindow, FontComesFromTheSettingsWhenWhole)
     w = Open(a, a, ini);
     EXPECT_STREQ(ListFont(w).lfFaceName, "Courier");
     DestroyWindow(w);
+}
+
+HWND OwnedDialog(HWND owner)
+{
+    struct Seek {
+        HWND owner, found;
+    } seek = {owner, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+            Seek *s = (Seek *)p;
+            char cls[16] = "";
+            GetClassNameA(w, cls, sizeof cls);
+            if (!strcmp(cls, "#32770") && GetWindow(w, GW_OWNER) == s->owner) {
+                s->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&seek);
+    return seek.found;
+}
+
+std::vector<int> Selected(HWND w, int side)
+{
+    HWND list = GetDlgItem(w, side ? 102 : 101);
+    std::vector<int> out;
+    int n = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; i++) {
+        if (SendMessageA(list, LB_GETSEL, i, 0) > 0)
+            out.push_back(i);
+    }
+    return out;
+}
+
+TEST(DiffWindow, FindsTextOnTheFocusedSide)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-find");
+    std::string a = dir + "\\a.txt";
+    WriteFileBytes(a, "alpha\nneedle one\nbeta\nNEEDLE two\ngamma\n");
+    HWND w = Open(a, a, "");
+    SendMessageA(w, WM_COMMAND, 11945, 0);
+    HWND find = OwnedDialog(w);
+    ASSERT_TRUE(find);
+    SetDlgItemTextA(find, 0x480, "needle");
+    SendMessageA(find, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(Selected(w, 0), (std::vector<int>{1}));
+    // Find next: case is ignored unless asked for.
+    SendMessageA(w, WM_COMMAND, 11946, 0);
+    EXPECT_EQ(Selected(w, 0), (std::vector<int>{3}));
+    // Nothing further down: the selection stays.
+    SendMessageA(w, WM_COMMAND, 11946, 0);
+    EXPECT_EQ(Selected(w, 0), (std::vector<int>{3}));
+    DestroyWindow(w);
+    EXPECT_FALSE(IsWindow(find));
 }
 
 TEST(DiffWindow, CopiedLinesEndInCrLfOnce)
