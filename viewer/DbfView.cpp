@@ -6,7 +6,6 @@
 #include "viewer/LumoraInternal.h"
 
 #include <commctrl.h>
-#include <process.h>
 #include <stdio.h>
 
 namespace {
@@ -23,6 +22,7 @@ enum {
     kCmdMode = 1107,
 };
 const uint16_t kListModeOption = 0x80;
+HMODULE gLumoraModule; // the module this code lives in
 
 bool HostReadAt(void* context, uint64_t offset, void* buffer, uint32_t n) {
     HANDLE h = static_cast<HANDLE>(context);
@@ -145,7 +145,7 @@ static void DbfFillRows(DbfView* v, bool all) {
     }
 }
 
-static unsigned __stdcall DbfReadAllThread(void* param) {
+static DWORD WINAPI DbfReadAllThread(void* param) {
     DbfView* v = static_cast<DbfView*>(param);
     DbfFile table, memo;
     DbfCursor* cursor = static_cast<DbfCursor*>(gHost->MemAlloc(sizeof(DbfCursor)));
@@ -168,6 +168,9 @@ static unsigned __stdcall DbfReadAllThread(void* param) {
     }
     InterlockedExchange(&v->busy, 0);
     DbfRelease(v);
+    // The thread holds the library, so that a host unloading it while the
+    // worker ends its last record does not pull the code from under it.
+    FreeLibraryAndExitThread(gLumoraModule, 0);
     return 0;
 }
 
@@ -280,12 +283,18 @@ static void DbfOnCommand(DbfView* v, int id) {
         break;
     case kCmdReadAll:
         if (!v->busy && v->nextListRow < count) {
+            HMODULE self = nullptr;
+            if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                    reinterpret_cast<LPCSTR>(&DbfReadAllThread), &self))
+                break;
+            gLumoraModule = self;
             InterlockedExchange(&v->busy, 1);
             InterlockedIncrement(&v->refs);
-            v->worker = (HANDLE)_beginthreadex(nullptr, 0, DbfReadAllThread, v, 0, nullptr);
+            v->worker = CreateThread(nullptr, 0, DbfReadAllThread, v, 0, nullptr);
             if (!v->worker) {
                 InterlockedExchange(&v->busy, 0);
                 DbfRelease(v);
+                FreeLibrary(self);
             }
         }
         break;
