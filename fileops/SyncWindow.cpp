@@ -458,7 +458,8 @@ BOOL OnInit(HWND window, SyncShared *s)
         SetWindowPos(window, nullptr, 0, 0, gApp->posSync[0], gApp->posSync[1], SWP_NOMOVE | SWP_NOZORDER);
     SyncLayout(window);
     JobLogAddMenu(window);
-    ToolWndRegister(window, kToolWndSync, nullptr);
+    // The message loop serves the window's keys through the handle kept here.
+    ToolWndRegister(window, kToolWndSync, &s->window);
     char caption[1200], title[100];
     TextGet(Txt::dlgSync, title, sizeof title);
     snprintf(caption, sizeof caption, "%s: %s : %s", title, s->compare.LeftRoot().c_str(),

@@ -9,6 +9,7 @@
 
 #include "AppState.h"
 #include "app/Menus.h"
+#include "app/bars/Splitter.h"
 #include "base/Texts.h"
 #include "tools/DiffCore.h"
 #include "tools/TextEditor.h"
@@ -91,6 +92,9 @@ struct DiffWindow {
     HFONT font = nullptr;
     int numberWidth = 0;
     int widest[2] = {100, 100};
+    bool dragging = false;
+    RECT dragBar = {};
+    HBRUSH dragBrush = nullptr;
     char findText[64] = "";
     FINDREPLACEA findRecord = {};
     UINT findMessage = 0;
@@ -491,6 +495,8 @@ void OnDestroy(DiffWindow *d)
     SetWindowLongPtrA(d->window, GWLP_USERDATA, 0);
     if (d->font)
         DeleteObject(d->font);
+    if (d->dragBrush)
+        DeleteObject(d->dragBrush);
     delete d->result;
     delete d;
 }
@@ -553,6 +559,44 @@ bool SearchNext(DiffWindow *d)
         return true;
     }
     return false;
+}
+
+// The divider between the lists: a 4-pixel bar follows the mouse while the
+// left button is down; on release the split moves there.
+RECT DividerBar(DiffWindow *d, int x)
+{
+    RECT rc;
+    GetClientRect(d->window, &rc);
+    if (x < 2)
+        x = 2;
+    if (x > rc.right - 2)
+        x = rc.right - 2;
+    return {x - 2, 0, x + 2, rc.bottom};
+}
+
+void DragMove(DiffWindow *d, int x)
+{
+    if (!d->dragging)
+        return;
+    WndDrawDragBar(d->window, &d->dragBar, &d->dragBrush);
+    d->dragBar = DividerBar(d, x);
+    WndDrawDragBar(d->window, &d->dragBar, &d->dragBrush);
+}
+
+void DragEnd(DiffWindow *d, int x)
+{
+    if (!d->dragging)
+        return;
+    WndDrawDragBar(d->window, &d->dragBar, &d->dragBrush);
+    d->dragging = false;
+    ReleaseCapture();
+    RECT rc;
+    GetClientRect(d->window, &rc);
+    if (rc.right > 0) {
+        RECT bar = DividerBar(d, x);
+        d->ratio = (float)(bar.left + 2) / (float)rc.right;
+    }
+    Layout(d);
 }
 
 void OpenFind(DiffWindow *d)
@@ -715,6 +759,24 @@ LRESULT CALLBACK DiffWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SETFOCUS:
         SetFocus(d->lists[d->focused]);
         return 0;
+    case WM_LBUTTONDOWN:
+        d->dragging = true;
+        SetCapture(window);
+        d->dragBar = DividerBar(d, (short)LOWORD(lParam));
+        WndDrawDragBar(window, &d->dragBar, &d->dragBrush);
+        return 0;
+    case WM_MOUSEMOVE:
+        DragMove(d, (short)LOWORD(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        DragEnd(d, (short)LOWORD(lParam));
+        return 0;
+    case WM_SETCURSOR:
+        if ((HWND)wParam == window && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
+            return TRUE;
+        }
+        break;
     case WM_DRAWITEM:
         DrawItem(d, (const DRAWITEMSTRUCT *)lParam);
         return TRUE;

@@ -181,6 +181,26 @@ TEST(DiffWindow, FindsTextOnTheFocusedSide)
     EXPECT_FALSE(IsWindow(find));
 }
 
+TEST(DiffWindow, TheDividerMovesWhereItIsDropped)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-split");
+    std::string a = dir + "\\a.txt";
+    WriteFileBytes(a, "x\n");
+    HWND w = Open(a, a, "");
+    RECT rc, left, right;
+    GetClientRect(w, &rc);
+    int middle = rc.right / 2, quarter = rc.right / 4;
+    SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(middle, 10));
+    SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(middle - 20, 10));
+    SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(quarter, 10));
+    GetWindowRect(GetDlgItem(w, 101), &left);
+    GetWindowRect(GetDlgItem(w, 102), &right);
+    EXPECT_NEAR(left.right - left.left, quarter - 1, 2);
+    EXPECT_NEAR(right.right - right.left, rc.right - quarter - 1, 2);
+    DestroyWindow(w);
+}
+
 TEST(DiffWindow, CopiedLinesEndInCrLfOnce)
 {
     JobTestInitApp();
