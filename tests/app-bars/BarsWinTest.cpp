@@ -627,6 +627,7 @@ TEST_F(BarsTest, OptionsDialogKeepsTheWholeSection) {
 struct EditRun {
     int barBefore, barWithSeparator, barAfterRemove, availBefore, availAfter, afterEmptyAddNew;
     int firstNew, secondNew;
+    int frameHeights[2]; // window height less client height of each list
 };
 EditRun gEdit;
 
@@ -637,6 +638,12 @@ VOID CALLBACK EditInDialog(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     HWND avail = GetDlgItem(dialog, 14531), bar = GetDlgItem(dialog, 14532);
     auto count = [](HWND list) { return (int)SendMessageA(list, LB_GETCOUNT, 0, 0); };
+    for (int i = 0; i < 2; i++) {
+        RECT w, c;
+        GetWindowRect(i ? bar : avail, &w);
+        GetClientRect(i ? bar : avail, &c);
+        gEdit.frameHeights[i] = (w.bottom - w.top) - c.bottom;
+    }
     gEdit.barBefore = count(bar);
     gEdit.availBefore = count(avail);
     SendMessageA(avail, LB_SETCURSEL, 0, 0); // the separator
@@ -679,6 +686,10 @@ TEST_F(BarsTest, OptionsDialogEdits) {
     EXPECT_EQ(gEdit.afterEmptyAddNew, before);
     EXPECT_EQ(gEdit.firstNew, -1);
     EXPECT_EQ(gEdit.secondNew, -2);
+    // The lists' items are never wider than the lists: no horizontal bar
+    // takes a row of their height.
+    for (int frame : gEdit.frameHeights)
+        EXPECT_LT(frame, GetSystemMetrics(SM_CYHSCROLL));
     EXPECT_EQ(ToolbarCount(gApp->toolbarButtons), before + 2);
     EXPECT_EQ(gApp->toolbarButtons[before].command, -1);
     EXPECT_EQ(gApp->toolbarButtons[before + 1].command, -2);
