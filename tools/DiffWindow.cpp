@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <process.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -16,6 +17,8 @@
 #include "wingui/GuiDraw.h"
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
+
+BOOL(WINAPI *gDiffChooseColor)(CHOOSECOLORA *) = ChooseColorA;
 
 namespace {
 
@@ -89,6 +92,7 @@ struct DiffWindow {
     bool again = false;    // compare again when it is done
     uint32_t generation = 0;
     COLORREF colors[4] = {0xFF0000, 0xFF0000, 0xFF, 0};
+    COLORREF custom[16];
     HFONT font = nullptr;
     int numberWidth = 0;
     int widest[2] = {100, 100};
@@ -402,9 +406,57 @@ void OnTimer(DiffWindow *d)
 
 void ReadSettings(DiffWindow *d)
 {
+    for (COLORREF &c : d->custom)
+        c = 0xFFFFFF;
     if (d->settings.empty())
         return;
     d->options = GetPrivateProfileIntA(kSection, "Opt", 0, d->settings.c_str());
+    char text[300];
+    long v[16];
+    GetPrivateProfileStringA(kSection, "Color", "", text, sizeof text, d->settings.c_str());
+    if (sscanf(text, "%ld,%ld,%ld,%ld", &v[0], &v[1], &v[2], &v[3]) == 4) {
+        for (int i = 0; i < 4; i++)
+            d->colors[i] = (COLORREF)v[i];
+    }
+    GetPrivateProfileStringA(kSection, "CC", "", text, sizeof text, d->settings.c_str());
+    const char *p = text;
+    for (int i = 0; i < 16 && *p; i++) {
+        char *end = nullptr;
+        long n = strtol(p, &end, 10);
+        if (end == p)
+            break;
+        d->custom[i] = (COLORREF)n;
+        p = *end == ',' ? end + 1 : end;
+    }
+}
+
+// The colour dialog for one status (941: the two moved statuses).
+void ChooseStatusColor(DiffWindow *d, int command)
+{
+    int status = command == 939 ? kDiffSame : command == 940 ? kDiffAdded : kDiffMovedUp;
+    CHOOSECOLORA cc = {};
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = d->window;
+    cc.rgbResult = d->colors[status];
+    cc.lpCustColors = d->custom;
+    cc.Flags = CC_FULLOPEN | CC_RGBINIT;
+    if (!gDiffChooseColor(&cc))
+        return;
+    d->colors[status] = cc.rgbResult;
+    if (command == 941)
+        d->colors[kDiffMovedDown] = cc.rgbResult;
+    if (!d->settings.empty()) {
+        char text[300];
+        snprintf(text, sizeof text, "%ld,%ld,%ld,%ld", (long)d->colors[0], (long)d->colors[1], (long)d->colors[2],
+                 (long)d->colors[3]);
+        WritePrivateProfileStringA(kSection, "Color", text, d->settings.c_str());
+        int n = 0;
+        for (int i = 0; i < 16; i++)
+            n += snprintf(text + n, sizeof text - n, i ? ",%ld" : "%ld", (long)d->custom[i]);
+        WritePrivateProfileStringA(kSection, "CC", text, d->settings.c_str());
+    }
+    InvalidateRect(d->lists[0], nullptr, TRUE);
+    InvalidateRect(d->lists[1], nullptr, TRUE);
 }
 
 void WriteSettings(DiffWindow *d)
@@ -690,11 +742,12 @@ bool OnCommand(DiffWindow *d, int id)
         else if (!SearchNext(d))
             MessageBeep(MB_ICONHAND);
         return true;
-    case 241:   // tool bar
-    case 939:   // colours
+    case 939:
     case 940:
     case 941:
-        // Not in this window yet.
+        ChooseStatusColor(d, id);
+        return true;
+    case 241: // the tool bar, which this window does not have yet
         MessageBeep(MB_ICONHAND);
         return true;
     case 120:
@@ -749,6 +802,8 @@ LRESULT CALLBACK DiffWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return LineInfo(d, wParam, lParam);
     case kMsgDiffOptions:
         return d->options;
+    case kMsgDiffColor:
+        return wParam < 4 ? d->colors[wParam] : 0;
     case WM_TIMER:
         OnTimer(d);
         return 0;

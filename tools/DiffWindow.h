@@ -9,6 +9,7 @@
 // last of them frees, so closing the window under a running comparison
 // frees nothing the thread still uses.
 #include <windows.h>
+#include <commdlg.h>
 #include <stdint.h>
 
 // Messages of the window (tests and the owner read its state by them).
@@ -20,7 +21,11 @@ enum : UINT {
     // line's counterpart instead (0 when it has none).
     kMsgDiffLineInfo = WM_APP + 62,
     kMsgDiffOptions = WM_APP + 63,   // returns the options word
+    kMsgDiffColor = WM_APP + 64,     // wParam status: returns its colour
 };
+
+// The colour dialog (a seam the tests answer).
+extern BOOL(WINAPI *gDiffChooseColor)(CHOOSECOLORA *);
 
 // Line info as kMsgDiffLineInfo returns it: status in bits 0-3, the line
 // number above.

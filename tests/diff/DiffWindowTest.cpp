@@ -201,6 +201,41 @@ TEST(DiffWindow, TheDividerMovesWhereItIsDropped)
     DestroyWindow(w);
 }
 
+BOOL WINAPI AnswerGreen(CHOOSECOLORA *cc)
+{
+    EXPECT_EQ(cc->rgbResult, (COLORREF)0xFF); // starts from the added colour
+    cc->rgbResult = RGB(0, 128, 0);
+    cc->lpCustColors[0] = RGB(1, 2, 3);
+    return TRUE;
+}
+
+TEST(DiffWindow, StatusColoursAreChosenAndKept)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-colour");
+    std::string a = dir + "\\a.txt", ini = dir + "\\settings.ini";
+    WriteFileBytes(a, "x\n");
+    HWND w = Open(a, a, ini);
+    gDiffChooseColor = AnswerGreen;
+    SendMessageA(w, WM_COMMAND, 940, 0);
+    gDiffChooseColor = ChooseColorA;
+    EXPECT_EQ(SendMessageA(w, kMsgDiffColor, kDiffAdded, 0), (LRESULT)RGB(0, 128, 0));
+    DestroyWindow(w);
+    char text[300];
+    GetPrivateProfileStringA("ZqDiff", "Color", "", text, sizeof text, ini.c_str());
+    EXPECT_STREQ(text, "16711680,16711680,32768,0");
+    GetPrivateProfileStringA("ZqDiff", "CC", "", text, sizeof text, ini.c_str());
+    EXPECT_EQ(std::string(text).rfind("197121,16777215,", 0), 0u) << text;
+    // Read back by the next window; a Color key without four numbers is ignored.
+    w = Open(a, a, ini);
+    EXPECT_EQ(SendMessageA(w, kMsgDiffColor, kDiffAdded, 0), (LRESULT)RGB(0, 128, 0));
+    DestroyWindow(w);
+    WritePrivateProfileStringA("ZqDiff", "Color", "1,2,3", ini.c_str());
+    w = Open(a, a, ini);
+    EXPECT_EQ(SendMessageA(w, kMsgDiffColor, kDiffAdded, 0), (LRESULT)0xFF);
+    DestroyWindow(w);
+}
+
 TEST(DiffWindow, CopiedLinesEndInCrLfOnce)
 {
     JobTestInitApp();
