@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 #include <process.h>
+#include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -474,6 +475,50 @@ void WriteSettings(DiffWindow *d)
     }
 }
 
+WNDPROC gListProc = nullptr; // the list boxes' own procedure
+
+// The first dropped item that exists and is not a folder becomes this
+// side's file.
+void OnDrop(DiffWindow *d, int side, HDROP drop)
+{
+    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; i++) {
+        char path[MAX_PATH];
+        if (!DragQueryFileA(drop, i, path, sizeof path))
+            continue;
+        DWORD a = GetFileAttributesA(path);
+        if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        d->paths[side] = path;
+        SetCaption(d);
+        StartCompare(d);
+        SetForegroundWindow(d->window);
+        break;
+    }
+    DragFinish(drop);
+}
+
+LRESULT CALLBACK DiffListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND window = GetParent(list);
+    DiffWindow *d = Record(window);
+    if (d) {
+        int side = GetDlgCtrlID(list) == kIdRight ? 1 : 0;
+        if (message == WM_DROPFILES) {
+            OnDrop(d, side, (HDROP)wParam);
+            return 0;
+        }
+        if (message == WM_KEYDOWN && wParam == VK_TAB) {
+            d->focused = 1 - side;
+            SetFocus(d->lists[d->focused]);
+            return 0;
+        }
+        if (message == WM_GETDLGCODE)
+            return CallWindowProcA(gListProc, list, message, wParam, lParam) | DLGC_WANTTAB;
+    }
+    return CallWindowProcA(gListProc, list, message, wParam, lParam);
+}
+
 // The font of the settings file: thirteen numbers, then the face name;
 // anything else leaves the default.
 bool ReadFont(DiffWindow *d, LOGFONTA *lf)
@@ -520,6 +565,10 @@ LRESULT OnCreate(HWND window, DiffWindow *d)
                                       GetModuleHandleA(nullptr), nullptr);
         if (!d->lists[s])
             return -1;
+        WNDPROC old = (WNDPROC)SetWindowLongPtrA(d->lists[s], GWLP_WNDPROC, (LONG_PTR)DiffListProc);
+        if (!gListProc)
+            gListProc = old;
+        DragAcceptFiles(d->lists[s], TRUE);
     }
     LOGFONTA lf = {};
     if (!ReadFont(d, &lf))

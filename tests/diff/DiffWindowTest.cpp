@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string.h>
 
@@ -233,6 +234,47 @@ TEST(DiffWindow, StatusColoursAreChosenAndKept)
     WritePrivateProfileStringA("ZqDiff", "Color", "1,2,3", ini.c_str());
     w = Open(a, a, ini);
     EXPECT_EQ(SendMessageA(w, kMsgDiffColor, kDiffAdded, 0), (LRESULT)0xFF);
+    DestroyWindow(w);
+}
+
+// A drop of the given paths, as the shell hands it to a window.
+HDROP MakeDrop(const std::vector<std::string> &paths)
+{
+    size_t chars = 1;
+    for (const std::string &p : paths)
+        chars += p.size() + 1;
+    HGLOBAL g = GlobalAlloc(GHND, sizeof(DROPFILES) + chars);
+    DROPFILES *df = (DROPFILES *)GlobalLock(g);
+    df->pFiles = sizeof(DROPFILES);
+    char *at = (char *)(df + 1);
+    for (const std::string &p : paths) {
+        memcpy(at, p.c_str(), p.size() + 1);
+        at += p.size() + 1;
+    }
+    GlobalUnlock(g);
+    return (HDROP)g;
+}
+
+TEST(DiffWindow, ADroppedFileReplacesItsSideAFolderDoesNot)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-drop");
+    std::string a = dir + "\\a.txt", b = dir + "\\b.txt";
+    WriteFileBytes(a, "one\n");
+    WriteFileBytes(b, "one\ntwo\nthree\n");
+    HWND w = Open(a, a, "");
+    EXPECT_EQ(Side(w, 1).size(), 1u);
+    LRESULT before = Generation(w);
+    SendMessageA(GetDlgItem(w, 102), WM_DROPFILES, (WPARAM)MakeDrop({dir, b}), 0);
+    ASSERT_TRUE(WaitFor([&] { return Generation(w) > before; }));
+    EXPECT_EQ(Side(w, 1).size(), 3u);
+    EXPECT_EQ(Side(w, 0).size(), 1u);
+    // Only a folder: nothing changes.
+    before = Generation(w);
+    SendMessageA(GetDlgItem(w, 101), WM_DROPFILES, (WPARAM)MakeDrop({dir}), 0);
+    SendMessageA(w, WM_COMMAND, 938, 0); // a comparison to wait for
+    ASSERT_TRUE(WaitFor([&] { return Generation(w) > before; }));
+    EXPECT_EQ(Side(w, 0).size(), 1u);
     DestroyWindow(w);
 }
 
