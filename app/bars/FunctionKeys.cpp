@@ -173,12 +173,15 @@ void KeyBarLayout() {
     if (!gApp->fkeyBar)
         return;
     int w = gApp->clientWidth, h = gApp->clientHeight, t = FontGuiLineHeight();
-    MoveWindow(gApp->fkeyBar, 0, h - t - StatusBarGetHeight(0) - 10, w, t + 10, TRUE);
+    // The bar and its keys move without their old bits: pieces of what was
+    // there before would stay.
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;
+    SetWindowPos(gApp->fkeyBar, nullptr, 0, h - t - StatusBarGetHeight(0) - 10, w, t + 10, flags);
     for (int i = 0; i < 10; i++) {
         int x, width;
         KeyBarButtonSpan(i, w, &x, &width);
         if (gKeys.buttons[i])
-            MoveWindow(gKeys.buttons[i], x, 1, width, t + 8, TRUE);
+            SetWindowPos(gKeys.buttons[i], nullptr, x, 1, width, t + 8, flags);
     }
 }
 

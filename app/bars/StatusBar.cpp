@@ -310,7 +310,9 @@ void StatusBarLayout(int which) {
             width = height = 0;
         }
     }
-    MoveWindow(gApp->statusBars[which], x, y, width, height, TRUE);
+    // Bars move without their old bits: what was above them would stay.
+    SetWindowPos(gApp->statusBars[which], nullptr, x, y, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
     StatusFieldLayout layout[8] = {};
     int n = 0;
     for (StatusField *f = gTables[which]; f->flags && n < 7; f++, n++)

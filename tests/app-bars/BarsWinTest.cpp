@@ -457,10 +457,10 @@ TEST_F(BarsTest, StatusFieldsHideFromTheLeft) {
     EXPECT_TRUE(IsWindowVisible(StatusFieldFind(16)->window));
 }
 
-// Widening and narrowing the main window across the widths where fields
-// and keys change places: what each bottom bar shows after the resize is
-// what a full repaint of it shows, so nothing is drawn twice, cut or left
-// behind.
+// Widening, narrowing, heightening and lowering the main window across the
+// widths where fields and keys change places: what each bottom bar shows
+// after the resize is what a full repaint of it shows, so nothing is drawn
+// twice, cut or left behind.
 TEST_F(BarsTest, BottomBarsAfterResizeLookFreshlyPainted) {
     MoveWindow(main, 0, 0, 1275, 300, TRUE);
     StatusBarCreate(main, 0);
@@ -479,8 +479,11 @@ TEST_F(BarsTest, BottomBarsAfterResizeLookFreshlyPainted) {
                  {17, "  file07.txt    1,234  12/10/2026  10:15 AM  A"},
                  {18, "<UP-DIR>"}};
     const HWND bars[] = {gApp->statusBars[0], gApp->statusBars[1], gApp->statusBars[2], gApp->fkeyBar};
-    for (int width : {952, 1240, 1100, 1225, 1270, 1000, 1260, 700, 1245}) {
-        Resize(width, 280);
+    const int sizes[][2] = {{952, 250}, {1240, 270}, {1100, 270}, {1225, 255}, {1270, 262},
+                            {1000, 262}, {1260, 250}, {700, 268}, {1245, 268}};
+    for (const auto &size : sizes) {
+        int width = size[0];
+        Resize(width, size[1]);
         for (const auto &t : texts)
             StatusBarSetText(t.id, t.text);
         PaintNow(main);
