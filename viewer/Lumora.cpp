@@ -160,6 +160,9 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
         }
         view->viewKind = kViewNone;
     }
+    if (ShowPicture(window, view, PcxLoad(view), kViewPcx)) return;
+    if (DetectXpmHeader(header) && ShowPicture(window, view, XpmLoad(view), kViewXpm)) return;
+    if (ShowPicture(window, view, XbmLoad(view), kViewXbm)) return;
     if (ShowPicture(window, view, PngLoad(view), kViewPng)) return;
     if (DbfView* table = DbfViewCreate(window, view)) {
         view->viewObject = table;
@@ -173,6 +176,7 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
         return;
     }
     if (TiffSignature(header, sizeof header) && ShowPicture(window, view, TiffLoad(view), kViewTiff)) return;
+    if (ShowPicture(window, view, TgaLoad(view), kViewTga)) return;
     // Unicode text goes straight to the text view; anything else with a zero
     // byte near its start is shown as a dump.
     if (!DetectUnicodeText(header)) {

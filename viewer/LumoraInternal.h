@@ -28,10 +28,18 @@ DWORD MappedFileLastError();
 
 void ViewSetScrollRange(HWND window, int width, int height);
 
-// Picture views (JPEG, PNG, TIFF): object is a PictureRecord.
+// Picture views (JPEG, PNG, TIFF, PCX, TGA, XBM, XPM): object is a PictureRecord.
 PictureRecord* JpegLoad(ViewRecord* view);
 PictureRecord* PngLoad(ViewRecord* view);
 PictureRecord* TiffLoad(ViewRecord* view);
+PictureRecord* PcxLoad(ViewRecord* view);
+PictureRecord* TgaLoad(ViewRecord* view); // only for names with a TGA extension
+PictureRecord* XbmLoad(ViewRecord* view);
+PictureRecord* XpmLoad(ViewRecord* view);
+// A decoded picture moved into a host block as the view's object, with its
+// palette and the view's content size; null (and the picture released) when
+// the block cannot be had.
+PictureRecord* PicKeep(ViewRecord* view, PictureRecord* decoded);
 void PicPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view);
 void PicFree(ViewRecord* view);
 HPALETTE PaletteFromPicture(const PictureRecord* pic);

@@ -1,8 +1,12 @@
-// Picture views: the JPEG, PNG and TIFF loaders, painting and release.
+// Picture views: the raster loaders, painting and release.
 #include "viewer/JpegRead.h"
 #include "viewer/LumoraInternal.h"
+#include "viewer/PcxRead.h"
 #include "viewer/PngRead.h"
+#include "viewer/TgaRead.h"
 #include "viewer/TiffRead.h"
+#include "viewer/XbmRead.h"
+#include "viewer/XpmRead.h"
 
 HPALETTE PaletteFromPicture(const PictureRecord* pic) {
     int count = PicColourCount(pic);
@@ -34,7 +38,11 @@ static PictureRecord* PicLoad(ViewRecord* view, PicDecoder decode) {
     bool ok = false;
     if (file.view && file.size <= SIZE_MAX) ok = decode(file.view, (size_t)file.size, &pic, gPicAlloc);
     MappedFileClose(&file);
-    if (!ok) return nullptr;
+    return ok ? PicKeep(view, &pic) : nullptr;
+}
+
+PictureRecord* PicKeep(ViewRecord* view, PictureRecord* decoded) {
+    PictureRecord pic = *decoded;
     PictureRecord* kept = static_cast<PictureRecord*>(gHost->MemAlloc(sizeof(PictureRecord)));
     if (!kept) {
         PicRelease(&pic, gPicAlloc);
@@ -57,6 +65,28 @@ PictureRecord* PngLoad(ViewRecord* view) {
 }
 PictureRecord* TiffLoad(ViewRecord* view) {
     return PicLoad(view, TiffDecode);
+}
+PictureRecord* PcxLoad(ViewRecord* view) {
+    return PicLoad(view, PcxDecode);
+}
+PictureRecord* TgaLoad(ViewRecord* view) {
+    return TgaNameMatches(view->openPath) ? PicLoad(view, TgaDecode) : nullptr;
+}
+PictureRecord* XbmLoad(ViewRecord* view) {
+    return PicLoad(view, XbmDecode);
+}
+
+PictureRecord* XpmLoad(ViewRecord* view) {
+    MappedFile file;
+    if (MappedFileOpen(&file, view->openPath) != 0) return nullptr;
+    // "None" shows the viewer's background.
+    COLORREF back = view->backColor ? *view->backColor : GetSysColor(COLOR_WINDOW);
+    const uint8_t background[3] = {GetRValue(back), GetGValue(back), GetBValue(back)};
+    PictureRecord pic;
+    bool ok = file.view && file.size <= SIZE_MAX &&
+              XpmDecode(file.view, (size_t)file.size, background, &pic, gPicAlloc);
+    MappedFileClose(&file);
+    return ok ? PicKeep(view, &pic) : nullptr;
 }
 
 void PicPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view) {

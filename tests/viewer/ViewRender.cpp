@@ -6,11 +6,14 @@
 // library showed the file as a picture or a table, 2 when it did not, 1 on a
 // usage error or when the library is missing. Prints the view kind the
 // library chose.
+// viewrender --list LIST: the same for every line "FILE<tab>OUT.bmp" of LIST
+// in one process, printing "result FILE kind K exit E" for each.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "AppState.h"
 #include "frontends/Libraries.h"
@@ -162,30 +165,18 @@ static void WaitForGifWorker(const ViewRecord* view) {
     if (gif && gif->thread) WaitForSingleObject(gif->thread, 60000);
 }
 
-int main(int argc, char** argv) {
-    if (argc < 3 || argc > 4) {
-        fprintf(stderr, "usage: viewrender FILE OUT.bmp [frame]\n");
-        return 1;
-    }
-    int frame = argc == 4 ? atoi(argv[3]) : 0;
-    static AppState state;
-    gApp = &state;
-    state.colorViewer[0] = RGB(0, 0, 0);
-    state.colorViewer[1] = RGB(255, 255, 255);
-    ViewerLoad();
-    if (!state.viewerEntry) {
-        fprintf(stderr, "viewrender: LUMORA.DLL not loaded\n");
-        return 1;
-    }
+static int RenderOne(const char* file, const char* outPath, int frame) {
     HWND window = CreateWindowExA(0, "STATIC", "viewrender", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     static char displayPath[260], openPath[260];
-    if (!GetFullPathNameA(argv[1], sizeof displayPath, displayPath, nullptr)) {
-        fprintf(stderr, "viewrender: bad path %s\n", argv[1]);
+    if (!GetFullPathNameA(file, sizeof displayPath, displayPath, nullptr)) {
+        fprintf(stderr, "viewrender: bad path %s\n", file);
+        DestroyWindow(window);
         return 1;
     }
     lstrcpynA(openPath, displayPath, sizeof openPath);
     static ViewRecord view;
+    memset(&view, 0, sizeof view);
     int32_t scrollX = 0, scrollY = 0;
     ViewerInitRecord(&view, displayPath, openPath, &scrollX, &scrollY, nullptr);
     // VANDRELL_TIMES=1 prints where the time goes (the viewer benchmark).
@@ -198,7 +189,7 @@ int main(int argc, char** argv) {
     printf("kind %u\n", (unsigned)view.viewKind);
     fflush(stdout);
     if ((view.viewKind == kViewDbase || view.viewKind == kViewCoff) && view.viewObject) {
-        int rc = (view.viewKind == kViewDbase ? DumpTable(&view, argv[2]) : DumpListing(&view, argv[2])) ? 0 : 1;
+        int rc = (view.viewKind == kViewDbase ? DumpTable(&view, outPath) : DumpListing(&view, outPath)) ? 0 : 1;
         ViewerClose(&view);
         DestroyWindow(window);
         return rc;
@@ -249,7 +240,7 @@ int main(int argc, char** argv) {
     if (dib && bits) {
         HGDIOBJ old = SelectObject(dc, dib);
         RECT rect = {0, 0, view.contentWidth, view.contentHeight};
-        HBRUSH brush = CreateSolidBrush(state.colorViewer[1]);
+        HBRUSH brush = CreateSolidBrush(gApp->colorViewer[1]);
         ViewerPaint(window, dc, &rect, brush, &view);
         GdiFlush();
         DWORD t2 = GetTickCount();
@@ -257,7 +248,7 @@ int main(int argc, char** argv) {
             fprintf(stderr, "open %lu ms, first screen %lu ms, whole picture %lu ms\n", t1 - t0, screenMs,
                     t2 - t1 - screenMs);
         uint32_t stride = ((uint32_t)view.contentWidth * 3 + 3) & ~3u;
-        rc = WriteBmp(argv[2], static_cast<uint8_t*>(bits), view.contentWidth, view.contentHeight, stride)
+        rc = WriteBmp(outPath, static_cast<uint8_t*>(bits), view.contentWidth, view.contentHeight, stride)
                  ? 0
                  : 1;
         SelectObject(dc, old);
@@ -270,4 +261,47 @@ int main(int argc, char** argv) {
     ViewerClose(&view);
     DestroyWindow(window);
     return rc;
+}
+
+// Lines "FILE<tab>OUT.bmp"; one result line each, flushed before the next
+// file, so that a crash names its file.
+static int RenderList(const char* listPath) {
+    FILE* list = fopen(listPath, "r");
+    if (!list) {
+        fprintf(stderr, "viewrender: cannot read %s\n", listPath);
+        return 1;
+    }
+    char line[1200];
+    while (fgets(line, sizeof line, list)) {
+        line[strcspn(line, "\r\n")] = 0;
+        char* tab = strchr(line, '\t');
+        if (!tab) continue;
+        *tab = 0;
+        printf("start %s\n", line);
+        fflush(stdout);
+        int rc = RenderOne(line, tab + 1, 0);
+        printf("result %s exit %d\n", line, rc);
+        fflush(stdout);
+    }
+    fclose(list);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    bool listMode = argc == 3 && strcmp(argv[1], "--list") == 0;
+    if (!listMode && (argc < 3 || argc > 4)) {
+        fprintf(stderr, "usage: viewrender FILE OUT.bmp [frame] | viewrender --list LIST\n");
+        return 1;
+    }
+    static AppState state;
+    gApp = &state;
+    state.colorViewer[0] = RGB(0, 0, 0);
+    state.colorViewer[1] = RGB(255, 255, 255);
+    ViewerLoad();
+    if (!state.viewerEntry) {
+        fprintf(stderr, "viewrender: LUMORA.DLL not loaded\n");
+        return 1;
+    }
+    if (listMode) return RenderList(argv[2]);
+    return RenderOne(argv[1], argv[2], argc == 4 ? atoi(argv[3]) : 0);
 }

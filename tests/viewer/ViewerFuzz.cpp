@@ -1,6 +1,6 @@
 // libFuzzer harness over one of the viewer's readers, picked at build time
 // (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_dbf,
-// FUZZ_coff, FUZZ_detect).
+// FUZZ_coff, FUZZ_detect, FUZZ_pcx, FUZZ_tga, FUZZ_xbm, FUZZ_xpm).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,8 +10,12 @@
 #include "viewer/Detect.h"
 #include "viewer/GifDecode.h"
 #include "viewer/JpegRead.h"
+#include "viewer/PcxRead.h"
 #include "viewer/PngRead.h"
+#include "viewer/TgaRead.h"
 #include "viewer/TiffRead.h"
+#include "viewer/XbmRead.h"
+#include "viewer/XpmRead.h"
 
 static void* Alloc(size_t n) {
     return calloc(1, n);
@@ -34,16 +38,31 @@ static bool MemoryRead(void* context, uint64_t offset, void* buffer, uint32_t n)
     return true;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-#if defined(FUZZ_png) || defined(FUZZ_jpeg) || defined(FUZZ_tiff)
-    PictureRecord pic;
+// The picture readers share one shape: bytes in, a picture or a refusal out.
 #if defined(FUZZ_png)
-    bool ok = PngDecode(data, size, &pic, kAlloc);
+#define FUZZ_DECODE PngDecode
+#elif defined(FUZZ_jpeg)
+#define FUZZ_DECODE JpegDecode
 #elif defined(FUZZ_tiff)
-    bool ok = TiffDecode(data, size, &pic, kAlloc);
-#else
-    bool ok = JpegDecode(data, size, &pic, kAlloc);
+#define FUZZ_DECODE TiffDecode
+#elif defined(FUZZ_pcx)
+#define FUZZ_DECODE PcxDecode
+#elif defined(FUZZ_tga)
+#define FUZZ_DECODE TgaDecode
+#elif defined(FUZZ_xbm)
+#define FUZZ_DECODE XbmDecode
+#elif defined(FUZZ_xpm)
+static const uint8_t kBackground[3] = {1, 2, 3};
+static bool XpmWithBackground(const uint8_t* data, size_t size, PictureRecord* pic, const PicAllocator& a) {
+    return XpmDecode(data, size, kBackground, pic, a);
+}
+#define FUZZ_DECODE XpmWithBackground
 #endif
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+#if defined(FUZZ_DECODE)
+    PictureRecord pic;
+    bool ok = FUZZ_DECODE(data, size, &pic, kAlloc);
     if (ok) {
         // Every row must be there to be drawn.
         volatile uint8_t sum = 0;

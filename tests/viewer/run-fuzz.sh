@@ -77,6 +77,36 @@ elif reader == "coff":
                        check=True)
         subprocess.run(["i686-w64-mingw32-ar", "rcs", os.path.join(out, "seed2"), os.path.join(tmp, "g.o")],
                        check=True)
+elif reader == "pcx":
+    for im in (rgb, rgb.quantize(16), base.convert("L"), base.convert("1")):
+        save(im, "PCX")
+elif reader == "tga":
+    for im in (rgb, base, rgb.quantize(16), base.convert("L")):
+        save(im, "TGA")
+        save(im, "TGA", compression="tga_rle")
+elif reader == "xbm":
+    save(base.convert("1"), "XBM")
+    texts = [b"#define a_width 7\n#define a_height 2\nstatic short a_bits[] = {\n 0x0012, 0x1234};\n",
+             b"#define b_width 9\n#define b_height 1\nstatic char b_bits[] = { 0F,01 };\n"
+             b"#define c_width 3\n#define c_height 2\nstatic unsigned char c_bits[] = {\n1,\n2};\n"]
+    for t in texts:
+        n += 1
+        open(os.path.join(out, f"seed{n}"), "wb").write(t)
+elif reader == "xpm":
+    import subprocess
+    for i, args in enumerate((["-colors", "6"], ["-colors", "200"], ["-alpha", "on"])):
+        src = os.path.join(out, "src.png")
+        base.save(src)
+        subprocess.run(["convert", src, *args, "XPM:" + os.path.join(out, f"im{i}")], check=True)
+        os.remove(src)
+    texts = [b'/* XPM */\nstatic char *x[] = {\n/* w h n c */\n"3 2 3 2",\n"a  c #FFF", "b  s x m white c red",'
+             b' "c  c None",\n"a b c ",\n"c"};\n',
+             b"#define y_format 1\n#define y_width 2\n#define y_height 1\n#define y_ncolors 2\n"
+             b"#define y_chars_per_pixel 1\nstatic char * y_colors[] = {\n\"a\" , \"ghost white\",\n"
+             b"\"b\", \"#123456789abc\"};\nstatic char * y_pixels[] = {\n\"ab\"};\n"]
+    for t in texts:
+        n += 1
+        open(os.path.join(out, f"seed{n}"), "wb").write(t)
 else:
     for data in (b"<html><p>x", b"\xff\xfeh\0", b"/* XPM */\n", b"#define x_width 8\n", b"abc\0def"):
         n += 1

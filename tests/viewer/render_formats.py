@@ -1,0 +1,523 @@
+#!/usr/bin/python3
+"""Pixels that viewrender.exe paints for PCX, TGA, XBM, XPM, BMP and icon
+files against independent decoders (netpbm, Pillow), over tables of
+generated variants; damaged variants of each must give exit code 0 or 2.
+
+Usage: render_formats.py BIN_DIR   (inside scripts/with-sandbox, like
+render_compare.py, whose helpers it uses)."""
+import os
+import random
+import re
+import shutil
+import struct
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import render_compare as rc  # noqa: E402
+from PIL import Image  # noqa: E402
+
+WORK = os.path.join(rc.BIN, "viewer-formats-test")
+fail, render, same = rc.fail, rc.render, rc.same
+KIND = {"pcx": 16, "tga": 19, "xbm": 22, "xpm": 23}
+
+
+def write(name, data):
+    path = os.path.join(WORK, name)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+def netpbm(tool, path, *args):
+    """The netpbm decoder's output as an RGB picture."""
+    out = path + ".ref.pnm"
+    with open(out, "wb") as f:
+        subprocess.run([tool, *args, path], stdout=f, stderr=subprocess.DEVNULL, check=True)
+    with Image.open(out) as im:
+        return im.convert("RGB")
+
+
+# Every file goes through one viewrender.exe process (--list): Wine starts
+# a program in about a second under load, and there are hundreds of files.
+queue = []
+
+
+def compare(path, kind, want, tolerance=0):
+    queue.append((path, ("same", kind, want, tolerance)))
+
+
+def expect_refused(path, kind):
+    queue.append((path, ("refused", kind)))
+
+
+def run_queue():
+    """Renders every queued file, then judges each. A file whose result line
+    never comes crashed the program; the rest go through a new one."""
+    results, pending = {}, [p for p, _ in queue]
+    while pending:
+        listing = os.path.join(WORK, "list.txt")
+        with open(listing, "w") as f:
+            for path in pending:
+                f.write(f"{rc.winpath(path)}\t{rc.winpath(path + '.bmp')}\n")
+        log = os.path.join(WORK, "list.out")
+        with open(log, "w") as f:
+            subprocess.run(["wine", rc.winpath(os.path.join(rc.BIN, "viewrender.exe")), "--list",
+                            rc.winpath(listing)], stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT,
+                           timeout=600)
+        started, kind = None, None
+        with open(log, errors="replace") as f:
+            for line in f:
+                if line.startswith("start "):
+                    started, kind = line[6:].strip(), None
+                elif line.startswith("kind "):
+                    kind = int(line.split()[1])
+                elif line.startswith("result "):
+                    results[started] = (int(line.rsplit(" ", 1)[1]), kind)
+                    started = None
+        done = [p for p in pending if rc.winpath(p) in results]
+        if len(done) == len(pending):
+            break
+        crashed = pending[len(done)]
+        results[rc.winpath(crashed)] = ("crash", None)
+        pending = pending[len(done) + 1:]
+    for path, expect in queue:
+        name = os.path.basename(path)
+        code, kind = results[rc.winpath(path)]
+        if code == "crash":
+            fail(f"{name}: viewrender.exe ended inside this file")
+        elif expect[0] == "same":
+            _, want_kind, want, tolerance = expect
+            if code != 0 or kind != want_kind:
+                fail(f"{name}: exit {code}, kind {kind}, want kind {want_kind}")
+                continue
+            with Image.open(path + ".bmp") as im:
+                same(name, im.convert("RGB"), want, tolerance)
+        elif expect[0] == "refused":
+            if kind == expect[1] or code not in (0, 2):
+                fail(f"{name}: exit {code}, kind {kind}: should be refused")
+        elif code not in (0, 2):
+            fail(f"damaged {name}: exit {code}, kind {kind}")
+    queue.clear()
+
+
+def damage(paths, rnd, skip=8):
+    """Cut and byte-flipped copies: 0 or 2, never a crash or a hang."""
+    for src in paths:
+        with open(src, "rb") as f:
+            data = f.read()
+        variants = [data[: len(data) // 2], data[: min(len(data) - 1, 40)]]
+        for _ in range(4):
+            b = bytearray(data)
+            for _ in range(6):
+                b[rnd.randrange(min(skip, len(b) - 1), len(b))] = rnd.randrange(256)
+            variants.append(bytes(b))
+        for i, v in enumerate(variants):
+            queue.append((write(f"damaged{i}-{os.path.basename(src)}", v), ("damaged",)))
+
+
+def pattern(w, h, levels, seed):
+    rnd = random.Random(seed)
+    return [[(x * 7 + y * 3 + rnd.randrange(3)) % levels for x in range(w)] for y in range(h)]
+
+
+# --- PCX ---------------------------------------------------------------
+
+def pcx_rle(data):
+    out, i = bytearray(), 0
+    while i < len(data):
+        b, n = data[i], 1
+        while i + n < len(data) and data[i + n] == b and n < 63:
+            n += 1
+        if n > 1 or b >= 0xC0:
+            out += bytes([0xC0 | n, b])
+        else:
+            out.append(b)
+        i += n
+    return bytes(out)
+
+
+def pack_bits(values, bits, nbytes):
+    out = bytearray(nbytes)
+    for x, v in enumerate(values):
+        bit = x * bits
+        out[bit >> 3] |= v << (8 - bits - (bit & 7))
+    return bytes(out)
+
+
+def pcx_file(w, h, planes, bits, rows, bpl, cmap=b"", pal256=None, version=5, xmin=0, ymin=0, per_line=False):
+    """rows: per row, a list of planes, each a bytes object of bpl bytes.
+    Runs cross scan-line ends unless per_line."""
+    header = struct.pack("<BBBBHHHHHH48sBBHHHH54s", 10, version, 1, bits, xmin, ymin, xmin + w - 1,
+                         ymin + h - 1, 72, 72, cmap.ljust(48, b"\0"), 0, planes, bpl, 1, 0, 0, b"")
+    lines = [b"".join(r) for r in rows]
+    body = b"".join(pcx_rle(l) for l in lines) if per_line else pcx_rle(b"".join(lines))
+    if pal256 is not None:
+        body += b"\x0c" + pal256
+    return header + body
+
+
+def pcx_cases():
+    rnd = random.Random(16)
+    cmap = bytes(rnd.randrange(256) for _ in range(48))
+    pal = bytes(rnd.randrange(256) for _ in range(768))
+    cases = []
+    for w, h in ((13, 9), (16, 5), (1, 1)):
+        idx = pattern(w, h, 256, w)
+        bpl = w + (w & 1)
+        # Long runs of one value that run over the end of the scan lines.
+        flat = [[(y // 2) * 17 % 256] * w for y in range(h)]
+        for tag, img, per_line in (("", idx, True), ("-runs", flat, False)):
+            rows = [[bytes(r).ljust(bpl, b"\0")] for r in img]
+            cases.append((f"p8-{w}x{h}{tag}.pcx", pcx_file(w, h, 1, 8, rows, bpl, pal256=pal, per_line=per_line)))
+            rgb = [[bytes(v for v in r).ljust(bpl, b"\0"), bytes(255 - v for v in r).ljust(bpl, b"\0"),
+                    bytes(v ^ 0x5A for v in r).ljust(bpl, b"\0")] for r in img]
+            cases.append((f"rgb-{w}x{h}{tag}.pcx", pcx_file(w, h, 3, 8, rgb, bpl, per_line=per_line)))
+        for bits, planes in ((1, 1), (2, 1), (4, 1), (1, 4)):
+            levels = 2 ** (bits * planes)
+            img = pattern(w, h, levels, w + bits)
+            plane_bytes = (w * bits + 7) // 8
+            bpl = plane_bytes + (plane_bytes & 1) + 2
+            if planes == 1:
+                rows = [[pack_bits(r, bits, bpl)] for r in img]
+            else:
+                rows = [[pack_bits([(v >> p) & 1 for v in r], 1, bpl) for p in range(4)] for r in img]
+            # One-bit files show black and white whatever the header says;
+            # netpbm takes the header's first two colours.
+            header_map = b"\0\0\0\xff\xff\xff" if levels == 2 else cmap
+            cases.append((f"b{bits}p{planes}-{w}x{h}.pcx", pcx_file(w, h, planes, bits, rows, bpl, cmap=header_map,
+                                                                   xmin=3, ymin=5)))
+    return cases
+
+
+def check_pcx():
+    files = []
+    for name, data in pcx_cases():
+        path = write(name, data)
+        files.append(path)
+        compare(path, KIND["pcx"], netpbm("pcxtoppm", path))
+    # Pictures that ImageMagick writes.
+    src = os.path.join(WORK, "source.png")
+    rc.test_image(21, 11, seed=5).convert("RGB").save(src)
+    for name, args in (("im-rgb.pcx", []), ("im-pal.pcx", ["-colors", "60", "-type", "Palette"]),
+                       ("im-mono.pcx", ["-monochrome"])):
+        path = os.path.join(WORK, name)
+        subprocess.run(["convert", src, *args, "PCX:" + path], check=True)
+        files.append(path)
+        compare(path, KIND["pcx"], netpbm("pcxtoppm", path))
+    # Layouts and headers it refuses: two planes, a scan line too short for
+    # the width, xMax before xMin, a file that ends inside its header.
+    rows = [[b"\1\2", b"\3\4"]]
+    for name, data in (("two-planes.pcx", pcx_file(2, 1, 2, 8, rows, 2)),
+                       ("short-line.pcx", pcx_file(40, 1, 1, 8, [[b"\1\2"]], 2, pal256=bytes(768))),
+                       ("backwards.pcx", struct.pack("<BBBBHHHH", 10, 5, 1, 8, 5, 0, 4, 0) + bytes(120)),
+                       ("header-only.pcx", pcx_file(4, 4, 1, 8, [[b"\1\2\3\4"]] * 4, 4)[:100])):
+        expect_refused(write(name, data), KIND["pcx"])
+    damage(files[:4] + files[-3:], random.Random(121), skip=1)
+
+
+# --- TGA ---------------------------------------------------------------
+
+def read_pnm(path):
+    """A binary PPM or PGM as an RGB picture; netpbm's 5-bit channels
+    (maxval 31, from 5-5-5 pixels) are shown as value x 8, as the reader does."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:2] not in (b"P5", b"P6"):
+        with Image.open(path) as im:
+            return im.convert("RGB")
+    fields, pos = [], 0
+    while len(fields) < 4:
+        if pos >= len(data):
+            raise ValueError(f"{path}: not a complete PNM header")
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    pos += 1
+    magic, w, h, maxval = fields[0], int(fields[1]), int(fields[2]), int(fields[3])
+    raw = data[pos:]
+    if maxval != 255:
+        raw = bytes(v * 8 if maxval == 31 else v * 255 // maxval for v in raw)
+    return Image.frombytes("RGB" if magic == b"P6" else "L", (w, h), raw[: w * h * (3 if magic == b"P6" else 1)]
+                           ).convert("RGB")
+
+
+def tgatoppm(path, mirror=False):
+    out = path + ".ref.pnm"
+    with open(out, "wb") as f:
+        subprocess.run(["tgatoppm", path], stdout=f, stderr=subprocess.DEVNULL, check=True)
+    im = read_pnm(out)
+    # tgatoppm does not mirror right-to-left files; the reader does.
+    return im.transpose(Image.FLIP_LEFT_RIGHT) if mirror else im
+
+
+def tga_rle(pixels, bpp):
+    """Packets over the whole pixel stream, so that they run across rows."""
+    out, i, n = bytearray(), 0, len(pixels) // bpp
+    px = [pixels[k * bpp:(k + 1) * bpp] for k in range(n)]
+    while i < n:
+        run = 1
+        while i + run < n and px[i + run] == px[i] and run < 128:
+            run += 1
+        if run > 1:
+            out += bytes([0x80 | (run - 1)]) + px[i]
+            i += run
+            continue
+        lit = 1
+        while i + lit < n and lit < 128 and (i + lit + 1 >= n or px[i + lit] != px[i + lit + 1]):
+            lit += 1
+        out += bytes([lit - 1]) + b"".join(px[i:i + lit])
+        i += lit
+    return bytes(out)
+
+
+def tga_file(w, h, itype, depth, pixels, cmap=b"", cm_first=0, cm_len=0, cm_size=0, desc=0, ident=b"",
+             footer=False):
+    header = struct.pack("<BBBHHBHHHHBB", len(ident), 1 if cm_len else 0, itype, cm_first, cm_len, cm_size, 0, 0,
+                         w, h, depth, desc)
+    body = tga_rle(pixels, (depth + 7) // 8) if itype >= 9 else pixels
+    tail = struct.pack("<II", 0, 0) + b"TRUEVISION-XFILE.\0" if footer else b""
+    return header + ident + cmap + body + tail
+
+
+def tga_cases():
+    rnd = random.Random(122)
+    w, h = 11, 7
+    idx = [v for row in pattern(w, h, 40, 3) for v in row]
+    flat = [(k // 9) % 5 for k in range(w * h)]  # long runs for the packets
+    cases = []
+    for tag, values in (("", idx), ("-runs", flat)):
+        rgb = b"".join(bytes([v * 6, 255 - v * 6, (v * 37) % 256]) for v in values)
+        rgba = b"".join(rgb[k * 3:k * 3 + 3] + bytes([v]) for k, v in enumerate(values))
+        w16 = b"".join(struct.pack("<H", (v * 811) & 0xFFFF) for v in values)
+        grey = bytes((v * 6) % 256 for v in values)
+        map24 = bytes(rnd.randrange(256) for _ in range(40 * 3))
+        map16 = bytes(rnd.randrange(256) for _ in range(40 * 2))
+        for rle in (0, 8):
+            r = "rle" if rle else "raw"
+            cases += [
+                (f"rgb24-{r}{tag}.tga", tga_file(w, h, 2 + rle, 24, rgb), False),
+                (f"rgb24-top-{r}{tag}.tga", tga_file(w, h, 2 + rle, 24, rgb, desc=0x20, ident=b"made by a test"),
+                 False),
+                (f"rgb24-right-{r}{tag}.tga", tga_file(w, h, 2 + rle, 24, rgb, desc=0x10), True),
+                (f"rgb32-{r}{tag}.tga", tga_file(w, h, 2 + rle, 32, rgba, desc=0x28), False),
+                (f"rgb16-{r}{tag}.tga", tga_file(w, h, 2 + rle, 16, w16), False),
+                (f"rgb15-{r}{tag}.tga", tga_file(w, h, 2 + rle, 15, w16, footer=True), False),
+                (f"grey-{r}{tag}.tga", tga_file(w, h, 3 + rle, 8, grey), False),
+                (f"map24-{r}{tag}.tga", tga_file(w, h, 1 + rle, 8, bytes(values), map24, 0, 40, 24), False),
+                # The map starts at entry 3: indexes 0 to 2 lie outside it.
+                (f"map16-first-{r}{tag}.tga", tga_file(w, h, 1 + rle, 8, bytes(values), map16[6:], 3, 37, 16),
+                 False),
+            ]
+    return cases
+
+
+def check_tga():
+    files = []
+    for name, data, mirror in tga_cases():
+        path = write(name, data)
+        files.append(path)
+        compare(path, KIND["tga"], tgatoppm(path, mirror))
+    # What Pillow writes.
+    base = rc.test_image(17, 9, seed=6)
+    for name, im, kw in (("pil-rgb.tga", base.convert("RGB"), {}), ("pil-rgba.tga", base, {}),
+                         ("pil-grey.tga", base.convert("L"), {"compression": "tga_rle"}),
+                         ("pil-pal.tga", base.convert("RGB").quantize(30), {"compression": "tga_rle"})):
+        path = os.path.join(WORK, name)
+        im.save(path, **kw)
+        files.append(path)
+        compare(path, KIND["tga"], tgatoppm(path))
+    # Refused: no TGA at all under the name, 15 bits without the TGA 2
+    # footer, width 0, an image type outside the format; and a TGA file
+    # with another extension is never tried as one.
+    rgb = bytes(range(2 * 2 * 3))
+    for name, data in (("text.tga", b"just some text\r\n" * 4),
+                       ("rgb15-nofooter.tga", tga_file(2, 2, 2, 15, bytes(8))),
+                       ("zero-width.tga", tga_file(0, 2, 2, 24, rgb)),
+                       ("type4.tga", tga_file(2, 2, 4, 24, rgb)),
+                       ("map-outside.tga", tga_file(2, 2, 1, 8, bytes(4), bytes(30), 0, 40, 24)),
+                       ("targa.bin", tga_file(2, 2, 2, 24, rgb, footer=True))):
+        expect_refused(write(name, data), KIND["tga"])
+    damage(files[:6] + files[-4:], random.Random(122), skip=2)
+
+
+# --- XBM ---------------------------------------------------------------
+
+def xbm_text(name, w, h, img, wide=False, style="0x%02x"):
+    """img rows of 0/1 (1 = black); X11 8-bit or X10 16-bit values."""
+    rows = []
+    for r in img:
+        nbytes = (w + 7) // 8
+        b = bytearray(nbytes)
+        for x, v in enumerate(r):
+            b[x >> 3] |= v << (x & 7)
+        if wide:
+            b += b"\0" * (nbytes & 1)
+            rows += ["0x%04x" % (b[i] | b[i + 1] << 8) for i in range(0, len(b), 2)]
+        else:
+            rows += [style % v for v in b]
+    kind = "short" if wide else "char"
+    lines = [", ".join(rows[i:i + 12]) for i in range(0, len(rows), 12)]
+    return (f"#define {name}_width {w}\n#define {name}_height {h}\n#define {name}_x_hot 1\n"
+            f"static {kind} {name}_bits[] = {{\n   " + ",\n   ".join(lines) + "};\n")
+
+
+def xbmtopbm(path):
+    return netpbm("xbmtopbm", path)
+
+
+def check_xbm():
+    kind = KIND["xbm"]
+    files = []
+    for w, h, wide, style in ((13, 9, False, "0x%02x"), (16, 5, False, "0X%02X"), (7, 3, True, "0x%02x"),
+                              (16, 4, True, "0x%02x"), (17, 6, True, "0x%02x"), (1, 1, False, "0x%02x")):
+        img = pattern(w, h, 2, w * 3 + h)
+        path = write(f"x{w}x{h}{'-x10' if wide else ''}.xbm", xbm_text("pic", w, h, img, wide, style).encode())
+        files.append(path)
+        compare(path, kind, xbmtopbm(path))
+    src = os.path.join(WORK, "xbm-source.png")
+    rc.test_image(19, 10, seed=8).convert("1").save(src)
+    for name, maker in (("pil.xbm", lambda p: Image.open(src).save(p)),
+                        ("im.xbm", lambda p: subprocess.run(["convert", src, "XBM:" + p], check=True))):
+        path = os.path.join(WORK, name)
+        maker(path)
+        files.append(path)
+        compare(path, kind, xbmtopbm(path))
+    # Two bitmaps in one file: one below the other, left-aligned, the rest
+    # black.
+    first, second = pattern(16, 16, 2, 1), pattern(8, 8, 2, 2)
+    a = write("first.xbm", xbm_text("a", 16, 16, first).encode())
+    b = write("second.xbm", xbm_text("b", 8, 8, second).encode())
+    both = write("two.xbm", open(a, "rb").read() + open(b, "rb").read())
+    want = Image.new("RGB", (16, 24))
+    want.paste(xbmtopbm(a), (0, 0))
+    want.paste(xbmtopbm(b), (0, 16))
+    compare(both, kind, want)
+    files.append(both)
+    # Refused: data before a size, values missing, a line too long for the
+    # reader, sizes without data.
+    img = pattern(8, 2, 2, 5)
+    good = xbm_text("r", 8, 2, img)
+    for name, text in (("nosize.xbm", "static char r_bits[] = {\n0x01, 0x02};\n"),
+                       ("short.xbm", good[: good.rindex("0x")]),
+                       ("longline.xbm", "/* " + "x" * 260 + " */\n" + good),
+                       ("nodata.xbm", "#define r_width 8\n#define r_height 2\n")):
+        expect_refused(write(name, text.encode()), kind)
+    damage(files, random.Random(123), skip=20)
+
+
+# --- XPM ---------------------------------------------------------------
+
+_x11 = {}
+
+
+def x11_colours():
+    if not _x11:
+        with open("/usr/share/X11/rgb.txt") as f:
+            for line in f:
+                parts = line.split(None, 3)
+                if len(parts) == 4 and not line.startswith("!"):
+                    _x11.setdefault(parts[3].strip().lower(), tuple(int(v) for v in parts[:3]))
+    return _x11
+
+
+def xpmtoppm(path, background=(255, 255, 255)):
+    """xpmtoppm's colours, with its transparency mask shown as the viewer's
+    background. xpmtoppm knows only "static char" declarations: it reads a
+    copy so declared."""
+    out, mask, copy = path + ".ref.ppm", path + ".ref-mask.pgm", path + ".ref.xpm"
+    with open(path, "rb") as f:
+        text = f.read().replace(b"static const char", b"static char")
+    # netpbm's colour dictionary is not X11's (GreenYellow, SteelBlue differ):
+    # names are given to it as X11's database spells them out.
+    def by_x11(m):
+        rgb = x11_colours().get(m.group(2).decode().lower())
+        return m.group(1) + (b"#%02X%02X%02X" % rgb if rgb else m.group(2)) + b'"'
+    text = re.sub(rb'(\sc\s+)([A-Za-z][A-Za-z0-9 ]*)"', by_x11, text)
+    with open(copy, "wb") as f:
+        f.write(text)
+    with open(out, "wb") as f:
+        subprocess.run(["xpmtoppm", "--alphaout=" + mask, copy], stdout=f, stderr=subprocess.DEVNULL, check=True)
+    im = read_pnm(out)
+    alpha = read_pnm(mask).convert("L")
+    back = Image.new("RGB", im.size, background)
+    return Image.composite(im, back, alpha)
+
+
+def xpm3(w, h, cpp, colours, rows, extra_comment=True):
+    """colours: (code, definition) pairs; rows: lists of codes."""
+    lines = ["/* XPM */", "static char * test_xpm[] = {"]
+    if extra_comment:
+        lines.append("/* width height ncolors chars_per_pixel */")
+    lines.append(f'"{w} {h} {len(colours)} {cpp}",')
+    lines += [f'"{code}\t{d}",' for code, d in colours]
+    lines += ['"' + "".join(r) + '",' for r in rows]
+    return ("\n".join(lines)[:-1] + "};\n").encode()
+
+
+def check_xpm():
+    kind = KIND["xpm"]
+    files = []
+    src = os.path.join(WORK, "xpm-source.png")
+    rc.test_image(23, 13, seed=9).save(src)
+    for name, args in (("im-6.xpm", ["-alpha", "off", "-colors", "6"]), ("im-200.xpm", ["-alpha", "off", "-colors", "200"]),
+                       ("im-alpha.xpm", ["-channel", "A", "-threshold", "50%", "+channel"])):
+        path = os.path.join(WORK, name)
+        subprocess.run(["convert", src, *args, "XPM:" + path], check=True)
+        files.append(path)
+        compare(path, kind, xpmtoppm(path))
+    # Written here: codes of two characters, colour forms and keys.
+    w, h = 9, 5
+    colours = [("..", "c #FF8"), ("#a", "c #102030"), ("zz", "c red"), ("a ", "m white"),
+               ("b-", "c #FFFFFFFFFFFF"), ("Qq", "c None"), ("r1", "c GhostWhite"), ("r2", "c Blue"),
+               ("r3", "c #400080")]
+    codes = [c for c, _ in colours]
+    rows = [[codes[(x + y * 2) % len(codes)] for x in range(w)] for y in range(h)]
+    path = write("hand.xpm", xpm3(w, h, 2, colours, rows))
+    files.append(path)
+    compare(path, kind, xpmtoppm(path))
+    # A short row ends in the background; missing rows too.
+    cut = write("short-rows.xpm", xpm3(3, 3, 1, [("a", "c #00FF00"), ("b", "c blue"), ("n", "c none")],
+                                       [["a", "b"], ["b", "a", "b"]]))
+    want = Image.new("RGB", (3, 3), (255, 255, 255))
+    for x, c in enumerate(((0, 255, 0), (0, 0, 255))):
+        want.putpixel((x, 0), c)
+    for x, c in enumerate(((0, 0, 255), (0, 255, 0), (0, 0, 255))):
+        want.putpixel((x, 1), c)
+    compare(cut, kind, want)
+    # Refused: a colour line without any usable key, sizes of 0, no header.
+    for name, data in (("nokey.xpm", xpm3(1, 1, 1, [("a", "s name")], [["a"]])),
+                       ("zero.xpm", xpm3(0, 1, 1, [("a", "c red")], [[]])),
+                       ("late.xpm", b"\n" * 8 + xpm3(1, 1, 1, [("a", "c red")], [["a"]]))):
+        expect_refused(write(name, data), kind)
+    damage(files, random.Random(124), skip=12)
+
+
+def main():
+    for tool in ("convert", "wine", "pcxtoppm", "tgatoppm", "xbmtopbm", "xpmtoppm"):
+        if not shutil.which(tool):
+            print(f"missing tool: {tool}")
+            return 1
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    checks = {"pcx": check_pcx, "tga": check_tga, "xbm": check_xbm, "xpm": check_xpm}
+    for name in sys.argv[2:] or checks:
+        checks[name]()
+    run_queue()
+    if rc.failures:
+        print(f"{len(rc.failures)} failure(s)")
+        return 1
+    shutil.rmtree(WORK, ignore_errors=True)
+    print("all pictures equal")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
