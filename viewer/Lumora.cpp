@@ -37,6 +37,7 @@ static void PaneScroll(HWND window, ViewRecord* view) {
 
 static bool IsPictureKind(uint16_t kind) {
     switch (kind) {
+    case kViewBitmap:
     case kViewJpeg:
     case kViewPcx:
     case kViewPng:
@@ -144,6 +145,7 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
         ProbeResult probe = BinaryProbe(path);
         if (probe.binary && ShowAsDump(window, view, probe.size)) return;
     }
+    if (ShowPicture(window, view, BmpLoad(view), kViewBitmap)) return;
     uint8_t header[kDetectHeader] = {};
     HANDLE file;
     if (gHost->FileOpen(path, &file, GENERIC_READ) == 0) {

@@ -28,10 +28,11 @@ DWORD MappedFileLastError();
 
 void ViewSetScrollRange(HWND window, int width, int height);
 
-// Picture views (JPEG, PNG, TIFF, PCX, TGA, XBM, XPM): object is a PictureRecord.
+// Picture views (BMP, JPEG, PNG, TIFF, PCX, TGA, XBM, XPM): object is a PictureRecord.
 PictureRecord* JpegLoad(ViewRecord* view);
 PictureRecord* PngLoad(ViewRecord* view);
 PictureRecord* TiffLoad(ViewRecord* view);
+PictureRecord* BmpLoad(ViewRecord* view);
 PictureRecord* PcxLoad(ViewRecord* view);
 PictureRecord* TgaLoad(ViewRecord* view); // only for names with a TGA extension
 PictureRecord* XbmLoad(ViewRecord* view);

@@ -1,4 +1,5 @@
 // Picture views: the raster loaders, painting and release.
+#include "viewer/BmpRead.h"
 #include "viewer/JpegRead.h"
 #include "viewer/LumoraInternal.h"
 #include "viewer/PcxRead.h"
@@ -65,6 +66,9 @@ PictureRecord* PngLoad(ViewRecord* view) {
 }
 PictureRecord* TiffLoad(ViewRecord* view) {
     return PicLoad(view, TiffDecode);
+}
+PictureRecord* BmpLoad(ViewRecord* view) {
+    return PicLoad(view, BmpDecode);
 }
 PictureRecord* PcxLoad(ViewRecord* view) {
     return PicLoad(view, PcxDecode);

@@ -1,10 +1,11 @@
 // libFuzzer harness over one of the viewer's readers, picked at build time
 // (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_dbf,
-// FUZZ_coff, FUZZ_detect, FUZZ_pcx, FUZZ_tga, FUZZ_xbm, FUZZ_xpm).
+// FUZZ_coff, FUZZ_detect, FUZZ_pcx, FUZZ_tga, FUZZ_xbm, FUZZ_xpm, FUZZ_bmp).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "viewer/BmpRead.h"
 #include "viewer/CoffLib.h"
 #include "viewer/DbfTable.h"
 #include "viewer/Detect.h"
@@ -45,6 +46,8 @@ static bool MemoryRead(void* context, uint64_t offset, void* buffer, uint32_t n)
 #define FUZZ_DECODE JpegDecode
 #elif defined(FUZZ_tiff)
 #define FUZZ_DECODE TiffDecode
+#elif defined(FUZZ_bmp)
+#define FUZZ_DECODE BmpDecode
 #elif defined(FUZZ_pcx)
 #define FUZZ_DECODE PcxDecode
 #elif defined(FUZZ_tga)

@@ -19,7 +19,7 @@ from PIL import Image  # noqa: E402
 
 WORK = os.path.join(rc.BIN, "viewer-formats-test")
 fail, render, same = rc.fail, rc.render, rc.same
-KIND = {"pcx": 16, "tga": 19, "xbm": 22, "xpm": 23}
+KIND = {"bmp": 5, "icon": 12, "pcx": 16, "tga": 19, "xbm": 22, "xpm": 23}
 
 
 def write(name, data):
@@ -500,6 +500,156 @@ def check_xpm():
     damage(files, random.Random(124), skip=12)
 
 
+# --- BMP ---------------------------------------------------------------
+
+def bmp_rle(rows, four):
+    """Run-length rows (bottom row first): runs, absolute runs, line ends."""
+    out = bytearray()
+    for row in rows:
+        x = 0
+        while x < len(row):
+            n = 1
+            limit = 254 if four else 255
+            if four:
+                while x + n < len(row) and n < limit and row[x + n] == row[x + (n % 2)]:
+                    n += 1
+            else:
+                while x + n < len(row) and n < limit and row[x + n] == row[x]:
+                    n += 1
+            if n >= 3 or len(row) - x < 3:
+                v = (row[x] << 4 | row[x + 1 if x + 1 < len(row) else x]) if four else row[x]
+                out += bytes([n, v])
+                x += n
+                continue
+            # An absolute run of the next pixels (at least 3).
+            m = min(len(row) - x, 250)
+            lit = row[x:x + m]
+            data = bytes((lit[i] << 4 | (lit[i + 1] if i + 1 < m else 0)) for i in range(0, m, 2)) if four else bytes(lit)
+            out += bytes([0, m]) + data + (b"\0" if len(data) & 1 else b"")
+            x += m
+        out += b"\0\0"
+    return bytes(out + b"\0\1")
+
+
+def bmp_file(w, h, bits, rows, palette=b"", compression=0, top_down=False, header=40, masks=None, used=0):
+    """rows: top row first, each a list of indexes (<= 8 bits) or (r, g, b)
+    or packed ints (16/32 bits with masks)."""
+    if compression in (1, 2):
+        pixels = bmp_rle(list(reversed(rows)), compression == 2)
+    else:
+        stride = (w * bits + 31) // 32 * 4
+        body = []
+        for row in rows:
+            b = bytearray(stride)
+            for x, v in enumerate(row):
+                if bits <= 8:
+                    bit = x * bits
+                    b[bit >> 3] |= v << (8 - bits - (bit & 7))
+                elif bits == 24:
+                    b[x * 3:x * 3 + 3] = bytes((v[2], v[1], v[0]))
+                else:
+                    b[x * bits // 8:(x + 1) * bits // 8] = v.to_bytes(bits // 8, "little")
+            body.append(bytes(b))
+        pixels = b"".join(body if top_down else reversed(body))
+    if header == 12:
+        info = struct.pack("<IHHHH", 12, w, h, 1, bits)
+        table = b"".join(palette[i:i + 3][::-1] for i in range(0, len(palette), 3))
+    else:
+        info = struct.pack("<IiiHHIIiiII", header, w, -h if top_down else h, 1, bits, compression, len(pixels),
+                           2835, 2835, used, 0)
+        extra = struct.pack("<III", *masks) if masks else b""
+        if header > 40:
+            info += (extra + struct.pack("<I", 0)).ljust(header - 40, b"\0")
+        elif masks:
+            info += extra
+        table = b"".join(palette[i:i + 3][::-1] + b"\0" for i in range(0, len(palette), 3))
+    offset = 14 + len(info) + len(table)
+    return struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset) + info + table + pixels
+
+
+def pillow_rgb(path):
+    # Pillow 9.4 reads the last pixel of an odd absolute run in 4-bit
+    # run-length data as colour 0; ImageMagick decodes those files.
+    if path.endswith("rle4-13.bmp"):
+        out = path + ".ref.ppm"
+        subprocess.run(["convert", path, "-depth", "8", "PPM:" + out], check=True)
+        path = out
+    with Image.open(path) as im:
+        return im.convert("RGB")
+
+
+def bmp_cases():
+    rnd = random.Random(103)
+    w, h = 13, 7
+    cases = []
+    for bits in (1, 4, 8):
+        n = 2 ** bits
+        pal = bytes(rnd.randrange(256) for _ in range(n * 3))
+        idx = pattern(w, h, n, bits)
+        cases.append((f"p{bits}.bmp", bmp_file(w, h, bits, idx, pal)))
+        cases.append((f"p{bits}-top.bmp", bmp_file(w, h, bits, idx, pal, top_down=True)))
+        cases.append((f"p{bits}-core.bmp", bmp_file(w, h, bits, idx, pal, header=12)))
+    # A short colour table (colours used).
+    pal = bytes(rnd.randrange(256) for _ in range(20 * 3))
+    cases.append(("p8-used20.bmp", bmp_file(w, h, 8, pattern(w, h, 20, 9), pal, used=20)))
+    for bits, comp, width in ((8, 1, w), (4, 2, w + 1), (4, 2, w)):
+        n = 2 ** bits
+        pal = bytes(rnd.randrange(256) for _ in range(n * 3))
+        img = [[(x // 4 + y) % n if y % 3 else (x * 5 + y) % n for x in range(width)] for y in range(h)]
+        cases.append((f"rle{bits}-{width}.bmp", bmp_file(width, h, bits, img, pal, compression=comp)))
+    rgb = [[(x * 19 % 256, y * 36 % 256, (x * y * 7) % 256) for x in range(w)] for y in range(h)]
+    cases.append(("rgb24.bmp", bmp_file(w, h, 24, rgb)))
+    cases.append(("rgb24-top.bmp", bmp_file(w, h, 24, rgb, top_down=True)))
+    pack = lambda r, g, b, rs, gs, bs, rb, gb, bb: ((r >> (8 - rb)) << rs) | ((g >> (8 - gb)) << gs) | ((b >> (8 - bb)) << bs)
+    p555 = [[pack(*c, 10, 5, 0, 5, 5, 5) for c in row] for row in rgb]
+    p565 = [[pack(*c, 11, 5, 0, 5, 6, 5) for c in row] for row in rgb]
+    p32 = [[pack(*c, 16, 8, 0, 8, 8, 8) | 0x5A000000 for c in row] for row in rgb]
+    cases.append(("rgb16.bmp", bmp_file(w, h, 16, p555)))
+    cases.append(("rgb565.bmp", bmp_file(w, h, 16, p565, compression=3, masks=(0xF800, 0x07E0, 0x001F))))
+    cases.append(("rgb565-v4.bmp", bmp_file(w, h, 16, p565, compression=3, masks=(0xF800, 0x07E0, 0x001F), header=108)))
+    cases.append(("rgb32.bmp", bmp_file(w, h, 32, p32)))
+    cases.append(("rgb32-fields.bmp", bmp_file(w, h, 32, p32, compression=3, masks=(0xFF0000, 0xFF00, 0xFF),
+                                               top_down=True)))
+    cases.append(("rgb32-v5.bmp", bmp_file(w, h, 32, p32, compression=3, masks=(0xFF0000, 0xFF00, 0xFF), header=124)))
+    return cases
+
+
+def check_bmp():
+    kind = KIND["bmp"]
+    files = []
+    for name, data in bmp_cases():
+        path = write(name, data)
+        files.append(path)
+        # 16-bit channels: Pillow and the reader may round 5 and 6 bits apart.
+        compare(path, kind, pillow_rgb(path), 1 if "16" in name or "565" in name else 0)
+    base = rc.test_image(19, 11, seed=10)
+    for name, im in (("pil-rgb.bmp", base.convert("RGB")), ("pil-1.bmp", base.convert("1")),
+                     ("pil-l.bmp", base.convert("L")), ("pil-p.bmp", base.convert("RGB").quantize(77))):
+        path = os.path.join(WORK, name)
+        im.save(path)
+        files.append(path)
+        compare(path, kind, pillow_rgb(path))
+    src = os.path.join(WORK, "pil-rgb.bmp")
+    for name, args in (("im-rle8.bmp", ["-colors", "60", "-type", "Palette", "-compress", "RLE"]),
+                       ("im-p4.bmp", ["-colors", "16", "-type", "Palette"])):
+        path = os.path.join(WORK, name)
+        subprocess.run(["convert", src, *args, "BMP3:" + path], check=True)
+        files.append(path)
+        compare(path, kind, pillow_rgb(path))
+    # Refused: compressions it does not read, a height of 0, 2 bits, a
+    # pixel offset past the end, run-length rows top-down.
+    idx = pattern(4, 2, 2, 1)
+    good = bmp_file(4, 2, 1, idx, b"\0\0\0\xff\xff\xff")
+    for name, data in (("jpeg-inside.bmp", good[:30] + struct.pack("<I", 4) + good[34:]),
+                       ("height0.bmp", good[:22] + struct.pack("<i", 0) + good[26:]),
+                       ("bits2.bmp", good[:28] + struct.pack("<H", 2) + good[30:]),
+                       ("offset-past.bmp", good[:10] + struct.pack("<I", 5000) + good[14:]),
+                       ("rle-top.bmp", bmp_file(4, 2, 8, idx, bytes(6), compression=1)[:22] + struct.pack("<i", -2) +
+                        bmp_file(4, 2, 8, idx, bytes(6), compression=1)[26:])):
+        expect_refused(write(name, data), kind)
+    damage(files[:6] + files[-6:], random.Random(125), skip=2)
+
+
 def main():
     for tool in ("convert", "wine", "pcxtoppm", "tgatoppm", "xbmtopbm", "xpmtoppm"):
         if not shutil.which(tool):
@@ -507,7 +657,7 @@ def main():
             return 1
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
-    checks = {"pcx": check_pcx, "tga": check_tga, "xbm": check_xbm, "xpm": check_xpm}
+    checks = {"bmp": check_bmp, "pcx": check_pcx, "tga": check_tga, "xbm": check_xbm, "xpm": check_xpm}
     for name in sys.argv[2:] or checks:
         checks[name]()
     run_queue()

@@ -77,6 +77,15 @@ elif reader == "coff":
                        check=True)
         subprocess.run(["i686-w64-mingw32-ar", "rcs", os.path.join(out, "seed2"), os.path.join(tmp, "g.o")],
                        check=True)
+elif reader == "bmp":
+    import subprocess
+    for im in (rgb, base, rgb.quantize(16), rgb.quantize(200), base.convert("L"), base.convert("1")):
+        save(im, "BMP")
+    src = os.path.join(out, "seed1")
+    for args in (["-compress", "RLE", "-colors", "100", "-type", "Palette"], ["-define", "bmp:subtype=RGB565"],
+                 ["-define", "bmp3:alpha=true", "-flip"], ["-colors", "16", "-type", "Palette"]):
+        n += 1
+        subprocess.run(["convert", src, *args, "BMP3:" + os.path.join(out, f"seed{n}")], check=True)
 elif reader == "pcx":
     for im in (rgb, rgb.quantize(16), base.convert("L"), base.convert("1")):
         save(im, "PCX")
