@@ -63,6 +63,8 @@ static void ViewClose(ViewRecord* view) {
             PicFree(view);
         else if (kind == kViewGif)
             GifFree(view);
+        else if (kind == kViewIconFile)
+            IcoFree(view);
         else if (kind == kViewIcon)
             DestroyIcon(static_cast<HICON>(view->viewObject));
         else if (kind == kViewText && IsWindow(static_cast<HWND>(view->viewObject)))
@@ -144,6 +146,12 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
     if (gHost->ArcGetArchiveType(path)) {
         ProbeResult probe = BinaryProbe(path);
         if (probe.binary && ShowAsDump(window, view, probe.size)) return;
+    }
+    if (void* icons = IcoLoadAll(view)) {
+        view->viewObject = icons;
+        view->viewKind = kViewIconFile;
+        PaneScroll(window, view);
+        return;
     }
     if (ShowPicture(window, view, BmpLoad(view), kViewBitmap)) return;
     uint8_t header[kDetectHeader] = {};
@@ -229,6 +237,9 @@ static void ViewPaint(HWND window, HDC hdc, const RECT* rect, HBRUSH brush, View
         break;
     case kViewGif:
         GifPaint(window, hdc, rect, brush, view);
+        break;
+    case kViewIconFile:
+        IcoPaint(hdc, rect, brush, view);
         break;
     default:
         if (IsPictureKind(view->viewKind)) PicPaint(hdc, rect, brush, view);

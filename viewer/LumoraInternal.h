@@ -41,6 +41,10 @@ PictureRecord* XpmLoad(ViewRecord* view);
 // palette and the view's content size; null (and the picture released) when
 // the block cannot be had.
 PictureRecord* PicKeep(ViewRecord* view, PictureRecord* decoded);
+// Icon and cursor files (kind 12): every image side by side.
+void* IcoLoadAll(ViewRecord* view);
+void IcoPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view);
+void IcoFree(ViewRecord* view);
 void PicPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view);
 void PicFree(ViewRecord* view);
 HPALETTE PaletteFromPicture(const PictureRecord* pic);

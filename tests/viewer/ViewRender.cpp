@@ -23,6 +23,7 @@
 static bool IsShownKind(uint16_t kind) {
     switch (kind) {
     case kViewBitmap:
+    case kViewIconFile:
     case kViewGif:
     case kViewJpeg:
     case kViewPng:

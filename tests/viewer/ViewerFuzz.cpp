@@ -1,6 +1,7 @@
 // libFuzzer harness over one of the viewer's readers, picked at build time
 // (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_dbf,
-// FUZZ_coff, FUZZ_detect, FUZZ_pcx, FUZZ_tga, FUZZ_xbm, FUZZ_xpm, FUZZ_bmp).
+// FUZZ_coff, FUZZ_detect, FUZZ_pcx, FUZZ_tga, FUZZ_xbm, FUZZ_xpm, FUZZ_bmp,
+// FUZZ_icon).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,6 +11,7 @@
 #include "viewer/DbfTable.h"
 #include "viewer/Detect.h"
 #include "viewer/GifDecode.h"
+#include "viewer/IconRead.h"
 #include "viewer/JpegRead.h"
 #include "viewer/PcxRead.h"
 #include "viewer/PngRead.h"
@@ -104,6 +106,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         volatile size_t n = strlen(line);
         (void)n;
     }, nullptr);
+#elif defined(FUZZ_icon)
+    // Every image the directory accepts lies inside the file, whole.
+    IconList list;
+    if (IconParse(data, size, &list, kAlloc)) {
+        volatile uint8_t sum = 0;
+        for (uint32_t i = 0; i < list.count; i++)
+            sum ^= data[list.images[i].offset + list.images[i].size - 1];
+        IconListFree(&list, kAlloc);
+    }
 #elif defined(FUZZ_gif)
     GifStream s;
     if (GifOpen(&s, data, size)) {

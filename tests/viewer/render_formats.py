@@ -5,6 +5,7 @@ generated variants; damaged variants of each must give exit code 0 or 2.
 
 Usage: render_formats.py BIN_DIR   (inside scripts/with-sandbox, like
 render_compare.py, whose helpers it uses)."""
+import io
 import os
 import random
 import re
@@ -650,6 +651,115 @@ def check_bmp():
     damage(files[:6] + files[-6:], random.Random(125), skip=2)
 
 
+# --- Icons and cursors -------------------------------------------------
+
+def icon_dib(w, h, bits, colours, mask, palette=b""):
+    """The DIB of one icon image: header of twice the height, colour rows,
+    then the AND mask rows (1 = transparent), both bottom-up."""
+    bmp = bmp_file(w, h, bits, colours, palette)
+    dib = bytearray(bmp[14:])
+    struct.pack_into("<i", dib, 8, 2 * h)
+    stride = (w + 31) // 32 * 4
+    rows = []
+    for row in mask:
+        b = bytearray(stride)
+        for x, v in enumerate(row):
+            b[x >> 3] |= v << (7 - (x & 7))
+        rows.append(bytes(b))
+    return bytes(dib) + b"".join(reversed(rows))
+
+
+def icon_file(images, cursor=False):
+    """images: (width, height, data) each; the directory in front. Icons
+    give planes and depth in the entry, cursors their hot spot (3, 5)."""
+    head = struct.pack("<HHH", 0, 2 if cursor else 1, len(images))
+    offset, entries, body = 6 + 16 * len(images), b"", b""
+    for w, h, data in images:
+        bits = struct.unpack_from("<H", data, 14)[0]
+        entries += struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 3 if cursor else 1, 5 if cursor else bits,
+                               len(data), offset + len(body))
+        body += data
+    return head + entries + body
+
+
+def icon_images(rnd, w, h):
+    """Images of every depth; masked pixels carry colour 0, as the writers
+    of icons keep them, so the screen shows the background there."""
+    mask = [[1 if (x + y) % 5 == 0 or x == 0 else 0 for x in range(w)] for y in range(h)]
+    out = []
+    for bits in (1, 4, 8):
+        n = 2 ** bits
+        pal = b"\0\0\0" + bytes(rnd.randrange(256) for _ in range((n - 1) * 3))
+        idx = [[0 if mask[y][x] else 1 + (x * 3 + y * 5) % (n - 1) for x in range(w)] for y in range(h)]
+        out.append((w, h, icon_dib(w, h, bits, idx, mask, pal)))
+    rgb = [[(0, 0, 0) if mask[y][x] else (x * 9 % 256, y * 7 % 256, 200) for x in range(w)] for y in range(h)]
+    out.append((w, h, icon_dib(w, h, 24, rgb, mask)))
+    # 32 bits with an alpha of 0 or 255.
+    argb = [[0 if mask[y][x] else 0xFF000000 | (x * 9 % 256) << 16 | (y * 7 % 256) << 8 | 77 for x in range(w)]
+            for y in range(h)]
+    out.append((w, h, icon_dib(w, h, 32, argb, mask)))
+    return out
+
+
+def icon_reference(path, images, cursor=False):
+    """Pillow's decode of each image, over the white background, side by
+    side as the view places them."""
+    data = bytearray(open(path, "rb").read())
+    if cursor:
+        # Pillow reads cursors' images as icons when the entries say so.
+        struct.pack_into("<H", data, 2, 1)
+        for i, (_, _, image) in enumerate(images):
+            struct.pack_into("<HH", data, 6 + 16 * i + 4, 1, struct.unpack_from("<H", image, 14)[0])
+    ico = Image.open(io.BytesIO(bytes(data)))
+    width = 10 + sum(w + 10 for w, _, _ in images)
+    height = max(h for _, h, _ in images) + 20
+    canvas = Image.new("RGB", (width, height), (255, 255, 255))
+    x = 10
+    # Pillow keeps its entries in an order of its own: found by offset.
+    offsets = [struct.unpack_from("<I", data, 6 + 16 * i + 12)[0] for i in range(len(images))]
+    order = [e["offset"] for e in ico.ico.entry]
+    for i, (w, h, _) in enumerate(images):
+        frame = ico.ico.frame(order.index(offsets[i])).convert("RGBA")
+        canvas.paste(frame.convert("RGB"), (x, 10), frame)
+        x += w + 10
+    return canvas
+
+
+def check_icons():
+    kind = KIND["icon"]
+    rnd = random.Random(126)
+    files = []
+    for name, images, cursor in (("depths.ico", icon_images(rnd, 16, 16), False),
+                                 ("odd.ico", icon_images(rnd, 13, 7), False),
+                                 ("depths.cur", icon_images(rnd, 32, 32)[2:4], True)):
+        path = write(name, icon_file(images, cursor))
+        files.append(path)
+        compare(path, kind, icon_reference(path, images, cursor))
+    # Sizes 16, 32 and 48 in one file: 136 x 68.
+    three = [icon_images(rnd, s, s)[3] for s in (16, 32, 48)]
+    path = write("three.ico", icon_file(three))
+    files.append(path)
+    compare(path, kind, icon_reference(path, three))
+    # PNG images, as Pillow writes icons.
+    src = rc.test_image(24, 24, seed=11)
+    src.putalpha(src.getchannel("A").point(lambda a: 255 if a > 100 else 0))
+    path = os.path.join(WORK, "png.ico")
+    src.save(path, sizes=[(24, 24), (16, 16)])
+    files.append(path)
+    data = open(path, "rb").read()
+    sizes = [(data[6 + 16 * i] or 256, data[7 + 16 * i] or 256) for i in range(struct.unpack_from("<H", data, 4)[0])]
+    compare(path, kind, icon_reference(path, [(w, h, None) for w, h in sizes]))
+    # Refused: an entry outside the file, a DIB shorter than its header, a
+    # mask cut short, no images.
+    good = icon_file(icon_images(rnd, 8, 8)[:1])
+    for name, data in (("outside.ico", good[:18] + struct.pack("<I", 5000) + good[22:]),
+                       ("short-dib.ico", icon_file([(8, 8, icon_images(rnd, 8, 8)[0][2][:30])])),
+                       ("cut-mask.ico", good[:-4]),
+                       ("empty.ico", struct.pack("<HHH", 0, 1, 0) + bytes(40))):
+        expect_refused(write(name, data), kind)
+    damage(files, random.Random(127), skip=1)
+
+
 def main():
     for tool in ("convert", "wine", "pcxtoppm", "tgatoppm", "xbmtopbm", "xpmtoppm"):
         if not shutil.which(tool):
@@ -657,7 +767,7 @@ def main():
             return 1
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
-    checks = {"bmp": check_bmp, "pcx": check_pcx, "tga": check_tga, "xbm": check_xbm, "xpm": check_xpm}
+    checks = {"icons": check_icons, "bmp": check_bmp, "pcx": check_pcx, "tga": check_tga, "xbm": check_xbm, "xpm": check_xpm}
     for name in sys.argv[2:] or checks:
         checks[name]()
     run_queue()

@@ -86,6 +86,11 @@ elif reader == "bmp":
                  ["-define", "bmp3:alpha=true", "-flip"], ["-colors", "16", "-type", "Palette"]):
         n += 1
         subprocess.run(["convert", src, *args, "BMP3:" + os.path.join(out, f"seed{n}")], check=True)
+elif reader == "icon":
+    save(base, "ICO", sizes=[(13, 9)])
+    save(base, "ICO", sizes=[(13, 9)], bitmap_format="bmp")
+    save(rgb.quantize(16), "ICO", sizes=[(13, 9)], bitmap_format="bmp")
+    save(base.convert("1"), "ICO", sizes=[(13, 9)], bitmap_format="bmp")
 elif reader == "pcx":
     for im in (rgb, rgb.quantize(16), base.convert("L"), base.convert("1")):
         save(im, "PCX")
