@@ -65,6 +65,8 @@ static void ViewClose(ViewRecord* view) {
             GifFree(view);
         else if (kind == kViewIconFile)
             IcoFree(view);
+        else if (kind == kViewAniCursor)
+            AniFree(view);
         else if (kind == kViewIcon)
             DestroyIcon(static_cast<HICON>(view->viewObject));
         else if (kind == kViewText && IsWindow(static_cast<HWND>(view->viewObject)))
@@ -125,7 +127,7 @@ static bool ShowPicture(HWND window, ViewRecord* view, PictureRecord* pic, uint1
 
 static void ViewResize(HWND window, ViewRecord* view);
 
-static void ViewOpen(HWND window, HDC, ViewRecord* view) {
+static void ViewOpen(HWND window, HDC hdc, ViewRecord* view) {
     view->contentWidth = view->contentHeight = 0;
     lstrcpynA(view->openedName, view->displayPath, sizeof view->openedName);
     ViewSetScrollRange(window, 0, 0);
@@ -174,6 +176,13 @@ static void ViewOpen(HWND window, HDC, ViewRecord* view) {
     if (DetectXpmHeader(header) && ShowPicture(window, view, XpmLoad(view), kViewXpm)) return;
     if (ShowPicture(window, view, XbmLoad(view), kViewXbm)) return;
     if (ShowPicture(window, view, PngLoad(view), kViewPng)) return;
+    if (void* ani = AniOpen(window, hdc, view)) {
+        ViewSetScrollRange(window, 0, 0);
+        view->viewObject = ani;
+        view->viewKind = kViewAniCursor;
+        AniStep(window, view);
+        return;
+    }
     if (DbfView* table = DbfViewCreate(window, view)) {
         view->viewObject = table;
         view->viewKind = kViewDbase;
@@ -240,6 +249,9 @@ static void ViewPaint(HWND window, HDC hdc, const RECT* rect, HBRUSH brush, View
         break;
     case kViewIconFile:
         IcoPaint(hdc, rect, brush, view);
+        break;
+    case kViewAniCursor:
+        AniPaint(hdc, rect, brush, view);
         break;
     default:
         if (IsPictureKind(view->viewKind)) PicPaint(hdc, rect, brush, view);
@@ -362,6 +374,9 @@ static int ViewCommand(ViewerCommandRecord* r) {
         view = static_cast<ViewRecord*>(Ptr(r->a[2]));
         if (view->displayPath && view->displayPath[0])
             ViewOpen(static_cast<HWND>(Ptr(r->a[0])), static_cast<HDC>(Ptr(r->a[1])), view);
+        break;
+    case kViewCmdCursorTick:
+        AniStep(static_cast<HWND>(Ptr(r->a[0])), static_cast<ViewRecord*>(Ptr(r->a[1])));
         break;
     case kViewCmdGifTick:
         GifTick(static_cast<HWND>(Ptr(r->a[0])), static_cast<ViewRecord*>(Ptr(r->a[1])));

@@ -41,6 +41,11 @@ PictureRecord* XpmLoad(ViewRecord* view);
 // palette and the view's content size; null (and the picture released) when
 // the block cannot be had.
 PictureRecord* PicKeep(ViewRecord* view, PictureRecord* decoded);
+// Animated cursors (kind 3): opened with the view's DC, stepped on timer 80.
+void* AniOpen(HWND window, HDC hdc, ViewRecord* view);
+void AniStep(HWND window, ViewRecord* view);
+void AniPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view);
+void AniFree(ViewRecord* view);
 // Icon and cursor files (kind 12): every image side by side.
 void* IcoLoadAll(ViewRecord* view);
 void IcoPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view);

@@ -22,6 +22,7 @@
 
 static bool IsShownKind(uint16_t kind) {
     switch (kind) {
+    case kViewAniCursor:
     case kViewBitmap:
     case kViewIconFile:
     case kViewGif:

@@ -1,11 +1,12 @@
 // libFuzzer harness over one of the viewer's readers, picked at build time
 // (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_dbf,
 // FUZZ_coff, FUZZ_detect, FUZZ_pcx, FUZZ_tga, FUZZ_xbm, FUZZ_xpm, FUZZ_bmp,
-// FUZZ_icon).
+// FUZZ_icon, FUZZ_ani).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "viewer/AniRead.h"
 #include "viewer/BmpRead.h"
 #include "viewer/CoffLib.h"
 #include "viewer/DbfTable.h"
@@ -114,6 +115,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint32_t i = 0; i < list.count; i++)
             sum ^= data[list.images[i].offset + list.images[i].size - 1];
         IconListFree(&list, kAlloc);
+    }
+#elif defined(FUZZ_ani)
+    // The tables and frames the parser accepts, and every frame's directory.
+    AniCursor ani;
+    if (AniParse(data, size, &ani, kAlloc)) {
+        volatile uint32_t sum = 0;
+        for (uint32_t i = 0; i < ani.steps; i++)
+            sum += ani.frames[ani.sequence[i]].length + ani.rates[i];
+        for (uint32_t i = 0; i < ani.frameCount; i++) {
+            const AniFrame& f = ani.frames[i];
+            AniImage images[64];
+            uint32_t count;
+            bool cursor;
+            if (AniFrameDirectory(data + f.offset, f.length, &cursor, images, 64, &count))
+                for (uint32_t k = 0; k < count; k++)
+                    sum += data[f.offset + images[k].offset + images[k].size - 1];
+        }
+        AniRelease(&ani, kAlloc);
     }
 #elif defined(FUZZ_gif)
     GifStream s;

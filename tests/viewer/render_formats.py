@@ -760,6 +760,62 @@ def check_icons():
     damage(files, random.Random(127), skip=1)
 
 
+# --- Animated cursors --------------------------------------------------
+
+def riff_chunk(tag, data):
+    return tag + struct.pack("<I", len(data)) + data + (b"\0" if len(data) & 1 else b"")
+
+
+def ani_file(frames, steps=None, rates=None, seq=None, frames_word=None):
+    steps = len(frames) if steps is None else steps
+    anih = struct.pack("<9I", 36, len(frames) if frames_word is None else frames_word, steps, 0, 0, 0, 0, 6, 1)
+    body = b"ACON" + riff_chunk(b"LIST", b"INFO" + riff_chunk(b"INAM", b"test\0"))
+    body += riff_chunk(b"anih", anih)
+    if rates is not None:
+        body += riff_chunk(b"rate", struct.pack(f"<{len(rates)}I", *rates))
+    if seq is not None:
+        body += riff_chunk(b"seq ", struct.pack(f"<{len(seq)}I", *seq))
+    body += riff_chunk(b"LIST", b"fram" + b"".join(riff_chunk(b"icon", f) for f in frames))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def check_ani():
+    kind = 3
+    rnd = random.Random(128)
+    imgs = [icon_images(rnd, 32, 32)[i] for i in (1, 3, 2)]
+    frames = [icon_file([imgs[0]]), icon_file([imgs[1]]), icon_file([imgs[2]], cursor=True)]
+    files = []
+    # (name, file, the frame of the first step and its image, a cursor?)
+    for name, data, shown, image, cursor in (
+            ("plain.ani", ani_file(frames), frames[0], imgs[0], False),
+            ("seq.ani", ani_file(frames, steps=4, rates=[3, 5, 7, 9], seq=[2, 0, 0, 1]), frames[2], imgs[2], True),
+            ("cursor-first.ani", ani_file(frames[2:] + frames[:1]), frames[2], imgs[2], True)):
+        path = write(name, data)
+        files.append(path)
+        icon = icon_reference(write(name + ".frame.ico", shown), [image], cursor)
+        # The view: the cursor-sized frame at (10, 10), background around it.
+        want = Image.new("RGB", (52, 52), (255, 255, 255))
+        want.paste(icon.crop((10, 10, 42, 42)), (10, 10))
+        compare(path, kind, want)
+    # Refused: no steps, a step count whose tables would not fit, a step
+    # naming a frame that is not there, a frame whose directory claims more
+    # entries than its chunk holds, an image that starts inside the
+    # directory, a RIFF file of another form.
+    one = icon_file([imgs[0]])
+    many = bytearray(one)
+    struct.pack_into("<H", many, 4, 400)
+    inside = bytearray(one)
+    struct.pack_into("<I", inside, 18, 2)
+    for name, data in (("steps0.ani", ani_file([one], steps=0)),
+                       ("steps-huge.ani", ani_file([one], steps=0x60000000)),
+                       ("missing-frame.ani", ani_file([one], steps=2, seq=[0, 3])),
+                       ("dir-count.ani", ani_file([bytes(many)])),
+                       ("image-offset.ani", ani_file([bytes(inside)])),
+                       ("wave.ani", b"RIFF" + struct.pack("<I", 4) + b"WAVE")):
+        expect_refused(write(name, data), kind)
+    damage(files, random.Random(129), skip=12)
+
+
 def main():
     for tool in ("convert", "wine", "pcxtoppm", "tgatoppm", "xbmtopbm", "xpmtoppm"):
         if not shutil.which(tool):
@@ -767,7 +823,7 @@ def main():
             return 1
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
-    checks = {"icons": check_icons, "bmp": check_bmp, "pcx": check_pcx, "tga": check_tga, "xbm": check_xbm, "xpm": check_xpm}
+    checks = {"ani": check_ani, "icons": check_icons, "bmp": check_bmp, "pcx": check_pcx, "tga": check_tga, "xbm": check_xbm, "xpm": check_xpm}
     for name in sys.argv[2:] or checks:
         checks[name]()
     run_queue()

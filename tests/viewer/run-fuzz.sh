@@ -91,6 +91,20 @@ elif reader == "icon":
     save(base, "ICO", sizes=[(13, 9)], bitmap_format="bmp")
     save(rgb.quantize(16), "ICO", sizes=[(13, 9)], bitmap_format="bmp")
     save(base.convert("1"), "ICO", sizes=[(13, 9)], bitmap_format="bmp")
+elif reader == "ani":
+    import io, struct
+    def chunk(tag, data):
+        return tag + struct.pack("<I", len(data)) + data + b"\0" * (len(data) & 1)
+    icons = []
+    for im in (base, rgb.quantize(16)):
+        b = io.BytesIO()
+        im.save(b, "ICO", sizes=[(13, 9)], bitmap_format="bmp")
+        icons.append(b.getvalue())
+    anih = struct.pack("<9I", 36, 2, 3, 0, 0, 0, 0, 6, 1)
+    body = (b"ACON" + chunk(b"anih", anih) + chunk(b"rate", struct.pack("<3I", 2, 3, 4)) +
+            chunk(b"seq ", struct.pack("<3I", 1, 0, 1)) + chunk(b"LIST", b"fram" + b"".join(chunk(b"icon", i) for i in icons)))
+    n += 1
+    open(os.path.join(out, f"seed{n}"), "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
 elif reader == "pcx":
     for im in (rgb, rgb.quantize(16), base.convert("L"), base.convert("1")):
         save(im, "PCX")
