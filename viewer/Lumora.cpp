@@ -4,6 +4,7 @@
 #include "viewer/JpegRead.h"
 #include "viewer/LumoraInternal.h"
 #include "viewer/TiffRead.h"
+#include "mpaudio/MpegPlayerView.h"
 
 ViewerHostServices* gHost;
 HWND gHostMainWindow;
@@ -57,6 +58,11 @@ static void ViewClose(ViewRecord* view) {
         gHost->FileDelete(view->openPath);
     if (view->displayPath) view->displayPath[0] = 0;
     if (view->openPath) view->openPath[0] = 0;
+    // The player stops and lets go of the file before anything else.
+    if (view->viewKind == kViewMpeg && view->viewObject) {
+        MpegPlayerViewClose(static_cast<MpegPlayerView*>(view->viewObject));
+        view->viewObject = nullptr;
+    }
     if (view->viewObject) {
         uint16_t kind = view->viewKind;
         if (IsPictureKind(kind))
@@ -195,6 +201,16 @@ static void ViewOpen(HWND window, HDC hdc, ViewRecord* view) {
         return;
     }
     if (TiffSignature(header, sizeof header) && ShowPicture(window, view, TiffLoad(view), kViewTiff)) return;
+    // MPEG audio plays in a player window; one player in the whole program.
+    if ((!view->playerBusy || !*view->playerBusy) && MpegFileWanted(path)) {
+        if (MpegPlayerView* player =
+                MpegPlayerViewOpen(window, view->instance, path, view->displayPath, view->playerBusy)) {
+            view->viewObject = player;
+            view->viewKind = kViewMpeg;
+            ViewResize(window, view);
+            return;
+        }
+    }
     if (ShowPicture(window, view, TgaLoad(view), kViewTga)) return;
     // Unicode text goes straight to the text view; anything else with a zero
     // byte near its start is shown as a dump.
@@ -278,6 +294,9 @@ static void ViewResize(HWND window, ViewRecord* view) {
         break;
     case kViewCoff:
         LibListResize(window, static_cast<HWND>(view->viewObject));
+        break;
+    case kViewMpeg:
+        if (view->viewObject) MpegPlayerViewResize(window, static_cast<MpegPlayerView*>(view->viewObject));
         break;
     case kViewHtml:
         if (view->viewObject) ViewFitChild(window, static_cast<HtmlView*>(view->viewObject)->htmlWindow);

@@ -181,4 +181,42 @@ TEST_F(ViewerTest, CommandsOutsideTheTableChangeNothing) {
         EXPECT_EQ(-1, ViewerSendCommand(code, 1, 2, 3));
 }
 
+// F3 on an MPEG file: a player window inside the viewer window that plays at
+// once; one player in the whole program, the next file waits until the first
+// window goes, and closing stops the player with its window.
+std::string PlayerStream(const char* name) {
+    char root[MAX_PATH] = "";
+    GetEnvironmentVariableA("VANDRELL_PLAYER_STREAMS", root, sizeof root);
+    return std::string(root) + "\\" + name;
+}
+
+TEST_F(ViewerTest, MpegFilePlaysInAPlayerWindowOneAtATime) {
+    std::string first = PlayerStream("l2_long.mp2"), second = PlayerStream("l3_stereo.mp3");
+    ASSERT_NE(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES) << first;
+    HWND w = ViewerOpenWindow(nullptr, first.c_str(), first.c_str());
+    ASSERT_NE(w, nullptr);
+    HWND player = FindWindowExA(w, nullptr, "ZqMP", nullptr);
+    ASSERT_NE(player, nullptr) << "no player window in the viewer window";
+    RECT outer, inner;
+    GetClientRect(w, &outer);
+    GetClientRect(player, &inner);
+    EXPECT_EQ(outer.right, inner.right); // the player fills its view
+    EXPECT_EQ(outer.bottom, inner.bottom);
+    EXPECT_NE(FindWindowExA(player, nullptr, "msctls_trackbar32", nullptr), nullptr);
+
+    // While it plays, a second MPEG file is not given a second player.
+    HWND w2 = ViewerOpenWindow(nullptr, second.c_str(), second.c_str());
+    ASSERT_NE(w2, nullptr);
+    EXPECT_EQ(FindWindowExA(w2, nullptr, "ZqMP", nullptr), nullptr);
+    DestroyWindow(w2);
+
+    // Closing the window stops the player and frees the one player slot.
+    DestroyWindow(w);
+    EXPECT_FALSE(IsWindow(player));
+    HWND w3 = ViewerOpenWindow(nullptr, second.c_str(), second.c_str());
+    ASSERT_NE(w3, nullptr);
+    EXPECT_NE(FindWindowExA(w3, nullptr, "ZqMP", nullptr), nullptr);
+    DestroyWindow(w3);
+}
+
 } // namespace
