@@ -21,8 +21,10 @@ if [ $wine = 1 ]; then
     work=$(mktemp -d "$build/sync-trees.XXXXXX")
     dos=$WINEPREFIX/dosdevices
     letter=""
-    for l in j k l m n o p q r u v w; do
-        if ln -s "$work" "$dos/$l:" 2>/dev/null; then letter=$l; break; fi
+    # Letters no other test script maps; -T makes the link or fails, never
+    # a link inside a folder another run has just mapped.
+    for l in e f g h i; do
+        if ln -sT "$work" "$dos/$l:" 2>/dev/null; then letter=$l; break; fi
     done
     [ -n "$letter" ] || fail "no free drive letter"
     trap 'rm -f "$dos/$letter:"; rm -rf "$work"' EXIT
