@@ -126,24 +126,26 @@ TEST(DiffWindow, FontComesFromTheSettingsWhenWhole)
     DestroyWindow(w);
 }
 
+struct DialogSeek {
+    HWND owner, found;
+};
+
+BOOL CALLBACK SeekOwnedDialog(HWND w, LPARAM p)
+{
+    DialogSeek *s = (DialogSeek *)p;
+    char cls[16] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (!strcmp(cls, "#32770") && GetWindow(w, GW_OWNER) == s->owner) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND OwnedDialog(HWND owner)
 {
-    struct Seek {
-        HWND owner, found;
-    } seek = {owner, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
-            Seek *s = (Seek *)p;
-            char cls[16] = "";
-            GetClassNameA(w, cls, sizeof cls);
-            if (!strcmp(cls, "#32770") && GetWindow(w, GW_OWNER) == s->owner) {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&seek);
+    DialogSeek seek = {owner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), SeekOwnedDialog, (LPARAM)&seek);
     return seek.found;
 }
 
