@@ -21,9 +21,10 @@ cleanup() {
 }
 trap cleanup EXIT
 map() { # map <folder>: prints the drive letter given to it
+    # One step per letter: the link is made or the letter is taken (-T: an
+    # existing link to a folder is never entered).
     for l in j k l m n o p q r u v w; do
-        if [ ! -e "$dos/$l:" ] && [ ! -L "$dos/$l:" ]; then
-            ln -s "$1" "$dos/$l:"
+        if ln -sT "$1" "$dos/$l:" 2>/dev/null; then
             echo "$l"
             return
         fi

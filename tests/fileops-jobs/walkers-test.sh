@@ -25,7 +25,7 @@ cleanup() {
 trap cleanup EXIT
 # Letters of this test alone, so that tests running beside it keep theirs.
 map() { # map <letter> <folder>
-    ln -s "$2" "$dos/$1:" || { echo "drive $1: is taken" >&2; exit 1; }
+    ln -sT "$2" "$dos/$1:" || { echo "drive $1: is taken" >&2; exit 1; }
     mapped+=("$dos/$1:")
 }
 mkdir -p "$work/a" "$work/b"
