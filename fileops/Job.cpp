@@ -391,6 +391,9 @@ static BOOL JobOnInit(HWND dialog, const JobRecord *source)
     return FALSE;
 }
 
+// Set on a job dialog once its time-line timer runs.
+static const char kTimeLineArmed[] = "ZqTimeLine";
+
 static void JobOnTimer(HWND dialog, JobRecord *job, UINT_PTR id)
 {
     if (id == kTimerClose) {
@@ -399,8 +402,13 @@ static void JobOnTimer(HWND dialog, JobRecord *job, UINT_PTR id)
         return;
     }
     if (id == kTimerShow) {
-        if (job->startClock && JobCodeShowsTime(job->jobCode))
+        // Armed once: setting it again on every tick while the dialog must
+        // stay hidden would restart its count each time, and it would never
+        // fire.
+        if (job->startClock && JobCodeShowsTime(job->jobCode) && !GetPropA(dialog, kTimeLineArmed)) {
+            SetPropA(dialog, kTimeLineArmed, reinterpret_cast<HANDLE>(1));
             SetTimer(dialog, kTimerTime, kTimeLineMs, nullptr);
+        }
         if (gErrorBoxDepth)
             return;
         HWND active = GetForegroundWindow();
@@ -443,6 +451,7 @@ static void JobClose(HWND dialog, JobRecord *job)
     }
     KillTimer(dialog, kTimerShow);
     KillTimer(dialog, kTimerTime);
+    RemovePropA(dialog, kTimeLineArmed);
     SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
     MemFree(&job);
     DestroyWindow(dialog);
