@@ -30,25 +30,8 @@ def run(cmd, check=True):
 
 
 def listing(path):
-    """(exit code, kind, lines or None)."""
-    out = path + ".txt"
-    if os.path.exists(out):
-        os.remove(out)
-    cmd = ["wine", rc.winpath(os.path.join(rc.BIN, "viewrender.exe")), rc.winpath(path), rc.winpath(out)]
-    log = path + ".out"
-    with open(log, "w") as f:
-        code = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT,
-                              timeout=120).returncode
-    kind = None
-    with open(log) as f:
-        for line in f:
-            if line.startswith("kind "):
-                kind = int(line.split()[1])
-    lines = None
-    if code == 0 and kind == KIND_COFF and os.path.exists(out):
-        with open(out, encoding="latin-1") as f:
-            lines = [line.rstrip("\r\n") for line in f]
-    return code, kind, lines
+    """(exit code, kind, lines of the text viewrender writes or None)."""
+    return rc.render_text(path, KIND_COFF)
 
 
 def index_of(path):
@@ -218,22 +201,7 @@ def check_damaged():
 
 
 def main():
-    for tool in ("wine", "i686-w64-mingw32-nm", "i686-w64-mingw32-objdump", "i686-w64-mingw32-ar"):
-        if not shutil.which(tool):
-            print(f"missing tool: {tool}")
-            return 1
-    shutil.rmtree(WORK, ignore_errors=True)
-    os.makedirs(WORK)
-    check_import_libraries()
-    check_guid()
-    check_refused()
-    check_damaged()
-    if rc.failures:
-        print(f"{len(rc.failures)} failure(s)")
-        return 1
-    shutil.rmtree(WORK, ignore_errors=True)
-    print("all listings equal")
-    return 0
+    return rc.run_checks(("wine", "i686-w64-mingw32-nm", "i686-w64-mingw32-objdump", "i686-w64-mingw32-ar"), (check_import_libraries, check_guid, check_refused, check_damaged), WORK, "all listings equal")
 
 
 if __name__ == "__main__":

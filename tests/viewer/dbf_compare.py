@@ -11,9 +11,7 @@ which must give exit code 0 or 2 and never crash or hang.
 Usage: dbf_compare.py BIN_DIR   (run inside scripts/with-sandbox)."""
 import os
 import random
-import shutil
 import struct
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -70,25 +68,8 @@ def memo_blocks(texts, block_size=64):
 
 
 def render_table(path):
-    """(exit code, kind, lines of the table dump or None)."""
-    out = path + ".txt"
-    if os.path.exists(out):
-        os.remove(out)
-    cmd = ["wine", rc.winpath(os.path.join(rc.BIN, "viewrender.exe")), rc.winpath(path), rc.winpath(out)]
-    log = path + ".out"
-    with open(log, "w") as f:
-        code = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT,
-                              timeout=120).returncode
-    kind = None
-    with open(log) as f:
-        for line in f:
-            if line.startswith("kind "):
-                kind = int(line.split()[1])
-    dump = None
-    if code == 0 and kind == KIND_DBASE and os.path.exists(out):
-        with open(out, encoding="latin-1") as f:
-            dump = f.read().splitlines()
-    return code, kind, dump
+    """(exit code, kind, lines of the text viewrender writes or None)."""
+    return rc.render_text(path, KIND_DBASE)
 
 
 def unescape(text):
@@ -278,21 +259,8 @@ def check_damaged():
 
 
 def main():
-    if not shutil.which("wine"):
-        print("missing tool: wine")
-        return 1
-    shutil.rmtree(WORK, ignore_errors=True)
-    os.makedirs(WORK)
-    check_values()
-    check_limits()
-    check_refused()
-    check_damaged()
-    if rc.failures:
-        print(f"{len(rc.failures)} failure(s)")
-        return 1
-    shutil.rmtree(WORK, ignore_errors=True)
-    print("all tables shown as written")
-    return 0
+    return rc.run_checks(("wine",), (check_values, check_limits, check_refused, check_damaged), WORK,
+                         "all tables shown as written")
 
 
 if __name__ == "__main__":

@@ -30,31 +30,70 @@ def winpath(path):
     return "T:\\" + rel.replace("/", "\\")
 
 
+def run_viewrender(args, log):
+    """Runs viewrender.exe with args (host paths of the work folder are
+    passed as T: paths by the caller); (exit code, kind it printed)."""
+    cmd = ["wine", winpath(os.path.join(BIN, "viewrender.exe"))] + args
+    # Output through a file, not a pipe: Wine's own background processes
+    # inherit the handles and would hold a pipe open after the program ends.
+    with open(log, "w") as f:
+        code = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT,
+                              timeout=120).returncode
+    kind = None
+    with open(log) as f:
+        for line in f:
+            if line.startswith("kind "):
+                kind = int(line.split()[1])
+    return code, kind
+
+
 def render(path, frame=None):
     """(exit code, kind, pixels as rows of (r, g, b) or None)."""
     out = path + ".bmp"
     if os.path.exists(out):
         os.remove(out)
-    cmd = ["wine", winpath(os.path.join(BIN, "viewrender.exe")), winpath(path), winpath(out)]
-    if frame is not None:
-        cmd.append(str(frame))
-    # Output through a file, not a pipe: Wine's own background processes
-    # inherit the handles and would hold a pipe open after the program ends.
-    log = path + ".out"
-    with open(log, "w") as f:
-        p = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT, timeout=120)
-    with open(log) as f:
-        output = f.read()
-    kind = None
-    for line in output.splitlines():
-        if line.startswith("kind "):
-            kind = int(line.split()[1])
+    args = [winpath(path), winpath(out)] + ([str(frame)] if frame is not None else [])
+    code, kind = run_viewrender(args, path + ".out")
     pixels = None
-    if p.returncode == 0 and os.path.exists(out):
+    if code == 0 and os.path.exists(out):
         with Image.open(out) as im:
             pixels = im.convert("RGB")
             pixels.load()
-    return p.returncode, kind, pixels
+    return code, kind, pixels
+
+
+def render_text(path, wanted_kind):
+    """For the views viewrender writes as text (tables, listings): (exit
+    code, kind, the text's lines or None)."""
+    out = path + ".txt"
+    if os.path.exists(out):
+        os.remove(out)
+    code, kind = run_viewrender([winpath(path), winpath(out)], path + ".out")
+    lines = None
+    if code == 0 and kind == wanted_kind and os.path.exists(out):
+        with open(out, encoding="latin-1") as f:
+            lines = f.read().splitlines()
+    return code, kind, lines
+
+
+def run_checks(tools, checks, work, done):
+    """What every comparison script does: the tools it needs must be there,
+    a fresh work folder, each check in turn, then the summary. The work
+    folder is kept when something failed."""
+    for tool in tools:
+        if not shutil.which(tool):
+            print(f"missing tool: {tool}")
+            return 1
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    for check in checks:
+        check()
+    if failures:
+        print(f"{len(failures)} failure(s)")
+        return 1
+    shutil.rmtree(work, ignore_errors=True)
+    print(done)
+    return 0
 
 
 def same(name, got, want, tolerance=0):
@@ -292,23 +331,8 @@ def make_raw(name, data):
 
 
 def main():
-    for tool in ("convert", "djpeg", "wine"):
-        if not shutil.which(tool):
-            print(f"missing tool: {tool}")
-            return 1
-    shutil.rmtree(WORK, ignore_errors=True)
-    os.makedirs(WORK)
-    check_png()
-    check_jpeg()
-    check_gif()
-    check_detection()
-    check_damaged()
-    if failures:
-        print(f"{len(failures)} failure(s)")
-        return 1
-    shutil.rmtree(WORK, ignore_errors=True)
-    print("all pictures equal")
-    return 0
+    return run_checks(("convert", "djpeg", "wine"), (check_png, check_jpeg, check_gif, check_detection, check_damaged),
+                      WORK, "all pictures equal")
 
 
 if __name__ == "__main__":

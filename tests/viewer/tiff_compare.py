@@ -9,7 +9,6 @@ damaged files, which must give exit code 0 or 2 and never crash or hang.
 Usage: tiff_compare.py BIN_DIR   (run inside scripts/with-sandbox)."""
 import os
 import random
-import shutil
 import struct
 import subprocess
 import sys
@@ -291,22 +290,9 @@ def check_damaged():
 
 
 def main():
-    for tool in ("convert", "tifftopnm", "tiffcp", "wine"):
-        if not shutil.which(tool):
-            print(f"missing tool: {tool}")
-            return 1
-    shutil.rmtree(WORK, ignore_errors=True)
-    os.makedirs(WORK)
-    check_variants()
-    check_grey_response()
-    check_refused()
-    check_damaged()
-    if rc.failures:
-        print(f"{len(rc.failures)} failure(s)")
-        return 1
-    shutil.rmtree(WORK, ignore_errors=True)
-    print("all TIFF pictures equal")
-    return 0
+    return rc.run_checks(("convert", "tifftopnm", "tiffcp", "wine"),
+                         (check_variants, check_grey_response, check_refused, check_damaged), WORK,
+                         "all TIFF pictures equal")
 
 
 if __name__ == "__main__":
