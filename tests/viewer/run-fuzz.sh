@@ -140,5 +140,8 @@ else:
         n += 1
         open(os.path.join(out, f"seed{n}"), "wb").write(data)
 PY
-exec "$fuzzer" -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+# A few bytes may declare a picture of hundreds of megabytes, which the
+# readers rightly decode; under the sanitizers on a busy machine that takes
+# seconds, so one input may take up to a minute before it counts as a hang.
+exec "$fuzzer" -max_total_time="$seconds" -max_len=8192 -timeout=60 -rss_limit_mb=2048 \
     -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/corpus"
