@@ -557,6 +557,18 @@ std::string Section(const std::string &file, const char *section) {
 
 bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// A top-level window of this process: other test programs run on the same
+// display at the same time, with dialogs of the same class and title.
+HWND FindOwnWindow(const char *cls, const char *title) {
+    for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId())
+            return w;
+    }
+    return nullptr;
+}
+
 struct DialogDriver {
     int button;
     bool sawTemp;
@@ -566,7 +578,7 @@ struct DialogDriver {
 DialogDriver gDriver;
 
 VOID CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = FindWindowA("#32770", nullptr);
+    HWND dialog = FindOwnWindow("#32770", nullptr);
     if (!dialog || !GetDlgItem(dialog, 14532))
         return;
     KillTimer(nullptr, timer);
@@ -635,7 +647,7 @@ struct EditRun {
 EditRun gEdit;
 
 VOID CALLBACK EditInDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = FindWindowA("#32770", nullptr);
+    HWND dialog = FindOwnWindow("#32770", nullptr);
     if (!dialog || !GetDlgItem(dialog, 14532))
         return;
     KillTimer(nullptr, timer);

@@ -75,6 +75,18 @@ class CommandTest : public ::testing::Test {
     void SetUp() override { JobTestInitApp(); }
 };
 
+// A top-level window of this process: other test programs run on the same
+// display at the same time, with dialogs of the same class and title.
+HWND FindOwnWindow(const char *cls, const char *title) {
+    for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId())
+            return w;
+    }
+    return nullptr;
+}
+
 TEST_F(CommandTest, CopyMarkedEntriesThroughTheDialog)
 {
     std::string src = JobTestScratch("cmd-src"), dst = JobTestScratch("cmd-dst");
@@ -128,7 +140,7 @@ TEST_F(CommandTest, DeleteCursorEntryAndMakeDirectory)
     // F7 "x\y" makes both folders.
     std::thread typist([] {
         for (int i = 0; i < 300; i++) {
-            HWND d = FindWindowA("#32770", " Make Directory");
+            HWND d = FindOwnWindow("#32770", " Make Directory");
             if (d && IsWindowVisible(d)) {
                 SetDlgItemTextA(d, kIdMakeDirEdit, "x\\y");
                 PostMessageA(d, WM_COMMAND, 99, 0);
@@ -200,7 +212,7 @@ TEST_F(CommandTest, RenameCursorEntryThroughTheDialog)
     InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"before.txt", 0x20, 0}});
     std::thread typist([] {
         for (int i = 0; i < 300; i++) {
-            HWND d = FindWindowA("#32770", " Rename ");
+            HWND d = FindOwnWindow("#32770", " Rename ");
             if (d && IsWindowVisible(d)) {
                 char shown[300] = "";
                 GetDlgItemTextA(d, kIdCopyTarget, shown, sizeof shown);
