@@ -164,6 +164,18 @@ TEST(SettingsLists, OldAssociationsUpgrade) {
     DeleteFileA(ini.c_str());
 }
 
+// A top-level window of this process: other test programs run on the same
+// display at the same time, with dialogs of the same class and title.
+HWND FindOwnWindow(const char *cls, const char *title) {
+    for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId())
+            return w;
+    }
+    return nullptr;
+}
+
 struct DialogProbe {
     std::string items;
     int pick;
@@ -174,7 +186,7 @@ DWORD WINAPI PickLanguage(void *param) {
     HWND dialog = nullptr;
     for (int i = 0; i < 200 && !dialog; i++) {
         Sleep(25);
-        dialog = FindWindowA("#32770", "Language");
+        dialog = FindOwnWindow("#32770", "Language");
     }
     if (!dialog)
         return 1;

@@ -16,6 +16,18 @@
 
 namespace {
 
+// A top-level window of this process: other test programs run on the same
+// display at the same time, with dialogs of the same class and title.
+HWND FindOwnWindow(const char* cls, const char* title) {
+  for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId()) return w;
+  }
+  return nullptr;
+}
+
+
 const std::string kState = "T:\\ftptest\\";
 
 std::map<std::string, int> Ports() {
@@ -739,7 +751,7 @@ TEST_F(FtpServer, OpenThroughTheSiteManager) {
   std::thread driver([] {
     HWND dlg = nullptr;
     for (int i = 0; i < 400 && !(dlg && IsWindowVisible(dlg)); i++) {
-      dlg = FindWindowA("#32770", "FTP sites");
+      dlg = FindOwnWindow("#32770", "FTP sites");
       Sleep(25);
     }
     if (dlg) PostMessageA(dlg, WM_COMMAND, IDOK, 0);

@@ -12,6 +12,18 @@
 
 namespace {
 
+// A top-level window of this process: other test programs run on the same
+// display at the same time, with dialogs of the same class and title.
+HWND FindOwnWindow(const char* cls, const char* title) {
+  for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId()) return w;
+  }
+  return nullptr;
+}
+
+
 const char* Ini() { return FtpTestHost::Get().iniPath.c_str(); }
 
 uint32_t Get(void*, const char* s, const char* k, const char* d, char* b, uint32_t n) {
@@ -59,7 +71,7 @@ int RunDialog(FtpSiteSettings* out, void (*drive)(HWND)) {
     HWND dlg = nullptr;
     // Visible only once WM_INITDIALOG has filled it.
     for (int i = 0; i < 400 && !(dlg && IsWindowVisible(dlg)); i++) {
-      dlg = FindWindowA("#32770", "FTP sites");
+      dlg = FindOwnWindow("#32770", "FTP sites");
       Sleep(25);
     }
     if (dlg) drive(dlg);
