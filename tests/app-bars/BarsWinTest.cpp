@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include "tests/OwnWindow.h"
 #include <commctrl.h>
 #include <tlhelp32.h>
 #include <stdio.h>
@@ -556,18 +557,6 @@ std::string Section(const std::string &file, const char *section) {
 }
 
 bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// A top-level window of this process: other test programs run on the same
-// display at the same time, with dialogs of the same class and title.
-HWND FindOwnWindow(const char *cls, const char *title) {
-    for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId())
-            return w;
-    }
-    return nullptr;
-}
 
 struct DialogDriver {
     int button;

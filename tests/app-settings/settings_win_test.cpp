@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include "tests/OwnWindow.h"
 #include <stdio.h>
 #include <string>
 
@@ -162,18 +163,6 @@ TEST(SettingsLists, OldAssociationsUpgrade) {
     IniGetString("Editor", "4", "", value, sizeof value, ini.c_str());
     EXPECT_STREQ(value, "*.x y=never") << "stops at the first missing key";
     DeleteFileA(ini.c_str());
-}
-
-// A top-level window of this process: other test programs run on the same
-// display at the same time, with dialogs of the same class and title.
-HWND FindOwnWindow(const char *cls, const char *title) {
-    for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId())
-            return w;
-    }
-    return nullptr;
 }
 
 struct DialogProbe {

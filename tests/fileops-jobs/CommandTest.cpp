@@ -1,6 +1,7 @@
 // The commands on a panel's list: F5 with marked entries through the copy
 // dialog and the job, F8 through the delete dialog, F7 make directory.
 #include <windows.h>
+#include "tests/OwnWindow.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -74,18 +75,6 @@ class CommandTest : public ::testing::Test {
   protected:
     void SetUp() override { JobTestInitApp(); }
 };
-
-// A top-level window of this process: other test programs run on the same
-// display at the same time, with dialogs of the same class and title.
-HWND FindOwnWindow(const char *cls, const char *title) {
-    for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId())
-            return w;
-    }
-    return nullptr;
-}
 
 TEST_F(CommandTest, CopyMarkedEntriesThroughTheDialog)
 {

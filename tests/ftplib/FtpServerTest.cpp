@@ -1,6 +1,7 @@
 // The FTP library against real servers on loopback: pyftpdlib (A and B),
 // vsftpd and a scripted firewall peer, started by the CTest fixture.
 #include <gtest/gtest.h>
+#include "tests/OwnWindow.h"
 
 #include <fstream>
 #include <map>
@@ -15,17 +16,6 @@
 #include "FtpTestHost.h"
 
 namespace {
-
-// A top-level window of this process: other test programs run on the same
-// display at the same time, with dialogs of the same class and title.
-HWND FindOwnWindow(const char* cls, const char* title) {
-  for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == GetCurrentProcessId()) return w;
-  }
-  return nullptr;
-}
 
 
 const std::string kState = "T:\\ftptest\\";

@@ -2,6 +2,7 @@
 // OK, Cancel undoing every change, the "ftp://" prefix, passwords kept
 // scrambled.
 #include <gtest/gtest.h>
+#include "tests/OwnWindow.h"
 
 #include <string>
 #include <thread>
@@ -11,17 +12,6 @@
 #include "FtpTestHost.h"
 
 namespace {
-
-// A top-level window of this process: other test programs run on the same
-// display at the same time, with dialogs of the same class and title.
-HWND FindOwnWindow(const char* cls, const char* title) {
-  for (HWND w = FindWindowExA(nullptr, nullptr, cls, title); w; w = FindWindowExA(nullptr, w, cls, title)) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == GetCurrentProcessId()) return w;
-  }
-  return nullptr;
-}
 
 
 const char* Ini() { return FtpTestHost::Get().iniPath.c_str(); }
