@@ -19,6 +19,9 @@
 namespace {
 
 KeyModifiers (*gModifierSource)();
+HWND (*gActiveSource)();
+
+HWND ActiveWindow() { return gActiveSource ? gActiveSource() : GetActiveWindow(); }
 
 KeyModifiers Modifiers(LPARAM keyData) {
     if (gModifierSource)
@@ -38,7 +41,7 @@ bool FocusInCmdLine() {
 }
 
 bool MainActive() {
-    HWND active = GetActiveWindow();
+    HWND active = ActiveWindow();
     return gMainWindow && (active == gMainWindow || !active);
 }
 
@@ -106,7 +109,7 @@ bool IsToolWindow(HWND window) {
 
 // Keys for the program's other top-level windows: their common shortcuts.
 LRESULT OtherWindowKey(int code, WPARAM key, LPARAM keyData, const KeyModifiers &mod) {
-    HWND active = GetActiveWindow();
+    HWND active = ActiveWindow();
     if (!active)
         return CallNextHookEx(nullptr, code, key, keyData);
     if (key == VK_ESCAPE && IsToolWindow(active)) {
@@ -135,6 +138,7 @@ LRESULT OtherWindowKey(int code, WPARAM key, LPARAM keyData, const KeyModifiers 
 } // namespace
 
 void KeyHookSetModifierSource(KeyModifiers (*source)()) { gModifierSource = source; }
+void KeyHookSetActiveSource(HWND (*source)()) { gActiveSource = source; }
 
 bool KeyHookInstall() {
     if (gApp->keyboardHook)
