@@ -236,18 +236,6 @@ static bool SameDrive(const char *a, const char *b)
     return !(b[0] && b[1] == ':');
 }
 
-static void MarkCopiedReadOnlyFromCd(const CopyItem *item)
-{
-    if (!gApp || !(gApp->generalOptions & kGenCopyRdOnly))
-        return;
-    char c = (char)CharFoldUpper((unsigned char)item->source[0]);
-    if (item->source[1] != ':' || c < 'A' || c > 'Z' || gApp->drives[c - 'A'].kind != kDriveCdRom)
-        return;
-    DWORD a = GetFileAttributesA(item->target);
-    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(item->target, a & ~FILE_ATTRIBUTE_READONLY);
-}
-
 // An existing target keeps its content until the new copy is complete; only
 // a read-only bit would stop the replace, so it is lifted for the copy and
 // put back on every path where the copy did not happen.
@@ -330,7 +318,7 @@ void CopyFileItem(CopyItem *item)
                 job->state = kJobStop;
             job->filesDone += 1;
             job->bytesDone += item->sourceSize;
-            MarkCopiedReadOnlyFromCd(item);
+            FileClearReadOnlyFromCd(item->source, item->target);
             return;
         }
         guard.Restore();

@@ -12,6 +12,7 @@
 #include "base/Memory.h"
 #include "base/Paths.h"
 #include "base/Strings.h"
+#include "fileops/CaseMask.h"
 #include "fileops/FreeSpace.h"
 #include "fileops/TempNames.h"
 #include "fileops/Job.h"
@@ -276,4 +277,15 @@ FsResult2 FileMove(HWND owner, const char* source, const char* target, JobRecord
     FsResult2 r = FileCopy(owner, source, target, job, mustBeNew);
     if (FsResultOf(r) == 0 && !Cancelled(job)) FileDeleteReport(owner, source, job);
     return r;
+}
+
+void FileClearReadOnlyFromCd(const char* source, const char* target) {
+    if (!gApp || !(gApp->generalOptions & kGenCopyRdOnly))
+        return;
+    char c = (char)CharFoldUpper((unsigned char)source[0]);
+    if (source[1] != ':' || c < 'A' || c > 'Z' || gApp->drives[c - 'A'].kind != kDriveCdRom)
+        return;
+    DWORD a = GetFileAttributesA(target);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(target, a & ~FILE_ATTRIBUTE_READONLY);
 }

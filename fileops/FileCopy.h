@@ -18,3 +18,7 @@ uint32_t FileCopyData(const char* source, const char* target, JobRecord* job, bo
 // not a copied file.
 FsResult2 FileCopy(HWND owner, const char* source, const char* target, JobRecord* job, bool mustBeNew = false);
 FsResult2 FileMove(HWND owner, const char* source, const char* target, JobRecord* job, bool mustBeNew = false);
+
+// After a copy from a CD-ROM, with the copy-read-only option on: the copy
+// loses the read-only bit every file on a CD-ROM carries.
+void FileClearReadOnlyFromCd(const char* source, const char* target);

@@ -132,7 +132,10 @@ struct WinSyncIo : SyncIo {
     }
     uint32_t CopyFile(const std::string &source, const std::string &target, bool mustBeNew) override
     {
-        return FileCopyData(source.c_str(), target.c_str(), job, mustBeNew);
+        uint32_t r = FileCopyData(source.c_str(), target.c_str(), job, mustBeNew);
+        if (r == 0)
+            FileClearReadOnlyFromCd(source.c_str(), target.c_str());
+        return r;
     }
 };
 

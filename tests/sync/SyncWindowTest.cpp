@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "AppState.h"
 #include "fileops/Job.h"
 #include "fileops/SyncWindow.h"
 #include "tests/fileops-jobs/JobTestSupport.h"
@@ -175,6 +176,48 @@ TEST(SyncWindow, ListsDifferencesThenCopiesTheChosenLinesBothWays)
                                    }));
     SendMessageA(again, WM_COMMAND, IDCANCEL, 0);
     EXPECT_FALSE(IsWindow(again));
+}
+
+// Files on a CD-ROM are all read-only: with the copy-read-only option the
+// copies lose the bit, without it they keep it, and a source on another kind
+// of drive is never touched.
+TEST(SyncWindow, CopiesFromACdRomLoseTheReadOnlyBitWithTheOption)
+{
+    JobTestInitApp();
+    std::string root = JobTestScratch("sync-cdrom"), L = root + "\\L", R = root + "\\R";
+    ASSERT_EQ(root[1], ':');
+    DriveInfo &drive = gApp->drives[(root[0] & ~0x20) - 'A'];
+    DriveInfo saved = drive;
+    uint32_t options = gApp->generalOptions;
+    struct Case {
+        uint16_t kind;
+        bool option, readOnlyAfter;
+    } cases[] = {
+        {kDriveCdRom, true, false},
+        {kDriveCdRom, false, true},
+        {kDriveFixed, true, true},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        std::string name = "\\disc" + std::to_string(n++) + ".txt";
+        CreateDirectoryA(L.c_str(), nullptr);
+        CreateDirectoryA(R.c_str(), nullptr);
+        Put(L + name, "from the disc", 0);
+        SetFileAttributesA((L + name).c_str(), FILE_ATTRIBUTE_READONLY);
+        drive.kind = c.kind;
+        gApp->generalOptions = c.option ? options | kGenCopyRdOnly : options & ~(uint32_t)kGenCopyRdOnly;
+        HWND w = Open(L, R, kSyncSubFolders);
+        SendMessageA(w, WM_COMMAND, 99, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(w); }));
+        EXPECT_EQ(ReadFileBytes(R + name), "from the disc");
+        DWORD a = GetFileAttributesA((R + name).c_str());
+        ASSERT_NE(a, INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ((a & FILE_ATTRIBUTE_READONLY) != 0, c.readOnlyAfter) << c.kind << " " << c.option;
+        SetFileAttributesA((R + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesA((L + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    drive = saved;
+    gApp->generalOptions = options;
 }
 
 TEST(SyncWindow, AFileThatCannotBeOpenedIsReportedNotEqual)
