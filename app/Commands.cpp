@@ -39,6 +39,7 @@
 #include "panels/PanelViewMenu.h"
 #include "panels/PanelWindow.h"
 #include "wingui/WindowList.h"
+#include "panels/PanelArchive.h"
 #include "tools/HexEditor.h"
 #include "tools/RunServices.h"
 #include "tools/TextEditor.h"
@@ -320,14 +321,19 @@ static void OpenCursorEntry(HWND window) {
     char path[520];
     if (!PanelCursorEntryPath(panel, path, sizeof path))
         return;
+    if (gApp->panels[panel].location) {
+        // Levels of archives and remote places go their own way.
+        PanelHandleKey(window, WM_KEYDOWN, VK_RETURN, 0);
+        return;
+    }
     DWORD attributes = GetFileAttributesA(path);
     if (!strcmp(name, "..") || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
         PanelHandleKey(window, WM_KEYDOWN, VK_RETURN, 0);
         PanelHandleKey(window, WM_KEYDOWN, VK_HOME, 0);
         return;
     }
-    if (!InTree(0) && !InTree(1))
-        FeatureNotBuilt(810); // a file shown as an archive in the panel
+    if (!InTree(0) && !InTree(1) && !PanelTryOpenArchive(window, panel, path))
+        MessageBeep(MB_ICONHAND); // no archive the library reads
 }
 
 static void ProgramTypeCommand(HWND window) {

@@ -339,8 +339,9 @@ void CopyCommand(HWND owner, int code)
     }
     // Archive, FTP and device sides go through their front ends, which this
     // build does not carry yet: refused like an impossible combination.
-    if ((code != 1029 && sl && IsRefusedArchiveKind(sl->kind)) || (tl && IsRefusedArchiveKind(tl->kind)) || sl ||
-        tl) {
+    bool archiveOut = code == 1029 && sl && sl->kind < kLocationFtp && !tl;
+    if ((code != 1029 && sl && IsRefusedArchiveKind(sl->kind)) || (tl && IsRefusedArchiveKind(tl->kind)) ||
+        ((sl || tl) && !archiveOut)) {
         MessageBeep(MB_ICONHAND);
         FreeClones(&job);
         return;

@@ -1,6 +1,7 @@
 // The worker of copy, move and rename jobs on the file system, and the
 // per-file and per-folder steps it takes.
 #include "fileops/CopyJob.h"
+#include "frontends/ArcFrontEnd.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -804,9 +805,17 @@ DWORD WINAPI CopyJobThread(void *arg)
         job->secondName[0] = 0;
     if (job->sourceDir[0])
         FileSetCurrentDir(job->dialog, job->sourceDir);
+    if (job->sourceLocation && job->sourceLocation->kind < kLocationFtp && !job->targetLocation &&
+        job->jobCode == kJobCodeCopy) {
+        job->flags &= ~kJobStatistics & ~kJobCheckSpace;
+        job->startClock = gJobClock();
+        ArcJobCopyOut(job);
+        JobFinish(job);
+        return 0;
+    }
     if (job->sourceLocation || job->targetLocation) {
-        // Archive, FTP and device sides go through their front ends, which
-        // this build does not carry yet: nothing is touched.
+        // FTP and device sides go through their front ends, which this
+        // build does not carry yet: nothing is touched.
         job->state = kJobStop;
         job->flags |= kJobCloseStats;
         JobFinish(job);

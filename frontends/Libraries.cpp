@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "AppState.h"
+#include "frontends/ArcFrontEnd.h"
 #include "frontends/CeFrontEnd.h"
 #include "frontends/ViewerHost.h"
 #include "wingui/ShellServices.h"
@@ -88,6 +89,7 @@ void FtpUnload() {
 }
 
 const char *gCeLibraryName = "PELLIX.DLL";
+const char *gArcLibraryName = "BRISAN.DLL";
 
 static unsigned __stdcall CeConnectThread(void *) {
     if (gApp && gApp->ceEntry) {
@@ -151,21 +153,34 @@ void CeUnload() {
 }
 
 void ArcLoad() {
-    if (!gApp->archiveLib)
-        gApp->archiveLib = LoadLibraryA("BRISAN.DLL");
     if (!gApp->archiveLib) {
-        AppReportMissingModule(gMainWindow, "BRISAN.DLL", kLibArchive);
+        // From the program's folder only: the current folder follows the
+        // panels and could hold any file of that name.
+        UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+        gApp->archiveLib = LoadBesideProgram(gArcLibraryName);
+        SetErrorMode(oldMode);
+    }
+    if (!gApp->archiveLib) {
+        AppReportMissingModule(gMainWindow, gArcLibraryName, kLibArchive);
         return;
     }
     gApp->archiveEntry = GetProcAddress(gApp->archiveLib, "z");
+    if (!gApp->archiveEntry)
+        return;
+    ArcCommandRecord hello = {};
+    hello.code = kArcHello;
+    hello.host = ArcHostTable();
+    hello.a[0] = (ArcWord)gMainWindow;
+    hello.a[1] = (ArcWord)gWindowTitle;
+    reinterpret_cast<ArcEntryProc>(gApp->archiveEntry)(&hello);
 }
 
-int ArcCallLibrary(void *record) {
+intptr_t ArcCallLibrary(void *record) {
     if (!gApp->archiveEntry)
         ArcLoad();
     if (!gApp->archiveEntry)
         return 0;
-    return EntryOf(gApp->archiveEntry)(record);
+    return reinterpret_cast<ArcEntryProc>(gApp->archiveEntry)((ArcCommandRecord *)record);
 }
 
 void ArcUnload() {

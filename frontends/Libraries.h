@@ -29,6 +29,7 @@ int CeSendCommand(uint32_t code, uintptr_t a1, uintptr_t a2, uintptr_t a3, uintp
 void CeUnload();
 
 // Archive library: loaded on first use; reports its absence once per run.
+extern const char *gArcLibraryName; // "BRISAN.DLL"; tests name one that is not there
 void ArcLoad();
-int ArcCallLibrary(void *record); // 0 when the library is missing
+intptr_t ArcCallLibrary(void *record); // 0 when the library is missing
 void ArcUnload();

@@ -159,6 +159,7 @@ struct AppState {
     FARPROC ftpEntry, archiveEntry, ceEntry, viewerEntry; // each library's command function
     volatile LONG ceConnected; // connect attempts of the device library that finished
     uint32_t libMissingShown;
+    char archivePassword[128]; // remembered archive password (pack dialog, password prompt)
 
     // last
     char programDir[260]; // program path without its extension

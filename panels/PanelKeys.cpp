@@ -13,6 +13,7 @@
 #include "wingui/ShellServices.h"
 #include "fileops/FileSystem.h"
 #include "base/Strings.h"
+#include "panels/PanelArchive.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
@@ -85,6 +86,22 @@ const char *Extension(const char *path) {
     return dot ? dot + 1 : "";
 }
 
+static bool IsProgramExtension(const char *ext) {
+    static const char *const kPrograms[] = {"EXE", "COM", "BAT", "PIF", "LNK"};
+    for (const char *a : kPrograms)
+        if (_stricmp(ext, a) == 0)
+            return true;
+    return false;
+}
+
+static bool IsArchiveExtension(const char *ext) {
+    static const char *const kArchiveExtensions[] = {"ZIP", "JAR", "GZ", "TGZ"};
+    for (const char *a : kArchiveExtensions)
+        if (_stricmp(ext, a) == 0)
+            return true;
+    return false;
+}
+
 // Enter on a file: a shortcut opens its target in the panel, a file with a
 // registered program is started with it, anything else goes to the shell.
 void OpenFile(HWND owner, int panel, const char *path, const char *folder) {
@@ -108,6 +125,8 @@ void OpenFile(HWND owner, int panel, const char *path, const char *folder) {
         }
     }
     bool tree = (gApp->panelMode[0] & 0xF) == kViewTree || (gApp->panelMode[1] & 0xF) == kViewTree;
+    if (!tree && IsArchiveExtension(Extension(path)) && PanelTryOpenArchive(owner, panel, path))
+        return;
     if (!tree && _stricmp(Extension(path), "EXE") != 0) {
         char program[MAX_PATH] = "";
         if ((INT_PTR)FindExecutableA(path, folder, program) > 32 && program[0]) {
@@ -122,6 +141,9 @@ void OpenFile(HWND owner, int panel, const char *path, const char *folder) {
             return;
         }
     }
+    // No program for it: perhaps an archive under another name.
+    if (!tree && !IsProgramExtension(Extension(path)) && PanelTryOpenArchive(owner, panel, path))
+        return;
     RunOpenFile(owner, path, folder, 5);
 }
 
@@ -136,8 +158,16 @@ void OpenCursorEntry(HWND owner, int panel) {
         return;
     }
     bool up = EntryIsUpDir(e), folder = EntryIsFolder(e);
+    char entryName[260];
+    lstrcpynA(entryName, EntryName(e), sizeof entryName);
     PanelEntryPath(e, panel, path, sizeof path);
     PanelIterEnd(&it);
+    const LocationNode *location = gApp->panels[panel].location;
+    if (location && location->kind < kLocationFtp) {
+        if (!PanelArchiveEnter(owner, panel, entryName, up, folder))
+            MessageBeep(MB_ICONHAND); // members are opened through a copy
+        return;
+    }
     if (up && !gApp->panels[panel].location) {
         PanelGoUp(owner, panel);
         return;

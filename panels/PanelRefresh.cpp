@@ -17,6 +17,7 @@
 #include "base/Strings.h"
 #include "fileops/FileSystem.h"
 #include "fileops/FreeSpace.h"
+#include "frontends/ArcFrontEnd.h"
 #include "panels/DirRead.h"
 #include "panels/PanelCarry.h"
 #include "panels/PanelIter.h"
@@ -159,6 +160,13 @@ int PanelReread(int panel, int keepMarks) {
     if (mode != kViewTree && !location) {
         // Some file systems report a vanished folder as an empty one.
         err = FolderExists(path) ? DirReadEntries(path, &listing) : ERROR_PATH_NOT_FOUND;
+    } else if (mode != kViewTree && location->kind < kLocationFtp) {
+        // An archive level; one that cannot be read any more is left on the
+        // interface thread, which owns the location chain.
+        if (!ArcRereadArchive(location, &listing, gApp->archivePassword)) {
+            PostList(panel, WM_USER + 1, kPanelRefreshLeaveArchive);
+            return 0;
+        }
     }
     if (err) {
         DirListing drop = listing;

@@ -6,6 +6,8 @@
 
 #include "AppState.h"
 #include "panels/PanelViewMenu.h"
+#include "frontends/ArcFrontEnd.h"
+#include "panels/PanelArchive.h"
 #include "app/bars/Bars.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
@@ -363,6 +365,10 @@ static void PanelOnRefresh(HWND window, WPARAM why) {
         return;
     if (why == kPanelRefreshPathChanged)
         DirWatchOpen(gApp->panelPath[panel], &gApp->changeNotify[panel]);
+    if (why == kPanelRefreshLeaveArchive) {
+        PanelLeaveArchive(panel);
+        return;
+    }
     if (why == kPanelRefreshListChanged) {
         gApp->panels[panel].entryCount = PanelListCount(panel);
         char name[260];
@@ -527,7 +533,7 @@ static void PathBarOnPaint(HWND bar, int panel) {
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ old = SelectObject(dc, PanelFont());
     char path[520];
-    PanelGetPath(panel, path, sizeof path);
+    ArcGetPanelPath(panel, path, sizeof path);
     DrawTextA(dc, path, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
     SelectObject(dc, old);
     EndPaint(bar, &paint);

@@ -13,7 +13,7 @@ PKGS=(
   python3-pil libjpeg-turbo-progs libpng-dev libjpeg62-turbo-dev
   libtiff-dev libtiff-tools netpbm python3-dbfread
   wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  rsync
+  rsync zip unzip p7zip-full zlib1g-dev
 )
 
 SUDO=""

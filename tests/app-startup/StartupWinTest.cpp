@@ -251,12 +251,16 @@ TEST_F(AppTest, MissingModuleMessageOncePerLibrary) {
     AppReportMissingModule(nullptr, "OSTREL.DLL", kLibFtp);
     ASSERT_EQ(gBoxes.size(), 1u);
     EXPECT_EQ(gBoxes[0], "Cannot find or load the module OSTREL.DLL.");
-    // The archive library is never delivered: its loader reports for real.
+    // The archive library is not delivered: a missing one is reported for
+    // real, once, and every command answers 0.
+    const char *delivered = gArcLibraryName;
+    gArcLibraryName = "NOBRISAN.DLL";
     ArcLoad();
     ArcLoad();
     EXPECT_EQ(ArcCallLibrary(nullptr), 0);
+    gArcLibraryName = delivered;
     ASSERT_EQ(gBoxes.size(), 2u);
-    EXPECT_EQ(gBoxes[1], "Cannot find or load the module BRISAN.DLL.");
+    EXPECT_EQ(gBoxes[1], "Cannot find or load the module NOBRISAN.DLL.");
     AppReportMissingModule(nullptr, "LUMORA.DLL", kLibViewer);
     AppReportMissingModule(nullptr, "LUMORA.DLL", kLibViewer);
     EXPECT_EQ(gBoxes.size(), 3u);

@@ -1,0 +1,407 @@
+// The archive front end over the BRISAN.DLL stand-in, on the archives that
+// prepare.sh made with Info-ZIP and Python in T:\arcdata: listings equal to
+// what `unzip -Z1` lists, members copied out byte for byte with their dates,
+// hostile names that never reach outside the target, failures that lose
+// nothing, and packing (checked afterwards from Linux by check.sh).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "AppState.h"
+#include "ArcLib.h"
+#include "base/Memory.h"
+#include "JobTestSupport.h"
+#include "fileops/Job.h"
+#include "fileops/JobMath.h"
+#include "frontends/ArcFrontEnd.h"
+#include "frontends/Libraries.h"
+#include "panels/EntryBuild.h"
+#include "wingui/ShellServices.h"
+
+namespace {
+
+const std::string kData = "T:\\arcdata\\";
+
+std::string Utf8ToAnsi(const std::string &s) {
+    int wn = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
+    std::wstring w((size_t)wn, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], wn);
+    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+    std::string out((size_t)n, '\0');
+    WideCharToMultiByte(CP_ACP, 0, w.data(), wn, &out[0], n, nullptr, nullptr);
+    for (char &c : out)
+        if (c == '/')
+            c = '\\';
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string &path) {
+    std::istringstream in(ReadFileBytes(path));
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+struct Listed {
+    uint64_t size;
+    uint16_t flags, date, time;
+};
+std::map<std::string, Listed> Entries(const DirListing &listing) {
+    std::map<std::string, Listed> out;
+    for (FileEntry **e = listing.entryIndex; e && *e; ++e)
+        out[(*e)->name] = {FileEntrySize(*e), (*e)->flags, (*e)->date, (*e)->time};
+    return out;
+}
+
+// Every member path below `inner`, walking the levels as a user would:
+// folders end in "\".
+void Walk(LocationNode *node, const std::string &inner, std::map<std::string, Listed> *all) {
+    lstrcpynA(node->innerPath, inner.c_str(), sizeof node->innerPath);
+    DirListing listing = {};
+    ASSERT_TRUE(ArcRereadArchive(node, &listing, gApp->archivePassword)) << inner;
+    auto entries = Entries(listing);
+    DirListingFree(&listing);
+    ASSERT_TRUE(entries.count("..")) << inner;
+    for (auto &kv : entries) {
+        if (kv.first == "..")
+            continue;
+        std::string path = inner.empty() ? kv.first : inner + "\\" + kv.first;
+        if (kv.second.flags & kEntryFolder) {
+            (*all)[path + "\\"] = kv.second;
+            Walk(node, path, all);
+        } else {
+            (*all)[path] = kv.second;
+        }
+    }
+}
+
+bool DosTimeOf(const std::string &path, uint16_t *date, uint16_t *time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    FILETIME local;
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+           FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) && FileTimeToDosDateTime(&local, date, time);
+}
+
+std::vector<std::string> TempLeftovers(const std::string &folder) {
+    std::vector<std::string> out;
+    for (const std::string &n : ListNames(folder))
+        if (n.rfind("~zq", 0) == 0)
+            out.push_back(n);
+    return out;
+}
+
+std::vector<std::string> gBoxes;
+int RecordBox(HWND, const char *text, const char *, UINT) {
+    gBoxes.push_back(text);
+    return IDOK;
+}
+
+class Archive : public ::testing::Test {
+  protected:
+    LocationNode *node = nullptr;
+
+    void SetUp() override {
+        JobTestInitApp();
+        SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", nullptr);
+        gApp->confirmFlags = 0;
+        ASSERT_NE(ArcGetArchiveType((kData + "tree.zip").c_str()), 0) << "BRISAN.DLL missing beside the test";
+    }
+    void TearDown() override {
+        if (node)
+            MemFree(&node);
+        SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", nullptr);
+    }
+
+    LocationNode *Open(const std::string &archive, DirListing *listing) {
+        *listing = DirListing{};
+        if (node)
+            MemFree(&node);
+        node = ArcOpenArchive((kData + archive).c_str(), listing, gApp->archivePassword);
+        return node;
+    }
+
+    // Copies `names` of the level `inner` of `archive` to `target` as the
+    // copy job does; returns the job's error count.
+    uint32_t CopyOut(const std::string &archive, const std::string &inner, const std::vector<std::string> &names,
+                     const std::string &target) {
+        DirListing listing;
+        EXPECT_TRUE(Open(archive, &listing));
+        DirListingFree(&listing);
+        if (!node)
+            return 1000;
+        lstrcpynA(node->innerPath, inner.c_str(), sizeof node->innerPath);
+        SelectionBuilder b;
+        for (const std::string &n : names)
+            SelListAppend(&b, n.c_str(), 0, 0, 0, 0, 0);
+        void *selection = SelListRelease(&b);
+        JobRecord job = MakeJob(kJobCodeCopy, kData, target, kJobInclSubDirs | kJobStatistics, selection);
+        job.sourceLocation = node;
+        ArcJobCopyOut(&job);
+        free(selection);
+        return job.errors;
+    }
+};
+
+} // namespace
+
+TEST_F(Archive, ListingIsExactlyWhatUnzipLists) {
+    DirListing listing;
+    ASSERT_TRUE(Open("tree.zip", &listing));
+    EXPECT_EQ(node->kind, kArcFormatZip);
+    EXPECT_EQ(std::string(node->archivePath), kData + "tree.zip");
+    auto root = Entries(listing);
+    ASSERT_EQ(std::string(listing.entryIndex[0]->name), ".."); // sorted first
+    DirListingFree(&listing);
+    EXPECT_EQ(root.size(), 2u); // ".." and "tree"
+
+    std::map<std::string, Listed> all;
+    Walk(node, "", &all);
+    std::set<std::string> expected, got;
+    for (const std::string &line : Lines(kData + "tree.list"))
+        expected.insert(Utf8ToAnsi(line));
+    for (auto &kv : all)
+        got.insert(kv.first);
+    EXPECT_EQ(got, expected);
+
+    // Sizes and the stored DOS dates of the files.
+    int files = 0;
+    for (const std::string &line : Lines(kData + "tree.manifest")) {
+        std::istringstream f(line);
+        std::string name, size, date, time;
+        std::getline(f, name, '\t');
+        std::getline(f, size, '\t');
+        std::getline(f, date, '\t');
+        std::getline(f, time, '\t');
+        name = Utf8ToAnsi(name);
+        if (name.back() == '\\')
+            continue;
+        ASSERT_TRUE(all.count(name)) << name;
+        EXPECT_EQ(all[name].size, std::stoull(size)) << name;
+        EXPECT_EQ(all[name].date, std::stoul(date)) << name;
+        EXPECT_EQ(all[name].time, std::stoul(time)) << name;
+        ++files;
+    }
+    EXPECT_EQ(files, 6);
+}
+
+TEST_F(Archive, OtherArchivesList) {
+    struct Case {
+        const char *archive;
+        std::map<std::string, uint64_t> sizes; // besides ".."
+    };
+    const Case cases[] = {
+        {"big.zip", {{"small.txt", 6}, {"huge.bin", 4294967297ull}}}, // ZIP64 member above 4 GiB
+        {"empty.zip", {}},                                             // only ".."
+        {"single.txt.gz", {{"single.txt", 12}}},
+        {"link.zip", {{"link-target", 13}}},
+    };
+    for (const Case &c : cases) {
+        DirListing listing;
+        ASSERT_TRUE(Open(c.archive, &listing)) << c.archive;
+        auto entries = Entries(listing);
+        DirListingFree(&listing);
+        ASSERT_TRUE(entries.count("..")) << c.archive;
+        entries.erase("..");
+        std::map<std::string, uint64_t> sizes;
+        for (auto &kv : entries)
+            sizes[kv.first] = kv.second.size;
+        if (std::string(c.archive) == "link.zip")
+            sizes["link-target"] = 13; // the link's text is whatever the host's path was
+        EXPECT_EQ(sizes, c.sizes) << c.archive;
+    }
+    // A file that is no archive opens nothing.
+    DirListing listing;
+    EXPECT_FALSE(Open("tree.list", &listing));
+    EXPECT_FALSE(listing.entryBlock);
+}
+
+TEST_F(Archive, CopiedOutMembersEqualTheirSourcesWithTheirDates) {
+    std::string out = JobTestScratch("arc-copy");
+    ASSERT_EQ(CopyOut("tree.zip", "", {"tree"}, out), 0u);
+    int files = 0;
+    std::map<std::string, std::pair<uint16_t, uint16_t>> stamps;
+    for (const std::string &line : Lines(kData + "tree.manifest")) {
+        std::istringstream f(line);
+        std::string name, size, date, time;
+        std::getline(f, name, '\t');
+        std::getline(f, size, '\t');
+        std::getline(f, date, '\t');
+        std::getline(f, time, '\t');
+        name = Utf8ToAnsi(name);
+        std::string copied = out + "\\" + name, source = kData + name;
+        if (name.back() == '\\') {
+            EXPECT_TRUE(GetFileAttributesA(copied.c_str()) & FILE_ATTRIBUTE_DIRECTORY) << copied;
+            continue;
+        }
+        EXPECT_TRUE(ReadFileBytes(copied) == ReadFileBytes(source)) << copied;
+        uint16_t d = 0, t = 0;
+        ASSERT_TRUE(DosTimeOf(copied, &d, &t)) << copied;
+        EXPECT_EQ(d, std::stoul(date)) << copied;
+        EXPECT_EQ(t, std::stoul(time)) << copied;
+        ++files;
+    }
+    EXPECT_EQ(files, 6);
+    EXPECT_TRUE(Exists(out + "\\tree\\empty dir"));
+    EXPECT_TRUE(TempLeftovers(out + "\\tree").empty());
+
+    // From a level inside: a folder and a file of "tree\a b".
+    std::string inner = JobTestScratch("arc-copy-inner");
+    ASSERT_EQ(CopyOut("tree.zip", "tree\\a b", {"deep", "random.bin"}, inner), 0u);
+    EXPECT_EQ(ListNames(inner), (std::vector<std::string>{"deep", "random.bin"}));
+    EXPECT_TRUE(ReadFileBytes(inner + "\\deep\\lines.txt") == ReadFileBytes(kData + "tree\\a b\\deep\\lines.txt"));
+    EXPECT_TRUE(Exists(inner + "\\deep\\deeper\\zero.txt"));
+
+    // One file under a new name; and the one member of a gzip file.
+    std::string single = JobTestScratch("arc-copy-single");
+    ASSERT_EQ(CopyOut("tree.zip", "tree", {"top.txt"}, single + "\\renamed.txt"), 0u);
+    EXPECT_EQ(ReadFileBytes(single + "\\renamed.txt"), "top\n");
+    ASSERT_EQ(CopyOut("single.txt.gz", "", {"single.txt"}, single), 0u);
+    EXPECT_EQ(ReadFileBytes(single + "\\single.txt"), "gzip member\n");
+}
+
+TEST_F(Archive, HostileNamesNeverLeaveTheTarget) {
+    std::string root = JobTestScratch("arc-slip");
+    std::string target = root + "\\in\\deeper";
+    CreateDirectoryA((root + "\\in").c_str(), nullptr);
+    CreateDirectoryA(target.c_str(), nullptr);
+    DirListing listing;
+    ASSERT_TRUE(Open("evil.zip", &listing));
+    std::vector<std::string> names;
+    for (auto &kv : Entries(listing))
+        if (kv.first != "..")
+            names.push_back(kv.first);
+    DirListingFree(&listing);
+    // Copy every entry the panel shows ("../evil.txt" and "..\x.txt" show
+    // as none): the five hostile members among them are refused.
+    EXPECT_EQ(names, (std::vector<std::string>{"C:", "abs.txt", "dots", "good.txt", "ok", "sub"}));
+    uint32_t errors = CopyOut("evil.zip", "", names, target);
+    EXPECT_EQ(errors, 5u);
+    EXPECT_EQ(ListNames(root), std::vector<std::string>{"in"});
+    EXPECT_EQ(ListNames(root + "\\in"), std::vector<std::string>{"deeper"});
+    EXPECT_EQ(ReadFileBytes(target + "\\good.txt"), "content of good.txt\n");
+    EXPECT_EQ(ReadFileBytes(target + "\\ok\\fine.txt"), "content of ok/fine.txt\n");
+    std::vector<std::string> inTarget = ListNames(target);
+    for (const std::string &n : inTarget)
+        EXPECT_TRUE(n == "good.txt" || n == "ok") << n;
+    EXPECT_FALSE(Exists("T:\\x.txt"));
+    EXPECT_FALSE(Exists("C:\\x.txt"));
+    EXPECT_FALSE(Exists("C:\\abs.txt"));
+    EXPECT_FALSE(Exists("T:\\abs.txt"));
+
+    // The whole archive unpacked by the library: the same members refused.
+    std::string unpack = JobTestScratch("arc-slip-unpack");
+    std::string unpackTarget = unpack + "\\t";
+    CreateDirectoryA(unpackTarget.c_str(), nullptr);
+    SelectionBuilder b;
+    SelListAppend(&b, "evil.zip", 0, 0, 0, 0, 0);
+    SelListAppend(&b, "link.zip", 0, 0, 0, 0, 0);
+    void *selection = SelListRelease(&b);
+    JobRecord job = MakeJob(kJobCodeUnpack, "T:\\arcdata", unpackTarget, kJobInclSubDirs | kJobStatistics, selection);
+    ArcJobUnpack(&job);
+    free(selection);
+    EXPECT_EQ(job.errors, 8u); // seven names and one link
+    EXPECT_EQ(ListNames(unpack), std::vector<std::string>{"t"});
+    EXPECT_EQ(ListNames(unpackTarget), (std::vector<std::string>{"good.txt", "ok"}));
+}
+
+TEST_F(Archive, LinkMembersAreNeverWritten) {
+    std::string out = JobTestScratch("arc-link");
+    EXPECT_EQ(CopyOut("link.zip", "", {"link-target"}, out), 1u);
+    EXPECT_TRUE(ListNames(out).empty());
+}
+
+TEST_F(Archive, FailedExtractionKeepsTheExistingFile) {
+    std::string out = JobTestScratch("arc-fail");
+    WriteFileBytes(out + "\\top.txt", "old contents");
+    SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", "1");
+    EXPECT_EQ(CopyOut("tree.zip", "tree", {"top.txt"}, out), 1u);
+    EXPECT_EQ(ReadFileBytes(out + "\\top.txt"), "old contents");
+    EXPECT_TRUE(TempLeftovers(out).empty());
+    SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", nullptr);
+    EXPECT_EQ(CopyOut("tree.zip", "tree", {"top.txt"}, out), 0u);
+    EXPECT_EQ(ReadFileBytes(out + "\\top.txt"), "top\n");
+}
+
+TEST_F(Archive, PackMakesArchivesTheListerReadsBack) {
+    // Results stay in T:\arcdata\out for check.sh (unzip -t, 7z t, members
+    // equal to their sources).
+    std::string out = kData + "out";
+    SelectionBuilder b;
+    SelListAppend(&b, "tree", 0, 0, 0, kEntryFolder, 0);
+    SelListAppend(&b, "single.txt.gz", 0, 0, 0, 0, 0);
+    void *selection = SelListRelease(&b);
+    JobRecord job = MakeJob(kJobCodePack, "T:\\arcdata", out + "\\packed.zip", kJobInclSubDirs, selection);
+    ArcJobPack(&job);
+    EXPECT_EQ(job.errors, 0u);
+    EXPECT_NE(job.state, kJobStop);
+    free(selection);
+
+    DirListing listing;
+    ASSERT_TRUE(Open("out\\packed.zip", &listing));
+    DirListingFree(&listing);
+    std::map<std::string, Listed> all;
+    Walk(node, "", &all);
+    std::set<std::string> expected = {"single.txt.gz"}, got;
+    for (const std::string &line : Lines(kData + "tree.list"))
+        expected.insert(Utf8ToAnsi(line));
+    for (auto &kv : all)
+        got.insert(kv.first);
+    EXPECT_EQ(got, expected);
+
+    // A pack into an existing archive that fails half-way leaves the old
+    // archive as it was, and no temporary file.
+    std::string before = ReadFileBytes(out + "\\packed.zip");
+    SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", "2");
+    SelectionBuilder b2;
+    SelListAppend(&b2, "tree.list", 0, 0, 0, 0, 0);
+    SelListAppend(&b2, "tree.manifest", 0, 0, 0, 0, 0);
+    selection = SelListRelease(&b2);
+    job = MakeJob(kJobCodePack, "T:\\arcdata", out + "\\packed.zip", kJobInclSubDirs | kJobStatistics, selection);
+    ArcJobPack(&job);
+    EXPECT_EQ(job.state, kJobStop);
+    EXPECT_TRUE(ReadFileBytes(out + "\\packed.zip") == before);
+    EXPECT_TRUE(TempLeftovers(out).empty());
+    SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", nullptr);
+
+    // The same pack without the fault adds both files and keeps the rest.
+    job = MakeJob(kJobCodePack, "T:\\arcdata", out + "\\packed.zip", kJobInclSubDirs, selection);
+    ArcJobPack(&job);
+    EXPECT_NE(job.state, kJobStop);
+    ASSERT_TRUE(Open("out\\packed.zip", &listing));
+    auto root = Entries(listing);
+    DirListingFree(&listing);
+    EXPECT_EQ(root.size(), 5u); // "..", tree, single.txt.gz, tree.list, tree.manifest
+    EXPECT_EQ(root["tree.list"].size, ReadFileBytes(kData + "tree.list").size());
+
+    // gzip takes one file: two are refused and nothing is written.
+    job = MakeJob(kJobCodePack, "T:\\arcdata", out + "\\two.gz", kJobInclSubDirs | kJobStatistics, selection);
+    ArcJobPack(&job);
+    EXPECT_EQ(job.state, kJobStop);
+    EXPECT_FALSE(Exists(out + "\\two.gz"));
+    free(selection);
+}
+
+TEST_F(Archive, AMissingLibraryIsReportedOnceAndOpensNothing) {
+    ArcUnload();
+    const char *delivered = gArcLibraryName;
+    gArcLibraryName = "NOBRISAN.DLL";
+    auto *oldBox = gMissingModuleBox;
+    gMissingModuleBox = RecordBox;
+    gBoxes.clear();
+    uint32_t shown = gApp->libMissingShown;
+    gApp->libMissingShown = 0;
+    DirListing listing = {};
+    EXPECT_EQ(ArcGetArchiveType((kData + "tree.zip").c_str()), 0);
+    EXPECT_FALSE(ArcOpenArchive((kData + "tree.zip").c_str(), &listing, gApp->archivePassword));
+    EXPECT_FALSE(listing.entryBlock);
+    EXPECT_EQ(gBoxes, std::vector<std::string>{"Cannot find or load the module NOBRISAN.DLL."});
+    gMissingModuleBox = oldBox;
+    gArcLibraryName = delivered;
+    gApp->libMissingShown = shown;
+}
