@@ -1,5 +1,6 @@
 #include "tools/DiffWindow.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <process.h>
 #include <shellapi.h>
@@ -81,6 +82,7 @@ struct DiffWindow {
     HWND find = nullptr; // first: the tool-window list routes the find dialog's keys by it
     HWND window = nullptr;
     HWND lists[2] = {};
+    HWND toolBar = nullptr;
     DiffShared *shared = nullptr;
     std::string paths[2];
     std::string settings;
@@ -215,16 +217,74 @@ void StartCompare(DiffWindow *d)
     d->again = false;
 }
 
+// The height the tool bar takes at the top, 0 while it is hidden.
+int ToolBarHeight(DiffWindow *d)
+{
+    if (!d->toolBar || !IsWindowVisible(d->toolBar))
+        return 0;
+    RECT rc;
+    GetWindowRect(d->toolBar, &rc);
+    return rc.bottom - rc.top;
+}
+
 void Layout(DiffWindow *d)
 {
+    if (d->toolBar && IsWindowVisible(d->toolBar))
+        SendMessageA(d->toolBar, TB_AUTOSIZE, 0, 0);
     RECT rc;
     GetClientRect(d->window, &rc);
-    int w = rc.right, h = rc.bottom;
+    int w = rc.right, top = ToolBarHeight(d), h = rc.bottom - top;
+    if (h < 0)
+        h = 0;
     int left = (int)(w * d->ratio);
     if (left < 2)
         left = 2;
-    MoveWindow(d->lists[0], 0, 0, left - 1, h, TRUE);
-    MoveWindow(d->lists[1], left + 1, 0, w - left - 1, h, TRUE);
+    MoveWindow(d->lists[0], 0, top, left - 1, h, TRUE);
+    MoveWindow(d->lists[1], left + 1, top, w - left - 1, h, TRUE);
+}
+
+// The check buttons follow the options: links pressed while they are shown.
+void SyncToolBar(DiffWindow *d)
+{
+    if (!d->toolBar)
+        return;
+    SendMessageA(d->toolBar, TB_CHECKBUTTON, 942, !(d->options & kDiffLinksHidden));
+    SendMessageA(d->toolBar, TB_CHECKBUTTON, 930, (d->options & kDiffIgnoreSpaces) != 0);
+    SendMessageA(d->toolBar, TB_CHECKBUTTON, 931, (d->options & kDiffCaseSensitive) != 0);
+    SendMessageA(d->toolBar, TB_CHECKBUTTON, 935, (d->options & kDiffOnlyDifferences) != 0);
+}
+
+HWND MakeToolBar(HWND window)
+{
+    static const struct {
+        int command;
+        BYTE style;
+    } kButtons[] = {
+        {921, TBSTYLE_BUTTON}, {926, TBSTYLE_BUTTON}, {927, TBSTYLE_BUTTON}, {0, TBSTYLE_SEP},
+        {928, TBSTYLE_BUTTON}, {929, TBSTYLE_BUTTON}, {0, TBSTYLE_SEP},      {938, TBSTYLE_BUTTON},
+        {0, TBSTYLE_SEP},      {11945, TBSTYLE_BUTTON}, {11930, TBSTYLE_BUTTON}, {0, TBSTYLE_SEP},
+        {930, TBSTYLE_CHECK},  {931, TBSTYLE_CHECK},  {942, TBSTYLE_CHECK},  {935, TBSTYLE_CHECK},
+    };
+    const int count = sizeof kButtons / sizeof kButtons[0];
+    TBBUTTON buttons[count] = {};
+    int image = 0;
+    for (int i = 0; i < count; i++) {
+        buttons[i].idCommand = kButtons[i].command;
+        buttons[i].fsStyle = kButtons[i].style;
+        buttons[i].fsState = TBSTATE_ENABLED;
+        buttons[i].iBitmap = kButtons[i].style == TBSTYLE_SEP ? 0 : image++;
+    }
+    return CreateToolbarEx(window, WS_CHILD | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT, 1, image, GetModuleHandleA(nullptr),
+                           950, buttons, count, 16, 16, 16, 16, sizeof(TBBUTTON));
+}
+
+void ToggleToolBar(DiffWindow *d)
+{
+    d->options ^= kDiffToolBarHidden;
+    if (d->toolBar)
+        ShowWindow(d->toolBar, (d->options & kDiffToolBarHidden) ? SW_HIDE : SW_SHOW);
+    Layout(d);
+    InvalidateRect(d->window, nullptr, TRUE);
 }
 
 void MeasureFont(DiffWindow *d)
@@ -377,6 +437,7 @@ void SetCaption(DiffWindow *d)
 void ToggleOption(DiffWindow *d, uint32_t bit)
 {
     d->options ^= bit;
+    SyncToolBar(d);
     if (bit == kDiffLinksHidden) {
         MeasureFont(d);
         ShowResult(d);
@@ -557,6 +618,12 @@ LRESULT OnCreate(HWND window, DiffWindow *d)
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)d);
     ReadSettings(d);
     d->findMessage = RegisterWindowMessageA(FINDMSGSTRINGA);
+    d->toolBar = MakeToolBar(window);
+    if (!d->toolBar)
+        return -1;
+    if (!(d->options & kDiffToolBarHidden))
+        ShowWindow(d->toolBar, SW_SHOW);
+    SyncToolBar(d);
     for (int s = 0; s < 2; s++) {
         d->lists[s] = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "",
                                       WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_OWNERDRAWFIXED | LBS_NODATA |
@@ -672,7 +739,7 @@ RECT DividerBar(DiffWindow *d, int x)
         x = 2;
     if (x > rc.right - 2)
         x = rc.right - 2;
-    return {x - 2, 0, x + 2, rc.bottom};
+    return {x - 2, ToolBarHeight(d), x + 2, rc.bottom};
 }
 
 void DragMove(DiffWindow *d, int x)
@@ -796,8 +863,8 @@ bool OnCommand(DiffWindow *d, int id)
     case 941:
         ChooseStatusColor(d, id);
         return true;
-    case 241: // the tool bar, which this window does not have yet
-        MessageBeep(MB_ICONHAND);
+    case 241:
+        ToggleToolBar(d);
         return true;
     case 120:
         DestroyWindow(d->window);
@@ -884,8 +951,21 @@ LRESULT CALLBACK DiffWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DRAWITEM:
         DrawItem(d, (const DRAWITEMSTRUCT *)lParam);
         return TRUE;
+    case WM_NOTIFY: {
+        NMHDR *hdr = (NMHDR *)lParam;
+        if (hdr->code == TTN_NEEDTEXTA) {
+            // The tip of a button is the text numbered 1000 above its command.
+            NMTTDISPINFOA *tip = (NMTTDISPINFOA *)lParam;
+            TextGet((int)hdr->idFrom + 1000, tip->szText, sizeof tip->szText);
+            tip->lpszText = tip->szText;
+            tip->hinst = nullptr;
+            return 0;
+        }
+        break;
+    }
     case WM_INITMENUPOPUP: {
         HMENU menu = (HMENU)wParam;
+        CheckMenuItem(menu, 241, (d->options & kDiffToolBarHidden) ? MF_UNCHECKED : MF_CHECKED);
         CheckMenuItem(menu, 942, (d->options & kDiffLinksHidden) ? MF_UNCHECKED : MF_CHECKED);
         CheckMenuItem(menu, 930, (d->options & kDiffIgnoreSpaces) ? MF_CHECKED : MF_UNCHECKED);
         CheckMenuItem(menu, 931, (d->options & kDiffCaseSensitive) ? MF_CHECKED : MF_UNCHECKED);

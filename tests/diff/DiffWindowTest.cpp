@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <string.h>
@@ -96,6 +97,71 @@ TEST(DiffWindow, ShowsStatusesAndFollowsItsOptions)
               (int)(kDiffIgnoreSpaces | kDiffOnlyDifferences));
     HWND again = Open(a, b, ini);
     EXPECT_EQ(SendMessageA(again, kMsgDiffOptions, 0, 0), (LRESULT)(kDiffIgnoreSpaces | kDiffOnlyDifferences));
+    DestroyWindow(again);
+}
+
+int ListTop(HWND w, int side)
+{
+    RECT rc;
+    GetWindowRect(GetDlgItem(w, side ? 102 : 101), &rc);
+    MapWindowPoints(nullptr, w, (POINT *)&rc, 2);
+    return rc.top;
+}
+
+std::string TipOf(HWND w, int command)
+{
+    NMTTDISPINFOA tip = {};
+    tip.hdr.hwndFrom = nullptr;
+    tip.hdr.idFrom = (UINT_PTR)command;
+    tip.hdr.code = TTN_NEEDTEXTA;
+    SendMessageA(w, WM_NOTIFY, 0, (LPARAM)&tip);
+    return tip.lpszText ? tip.lpszText : "";
+}
+
+TEST(DiffWindow, ToolBarFollowsTheOptionsAndHidesOnItsCommand)
+{
+    JobTestInitApp();
+    std::string dir = JobTestScratch("diff-toolbar");
+    std::string a = dir + "\\a.txt", ini = dir + "\\settings.ini";
+    WriteFileBytes(a, "x\n");
+    HWND w = Open(a, a, ini);
+    HWND bar = GetDlgItem(w, 1);
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(IsWindowVisible(bar));
+    EXPECT_EQ(SendMessageA(bar, TB_BUTTONCOUNT, 0, 0), 16);
+    EXPECT_EQ(ImageList_GetImageCount((HIMAGELIST)SendMessageA(bar, TB_GETIMAGELIST, 0, 0)), 12);
+    RECT barRect;
+    GetWindowRect(bar, &barRect);
+    int below = barRect.bottom - barRect.top;
+    EXPECT_GT(below, 0);
+    EXPECT_EQ(ListTop(w, 0), below);
+    EXPECT_EQ(ListTop(w, 1), below);
+    // Links start shown, the other check buttons up; they follow the menu.
+    struct Check {
+        int command;
+        bool pressed;
+    } start[] = {{942, true}, {930, false}, {931, false}, {935, false}};
+    for (const Check &c : start)
+        EXPECT_EQ(SendMessageA(bar, TB_ISBUTTONCHECKED, c.command, 0) != 0, c.pressed) << c.command;
+    CommandAndWait(w, 931);
+    SendMessageA(w, WM_COMMAND, 942, 0);
+    EXPECT_TRUE(SendMessageA(bar, TB_ISBUTTONCHECKED, 931, 0));
+    EXPECT_FALSE(SendMessageA(bar, TB_ISBUTTONCHECKED, 942, 0));
+    EXPECT_EQ(TipOf(w, 921), "Open files");
+    EXPECT_EQ(TipOf(w, 11945), "Search");
+    // 241 hides the bar, the lists take its room, and the choice is kept.
+    SendMessageA(w, WM_COMMAND, 241, 0);
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_EQ(ListTop(w, 0), 0);
+    EXPECT_EQ(ListTop(w, 1), 0);
+    DestroyWindow(w);
+    EXPECT_EQ(GetPrivateProfileIntA("ZqDiff", "Opt", -1, ini.c_str()) & kDiffToolBarHidden, (int)kDiffToolBarHidden);
+    HWND again = Open(a, a, ini);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(again, 1)));
+    EXPECT_EQ(ListTop(again, 0), 0);
+    SendMessageA(again, WM_COMMAND, 241, 0);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(again, 1)));
+    EXPECT_EQ(ListTop(again, 0), below);
     DestroyWindow(again);
 }
 
