@@ -23,6 +23,7 @@
 #include "wingui/WindowUtil.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
+#include "fileops/AttrJob.h"
 #include "fileops/ToolJobs.h"
 #include "fileops/DiskInfo.h"
 #include "fileops/SyncWindow.h"
@@ -64,7 +65,7 @@ static const struct {
 } kNotBuiltIds[] = {
     {101, 101},     // run dialog
     {110, 110},     // print
-    {112, 114},     // pack, unpack, file attributes
+    {112, 113},     // pack, unpack
     {127, 127},     // HTML references
     {201, 205},     // diskette tools, volume label, format
     {208, 208},     // share directory
@@ -601,6 +602,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 130:
         SumCreateCommand(window);
+        return;
+    case 114:
+        AttrCommand(window);
         return;
     case 109:
         DelCommand(window);

@@ -60,3 +60,13 @@ int FileStampPairCompare(const FileStampPair *pair);
 // Win32 side.
 // Short date, two blanks, time without seconds; empty when unformattable.
 void StrFormatDosDateTime(char *out, uint16_t date, uint16_t time, size_t size);
+
+// A date and time a picker edits: the record of the date and time dialog,
+// eight words (the last two describe the month the calendar shows). A
+// caller hands the whole record, never a shorter one.
+struct DateTimeRecord {
+    uint16_t day, month, year, hour, minute, second;
+    uint16_t firstWeekday; // of the month's first day, 1 Monday ... 7 Sunday
+    uint16_t daysInMonth;
+};
+static_assert(sizeof(DateTimeRecord) == 16, "the date and time record is eight words");

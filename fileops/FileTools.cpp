@@ -102,7 +102,7 @@ struct InFile {
 
 // Reads a whole file in chunks, handing each to `take` (false stops with
 // the error it set).
-template <class F> uint32_t ReadAll(ToolIo* io, const std::string& path, F take)
+template <class F> uint32_t ReadAll(ToolIo* io, const std::string& path, F take, bool progress = true)
 {
     InFile in(io);
     uint32_t e = in.Open(path);
@@ -113,7 +113,7 @@ template <class F> uint32_t ReadAll(ToolIo* io, const std::string& path, F take)
         size_t got = 0;
         if ((e = io->Read(in.h, buf.get(), kChunk, &got)) != 0) return e;
         if (!got) return 0;
-        io->Progress(got);
+        if (progress) io->Progress(got);
         if ((e = take(buf.get(), got)) != 0) return e;
     }
 }
@@ -199,21 +199,28 @@ uint32_t ToolSumCreate(ToolIo* io, const std::string& list, SumListKind kind, co
     return out.Commit();
 }
 
-uint32_t ToolSumVerify(ToolIo* io, const std::string& list, SumListKind kind, std::string* report,
-                       uint32_t* errors)
+namespace {
+
+struct SumEntry {
+    std::string name;
+    uint32_t crc;
+    uint8_t digest[16];
+};
+
+// The entries of a list, in order; *kind detected when kSumNone.
+uint32_t ReadSumEntries(ToolIo* io, const std::string& list, SumListKind* kind, std::vector<SumEntry>* entries)
 {
     std::string text;
     uint32_t e = ReadAll(io, list, [&](const uint8_t* p, size_t n) {
         if (text.size() + n > (64u << 20)) return 8u;  // ERROR_NOT_ENOUGH_MEMORY: no list is that long
         text.append((const char*)p, n);
         return 0u;
-    });
+    }, false);
     if (e) return e;
     size_t firstEnd = text.find('\n');
-    if (kind == kSumNone)
-        kind = SumDetectKind(text.data(), firstEnd == std::string::npos ? text.size() : firstEnd);
-    if (kind == kSumNone) return 13;  // ERROR_INVALID_DATA
-    std::string folder = FolderOf(list);
+    if (*kind == kSumNone)
+        *kind = SumDetectKind(text.data(), firstEnd == std::string::npos ? text.size() : firstEnd);
+    if (*kind == kSumNone) return 13;  // ERROR_INVALID_DATA
     bool counted = false;
     for (size_t pos = 0; pos < text.size();) {
         size_t end = text.find('\n', pos);
@@ -221,18 +228,17 @@ uint32_t ToolSumVerify(ToolIo* io, const std::string& list, SumListKind kind, st
         const char* line = text.data() + pos;
         size_t len = end - pos;
         pos = end + 1;
-        std::string name;
-        uint32_t crc = 0;
-        uint8_t digest[16];
+        SumEntry entry;
+        entry.crc = 0;
         bool ok;
-        if (kind == kSumSfv) {
+        if (*kind == kSumSfv) {
             bool comment;
-            ok = SumParseSfvLine(line, len, &name, &crc, &comment);
+            ok = SumParseSfvLine(line, len, &entry.name, &entry.crc, &comment);
             if (comment) continue;
             if (!ok && (len == 0 || (len == 1 && line[0] == '\r'))) continue;
             if (!ok) break;  // a line without a blank ends the list
         } else {
-            ok = SumParseMd5Line(line, len, &name, digest);
+            ok = SumParseMd5Line(line, len, &entry.name, entry.digest);
             if (!ok && (len == 0 || (len == 1 && line[0] == '\r'))) continue;
             if (!ok && !counted) {
                 counted = true;  // a first line that is no entry is a title
@@ -241,18 +247,49 @@ uint32_t ToolSumVerify(ToolIo* io, const std::string& list, SumListKind kind, st
             if (!ok) break;
         }
         counted = true;
+        entries->push_back(entry);
+    }
+    return 0;
+}
+
+} // namespace
+
+uint32_t ToolSumListTotal(ToolIo* io, const std::string& list, uint64_t* total)
+{
+    *total = 0;
+    SumListKind kind = kSumNone;
+    std::vector<SumEntry> entries;
+    uint32_t e = ReadSumEntries(io, list, &kind, &entries);
+    if (e) return e;
+    std::string folder = FolderOf(list);
+    for (const SumEntry& entry : entries) {
+        uint64_t size;
+        if (io->SizeOf(ToolJoinPath(*io, folder, entry.name), &size) == 0) *total += size;
+    }
+    return 0;
+}
+
+uint32_t ToolSumVerify(ToolIo* io, const std::string& list, SumListKind kind, std::string* report,
+                       uint32_t* errors)
+{
+    std::vector<SumEntry> entries;
+    uint32_t e = ReadSumEntries(io, list, &kind, &entries);
+    if (e) return e;
+    std::string folder = FolderOf(list);
+    for (const SumEntry& entry : entries) {
         if (io->Cancelled()) return kToolErrCancelled;
+        const std::string& name = entry.name;
         std::string path = ToolJoinPath(*io, folder, name);
         bool good;
         uint32_t fe;
         if (kind == kSumSfv) {
             uint32_t actual;
             fe = ToolFileCrc32(io, path, &actual);
-            good = actual == crc;
+            good = actual == entry.crc;
         } else {
             uint8_t actual[16];
             fe = ToolFileMd5(io, path, actual);
-            good = memcmp(actual, digest, 16) == 0;
+            good = memcmp(actual, entry.digest, 16) == 0;
         }
         if (fe == kToolErrCancelled) return fe;
         if (fe) {

@@ -30,6 +30,9 @@ uint32_t ToolSumCreate(ToolIo* io, const std::string& list, SumListKind kind,
 uint32_t ToolSumVerify(ToolIo* io, const std::string& list, SumListKind kind, std::string* report,
                        uint32_t* errors);
 
+// Sum of the sizes of the files a list names that exist (a verification's total).
+uint32_t ToolSumListTotal(ToolIo* io, const std::string& list, uint64_t* total);
+
 // Line ends of a text file (mode kCrLfDos/Unix/Mac); target may equal source.
 // kToolErrNotText leaves the target untouched.
 uint32_t ToolCrLfFile(ToolIo* io, const std::string& source, const std::string& target, int16_t mode,

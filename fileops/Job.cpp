@@ -12,6 +12,8 @@
 #include "wingui/WindowList.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
+#include "fileops/AttrJob.h"
+#include "fileops/SumVerify.h"
 #include "fileops/ToolJobs.h"
 #include "fileops/FileSystem.h"
 #include "panels/Location.h"
@@ -41,11 +43,13 @@ struct JobCodeRow {
 static const JobCodeRow kJobCodes[] = {
     {kJobCodeCopy, kJobCodeRename, CopyJobThread, true},
     {kJobCodeDelete, kJobCodeDelete, DelJobThread, true},
+    {kJobCodeAttributes, kJobCodeAttributes, AttrJobThread, true},
     {kJobCodeSplit, kJobCodeSplit, SplitJobThread, false},
     {kJobCodeJoin, kJobCodeJoin, JoinJobThread, true},
     {kJobCodeEncode, kJobCodeEncode, UuJobThread, false},
     {kJobCodeCrLf, kJobCodeCrLf, CrLfJobThread, true},
     {kJobCodeChecksums, kJobCodeChecksums, SumCreateJobThread, true},
+    {kJobCodeSumVerify, kJobCodeSumVerify, SumVerifyJobThread, false},
 };
 
 JobWorker JobWorkerForCode(uint16_t code, bool *needsSelection)

@@ -39,6 +39,7 @@ enum JobCode : uint16_t {
     kJobCodeCePutBack = 1051,
     kJobCodeDropShortcut = 1062,
     kJobCodeChecksums = 1076,
+    kJobCodeSumVerify = 1077,
 };
 
 // `state` values.

@@ -9,5 +9,6 @@ list(APPEND KESTROM_PURE_SOURCES
   fileops/SumList.cpp
   fileops/LineEnds.cpp
   fileops/UuCode.cpp
-  fileops/FileTools.cpp)
+  fileops/FileTools.cpp
+  fileops/AttrRules.cpp)
 list(APPEND KESTROM_PURE_SOURCES fileops/SyncCompare.cpp)

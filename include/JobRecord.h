@@ -39,6 +39,12 @@ struct JobRecord {
     uint64_t bytesDone;
     uint32_t foldersDone;
     uint32_t errors;
+    // Attributes job: bits to remove and to add, and the creation and
+    // modification times to give (UTC; below the no-time limit: unchanged).
+    uint32_t attrClear;
+    uint32_t attrSet;
+    uint64_t attrCreation;
+    uint64_t attrWrite;
 };
 
 enum : uint32_t {

@@ -23,6 +23,7 @@
 #include "tools/RunServices.h"
 #include "wingui/WindowUtil.h"
 #include "fileops/FileHelpers.h"
+#include "fileops/SumVerify.h"
 
 namespace {
 
@@ -124,6 +125,9 @@ void OpenFile(HWND owner, int panel, const char *path, const char *folder) {
             }
         }
     }
+    // A checksum list is verified instead of opened.
+    if (SumVerifyFile(owner, path) != -1)
+        return;
     bool tree = (gApp->panelMode[0] & 0xF) == kViewTree || (gApp->panelMode[1] & 0xF) == kViewTree;
     if (!tree && IsArchiveExtension(Extension(path)) && PanelTryOpenArchive(owner, panel, path))
         return;
