@@ -8,6 +8,13 @@
 //                                    runs the worker on this thread, answers
 //                                    every message box with OK and prints
 //                                    "state=N errors=N files=N"
+//   jobs_tool attr <folder> <set> <clear> <write time>
+//                                    the attributes worker on every entry of the
+//                                    folder, sub-folders included; masks in hex,
+//                                    the time in seconds since 1970 (0: no dates)
+//   jobs_tool split <folder> <name> <target base> <piece size> [restore] [delete]
+//   jobs_tool join <folder> <target> <name>...
+//                                    the split and join workers on this thread
 // Every entry of the source folder is selected; sub-folders are included.
 #include <windows.h>
 #include <commctrl.h>
@@ -18,7 +25,10 @@
 
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
+#include "fileops/AttrJob.h"
+#include "fileops/AttrRules.h"
 #include "fileops/Job.h"
+#include "fileops/ToolJobs.h"
 #include "JobTestSupport.h"
 
 static HWND gDialog;
@@ -56,6 +66,39 @@ int main(int argc, char **argv)
                        : (a & FILE_ATTRIBUTE_DIRECTORY)     ? "folder"
                                                             : "file");
         return 0;
+    }
+    if (!strcmp(argv[1], "attr") && argc >= 6) {
+        unsigned long long seconds = strtoull(argv[5], nullptr, 10);
+        uint32_t flags = kJobInclSubDirs | (seconds ? kAttrChangeDates : 0);
+        JobRecord job = MakeJob(kJobCodeAttributes, argv[2], "", flags, SelectionOf(argv[2]));
+        job.attrSet = (uint32_t)strtoul(argv[3], nullptr, 16);
+        job.attrClear = (uint32_t)strtoul(argv[4], nullptr, 16);
+        if (seconds)
+            job.attrWrite = seconds * 10000000ull + 116444736000000000ull;
+        DialogAnswerer ok("", std::vector<int>(64, IDOK));
+        AttrJobThread(&job);
+        printf("state=%d errors=%u\n", (int)job.state, (unsigned)job.errors);
+        return 0;
+    }
+    if (!strcmp(argv[1], "split") && argc >= 6) {
+        uint32_t flags = 0;
+        for (int i = 6; i < argc; i++)
+            flags |= !strcmp(argv[i], "restore") ? 0x8000000 : !strcmp(argv[i], "delete") ? 0x4000000 : 0;
+        JobRecord job = MakeJob(kJobCodeSplit, argv[2], argv[4], flags, nullptr);
+        lstrcpynA(job.secondName, argv[3], sizeof job.secondName);
+        job.bytesSelected = strtoull(argv[5], nullptr, 10);
+        DialogAnswerer ok("", std::vector<int>(64, IDOK));
+        SplitJobThread(&job);
+        printf("state=%d errors=%u\n", (int)job.state, (unsigned)job.errors);
+        return job.state == kJobStop ? 1 : 0;
+    }
+    if (!strcmp(argv[1], "join") && argc >= 5) {
+        std::vector<std::string> names(argv + 4, argv + argc);
+        JobRecord job = MakeJob(kJobCodeJoin, argv[2], argv[3], 0, SelectionOf(argv[2], names));
+        DialogAnswerer ok("", std::vector<int>(64, IDOK));
+        JoinJobThread(&job);
+        printf("state=%d errors=%u\n", (int)job.state, (unsigned)job.errors);
+        return job.state == kJobStop ? 1 : 0;
     }
     if (!strcmp(argv[1], "walk") && argc >= 5) {
         uint16_t code = !strcmp(argv[2], "move") ? kJobCodeMove : !strcmp(argv[2], "delete") ? kJobCodeDelete
