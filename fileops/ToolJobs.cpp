@@ -1,5 +1,6 @@
 #include "fileops/ToolJobs.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -209,6 +210,47 @@ const char* const kSplitPresets[] = {
 const uint64_t kSplitPresetBytes[] = {1457664,   1213952,   730112,    362496,   100431872,
                                       250331136, 635420672, 228265984, 718438400};
 
+} // namespace
+
+uint64_t SplitLinkSizeCount(HWND dialog, int changedId, int otherId, uint64_t sourceSize)
+{
+    char text[40] = "";
+    GetDlgItemTextA(dialog, changedId, text, sizeof text);
+    uint64_t value = 0;
+    bool preset = false;
+    if (changedId == kIdToolSize)
+        for (size_t i = 0; i < sizeof kSplitPresets / sizeof kSplitPresets[0]; i++)
+            if (!strcmp(text, kSplitPresets[i])) {
+                value = kSplitPresetBytes[i];
+                preset = true;
+            }
+    if (!preset) {
+        const char* p = text;
+        while (*p == ' ')
+            p++;
+        for (; *p >= '0' && *p <= '9'; p++) {
+            if (value > (UINT64_MAX - 9) / 10) {
+                value = 0;  // no size that large
+                break;
+            }
+            value = value * 10 + (uint64_t)(*p - '0');
+        }
+    }
+    if (preset) {
+        // The size field shows the preset's byte count.
+        snprintf(text, sizeof text, "%llu", (unsigned long long)value);
+        SetDlgItemTextA(dialog, changedId, text);
+    }
+    if (value)
+        snprintf(text, sizeof text, "%llu", (unsigned long long)(sourceSize / value + (sourceSize % value != 0)));
+    else
+        strcpy(text, "-");
+    SetDlgItemTextA(dialog, otherId, text);
+    return value;
+}
+
+namespace {
+
 INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     ToolDialogData* d = (ToolDialogData*)GetWindowLongPtrA(dialog, GWLP_USERDATA);
@@ -233,9 +275,12 @@ INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         if (size) {
             for (const char* p : kSplitPresets)
                 SendMessageA(size, CB_ADDSTRING, 0, (LPARAM)p);
+            SendDlgItemMessageA(dialog, kIdToolSize, CB_LIMITTEXT, 32, 0);
+            SendDlgItemMessageA(dialog, kIdToolCount, EM_LIMITTEXT, 32, 0);
             char text[32];
             snprintf(text, sizeof text, "%llu", (unsigned long long)d->job->bytesSelected);
             SetWindowTextA(size, text);
+            SplitLinkSizeCount(dialog, kIdToolSize, kIdToolCount, d->job->total);
         }
         for (int i = 0; i < 3; i++)
             CheckDlgButton(dialog, kIdToolCheck1 + (i == 2 ? 3 : i), d->checks[i] ? BST_CHECKED : BST_UNCHECKED);
@@ -244,7 +289,26 @@ INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return FALSE;
     }
     case WM_COMMAND:
+        if (!d)
+            return FALSE;
         switch (LOWORD(wParam)) {
+        case kIdToolSize:
+            if (HIWORD(wParam) == CBN_EDITCHANGE)
+                SplitLinkSizeCount(dialog, kIdToolSize, kIdToolCount, d->job->total);
+            else if (HIWORD(wParam) == CBN_SELCHANGE) {
+                // The edit shows the chosen text only after this message.
+                int sel = (int)SendDlgItemMessageA(dialog, kIdToolSize, CB_GETCURSEL, 0, 0);
+                if (sel >= 0 && sel < 9) {
+                    SetDlgItemTextA(dialog, kIdToolSize, kSplitPresets[sel]);
+                    SplitLinkSizeCount(dialog, kIdToolSize, kIdToolCount, d->job->total);
+                }
+            }
+            return TRUE;
+        case kIdToolCount:
+            // Only typing counts: the count written by the size field changes it too.
+            if (HIWORD(wParam) == EN_CHANGE && GetFocus() == (HWND)lParam)
+                SplitLinkSizeCount(dialog, kIdToolCount, kIdToolSize, d->job->total);
+            return TRUE;
         case IDOK:
         case 99: {
             char text[520];
@@ -256,9 +320,7 @@ INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                 d->checks[i] = IsDlgButtonChecked(dialog, kIdToolCheck1 + (i == 2 ? 3 : i)) == BST_CHECKED;
             HWND size = GetDlgItem(dialog, kIdToolSize);
             if (size) {
-                int sel = (int)SendMessageA(size, CB_GETCURSEL, 0, 0);
-                GetWindowTextA(size, text, 32);
-                uint64_t bytes = sel >= 0 && sel < 9 ? kSplitPresetBytes[sel] : _strtoui64(text, nullptr, 10);
+                uint64_t bytes = SplitLinkSizeCount(dialog, kIdToolSize, kIdToolCount, d->job->total);
                 if (!bytes) {
                     MessageBeep(MB_ICONHAND);
                     return TRUE;
@@ -557,7 +619,13 @@ void SplitCommand(HWND owner)
     }
     lstrcpynA(job.secondName, first.c_str(), sizeof job.secondName);
     lstrcpynA(job.target, (OtherFolder() + first).c_str(), sizeof job.target);
-    job.bytesSelected = 1457664;  // the piece size travels here
+    // The source's size (for the piece count) travels in total, the piece
+    // size in bytesSelected: a source that fits a diskette is one piece.
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    std::string source = ToolJoinPath(WinToolIo(), job.sourceDir, first);
+    if (GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &info))
+        job.total = ((uint64_t)info.nFileSizeHigh << 32) | info.nFileSizeLow;
+    job.bytesSelected = job.total && job.total < 1457665 ? job.total : 1457664;
     uint32_t o = gApp->moreOptions;
     ToolDialogData d = {&job, kDlgSplit, "Split " + first + " to", 0,
                         {(o & kSplitDeleteSource) != 0, (o & kSplitRestore) != 0, (o & kSplitText) != 0}};

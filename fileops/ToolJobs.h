@@ -32,6 +32,12 @@ void SumCreateCommand(HWND owner);
 void UuCommand(HWND owner, const char* sourcePath);  // null: the active panel's cursor file
 void SplitCommand(HWND owner);
 
+// Keeps the split dialog's piece size and piece count consistent: the
+// changed field's number (a chosen preset's byte count, written into the
+// size field) gives the other field ceiling(source size / value), or "-"
+// for 0. Returns the value read.
+uint64_t SplitLinkSizeCount(HWND dialog, int changedId, int otherId, uint64_t sourceSize);
+
 DWORD WINAPI CrLfJobThread(void* job);
 DWORD WINAPI SumCreateJobThread(void* job);
 DWORD WINAPI UuJobThread(void* job);
@@ -42,5 +48,5 @@ DWORD WINAPI JoinJobThread(void* job);
 enum : int {
     kDlgCrLf = 15040, kDlgSplit = 15100, kDlgJoin = 15110, kDlgEncode = 15300, kDlgSumCreate = 15310,
     kIdToolLabel = 15001, kIdToolTarget = 15002, kIdToolMethod = 14206,
-    kIdToolCheck1 = 15005, kIdToolCheck2 = 15006, kIdToolCheck3 = 15008, kIdToolSize = 15103,
+    kIdToolCheck1 = 15005, kIdToolCheck2 = 15006, kIdToolCheck3 = 15008, kIdToolSize = 15103, kIdToolCount = 15104,
 };

@@ -171,4 +171,40 @@ TEST_F(ToolJobsTest, RestoreBatchLongerThanOneCommandLine)
     EXPECT_TRUE(ReadFileBytes(dir + "\\archive_with_long_name.bin") == data);
 }
 
+INT_PTR CALLBACK BareDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+TEST_F(ToolJobsTest, SplitSizeAndCountFollowEachOther)
+{
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kDlgSplit), nullptr, BareDialogProc, 0);
+    ASSERT_TRUE(dialog);
+    SendDlgItemMessageA(dialog, kIdToolSize, CB_ADDSTRING, 0, (LPARAM)"1,44 MB (3.5\")");
+    struct Case {
+        int changed;
+        const char *typed;
+        uint64_t source;
+        const char *other;   // what the other field shows
+        const char *changedShows;
+    } cases[] = {
+        {kIdToolSize, "1457664", 3000000, "3", "1457664"},
+        {kIdToolSize, "1,44 MB (3.5\")", 3000000, "3", "1457664"},  // a preset gives its byte count
+        {kIdToolSize, "0", 3000000, "-", "0"},
+        {kIdToolSize, "abc", 3000000, "-", "abc"},
+        {kIdToolSize, "1000000000", 5368709120ull, "6", "1000000000"},  // past 4 GiB
+        {kIdToolCount, "2", 3000000, "1500000", "2"},
+        {kIdToolCount, "7", 3000000, "428572", "7"},
+        {kIdToolCount, "0", 3000000, "-", "0"},
+    };
+    for (const Case &c : cases) {
+        int other = c.changed == kIdToolSize ? kIdToolCount : kIdToolSize;
+        SetDlgItemTextA(dialog, c.changed, c.typed);
+        SplitLinkSizeCount(dialog, c.changed, other, c.source);
+        char text[64];
+        GetDlgItemTextA(dialog, other, text, sizeof text);
+        EXPECT_STREQ(text, c.other) << c.typed;
+        GetDlgItemTextA(dialog, c.changed, text, sizeof text);
+        EXPECT_STREQ(text, c.changedShows) << c.typed;
+    }
+    DestroyWindow(dialog);
+}
+
 } // namespace
