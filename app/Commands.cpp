@@ -31,6 +31,7 @@
 #include "panels/SpaceInfo.h"
 #include "tools/DiffWindow.h"
 #include "panels/FilterDialog.h"
+#include "frontends/FtpFrontEnd.h"
 #include "panels/Location.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
@@ -69,8 +70,8 @@ static const struct {
     {127, 127},     // HTML references
     {201, 205},     // diskette tools, volume label, format
     {208, 208},     // share directory
-    {211, 214},     // folder sizes, diskette compare, FTP connect and disconnect
-    {217, 219},     // FTP log, eject, FTP hidden files
+    {211, 212},     // folder sizes, diskette compare
+    {217, 218},     // FTP log, eject
     {227, 227},     // FTP raw listing
     {301, 301},     // search
     {304, 304},     // the Container tool window
@@ -83,7 +84,6 @@ static const struct {
     {409, 409},     // user-menu editor
     {802, 802},     // an empty document in the editor
     {841, 842},     // eject buttons
-    {28988, 28999}, // FTP disconnect by slot
 };
 
 bool CommandIsBuilt(int id) {
@@ -225,6 +225,10 @@ void PanelGoRoot(HWND, int panel, int otherPanel) {
         if (!PathClimbExisting(climbed))
             return;
         rootLength = strlen(climbed);
+    }
+    if (gApp->panels[panel].location && gApp->panels[panel].location->kind == kLocationFtp) {
+        FtpChangeDirAsync("\\", panel, gApp->panels[panel].location);
+        return;
     }
     if (gApp->panels[panel].location) {
         // Leaving a location belongs to the location's own front end.
@@ -817,8 +821,21 @@ static void MainCommandRun(HWND window, int id) {
     case 28000:
         MainTaskPopup(window);
         return;
+    case 213:
+        FtpConnectPanel(window, active);
+        return;
+    case 214:
+        FtpChooseDisconnect(window);
+        return;
+    case 219:
+        FtpToggleShowHidden(active);
+        return;
     case 29000:
         UserMenuShow(window);
+        return;
+    }
+    if (id >= 28962 + 26 && id <= 28999) {
+        FtpDisconnectCommand(window, id);
         return;
     }
     if (id >= 28900 && id <= 28979) {

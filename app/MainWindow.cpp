@@ -27,6 +27,7 @@
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
 #include "fileops/FileSystem.h"
+#include "frontends/FtpFrontEnd.h"
 #include "panels/Location.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelRefresh.h"
@@ -588,6 +589,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LBUTTONUP:
         MainOnMouse(window, message, lParam);
         return 0;
+    case kFtpNotifyMessage:
+        FtpOnLibraryNotify(window, wParam, lParam);
+        return 0;
+    case WM_DRAWITEM:
+        if (wParam == 217) {
+            FtpDrawConnectionItem((const DRAWITEMSTRUCT *)lParam);
+            return TRUE;
+        }
+        break;
     case WM_USER + 1:
         PanelSyncViewMenu(nullptr);
         for (int panel = 0; panel < 2; panel++) {

@@ -328,6 +328,8 @@ void CopyCommand(HWND owner, int code)
     job.sourcePanel = (uint16_t)source;
     lstrcpynA(job.sourceDir, gApp->panelPath[source], sizeof job.sourceDir);
     LocationNode *sl = gApp->panels[source].location, *tl = gApp->panels[target].location;
+    if (code == 1031)
+        tl = nullptr; // a rename stays where its entries are
     if (sl && tl && !((sl->kind == kLocationFtp && tl->kind == kLocationFtp) ||
                       (sl->kind == kLocationCeDevice && tl->kind == kLocationCeDevice)))
         return;
@@ -337,11 +339,12 @@ void CopyCommand(HWND owner, int code)
         FreeClones(&job);
         return;
     }
-    // Archive, FTP and device sides go through their front ends, which this
+    // Archive and device sides go through their front ends, which this
     // build does not carry yet: refused like an impossible combination.
     bool archiveOut = code == 1029 && sl && sl->kind < kLocationFtp && !tl;
+    bool ftp = (sl || tl) && (!sl || sl->kind == kLocationFtp) && (!tl || tl->kind == kLocationFtp);
     if ((code != 1029 && sl && IsRefusedArchiveKind(sl->kind)) || (tl && IsRefusedArchiveKind(tl->kind)) ||
-        ((sl || tl) && !archiveOut)) {
+        ((sl || tl) && !archiveOut && !ftp)) {
         MessageBeep(MB_ICONHAND);
         FreeClones(&job);
         return;
@@ -403,7 +406,7 @@ void CopyCommand(HWND owner, int code)
         FreeClones(&job);
         return;
     }
-    if (!(code == 1031 && MaskHasCaseMarks(job.target))) {
+    if (!tl && !(code == 1031 && (MaskHasCaseMarks(job.target) || sl))) {
         if (!CopyPrepareTarget(owner, &job, marked) || !CopyCheckSpace(owner, &job)) {
             FreeClones(&job);
             return;

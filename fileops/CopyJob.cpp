@@ -23,6 +23,7 @@
 #include "panels/Filter.h"
 #include "panels/PanelIter.h"
 #include "fileops/FileHelpers.h"
+#include "frontends/FtpJobs.h"
 
 // Case-mask rename mode of the job this worker thread runs.
 static thread_local bool tCaseMaskMode;
@@ -803,6 +804,15 @@ DWORD WINAPI CopyJobThread(void *arg)
         lstrcpynA(job->secondName, job->target, sizeof job->secondName);
     else
         job->secondName[0] = 0;
+    if (FtpJobApplies(job)) {
+        if (job->jobCode != 1029)
+            job->flags &= ~kJobStatistics;
+        FtpRunCopyJob(job);
+        CopySummary(job);
+        tCaseMaskMode = false;
+        JobFinish(job);
+        return 0;
+    }
     if (job->sourceDir[0])
         FileSetCurrentDir(job->dialog, job->sourceDir);
     if (job->sourceLocation && job->sourceLocation->kind < kLocationFtp && !job->targetLocation &&

@@ -14,6 +14,8 @@
 #include "fileops/Job.h"
 #include "panels/Filter.h"
 #include "panels/FilterDialog.h"
+#include "frontends/FtpFrontEnd.h"
+#include "frontends/FtpJobs.h"
 #include "panels/Location.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
@@ -311,6 +313,12 @@ static void DelSummary(JobRecord *job)
 DWORD WINAPI DelJobThread(void *arg)
 {
     JobRecord *job = (JobRecord *)arg;
+    if (job->sourceLocation && FtpJobApplies(job)) {
+        FtpRunDeleteJob(job);
+        DelSummary(job);
+        JobFinish(job);
+        return 0;
+    }
     if (job->sourceLocation) {
         // Archive, FTP and device deletes go through their front ends, which
         // this build does not carry yet: nothing is touched.
@@ -506,8 +514,12 @@ void DelCommand(HWND owner)
     PanelIterEnd(&it);
 
     LocationNode *location = gApp->panels[panel].location;
-    if (location) {
-        // Archive, FTP and device entries are deleted by their front ends.
+    if (location && location->kind == kLocationFtp) {
+        job.sourceLocation = LocationClone(location);
+        if (!job.sourceLocation)
+            return;
+    } else if (location) {
+        // Archive and device entries are deleted by their front ends.
         MessageBeep(MB_ICONHAND);
         return;
     }
@@ -518,15 +530,18 @@ void DelCommand(HWND owner)
     job.jobCode = 1032;
     int templ = marked > 1 || folder ? kDlgDeleteMany : kDlgDeleteOne;
     HINSTANCE instance = gApp->hInstance ? gApp->hInstance : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(templ), owner, DelDialogProc, (LPARAM)&job) != 1)
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(templ), owner, DelDialogProc, (LPARAM)&job) != 1) {
+        LocationCloneFree(job.sourceLocation);
         return;
+    }
     gApp->generalOptions = JobOptionsFromFlags(gApp->generalOptions, job.flags);
     if (templ == kDlgDeleteOne)
         job.flags = (job.flags & (kJobStatistics | kJobRecycle | kJobWipe)) | kJobInclSubDirs;
     job.titleId = Txt::dlgDelete;
     job.captionId = Txt::dlgDeleteFrom;
     job.itemCount = marked;
-    JobShowDialog(owner, kDlgJobDelete, &job);
+    if (!JobShowDialog(owner, kDlgJobDelete, &job))
+        LocationCloneFree(job.sourceLocation);
 }
 
 // ---- make directory -----------------------------------------------------------------
@@ -559,7 +574,13 @@ INT_PTR CALLBACK MakeDirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
                 return TRUE;
             }
             int panel = gApp->activePanel & 1;
-            if (gApp->panels[panel].location) {
+            LocationNode *location = gApp->panels[panel].location;
+            if (location && location->kind == kLocationFtp) {
+                if (FtpMakeRemoteDir(dialog, location, text, panel) == 0)
+                    EndDialog(dialog, 1);
+                return TRUE;
+            }
+            if (location) {
                 // Remote folders are made by the FTP and device front ends.
                 MessageBeep(MB_ICONHAND);
                 EndDialog(dialog, 1);

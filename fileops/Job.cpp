@@ -9,6 +9,7 @@
 #include "base/Memory.h"
 #include "base/Strings.h"
 #include "base/Texts.h"
+#include "frontends/FtpJobs.h"
 #include "wingui/WindowList.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
@@ -536,6 +537,8 @@ INT_PTR CALLBACK JobDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         switch (LOWORD(wParam)) {
         case IDCANCEL:
             job->cancel = 1;
+            if (FtpJobApplies(job))
+                FtpStopTransfers(job); // a transfer in progress ends now, not at its end
             // Without a running worker nobody else will send the close.
             if (JobIsStatistics(job) || !job->workers)
                 PostMessageA(dialog, WM_COMMAND, kCmdJobFinished, 0);

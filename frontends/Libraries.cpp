@@ -5,6 +5,7 @@
 #include "AppState.h"
 #include "frontends/ArcFrontEnd.h"
 #include "frontends/CeFrontEnd.h"
+#include "frontends/FtpFrontEnd.h"
 #include "frontends/ViewerHost.h"
 #include "wingui/ShellServices.h"
 
@@ -59,9 +60,12 @@ void ViewerUnload() {
 
 void FtpLoad() {
     if (!gApp->ftpLib)
-        gApp->ftpLib = LoadLibraryA("OSTREL.DLL");
-    if (gApp->ftpLib)
-        gApp->ftpEntry = GetProcAddress(gApp->ftpLib, "f");
+        gApp->ftpLib = LoadBesideProgram("OSTREL.DLL");
+    if (!gApp->ftpLib || gApp->ftpEntry)
+        return;
+    gApp->ftpEntry = GetProcAddress(gApp->ftpLib, "f");
+    if (gApp->ftpEntry)
+        FtpBindLibrary(); // the handshake: both host tables, once per load
 }
 
 int FtpCallLibrary(void *record) {

@@ -160,6 +160,14 @@ struct AppState {
     volatile LONG ceConnected; // connect attempts of the device library that finished
     uint32_t libMissingShown;
     char archivePassword[128]; // remembered archive password (pack dialog, password prompt)
+    // FTP: each slot '0'..'9' holds 0 or the connection block the FTP
+    // library allocated (through MemAlloc) and frees when it disconnects.
+    void *ftpSlots[10];
+    uint32_t ftpSeedWord;    // the library's own: seed of its password scrambling
+    uint32_t sharedMenuWord; // shared with the library (host table B, entry 0)
+    int32_t ftpLibCounter;   // the library's own: its WinSock start-ups
+    HWND ftpLogList, ftpBarFrame, ftpModeCombo;
+    uint8_t ftpBarHeight;
 
     // last
     char programDir[260]; // program path without its extension

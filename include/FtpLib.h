@@ -6,6 +6,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "Records.h"
+
 #if defined(_WIN32)
 #define FTPCALL __cdecl
 #define FTPENTRY __stdcall
@@ -47,7 +49,6 @@ enum FtpCommandCode : int32_t {
 
 const int32_t kFtpLibVersion = 0x10100;
 const uint32_t kFtpNotifyMessage = 0x0400 + 50;  // WM_USER+50
-const uint16_t kLocationFtp = 20000;
 
 enum FtpNotifyCode : int32_t {
   kFtpNotifyConnectFailed = 2,  // lParam: 4097-byte block, slot char then text; host frees

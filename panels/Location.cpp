@@ -1,5 +1,7 @@
 #include "panels/Location.h"
 
+#include "FtpLib.h"
+
 #include <string.h>
 
 #include "base/Memory.h"
@@ -37,9 +39,14 @@ void LocationInnerPath(const LocationNode* node, char* out) {
 
 LocationNode* LocationClone(const LocationNode* node) {
     if (!node) return nullptr;
-    LocationNode* copy = (LocationNode*)gPanelsAlloc(sizeof(LocationNode));
+    // An FTP node carries the library's connection head, which in the
+    // 64-bit build is a few bytes longer than the node.
+    size_t bytes = node->kind == kLocationFtp && sizeof(FtpLocationHead) > sizeof(LocationNode)
+                       ? sizeof(FtpLocationHead)
+                       : sizeof(LocationNode);
+    LocationNode* copy = (LocationNode*)gPanelsAlloc(bytes);
     if (!copy) return nullptr;
-    memcpy(copy, node, sizeof(LocationNode));
+    memcpy(copy, node, bytes);
     if (LocationFollowsParent(node)) {
         copy->parent = LocationClone(node->parent);
         if (!copy->parent) {

@@ -12,8 +12,10 @@
 #include "base/Paths.h"
 #include "wingui/ShellServices.h"
 #include "fileops/FileSystem.h"
+#include "frontends/FtpFrontEnd.h"
 #include "base/Strings.h"
 #include "panels/PanelArchive.h"
+#include "panels/Location.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
@@ -164,6 +166,15 @@ void OpenCursorEntry(HWND owner, int panel) {
     bool up = EntryIsUpDir(e), folder = EntryIsFolder(e);
     char entryName[260];
     lstrcpynA(entryName, EntryName(e), sizeof entryName);
+    LocationNode *ftpNode = gApp->panels[panel].location;
+    if (ftpNode && ftpNode->kind == kLocationFtp) {
+        PanelIterEnd(&it);
+        // A link is opened as a folder on the server; the server decides
+        // where it leads, and the panel shows that folder's real path.
+        if (up || folder)
+            FtpChangeDirAsync(up ? ".." : entryName, panel, ftpNode);
+        return;
+    }
     PanelEntryPath(e, panel, path, sizeof path);
     PanelIterEnd(&it);
     const LocationNode *location = gApp->panels[panel].location;
@@ -448,6 +459,12 @@ int PanelChangeDir(const char *path, int panel) {
     if (err)
         return err;
     PanelMarkGroup(panel, kMarkClear, true, nullptr);
+    LocationNode *location = gApp->panels[panel].location;
+    if (location && location->kind == kLocationFtp) {
+        // Back on the file system; the connection stays open in its slot.
+        gApp->panels[panel].location = nullptr;
+        LocationFree(location);
+    }
     char old[260];
     PanelGetPath(panel, old, sizeof old);
     size_t oldLen = strlen(old), newLen = strlen(path);
@@ -475,6 +492,12 @@ int PanelChangeDir(const char *path, int panel) {
 }
 
 void PanelGoUp(HWND, int panel) {
+    LocationNode *location = gApp->panels[panel].location;
+    if (location && location->kind == kLocationFtp) {
+        FtpChangeDirAsync("..", panel, location);
+        PanelSetFocus(Active());
+        return;
+    }
     char path[260];
     PanelGetPath(panel, path, sizeof path);
     if (strlen(path) > 3 && !gApp->panels[panel].location) {
@@ -490,6 +513,8 @@ void PanelGoUp(HWND, int panel) {
 
 int PanelSelectDrive(HWND owner, int panel, char driveChar) {
     char letter = (char)toupper((unsigned char)driveChar);
+    if (letter >= '0' && letter <= '9')
+        return FtpAttachPanel(panel, letter) == 0 ? 0 : 2;
     if (letter < 'A' || letter > 'Z')
         return 0; // device, network and FTP slots come with their front ends
     int other = !panel;

@@ -18,6 +18,7 @@
 #include "fileops/FileSystem.h"
 #include "fileops/FreeSpace.h"
 #include "frontends/ArcFrontEnd.h"
+#include "frontends/FtpFrontEnd.h"
 #include "panels/DirRead.h"
 #include "panels/PanelCarry.h"
 #include "panels/PanelIter.h"
@@ -157,7 +158,10 @@ int PanelReread(int panel, int keepMarks) {
         path[0] = (char)toupper((unsigned char)path[0]);
         PanelSetPath(panel, path);
     }
-    if (mode != kViewTree && !location) {
+    if (mode != kViewTree && location && location->kind == kLocationFtp) {
+        int listed = FtpListPanel(&listing, panel);
+        err = listed == 0 ? 0 : listed > 0 ? (uint32_t)listed : ERROR_NOT_CONNECTED;
+    } else if (mode != kViewTree && !location) {
         // Some file systems report a vanished folder as an empty one.
         err = FolderExists(path) ? DirReadEntries(path, &listing) : ERROR_PATH_NOT_FOUND;
     } else if (mode != kViewTree && location->kind < kLocationFtp) {

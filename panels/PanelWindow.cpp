@@ -5,6 +5,8 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "app/bars/StatusBar.h"
+#include "frontends/FtpFrontEnd.h"
 #include "panels/PanelViewMenu.h"
 #include "frontends/ArcFrontEnd.h"
 #include "panels/PanelArchive.h"
@@ -204,6 +206,8 @@ void PanelLayout() {
         MoveWindow(ps.cornerBox, x[p] + w[p] - ps.vScrollWidth, top + hh - ps.hScrollHeight, ps.vScrollWidth,
                    ps.hScrollHeight, TRUE);
     }
+    if (FtpBarHeight())
+        FtpLayoutBar(0, client.bottom - BarsBottomHeight() + StatusBarPanelHeight(), client.right);
     PanelResetWidths(0);
     PanelResetWidths(1);
 }

@@ -1,5 +1,6 @@
 // What the main window calls for all bars, the button tracking they share
 // and the pictures the button painter draws from.
+#include "frontends/FtpFrontEnd.h"
 #include "app/bars/Bars.h"
 
 #include <commctrl.h>
@@ -63,7 +64,7 @@ int BarsTopHeight() {
 int BarsBottomHeight() {
     if (!gApp)
         return 0;
-    return StatusBarGetHeight(0) + KeyBarGetHeight() + CmdLineGetHeight() + StatusBarPanelHeight();
+    return StatusBarGetHeight(0) + KeyBarGetHeight() + CmdLineGetHeight() + StatusBarPanelHeight() + FtpBarHeight();
 }
 
 void StatusBarSetField(int field, const char *text) { StatusBarSetText(field, text); }

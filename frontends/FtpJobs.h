@@ -1,0 +1,29 @@
+// The job steps of copy, move, rename and delete when a side of the job is
+// an FTP connection: the workers of the copy and delete jobs hand the whole
+// job here. Every step runs on the job's worker thread.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+#include "FtpLib.h"
+#include "JobRecord.h"
+#include "fileops/CopyJob.h"
+
+// True when the job's source or target is an FTP location (and the other
+// side is one too or the file system).
+bool FtpJobApplies(const JobRecord* job);
+// Copy (1029), move (1030) and rename (1031); does not call JobFinish.
+void FtpRunCopyJob(JobRecord* job);
+// Delete (1032) on an FTP source; does not call JobFinish.
+void FtpRunDeleteJob(JobRecord* job);
+// Stops the transfers of both sides at once (the progress dialog's cancel).
+void FtpStopTransfers(JobRecord* job);
+// The overwrite question of the library's downloads and uploads.
+void FTPCALL FtpAskOverwrite(FtpCopyItem* item, uint64_t resumeOffset);
+
+// Single steps, also used by the tests.
+int FtpTransferFile(CopyItem* item);
+int FtpTransferDir(CopyItem* item, int depth);
+int FtpDeleteRemoteFile(JobRecord* job, const char* path);
+int FtpDeleteRemoteDir(JobRecord* job, const char* path, int depth);
+int FtpRenameRemote(JobRecord* job, const char* source, const char* target);

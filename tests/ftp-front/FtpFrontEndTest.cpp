@@ -1,0 +1,378 @@
+// The FTP front end as the program drives it: OSTREL.DLL loaded beside the
+// test, the site manager answered as a user answers it, panels listing real
+// servers on loopback, and the copy, move, rename and delete jobs both ways.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "AppState.h"
+#include "JobTestSupport.h"
+#include "fileops/CopyJob.h"
+#include "fileops/DeleteJob.h"
+#include "fileops/Job.h"
+#include "frontends/FtpFrontEnd.h"
+#include "frontends/FtpJobs.h"
+#include "frontends/Libraries.h"
+#include "panels/EntryBuild.h"
+#include "panels/Location.h"
+#include "tests/OwnWindow.h"
+
+namespace {
+
+const std::string kState = "T:\\ftptest\\";
+
+std::map<std::string, int> Ports() {
+    std::map<std::string, int> ports;
+    std::ifstream in(kState + "ports.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t eq = line.find('=');
+        if (eq != std::string::npos) ports[line.substr(0, eq)] = atoi(line.c_str() + eq + 1);
+    }
+    return ports;
+}
+
+std::string Random(size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; i++) s[i] = char(gen() & 0xFF);
+    return s;
+}
+
+LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kFtpNotifyMessage) {
+        FtpOnLibraryNotify(window, wParam, lParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The site manager of the library, filled and confirmed from another
+// thread while FtpConnectPanel waits in it.
+void AnswerSiteManager(const std::string& host, const std::string& folder) {
+    HWND dialog = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
+        dialog = FindOwnWindow("#32770", "FTP sites");
+        if (dialog && IsWindowVisible(dialog)) break;
+        dialog = nullptr;
+    }
+    if (!dialog) return;
+    SetDlgItemTextA(dialog, 14202, "loopback");
+    SetDlgItemTextA(dialog, 14203, host.c_str());
+    CheckDlgButton(dialog, 14303, BST_UNCHECKED);
+    SetDlgItemTextA(dialog, 14302, "tester");
+    SetDlgItemTextA(dialog, 15202, "secret");
+    SetDlgItemTextA(dialog, 14204, folder.c_str());
+    CheckDlgButton(dialog, 14306, BST_CHECKED);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+struct AttachWait {
+    int panel;
+};
+bool Attached(void* p) {
+    int panel = static_cast<AttachWait*>(p)->panel;
+    const LocationNode* node = gApp->panels[panel].location;
+    return node && node->kind == kLocationFtp;
+}
+
+struct Listed {
+    uint64_t size;
+    uint16_t flags;
+};
+
+std::map<std::string, Listed> ListPanel(int panel) {
+    DirListing listing = {};
+    listing.panelIndex = (uint16_t)panel;
+    std::map<std::string, Listed> out;
+    EXPECT_EQ(0, FtpListPanel(&listing, panel));
+    for (FileEntry** e = listing.entryIndex; e && *e; ++e) out[(*e)->name] = {FileEntrySize(*e), (*e)->flags};
+    DirListingFree(&listing);
+    return out;
+}
+
+void MakeTree(const std::string& root, int count, unsigned seed) {
+    CreateDirectoryA(root.c_str(), nullptr);
+    for (int i = 0; i < count; ++i) {
+        std::string folder = root + "\\d" + std::to_string(i % 5);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        if (i % 3 == 0) {
+            folder += "\\sub dir";
+            CreateDirectoryA(folder.c_str(), nullptr);
+        }
+        WriteFileBytes(folder + "\\f " + std::to_string(i) + ".dat", Random((size_t)(i * 977 % 70000), seed + i));
+    }
+}
+
+// Every file under `a` is under `b` with the same bytes, and no more.
+void ExpectSameTree(const std::string& a, const std::string& b, int* files) {
+    std::vector<std::string> na = ListNames(a), nb = ListNames(b);
+    std::sort(na.begin(), na.end());
+    std::sort(nb.begin(), nb.end());
+    ASSERT_EQ(na, nb) << a << " vs " << b;
+    for (const std::string& n : na) {
+        std::string pa = a + "\\" + n, pb = b + "\\" + n;
+        if (GetFileAttributesA(pa.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            ExpectSameTree(pa, pb, files);
+        } else {
+            EXPECT_TRUE(ReadFileBytes(pa) == ReadFileBytes(pb)) << pa;
+            ++*files;
+        }
+    }
+}
+
+class FtpFrontEnd : public ::testing::Test {
+  protected:
+    static HWND main;
+    std::string serverRoot;  // what the server shows as the connection's folder, seen from here
+    std::string remote;      // its remote name
+    std::string local;
+
+    static void SetUpTestSuite() {
+        JobTestInitApp();
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        snprintf(gApp->modulePath, sizeof gApp->modulePath, "%sftpfront%lu.ini", temp, GetCurrentProcessId());
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = MainProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "FtpFrontEndMain";
+        RegisterClassA(&wc);
+        main = CreateWindowA("FtpFrontEndMain", "Zq Vandrell", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr,
+                             nullptr, wc.hInstance, nullptr);
+        gMainWindow = main;
+        FtpLoad();
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(gApp->ftpEntry) << "OSTREL.DLL missing beside the test";
+        std::string name = std::string("front") + std::to_string(GetCurrentProcessId()) + "-" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        serverRoot = kState + "rootA\\" + name;
+        remote = "/" + name;
+        JobTestScratch(("ftp-" + name).c_str());
+        RemoveTreeHere(serverRoot);
+        CreateDirectoryA(serverRoot.c_str(), nullptr);
+        local = JobTestScratch(("ftp-" + name).c_str());
+        gApp->confirmFlags = 0;
+    }
+
+    void TearDown() override {
+        FtpDisconnect(kFtpSlotCount);
+        struct Gone {
+            static bool Done(void*) { return FtpCountInUse() == 0 && !gApp->ftpSlots[1]; }
+        };
+        PumpUntil(Gone::Done, nullptr, 20000);
+        for (int p = 0; p < 2; p++) gApp->panels[p].location = LocationFree(gApp->panels[p].location);
+    }
+
+    static void RemoveTreeHere(const std::string& folder) {
+        for (const std::string& n : ListNames(folder)) {
+            std::string p = folder + "\\" + n;
+            if (GetFileAttributesA(p.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTreeHere(p);
+            else
+                DeleteFileA(p.c_str());
+        }
+        RemoveDirectoryA(folder.c_str());
+    }
+
+    // Connects panel `panel` to server `server` ("A" or "B") in `folder`.
+    bool Connect(int panel, const std::string& server, const std::string& folder) {
+        int port = Ports()[server];
+        if (!port) return false;
+        std::string host = "127.0.0.1:" + std::to_string(port);
+        std::thread user(AnswerSiteManager, host, folder);
+        bool opened = FtpConnectPanel(main, panel);
+        user.join();
+        if (!opened) return false;
+        AttachWait w = {panel};
+        return PumpUntil(Attached, &w, 30000);
+    }
+
+    LocationNode* Node(int panel) { return gApp->panels[panel].location; }
+
+    // A job as the progress dialog hands it to the worker.
+    JobRecord Job(uint16_t code, int sourcePanel, const std::string& sourceDir, const std::string& target,
+                  void* selection, uint32_t flags = kJobInclSubDirs | kJobStatistics) {
+        JobRecord job = MakeJob(code, sourceDir, target, flags, selection);
+        job.sourcePanel = (uint16_t)sourcePanel;
+        job.sourceLocation = LocationClone(Node(sourcePanel));
+        job.targetLocation = LocationClone(Node(!sourcePanel));
+        return job;
+    }
+    static void Done(JobRecord* job) {
+        LocationCloneFree(job->sourceLocation);
+        LocationCloneFree(job->targetLocation);
+        free(job->selection);
+    }
+};
+HWND FtpFrontEnd::main;
+
+}  // namespace
+
+TEST_F(FtpFrontEnd, SlotsAreTakenInOrderAndMapToTheirDriveEntries) {
+    struct Case {
+        char ch;
+        int entry;
+    } cases[] = {{'1', 26}, {'5', 30}, {'9', 34}, {'0', 35}, {'a', -1}};
+    for (const Case& c : cases) EXPECT_EQ(c.entry, FtpSlotDriveEntry(c.ch)) << c.ch;
+    EXPECT_EQ('1', FtpFindFreeSlot());
+    for (char ch = '1'; ch <= '9'; ch++) gApp->drives[FtpSlotDriveEntry(ch)].kind = kDriveFtp;
+    EXPECT_EQ('0', FtpFindFreeSlot());
+    gApp->drives[35].kind = kDriveFtp;
+    EXPECT_EQ(0, FtpFindFreeSlot());
+    EXPECT_EQ(10, FtpCountOpen());
+    for (int e = 26; e <= 35; e++) gApp->drives[e].kind = kDriveAbsent;
+    EXPECT_EQ(0, FtpCountInUse());
+}
+
+TEST_F(FtpFrontEnd, APanelListsTheServerFolderExactly) {
+    CreateDirectoryA((serverRoot + "\\Neuer Ordner").c_str(), nullptr);
+    WriteFileBytes(serverRoot + "\\name with blanks.txt", "12345");
+    WriteFileBytes(serverRoot + "\\plain", std::string(70000, 'x'));
+    ASSERT_TRUE(Connect(0, "A", remote));
+    EXPECT_STREQ("1:", gApp->panelPath[0]);
+    EXPECT_EQ(kDriveFtp, gApp->drives[26].kind);
+    EXPECT_STREQ("loopback", gApp->drives[26].displayName);
+    auto listed = ListPanel(0);
+    ASSERT_EQ(4u, listed.size());
+    EXPECT_TRUE(listed[".."].flags & kEntryUpDir);
+    EXPECT_TRUE(listed["Neuer Ordner"].flags & kEntryFolder);
+    EXPECT_EQ(5u, listed["name with blanks.txt"].size);
+    EXPECT_EQ(70000u, listed["plain"].size);
+
+    // A big folder arrives whole.
+    std::string big = serverRoot + "\\Neuer Ordner";
+    for (int i = 0; i < 10000; i++) WriteFileBytes(big + "\\n" + std::to_string(i), "");
+    char dir[262];
+    FtpGetRemotePath(Node(0), dir, sizeof dir);
+    EXPECT_EQ(remote, std::string(dir));
+    FtpEntry* entries = nullptr;
+    uint32_t count = 0, leftOut = 0;
+    ASSERT_EQ(0, FtpListRemote(Node(0), (remote + "/Neuer Ordner").c_str(), &entries, &count, &leftOut));
+    std::set<std::string> names;
+    for (uint32_t i = 0; i < count; i++) names.insert(entries[i].name);
+    free(entries);
+    EXPECT_EQ(10000u, names.size());
+    EXPECT_EQ(0u, leftOut);
+    EXPECT_TRUE(names.count("n0") && names.count("n9999"));
+}
+
+TEST_F(FtpFrontEnd, CopyBothWaysGivesTheSameBytes) {
+    MakeTree(serverRoot + "\\tree", 60, 11);
+    WriteFileBytes(serverRoot + "\\single.bin", Random(300000, 5));
+    ASSERT_TRUE(Connect(0, "A", remote));
+
+    // Download: the folder and the file into a local folder.
+    std::string down = local + "\\down";
+    CreateDirectoryA(down.c_str(), nullptr);
+    JobRecord job = Job(1029, 0, gApp->panelPath[0], down, SelectionOf(serverRoot, {"tree", "single.bin"}));
+    CopyJobThread(&job);
+    EXPECT_EQ(0u, job.errors);
+    EXPECT_NE(kJobStop, job.state);
+    Done(&job);
+    int files = 0;
+    ExpectSameTree(serverRoot + "\\tree", down + "\\tree", &files);
+    EXPECT_EQ(60, files);
+    EXPECT_TRUE(ReadFileBytes(serverRoot + "\\single.bin") == ReadFileBytes(down + "\\single.bin"));
+    EXPECT_TRUE(ListNames(down).size() == 2u) << "no side files left behind";
+
+    // Upload: the downloaded tree into a new folder on the server (panel 1
+    // local, panel 0 the server as the target).
+    CreateDirectoryA((serverRoot + "\\up").c_str(), nullptr);
+    JobRecord up = MakeJob(1029, down, "1:\\up", kJobInclSubDirs | kJobStatistics, SelectionOf(down));
+    up.sourcePanel = 1;
+    up.targetLocation = LocationClone(Node(0));
+    CopyJobThread(&up);
+    EXPECT_EQ(0u, up.errors);
+    Done(&up);
+    files = 0;
+    ExpectSameTree(down, serverRoot + "\\up", &files);
+    EXPECT_EQ(61, files);
+}
+
+TEST_F(FtpFrontEnd, MovesDeleteTheSourceOnlyWhenTheCopyIsComplete) {
+    WriteFileBytes(local + "\\a.txt", "new a");
+    WriteFileBytes(local + "\\b.txt", "new b");
+    WriteFileBytes(serverRoot + "\\a.txt", "old a on the server");
+    ASSERT_TRUE(Connect(0, "A", remote));
+    gApp->confirmFlags = kConfirmCopy;
+    // The existing a.txt is skipped: its local source stays; b.txt moves.
+    JobRecord move = MakeJob(1030, local, "1:", kJobInclSubDirs, SelectionOf(local, {"a.txt", "b.txt"}));
+    move.targetLocation = LocationClone(Node(0));
+    {
+        DialogAnswerer answers("The following file already exists", {kIdOverwriteSkip});
+        CopyJobThread(&move);
+        answers.Join();
+        EXPECT_EQ(1, answers.answered());
+    }
+    Done(&move);
+    EXPECT_EQ("new a", ReadFileBytes(local + "\\a.txt"));
+    EXPECT_EQ("old a on the server", ReadFileBytes(serverRoot + "\\a.txt"));
+    EXPECT_FALSE(Exists(local + "\\b.txt"));
+    EXPECT_EQ("new b", ReadFileBytes(serverRoot + "\\b.txt"));
+
+    // Back down: the server's copy goes once the local file is whole.
+    gApp->confirmFlags = 0;
+    std::string back = local + "\\back";
+    CreateDirectoryA(back.c_str(), nullptr);
+    JobRecord down = Job(1030, 0, gApp->panelPath[0], back, SelectionOf(serverRoot, {"b.txt"}));
+    CopyJobThread(&down);
+    Done(&down);
+    EXPECT_EQ("new b", ReadFileBytes(back + "\\b.txt"));
+    EXPECT_FALSE(Exists(serverRoot + "\\b.txt"));
+}
+
+TEST_F(FtpFrontEnd, MakeRenameAndDeleteOnTheServer) {
+    ASSERT_TRUE(Connect(0, "A", remote));
+    EXPECT_EQ(0, FtpMakeRemoteDir(main, Node(0), "made\\deeper", 0));
+    EXPECT_TRUE(GetFileAttributesA((serverRoot + "\\made\\deeper").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    WriteFileBytes(serverRoot + "\\made\\deeper\\x.txt", "x");
+    WriteFileBytes(serverRoot + "\\old name.txt", "r");
+
+    JobRecord rename = Job(1031, 0, gApp->panelPath[0], "new name.txt", SelectionOf(serverRoot, {"old name.txt"}));
+    rename.targetLocation = nullptr;
+    CopyJobThread(&rename);
+    Done(&rename);
+    EXPECT_FALSE(Exists(serverRoot + "\\old name.txt"));
+    EXPECT_EQ("r", ReadFileBytes(serverRoot + "\\new name.txt"));
+
+    // Keep emptied folders: the contents go, every folder stays.
+    JobRecord keep = Job(1032, 0, gApp->panelPath[0], "", SelectionOf(serverRoot, {"made"}),
+                         kJobInclSubDirs | kJobKeepEmptyDirs | kJobStatistics);
+    keep.targetLocation = nullptr;
+    DelJobThread(&keep);
+    Done(&keep);
+    EXPECT_FALSE(Exists(serverRoot + "\\made\\deeper\\x.txt"));
+    EXPECT_TRUE(Exists(serverRoot + "\\made\\deeper"));
+
+    JobRecord del = Job(1032, 0, gApp->panelPath[0], "", SelectionOf(serverRoot, {"made", "new name.txt"}));
+    del.targetLocation = nullptr;
+    DelJobThread(&del);
+    Done(&del);
+    EXPECT_EQ(0u, del.errors);
+    EXPECT_TRUE(ListNames(serverRoot).empty());
+}
+
+TEST_F(FtpFrontEnd, ServerToServerBetweenTwoConnections) {
+    std::string rootB = kState + "rootB\\" + remote.substr(1);
+    RemoveTreeHere(rootB);
+    CreateDirectoryA(rootB.c_str(), nullptr);
+    WriteFileBytes(serverRoot + "\\fxp.bin", Random(200000, 9));
+    ASSERT_TRUE(Connect(0, "A", remote));
+    ASSERT_TRUE(Connect(1, "B", remote));
+    EXPECT_STREQ("2:", gApp->panelPath[1]);
+    JobRecord job = Job(1029, 0, gApp->panelPath[0], "2:", SelectionOf(serverRoot, {"fxp.bin"}));
+    CopyJobThread(&job);
+    EXPECT_EQ(0u, job.errors);
+    Done(&job);
+    EXPECT_TRUE(ReadFileBytes(serverRoot + "\\fxp.bin") == ReadFileBytes(rootB + "\\fxp.bin"));
+    RemoveTreeHere(rootB);
+}
