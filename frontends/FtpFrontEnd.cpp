@@ -612,7 +612,7 @@ void FtpChooseDisconnect(HWND owner) {
     }
     HMENU menu = CreatePopupMenu();
     char text[128];
-    TextGet(Txt::txtFtpAllConnections, text, sizeof text);
+    TextGet(Txt::txtFtpAllConns, text, sizeof text);
     if (text[0]) {
         AppendMenuA(menu, MF_STRING, 28998, text);
         AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);

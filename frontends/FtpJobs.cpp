@@ -259,7 +259,7 @@ int FtpDeleteRemoteFile(JobRecord* job, const char* path) {
     int r = FtpSendCommand(kFtpDelete, (intptr_t)path, (intptr_t)job->sourceLocation);
     if (r != 0) {
         job->state = kJobStop;
-        ReportId(job, Txt::errFileNotDeleted, path);
+        ReportId(job, Txt::errFileNotDel, path);
         return r;
     }
     job->filesDone++;

@@ -513,8 +513,10 @@ void PanelGoUp(HWND, int panel) {
 
 int PanelSelectDrive(HWND owner, int panel, char driveChar) {
     char letter = (char)toupper((unsigned char)driveChar);
-    if (letter >= '0' && letter <= '9')
-        return FtpAttachPanel(panel, letter) == 0 ? 0 : 2;
+    if (letter >= '0' && letter <= '9') {
+        FtpAttachPanel(panel, letter); // -1 for a slot without a connection: nothing to show
+        return 0;
+    }
     if (letter < 'A' || letter > 'Z')
         return 0; // device, network and FTP slots come with their front ends
     int other = !panel;

@@ -483,7 +483,7 @@ TEST_F(Panels, OwnDriveLetterJumpsToTheOtherPanelsFolder) {
     char path[260];
     PanelGetPath(0, path, sizeof path);
     EXPECT_EQ(std::string(path), Path("right"));
-    EXPECT_EQ(PanelSelectDrive(gMainWindow, 0, '0'), 0); // an FTP slot: not here
+    EXPECT_EQ(PanelSelectDrive(gMainWindow, 0, '0'), 0); // an FTP slot without a connection: nothing
     ChangeTo(0, "left");
 }
 
