@@ -226,7 +226,10 @@ int MakeDirs(FtpSession* s, char* path) {
 int Retrieve(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask) {
   JobRecord* job = item->job;
   s->job = job;
+  // A stop asked for an earlier transfer ends with it: this one may log in
+  // again when the connection drops.
   InterlockedExchange(&s->userAbort, 0);
+  if (!s->disconnecting) InterlockedExchange(&s->closing, 0);
   // A fresh download goes to a side file first: a failed or cancelled one
   // never leaves a cut file under the target's name, and the side file is
   // where a later attempt resumes.
@@ -320,6 +323,8 @@ int Store(FtpCopyItem* item, FtpSession* s, FtpAskCallback ask, const uint8_t* l
   JobRecord* job = item->job;
   const char* name = NamePart(item->target);
   s->job = job;
+  InterlockedExchange(&s->userAbort, 0);
+  if (!s->disconnecting) InterlockedExchange(&s->closing, 0);
   if (listing) {
     for (const uint8_t* p = listing;;) {
       const TargetEntry* e = reinterpret_cast<const TargetEntry*>(p);

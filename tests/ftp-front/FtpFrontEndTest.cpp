@@ -376,3 +376,64 @@ TEST_F(FtpFrontEnd, ServerToServerBetweenTwoConnections) {
     EXPECT_TRUE(ReadFileBytes(serverRoot + "\\fxp.bin") == ReadFileBytes(rootB + "\\fxp.bin"));
     RemoveTreeHere(rootB);
 }
+
+namespace {
+struct CancelAt {
+    JobRecord* job;
+    std::string part;
+    uint64_t after;
+    volatile bool stop;
+};
+// Stops the job once its side file holds `after` bytes: the point a user
+// presses Cancel in the middle of a download.
+void CancelWhenPartGrows(CancelAt* c) {
+    for (DWORD start = GetTickCount(); !c->stop && GetTickCount() - start < 60000;) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(c->part.c_str(), GetFileExInfoStandard, &data) &&
+            ((uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow) >= c->after) {
+            c->job->cancel = 1;
+            FtpStopTransfers(c->job);
+            return;
+        }
+        Sleep(5);  // polling the file's size, not waiting for time to pass
+    }
+}
+}  // namespace
+
+TEST_F(FtpFrontEnd, ACancelledDownloadLeavesNoCutFileAndTheNextOneResumes) {
+    std::string rootC = kState + "rootC\\" + remote.substr(1);
+    RemoveTreeHere(rootC);
+    CreateDirectoryA(rootC.c_str(), nullptr);
+    std::string data = Random(12 << 20, 21);
+    WriteFileBytes(rootC + "\\big.bin", data);
+    ASSERT_TRUE(Connect(0, "C", remote));  // the slow server: the transfer surely runs when Cancel comes
+    std::string target = local + "\\big.bin";
+
+    JobRecord job = Job(1029, 0, gApp->panelPath[0], local, SelectionOf(rootC, {"big.bin"}));
+    CancelAt c = {&job, target + ".part", 2 << 20, false};
+    std::thread user(CancelWhenPartGrows, &c);
+    CopyJobThread(&job);
+    c.stop = true;
+    user.join();
+    EXPECT_EQ(0u, job.filesDone);
+    EXPECT_FALSE(Exists(target)) << "a cut file under the real name";
+    Done(&job);
+
+    auto restCount = [] {
+        std::ifstream in(kState + "C.log");
+        std::string line;
+        int n = 0;
+        while (std::getline(in, line)) n += line.rfind("REST ", 0) == 0;
+        return n;
+    };
+    int restBefore = restCount();
+    JobRecord again = Job(1029, 0, gApp->panelPath[0], local, SelectionOf(rootC, {"big.bin"}));
+    CopyJobThread(&again);
+    EXPECT_GT(restCount(), restBefore) << "the second download starts where the first stopped";
+    EXPECT_EQ(1u, again.filesDone);
+    EXPECT_EQ(0u, again.errors);
+    Done(&again);
+    EXPECT_TRUE(ReadFileBytes(target) == data);
+    EXPECT_FALSE(Exists(target + ".part"));
+    RemoveTreeHere(rootC);
+}
