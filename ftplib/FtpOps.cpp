@@ -132,7 +132,13 @@ unsigned __stdcall ChangeDirThread(void* arg) {
   if (n > 1 && (current[n - 1] == '/' || current[n - 1] == '\\')) current[n - 1] = 0;
   FtpCopy(reselect, NamePart(current), sizeof(reselect));
   if (strcmp(r->name, "\\") == 0 && strchr(s->site.remoteDir, '/')) FtpCopy(r->name, "/", sizeof(r->name));
-  if (FtpLibChangeDir(s, r->name) == 2) {
+  // A relative step starts from the folder the panel shows: a transfer may
+  // have left the server in another one.
+  bool relative = r->name[0] != '/' && r->name[0] != '\\';
+  bool away = !s->serverDir[0] || strcmp(s->serverDir, s->site.remoteDir) != 0;
+  int cls = 2;
+  if (relative && away && s->site.remoteDir[0]) cls = FtpLibChangeDir(s, s->site.remoteDir);
+  if (cls == 2 && FtpLibChangeDir(s, r->name) == 2) {
     char dir[262];
     if (FtpLibPrintDir(s, dir, sizeof(dir)) == 2) {
       FtpLock();

@@ -437,3 +437,43 @@ TEST_F(FtpFrontEnd, ACancelledDownloadLeavesNoCutFileAndTheNextOneResumes) {
     EXPECT_FALSE(Exists(target + ".part"));
     RemoveTreeHere(rootC);
 }
+
+TEST_F(FtpFrontEnd, LinksAreListedAsEntriesAndNeverEntered) {
+    // The server lists this folder from the canned text: a file and a link
+    // that points at the folder itself.
+    std::string folder = serverRoot + "\\withlink";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WriteFileBytes(folder + "\\real.txt", "12345");
+    WriteFileBytes(folder + "\\.listing",
+                   "-rw-r--r--   1 u g        5 Jan 01  2020 real.txt\r\n"
+                   "lrwxrwxrwx   1 u g        1 Jan 01  2020 loop -> .\r\n");
+    ASSERT_TRUE(Connect(0, "A", remote + "/withlink"));
+    auto listed = ListPanel(0);
+    ASSERT_EQ(3u, listed.size());  // "..", the file and the link
+    EXPECT_TRUE(listed["loop"].flags & kEntryShared);
+    EXPECT_EQ(5u, listed["real.txt"].size);
+
+    // Copying the folder from its parent: the file comes, the link is
+    // reported and left alone, and the job does not end as a full success.
+    // The server is elsewhere (as a transfer leaves it): ".." still goes
+    // to the parent of the folder the panel shows.
+    ASSERT_EQ(0, FtpSetRemoteDir("/", Node(0), nullptr));
+    FtpChangeDirAsync("..", 0, Node(0));
+    struct Up {
+        static bool Done(void* node) {
+            char dir[262];
+            FtpGetRemotePath((LocationNode*)node, dir, sizeof dir);
+            return strstr(dir, "withlink") == nullptr;
+        }
+    };
+    ASSERT_TRUE(PumpUntil(Up::Done, Node(0), 20000));
+    char dir[262];
+    FtpGetRemotePath(Node(0), dir, sizeof dir);
+    EXPECT_EQ(remote, std::string(dir));
+    JobRecord job = Job(1029, 0, gApp->panelPath[0], local, SelectionOf(serverRoot, {"withlink"}));
+    CopyJobThread(&job);
+    EXPECT_GE(job.errors, 1u);
+    Done(&job);
+    EXPECT_EQ("12345", ReadFileBytes(local + "\\withlink\\real.txt"));
+    EXPECT_FALSE(Exists(local + "\\withlink\\loop"));
+}
