@@ -1,6 +1,8 @@
 // The FTP front end as the program drives it: OSTREL.DLL loaded beside the
 // test, the site manager answered as a user answers it, panels listing real
 // servers on loopback, and the copy, move, rename and delete jobs both ways.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -476,4 +478,79 @@ TEST_F(FtpFrontEnd, LinksAreListedAsEntriesAndNeverEntered) {
     Done(&job);
     EXPECT_EQ("12345", ReadFileBytes(local + "\\withlink\\real.txt"));
     EXPECT_FALSE(Exists(local + "\\withlink\\loop"));
+}
+
+namespace {
+// A control connection of the test's own, for the server's fault switches
+// (they hold for the server's next transfer, whoever asks for it).
+bool ServerSite(int port, const char* command) {
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons((u_short)port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = connect(s, (sockaddr*)&addr, sizeof addr) == 0;
+    std::string got;
+    auto reply = [&](const char* code) {
+        char buf[512];
+        for (;;) {
+            size_t line = got.find("\r\n");
+            if (line != std::string::npos) {
+                std::string first = got.substr(0, line);
+                got.erase(0, line + 2);
+                if (first.size() > 3 && first[3] == ' ') return first.compare(0, 3, code) == 0;
+                continue;
+            }
+            int n = recv(s, buf, sizeof buf, 0);
+            if (n <= 0) return false;
+            got.append(buf, (size_t)n);
+        }
+    };
+    auto send_ = [&](const std::string& line) {
+        std::string l = line + "\r\n";
+        return send(s, l.data(), (int)l.size(), 0) == (int)l.size();
+    };
+    ok = ok && reply("220") && send_("USER tester") && reply("331") && send_("PASS secret") && reply("230") &&
+         send_(command) && reply("200") && send_("QUIT");
+    closesocket(s);
+    return ok;
+}
+}  // namespace
+
+TEST_F(FtpFrontEnd, ADroppedConnectionMidTreeGoesOnWhereItStopped) {
+    std::string tree = serverRoot + "\\tree";
+    CreateDirectoryA(tree.c_str(), nullptr);
+    CreateDirectoryA((tree + "\\inner").c_str(), nullptr);
+    for (int i = 0; i < 4; i++) {
+        WriteFileBytes(tree + "\\f" + std::to_string(i) + ".bin", Random(300000 + i, 40 + i));
+        WriteFileBytes(tree + "\\inner\\g" + std::to_string(i) + ".bin", Random(200000 + i, 50 + i));
+    }
+    ASSERT_TRUE(Connect(0, "A", remote));
+    auto logLines = [] {
+        std::vector<std::string> lines;
+        std::ifstream in(kState + "A.log");
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    };
+    // The first file of the walk drops the whole connection part-way.
+    ASSERT_TRUE(ServerSite(Ports()["A"], "SITE DROPAFTER 50000"));
+    size_t from = logLines().size();
+    JobRecord job = Job(1029, 0, gApp->panelPath[0], local, SelectionOf(serverRoot, {"tree"}));
+    CopyJobThread(&job);
+    EXPECT_EQ(0u, job.errors);
+    EXPECT_NE(kJobStop, job.state);
+    Done(&job);
+    int files = 0;
+    ExpectSameTree(tree, local + "\\tree", &files);
+    EXPECT_EQ(8, files);
+    std::vector<std::string> lines = logLines();
+    int logins = 0, rests = 0;
+    for (size_t i = from; i < lines.size(); i++) {
+        logins += lines[i].rfind("PASS ", 0) == 0;
+        rests += lines[i].rfind("REST ", 0) == 0;
+    }
+    EXPECT_GE(logins, 1) << "the connection was logged in again";
+    EXPECT_GE(rests, 1) << "the cut file went on from where it stopped";
 }
