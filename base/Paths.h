@@ -29,6 +29,10 @@ int DriveBarLetterOfKind(int index, int base, unsigned kind);
 // Win32 side.
 // System temp folder + "Zq\" (removed at exit).
 void PathGetTempFolder(char *buffer, size_t size);
+// True when path names a file inside that folder: a copy the program made
+// itself. Only such a file may be deleted when the view that used it closes;
+// any other path, however it differs from the name shown, is the user's.
+bool PathIsOwnTemporary(const char *path);
 // 8.3 form: 0; else the long path copied and 1 (".."), 2 (unavailable) or
 // StrAppend's code when it had to cut.
 int PathGetShortName(const char *longPath, char *out, size_t size);

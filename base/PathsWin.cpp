@@ -25,6 +25,22 @@ void PathGetTempFolder(char *buffer, size_t size) {
     CreateDirectoryA(buffer, nullptr);
 }
 
+bool PathIsOwnTemporary(const char *path) {
+    if (!path || !path[0])
+        return false;
+    char folder[MAX_PATH], full[MAX_PATH];
+    PathGetTempFolder(folder, sizeof folder);
+    size_t n = strlen(folder);
+    // A folder that could not be named ("Zq\" alone) holds nothing of ours.
+    if (n < 4 || (folder[1] != ':' && !(folder[0] == '\\' && folder[1] == '\\')))
+        return false;
+    char *name = nullptr;
+    DWORD len = GetFullPathNameA(path, sizeof full, full, &name);
+    if (len == 0 || len >= sizeof full)
+        return false;
+    return len > n && _strnicmp(full, folder, n) == 0;
+}
+
 int PathGetShortName(const char *longPath, char *out, size_t size) {
     int result = 2;
     if (strcmp(longPath + PathFindName(longPath), "..") == 0) {

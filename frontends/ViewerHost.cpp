@@ -152,6 +152,16 @@ void** HostMemFree(void** p) {
     return MemFree(p);
 }
 
+// The library deletes the copy a view opened when the view closes. It gets
+// this instead of a plain delete: only a copy the program made in its own
+// temporary folder goes; a user's file passed as the opened path stays
+// whatever the library believes (ERROR_ACCESS_DENIED, nothing touched).
+uint32_t HostDeleteTemporaryCopy(const char* path) {
+    if (!PathIsOwnTemporary(path)) return ERROR_ACCESS_DENIED;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return FileDelete(path);
+}
+
 } // namespace
 
 void ViewerFillHostServices(ViewerHostServices* h) {
@@ -160,7 +170,7 @@ void ViewerFillHostServices(ViewerHostServices* h) {
     h->FileRead = FileRead;
     h->FileClose = FileClose;
     h->FileGetSize = FileGetSize;
-    h->FileDelete = FileDelete;
+    h->FileDelete = HostDeleteTemporaryCopy;
     h->FileSeek = FileSeek;
     h->FileReadAll = FileReadAll;
     h->EditSetTextColor = HostEditSetTextColor;

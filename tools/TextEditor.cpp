@@ -8,6 +8,7 @@
 #include "AppState.h"
 #include "app/Language.h"
 #include "app/Menus.h"
+#include "base/Paths.h"
 #include "base/Texts.h"
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
@@ -237,11 +238,9 @@ static bool Modified(EditWindowRecord *r) {
 
 // Removes a temporary copy this window was given, and only such a copy.
 static void DropTemporaryCopy(EditWindowRecord *r) {
-    if (r->openIsTemporary && r->openPath[0]) {
-        char temp[MAX_PATH];
-        DWORD n = GetTempPathA(sizeof temp, temp);
-        if (n && n < sizeof temp && _strnicmp(r->openPath, temp, n) == 0)
-            DeleteFileA(r->openPath);
+    if (r->openIsTemporary && PathIsOwnTemporary(r->openPath)) {
+        SetFileAttributesA(r->openPath, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(r->openPath);
     }
     r->openIsTemporary = false;
 }
@@ -527,6 +526,7 @@ HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind) {
     r->toolKind = (uint16_t)(kind == 2 ? 2 : 3);
     snprintf(r->displayPath, sizeof r->displayPath, "%s", displayPath);
     snprintf(r->openPath, sizeof r->openPath, "%s", openPath);
+    r->openIsTemporary = lstrcmpiA(r->openPath, r->displayPath) != 0 && PathIsOwnTemporary(r->openPath);
     bool taken = false;
     r->taken = &taken;
     HWND window = EditorCreateFrame(className, EditFrameProc, 7, kind == 2 ? kPosEditor : kPosViewer,

@@ -1,13 +1,16 @@
 #include "tools/ViewerWindow.h"
 
 #include <string.h>
+#include <string>
 
 #include "AppState.h"
 #include "base/Memory.h"
+#include "base/Paths.h"
 #include "wingui/WindowList.h"
 #include "fileops/FileHelpers.h"
 #include "fileops/FileSystem.h"
 #include "frontends/ViewerHost.h"
+#include "tools/TextCodec.h"
 
 namespace {
 
@@ -21,6 +24,10 @@ struct ViewerWindowRecord {
     HWND textChild;
     char displayPath[260];
     char openPath[260];
+    // openPath is a copy the program made for this window (in its own
+    // temporary folder) and goes with it. Decided once, when the window is
+    // made: a path that merely differs from displayPath is the user's file.
+    bool openIsTemporary;
     int32_t scrollX, scrollY;
     ViewRecord view;
 };
@@ -29,11 +36,33 @@ ViewerWindowRecord* RecordOf(HWND window) {
     return reinterpret_cast<ViewerWindowRecord*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
+// The file's text for the edit child: UTF-16 after its mark, else the ANSI
+// code page (one byte, one character where the code page cannot take the
+// bytes), every line end as CR LF and zero bytes as visible stand-ins, so
+// that neither a zero nor a bare LF cuts or folds what the user sees.
+std::u16string TextForChild(const char* data, uint32_t length) {
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data);
+    std::u16string text;
+    if (uint16_t bom = TextDetectBom(bytes, length)) {
+        text = TextFromUtf16Bytes(bytes, length, bom);
+    } else if (length) {
+        int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, data, (int)length, nullptr, 0);
+        if (n > 0) {
+            text.resize((size_t)n);
+            MultiByteToWideChar(CP_ACP, 0, data, (int)length, reinterpret_cast<wchar_t*>(&text[0]), n);
+        } else {
+            text = TextFromLatin1(bytes, length);
+        }
+    }
+    bool hadNul = false;
+    return TextToControl(text, &hadNul);
+}
+
 // Text files: a read-only edit child with the whole file, until the full
 // text viewer replaces it.
 void ShowAsText(HWND window, ViewerWindowRecord* r) {
     r->textChild =
-        CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+        CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
                         WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
                             ES_AUTOVSCROLL | ES_AUTOHSCROLL,
                         0, 0, 0, 0, window, reinterpret_cast<HMENU>(1), GetModuleHandleA(nullptr), nullptr);
@@ -42,10 +71,11 @@ void ShowAsText(HWND window, ViewerWindowRecord* r) {
     if (gApp->fontViewer)
         SendMessageA(r->textChild, WM_SETFONT, reinterpret_cast<WPARAM>(gApp->fontViewer), 0);
     uint32_t length = 0;
-    char* text = FileReadAll(r->openPath, &length);
-    if (text) {
-        SetWindowTextA(r->textChild, text);
-        MemFree(&text);
+    char* data = FileReadAll(r->openPath, &length);
+    if (data) {
+        std::u16string text = TextForChild(data, length);
+        MemFree(&data);
+        SetWindowTextW(r->textChild, reinterpret_cast<const wchar_t*>(text.c_str()));
     }
     RECT rc;
     GetClientRect(window, &rc);
@@ -106,8 +136,8 @@ void OnDestroy(HWND window) {
     if (!r) return;
     KillTimer(window, kViewerTimerGif);
     // The library removes a temporary copy only while the view still shows
-    // it; the window removes it in any case.
-    bool temporary = strcmp(r->openPath, r->displayPath) != 0 && r->openPath[0];
+    // it; the window removes it in any case, and only its own copy.
+    bool temporary = r->openIsTemporary && PathIsOwnTemporary(r->openPath);
     char openPath[260];
     memcpy(openPath, r->openPath, sizeof openPath);
     ViewerClose(&r->view);
@@ -296,6 +326,7 @@ HWND ViewerOpenWindow(HWND owner, const char* displayPath, const char* openPath)
     create.owner = owner;
     lstrcpynA(create.displayPath, displayPath, sizeof create.displayPath);
     lstrcpynA(create.openPath, openPath, sizeof create.openPath);
+    create.openIsTemporary = lstrcmpiA(create.openPath, create.displayPath) != 0 && PathIsOwnTemporary(openPath);
     HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, kViewerClass, "",
                                   WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, &create);

@@ -12,6 +12,7 @@
 
 #include "AppState.h"
 #include "base/Memory.h"
+#include "base/Paths.h"
 #include "wingui/ShellServices.h"
 #include "wingui/WindowList.h"
 #include "frontends/Libraries.h"
@@ -124,14 +125,113 @@ TEST_F(ViewerTest, PngOpensAtItsSizeAndShowsItsPixels) {
     DeleteFileA(png.c_str());
 }
 
-TEST_F(ViewerTest, TemporaryCopyGoesWithItsWindow) {
-    std::string shown = dir + "member.png";
-    std::string copy = WritePng(dir + "member-copy.png", 8, 8);
-    HWND w = ViewerOpenWindow(nullptr, shown.c_str(), copy.c_str());
-    ASSERT_NE(w, nullptr);
-    EXPECT_NE(GetFileAttributesA(copy.c_str()), INVALID_FILE_ATTRIBUTES);
-    DestroyWindow(w);
-    EXPECT_EQ(GetFileAttributesA(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+std::string ReadAll(const std::string& path) {
+    std::string out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return "<missing>";
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+// Only a copy the program made in its own temporary folder goes with the
+// view that showed it; the user's file survives a close in every mode (a
+// picture, a text, a dump), whatever name the window shows for it, and the
+// library's own close (the quick view's road) keeps to the same rule.
+TEST_F(ViewerTest, OnlyTheProgramsOwnCopyGoesWithItsWindow) {
+    char ownFolder[MAX_PATH];
+    PathGetTempFolder(ownFolder, sizeof ownFolder);
+    std::string own = ownFolder;
+    std::string binary;
+    for (int i = 0; i < 600; i++) binary += (char)(i * 37 + 1);
+    struct {
+        const char* name;
+        std::string bytes;
+    } files[] = {{"picture.png", ""}, {"notes.txt", "line one\r\nline two\r\n"}, {"data.bin", binary}};
+    WritePng(dir + "picture.png", 16, 12);
+    files[0].bytes = ReadAll(dir + "picture.png");
+    enum Where { kUserElsewhere, kUserInOwnFolderSameName, kOwnCopy };
+    for (auto& f : files) {
+        for (Where where : {kUserElsewhere, kUserInOwnFolderSameName, kOwnCopy}) {
+            for (bool throughLibrary : {false, true}) {
+                std::string opened = (where == kUserElsewhere ? dir : own) + "opened-" + f.name;
+                WriteAll(opened, f.bytes);
+                SetFileAttributesA(opened.c_str(), FILE_ATTRIBUTE_READONLY);
+                std::string shown = where == kUserInOwnFolderSameName ? opened : dir + "archive.zip\\" + f.name;
+                if (throughLibrary) {
+                    ASSERT_TRUE(ViewerEnsureLoaded(nullptr));
+                    static char displayPath[260], openPath[260];
+                    strcpy(displayPath, shown.c_str());
+                    strcpy(openPath, opened.c_str());
+                    HWND pane = CreateWindowA("STATIC", "pane", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                              nullptr, GetModuleHandleA(nullptr), nullptr);
+                    ViewRecord view = {};
+                    int32_t sx = 0, sy = 0;
+                    ViewerInitRecord(&view, displayPath, openPath, &sx, &sy, pane);
+                    HDC dc = GetDC(pane);
+                    ViewerOpen(pane, dc, &view);
+                    ReleaseDC(pane, dc);
+                    ViewerClose(&view);
+                    Pump();
+                    DestroyWindow(pane);
+                } else {
+                    HWND w = ViewerOpenWindow(nullptr, shown.c_str(), opened.c_str());
+                    ASSERT_NE(w, nullptr) << f.name;
+                    Pump();
+                    DestroyWindow(w);
+                }
+                const char* road = throughLibrary ? " (library close)" : " (window)";
+                if (where == kOwnCopy) {
+                    EXPECT_EQ(GetFileAttributesA(opened.c_str()), INVALID_FILE_ATTRIBUTES) << f.name << road;
+                } else {
+                    EXPECT_EQ(ReadAll(opened), f.bytes) << f.name << " " << where << road;
+                }
+                SetFileAttributesA(opened.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(opened.c_str());
+            }
+        }
+    }
+    DeleteFileA((dir + "picture.png").c_str());
+    EXPECT_TRUE(gBoxes.empty());
+}
+
+// A text shown in a viewer window is the whole file: a zero byte (past the
+// start, which would make the file a dump) neither ends it nor vanishes, a
+// bare LF or CR is a line break, UTF-16 with its mark reads as text.
+TEST_F(ViewerTest, TextModeShowsTheWholeText) {
+    struct {
+        const char* name;
+        std::string bytes;
+        std::wstring shown;
+    } cases[] = {
+        {"zero.txt", std::string(300, 'a') + std::string("\0b\nc", 4), std::wstring(300, L'a') + L"\x2400" L"b\r\nc"},
+        {"unix.txt", "one\ntwo\n", L"one\r\ntwo\r\n"},
+        {"mac.txt", "one\rtwo", L"one\r\ntwo"},
+        {"wide.txt", std::string("\xFF\xFEh\0i\0\n\0", 8), L"hi\r\n"},
+    };
+    for (auto& c : cases) {
+        std::string path = dir + c.name;
+        WriteAll(path, c.bytes);
+        HWND w = ViewerOpenWindow(nullptr, path.c_str(), path.c_str());
+        ASSERT_NE(w, nullptr) << c.name;
+        HWND child = GetDlgItem(w, 1);
+        ASSERT_NE(child, nullptr) << c.name;
+        wchar_t got[512] = L"";
+        GetWindowTextW(child, got, 512);
+        EXPECT_EQ(std::wstring(got), c.shown) << c.name;
+        DestroyWindow(w);
+        EXPECT_EQ(ReadAll(path), c.bytes) << c.name;
+        DeleteFileA(path.c_str());
+    }
 }
 
 TEST_F(ViewerTest, QuickViewTextChildIsFilledByTheLoader) {
