@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <string>
 
 #include "AppState.h"
 #include "app/Language.h"
@@ -12,6 +13,7 @@
 #include "wingui/WindowUtil.h"
 #include "fileops/FileSystem.h"
 #include "tools/RunServices.h"
+#include "tools/EditPrint.h"
 #include "tools/SafeSave.h"
 
 static const char kHexEdClass[] = "ZqHexEd";
@@ -516,6 +518,35 @@ static void HexFindRun(HexEdState *s, const char *text, bool down) {
     MoveTo(s, row, column);
 }
 
+// The rows of a printout: the address in the window's style, the elements
+// in its format, for format 0 the characters; rows as wide as a printed line.
+class HexPrintRows : public PrintSource {
+  public:
+    explicit HexPrintRows(const HexEdState *state) : s(state) {}
+    uint32_t Lines(int charsPerLine) override {
+        digits = HexAddressDigits(s->block.length, s->addressStyle);
+        bytesPerRow = HexBytesPerRow(charsPerLine, digits, s->format);
+        return (uint32_t)(((uint64_t)s->block.length + bytesPerRow - 1) / bytesPerRow);
+    }
+    std::wstring Line(uint32_t index) override {
+        uint64_t offset = (uint64_t)index * bytesPerRow;
+        if (offset >= s->block.length)
+            return std::wstring();
+        std::string row((size_t)bytesPerRow * 26 + (size_t)digits + 16, '\0');
+        size_t n = HexFormatRow(&row[0], row.size(), s->block.data, s->block.length, (uint32_t)offset, bytesPerRow,
+                                s->format, offset, digits, s->addressStyle);
+        std::wstring wide(n, L'\0');
+        int got = n ? MultiByteToWideChar(CP_ACP, 0, row.data(), (int)n, &wide[0], (int)n) : 0;
+        wide.resize(got > 0 ? (size_t)got : 0);
+        return wide;
+    }
+
+  private:
+    const HexEdState *s;
+    int digits = 1;
+    uint32_t bytesPerRow = 1;
+};
+
 static LRESULT HexFrameCommand(HWND window, HexEdState *s, int id) {
     switch (id) {
     case 11922: // New
@@ -598,9 +629,14 @@ static LRESULT HexFrameCommand(HWND window, HexEdState *s, int id) {
         if (s->findDialog)
             SetFocus(s->findDialog);
         return 0;
-    case 110: // printing is not built into the hex editor yet
-        MessageBeep(MB_ICONHAND);
-        return 0;
+    case 110: { // Print: the rows as the window shows them, as many bytes per row as the paper takes
+        if (!s->block.length) {
+            MessageBeep(MB_ICONHAND);
+            return 0;
+        }
+        HexPrintRows rows(s);
+        return EditorPrint(window, s->fileName, DumpFont(), rows) ? 1 : 0;
+    }
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "base/Texts.h"
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
+#include "tools/EditPrint.h"
 #include "tools/Popup.h"
 #include "tools/RunServices.h"
 #include "tools/SafeSave.h"
@@ -323,6 +324,32 @@ static void OpenFindDialog(HWND window, EditWindowRecord *r, bool replace) {
     r->findDialog = replace ? ReplaceTextA(&r->findRecord) : FindTextA(&r->findRecord);
 }
 
+// The child's lines for a printout, as the control holds them.
+class ChildLines : public PrintSource {
+  public:
+    explicit ChildLines(HWND child) : child(child) {}
+    uint32_t Lines(int) override { return (uint32_t)SendMessageW(child, EM_GETLINECOUNT, 0, 0); }
+    std::wstring Line(uint32_t index) override {
+        LRESULT start = SendMessageW(child, EM_LINEINDEX, index, 0);
+        if (start < 0)
+            return std::wstring();
+        LRESULT length = SendMessageW(child, EM_LINELENGTH, (WPARAM)start, 0);
+        if (length <= 0)
+            return std::wstring();
+        if (length > 0xFFFF)
+            length = 0xFFFF; // EM_GETLINE takes its buffer size in one WORD; paper is narrower anyway
+        // The buffer's first character tells EM_GETLINE how many fit.
+        std::wstring text((size_t)length + 1, L'\0');
+        text[0] = (wchar_t)length;
+        LRESULT got = SendMessageW(child, EM_GETLINE, index, (LPARAM)&text[0]);
+        text.resize(got > 0 && got <= length ? (size_t)got : 0);
+        return text;
+    }
+
+  private:
+    HWND child;
+};
+
 static LRESULT EditCommand(HWND window, EditWindowRecord *r, int id) {
     bool editor = r->toolKind == 2;
     switch (id) {
@@ -352,6 +379,11 @@ static LRESULT EditCommand(HWND window, EditWindowRecord *r, int id) {
         return SaveDocument(window, r, false);
     case 11925:
         return SaveDocument(window, r, true);
+    case 110: {
+        ChildLines lines(r->textChild);
+        HFONT font = (HFONT)SendMessageA(r->textChild, WM_GETFONT, 0, 0);
+        return EditorPrint(window, r->displayPath, font, lines) ? 1 : 0;
+    }
     case 120:
         PostMessageA(window, WM_CLOSE, 0, 0);
         return 0;
