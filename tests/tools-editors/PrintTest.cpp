@@ -155,7 +155,7 @@ TEST_F(PrintTest, TextPagesHoldEveryLineInOrder) {
         ASSERT_GE(perCopy, 2u) << "150 lines fill more than one page of this screen";
         // The order of the copies.
         for (size_t i = 0; i < pages.size(); i++) {
-            size_t original = run.collate ? i % perCopy : i / (size_t)run.copies;
+            size_t original = run.collate ? i % perCopy : i / (size_t)run.copies * (size_t)run.copies;
             EXPECT_EQ(Texts(pages[i]), Texts(pages[original])) << i;
         }
         // One copy: every line, in order, full pages but the last.
