@@ -554,3 +554,33 @@ TEST_F(FtpFrontEnd, ADroppedConnectionMidTreeGoesOnWhereItStopped) {
     EXPECT_GE(logins, 1) << "the connection was logged in again";
     EXPECT_GE(rests, 1) << "the cut file went on from where it stopped";
 }
+
+TEST_F(FtpFrontEnd, TheFtpBarComesWithTheFirstConnectionAndKeepsItsModeWhenTheLastGoes) {
+    ASSERT_EQ(nullptr, gApp->ftpModeCombo);
+    EXPECT_EQ('I', FtpGetTransferType("a.txt")) << "no bar: binary";
+    ASSERT_TRUE(Connect(0, "A", remote));
+    ASSERT_NE(nullptr, gApp->ftpLogList);
+    ASSERT_NE(nullptr, gApp->ftpModeCombo);
+    EXPECT_GT(SendMessageA(gApp->ftpLogList, LB_GETCOUNT, 0, 0), 0) << "the session's log";
+    lstrcpynA(gApp->textFilePatterns, "*.txt;*.htm", sizeof gApp->textFilePatterns);
+    struct Case {
+        int mode;
+        const char* name;
+        char type;
+    } cases[] = {{0, "a.txt", 'I'}, {1, "b.bin", 'A'}, {2, "dir/a.txt", 'A'}, {2, "page.HTM", 'A'}, {2, "b.bin", 'I'}};
+    for (const Case& c : cases) {
+        SendMessageA(gApp->ftpModeCombo, CB_SETCURSEL, c.mode, 0);
+        EXPECT_EQ(c.type, FtpGetTransferType(c.name)) << c.mode << " " << c.name;
+    }
+    SendMessageA(gApp->ftpModeCombo, CB_SETCURSEL, 2, 0);
+    FtpDisconnect(kFtpSlotCount);
+    struct BarGone {
+        static bool Done(void*) { return gApp->ftpLogList == nullptr; }
+    };
+    ASSERT_TRUE(PumpUntil(BarGone::Done, nullptr, 20000));
+    EXPECT_EQ(nullptr, gApp->ftpModeCombo);
+    char mode[8] = "";
+    GetPrivateProfileStringA("Zq Vandrell", "FTPMode", "", mode, sizeof mode, gApp->modulePath);
+    EXPECT_STREQ("2", mode);
+    EXPECT_EQ(nullptr, Node(0)) << "the panel left the server";
+}
