@@ -270,7 +270,7 @@ uint32_t ToolSumListTotal(ToolIo* io, const std::string& list, uint64_t* total)
 }
 
 uint32_t ToolSumVerify(ToolIo* io, const std::string& list, SumListKind kind, std::string* report,
-                       uint32_t* errors)
+                       uint32_t* errors, const SumReportTexts& texts)
 {
     std::vector<SumEntry> entries;
     uint32_t e = ReadSumEntries(io, list, &kind, &entries);
@@ -293,16 +293,20 @@ uint32_t ToolSumVerify(ToolIo* io, const std::string& list, SumListKind kind, st
         }
         if (fe == kToolErrCancelled) return fe;
         if (fe) {
-            *report += "The system cannot open the specified device or file.\r\n" + name + ": ?\r\n";
+            *report += texts.openFail + "\r\n" + name + ": ?\r\n";
             ++*errors;
         } else {
-            *report += name + (good ? ": OK\r\n" : ": Wrong CRC\r\n");
+            *report += name + ": " + (good ? texts.ok : texts.wrong) + "\r\n";
             if (!good) ++*errors;
         }
     }
-    char tail[64];
-    snprintf(tail, sizeof tail, "\r\n%lu errors occured\r\n", (unsigned long)*errors);
-    *report += tail;
+    char count[24];
+    snprintf(count, sizeof count, "%lu", (unsigned long)*errors);
+    std::string tail = texts.errors;
+    size_t at = tail.find("%lu");
+    if (at != std::string::npos) tail.replace(at, 3, count);
+    else tail = std::string(count) + " " + tail;
+    *report += "\r\n" + tail + "\r\n";
     return 0;
 }
 

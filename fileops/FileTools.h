@@ -27,8 +27,16 @@ uint32_t ToolSumCreate(ToolIo* io, const std::string& list, SumListKind kind,
 // the report lines; *errors counts wrong, missing and unreadable files.
 // kind kSumNone: detected from the first line. A list that cannot be read or
 // is no list returns an error.
+// The report's words, in the user's language; errors holds "%lu" where
+// the count goes (the text is taken as it stands, never as a format).
+struct SumReportTexts {
+    std::string ok = "OK";
+    std::string wrong = "Wrong CRC";
+    std::string openFail = "The system cannot open the specified device or file.";
+    std::string errors = "%lu errors occured";
+};
 uint32_t ToolSumVerify(ToolIo* io, const std::string& list, SumListKind kind, std::string* report,
-                       uint32_t* errors);
+                       uint32_t* errors, const SumReportTexts& texts = SumReportTexts());
 
 // Sum of the sizes of the files a list names that exist (a verification's total).
 uint32_t ToolSumListTotal(ToolIo* io, const std::string& list, uint64_t* total);

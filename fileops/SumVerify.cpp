@@ -95,7 +95,19 @@ DWORD WINAPI SumVerifyJobThread(void* param)
     job->total = total;
     std::string report;
     uint32_t errors = 0;
-    if (!e) e = ToolSumVerify(&io, list, (SumListKind)job->itemInfo, &report, &errors);
+    SumReportTexts texts;
+    if (gApp && gApp->langTable) {
+        char text[300];
+        LangGetText(gApp->langTable, Txt::txtCrcOK, text, sizeof text);
+        texts.ok = text;
+        LangGetText(gApp->langTable, Txt::txtCRCBad, text, sizeof text);
+        texts.wrong = text;
+        LangGetText(gApp->langTable, Txt::errOpenFail, text, sizeof text);
+        texts.openFail = text;
+        LangGetText(gApp->langTable, Txt::txtErrors, text, sizeof text);
+        texts.errors = text;
+    }
+    if (!e) e = ToolSumVerify(&io, list, (SumListKind)job->itemInfo, &report, &errors, texts);
     job->errors = errors;
     if (!e) {
         SumShowReport(job->dialog, report.c_str());

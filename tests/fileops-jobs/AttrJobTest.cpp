@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "base/Texts.h"
 #include "fileops/AttrJob.h"
 #include "fileops/AttrRules.h"
 #include "fileops/FileTools.h"
@@ -343,6 +344,31 @@ BOOL CALLBACK FirstDialogOfThread(HWND w, LPARAM found)
         return TRUE;
     *(HWND *)found = w;
     return FALSE;
+}
+
+TEST_F(AttrJobTest, ReportSpeaksTheUsersLanguage)
+{
+    std::string dir = JobTestScratch("sum-german");
+    WriteFileBytes(dir + "\\a.txt", "changed");
+    WriteFileBytes(dir + "\\list.md5", "25f9e794323b453885f5181f1b624d0b *a.txt\r\n"
+                                       "25f9e794323b453885f5181f1b624d0b *b.txt\r\n");
+    const LanguageTable *saved = gApp->langTable;
+    gApp->langTable = BuiltinLanguageTables[kBuiltinGerman];
+    ASSERT_EQ(SumVerifyFile(nullptr, (dir + "\\list.md5").c_str()), 0);
+    ReportWatch w = {};
+    bool shown = PumpUntil(ReportShown, &w, 30000);
+    gApp->langTable = saved;
+    ASSERT_TRUE(shown);
+    char text[2048] = "";
+    GetDlgItemTextA(w.found, kIdSumReportText, text, sizeof text);
+    EXPECT_NE(strstr(text, "a.txt: Falsche CRC\r\n"), nullptr) << text;
+    EXPECT_NE(strstr(text, "Datei nicht \xf6" "ffnen.\r\nb.txt: ?\r\n"), nullptr) << text;
+    EXPECT_NE(strstr(text, "2 Fehler aufgetreten"), nullptr) << text;
+    HWND job = GetWindow(w.found, GW_OWNER);
+    PostMessageA(w.found, WM_COMMAND, IDOK, 0);
+    if (job) {
+        EXPECT_TRUE(PumpUntil(WindowGone, job, 10000));
+    }
 }
 
 void CancelAtFirstBlock(JobRecord *job)

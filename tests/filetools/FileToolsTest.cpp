@@ -487,4 +487,21 @@ TEST_F(ToolFiles, VerifyReport)
     EXPECT_NE(report.find("The system cannot open the specified device or file.\r\na.txt: ?\r\n"), std::string::npos);
 }
 
+TEST_F(ToolFiles, ReportTextsAreWordsNotFormats)
+{
+    // Texts come from language files: a "%s" or "%n" in them is printed as
+    // it stands, and the count goes where "%lu" is.
+    Put("a.txt", "alpha");
+    ASSERT_EQ(ToolSumCreate(&io, Path("l.sfv"), kSumSfv, {Path("a.txt")}), 0u);
+    Put("a.txt", "ALPHA");
+    SumReportTexts texts;
+    texts.wrong = "bad %s%n";
+    texts.errors = "%s%n: %lu %x";
+    std::string report;
+    uint32_t errors = 0;
+    ASSERT_EQ(ToolSumVerify(&io, Path("l.sfv"), kSumNone, &report, &errors, texts), 0u);
+    EXPECT_NE(report.find("a.txt: bad %s%n\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("\r\n%s%n: 1 %x\r\n"), std::string::npos) << report;
+}
+
 } // namespace
