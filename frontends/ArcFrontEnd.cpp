@@ -17,6 +17,7 @@
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
 #include "fileops/JobMath.h"
+#include "frontends/FtpFrontEnd.h"
 #include "frontends/Libraries.h"
 #include "panels/DirRead.h"
 #include "panels/EntryBuild.h"
@@ -325,6 +326,10 @@ bool ArcRereadArchive(LocationNode *node, DirListing *listing, char *password) {
 void ArcGetPanelPath(int panel, char *out, size_t max) {
     lstrcpynA(out, gApp->panelPath[panel & 1], (int)max);
     const LocationNode *node = gApp->panels[panel & 1].location;
+    if (node && node->kind == kLocationFtp) {
+        FtpGetRemotePathAppend(node, out, (uint32_t)max); // "1:" and the server's folder
+        return;
+    }
     if (!node || (node->kind >= kLocationFtp && node->kind <= kLocationRemoteLast))
         return;
     std::vector<const LocationNode *> chain;

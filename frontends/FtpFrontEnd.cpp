@@ -832,6 +832,7 @@ void FtpChangeDirAsync(const char* name, int panel, LocationNode* connection) {
 void FTPCALL FtpOnPanelPathChanged(int32_t panel, const char* name) {
     panel &= 1;
     if (gApp->panels[panel].listWindow) PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
+    if (gApp->panels[panel].pathBar) InvalidateRect(gApp->panels[panel].pathBar, nullptr, FALSE);
     if (!name || !name[0]) {
         gApp->cursorIndex[panel] = 0;
         gApp->topIndex[panel] = 0;
@@ -845,6 +846,11 @@ void FtpGetRemotePath(const LocationNode* connection, char* buffer, uint32_t siz
     if (!size) return;
     buffer[0] = 0;
     FtpSendCommand(kFtpAppendRemoteDir, (intptr_t)connection, (intptr_t)buffer, size);
+}
+
+void FtpGetRemotePathAppend(const LocationNode* connection, char* buffer, uint32_t size) {
+    if (size && strnlen(buffer, size) < size)
+        FtpSendCommand(kFtpAppendRemoteDir, (intptr_t)connection, (intptr_t)buffer, size);
 }
 
 int FtpSetRemoteDir(const char* path, const LocationNode* connection, char* out) {

@@ -71,6 +71,8 @@ void FtpChangeDirAsync(const char* name, int panel, LocationNode* connection);
 void FTPCALL FtpOnPanelPathChanged(int32_t panel, const char* name);
 // The connection's current remote folder ("/" form); empty when unknown.
 void FtpGetRemotePath(const LocationNode* connection, char* buffer, uint32_t size);
+// The same appended to the text already in `buffer` (command 23).
+void FtpGetRemotePathAppend(const LocationNode* connection, char* buffer, uint32_t size);
 // command 30: the server's folder becomes `path`; 0 or the reply class.
 int FtpSetRemoteDir(const char* path, const LocationNode* connection, char* out);
 void FtpForgetListing(const LocationNode* connection, const char* path);

@@ -18,6 +18,7 @@
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
 #include "fileops/Job.h"
+#include "frontends/ArcFrontEnd.h"
 #include "frontends/FtpFrontEnd.h"
 #include "frontends/FtpJobs.h"
 #include "frontends/Libraries.h"
@@ -241,6 +242,9 @@ TEST_F(FtpFrontEnd, APanelListsTheServerFolderExactly) {
     WriteFileBytes(serverRoot + "\\plain", std::string(70000, 'x'));
     ASSERT_TRUE(Connect(0, "A", remote));
     EXPECT_STREQ("1:", gApp->panelPath[0]);
+    char shown[520];
+    ArcGetPanelPath(0, shown, sizeof shown);
+    EXPECT_EQ("1:" + remote, std::string(shown)) << "the path bar shows the server's folder";
     EXPECT_EQ(kDriveFtp, gApp->drives[26].kind);
     EXPECT_STREQ("loopback", gApp->drives[26].displayName);
     auto listed = ListPanel(0);
