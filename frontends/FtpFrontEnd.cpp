@@ -341,6 +341,11 @@ char FtpGetTransferType(const char* name) {
 
 // ---- notifications ------------------------------------------------------------------
 
+namespace {
+struct LeaveRecord;
+void LeavePanel(const LeaveRecord* r);
+}  // namespace
+
 void FtpOnLibraryNotify(HWND owner, WPARAM wParam, LPARAM lParam) {
     switch (LOWORD(wParam)) {
     case kFtpNotifyConnectFailed: {
@@ -381,6 +386,13 @@ void FtpOnLibraryNotify(HWND owner, WPARAM wParam, LPARAM lParam) {
         DriveBarRefresh(true);
         PanelRelayoutAll();
         return;
+    case kFtpNotifyLeavePanel: {
+        LeaveRecord* r = (LeaveRecord*)lParam;
+        if (!r) return;
+        LeavePanel(r);
+        MemFree(&r);
+        return;
+    }
     }
 }
 
@@ -640,28 +652,44 @@ void FtpDisconnectCommand(HWND owner, int id) {
     }
 }
 
-static void LeavePanel(FtpSession* session, int panel) {
+namespace {
+
+// A panel leaves a closed connection on the interface thread, which owns
+// the panels' location chains; the library's thread only sends the way back.
+struct LeaveRecord {
+    int32_t panel;
+    char slot;
+    char path[260];
+};
+
+void LeavePanel(const LeaveRecord* r) {
+    int panel = r->panel & 1;
+    LocationNode* node = gApp->panels[panel].location;
+    bool onSlot = node ? node->kind == kLocationFtp && ((FtpLocationHead*)node)->slot == r->slot
+                       : gApp->panelPath[panel][0] == r->slot && gApp->panelPath[panel][1] == ':';
+    if (!onSlot) return;
     char* path = gApp->panelPath[panel];
-    path[0] = 0;
-    FtpSendCommand(kFtpGetLocalPath, (intptr_t)session, (intptr_t)path);
+    lstrcpynA(path, r->path, 260);
     if (!path[0]) PathGetWindowsRoot(path);
-    gApp->panels[panel].location = LocationFree(gApp->panels[panel].location);
+    gApp->panels[panel].location = nullptr;
+    LocationFree(node);
     PanelRequestReread(panel);
     DirWatchOpen(path, &gApp->changeNotify[panel]);
 }
 
+}  // namespace
+
 void FTPCALL FtpOnDisconnected(FtpSession* session, int32_t ch) {
-    // Called by the library's disconnect thread: windows are touched by
-    // messages only, the panels' records under no other thread's hands.
     if (FtpCountInUse() == 0 && gMainWindow) PostMessageA(gMainWindow, kFtpNotifyMessage, kFtpNotifyLastGone, 0);
     if (!session) return;
     for (int p = 0; p < 2; p++) {
-        LocationNode* node = gApp->panels[p].location;
-        if (node && node->kind == kLocationFtp && ((FtpLocationHead*)node)->slot == (char)ch) {
-            LeavePanel(session, p);
-        } else if (gApp->panelPath[p][0] == (char)ch && gApp->panelPath[p][1] == ':' && !node) {
-            LeavePanel(session, p);
-        }
+        LeaveRecord* r = (LeaveRecord*)MemAlloc(sizeof(LeaveRecord));
+        if (!r) continue;
+        r->panel = p;
+        r->slot = (char)ch;
+        FtpSendCommand(kFtpGetLocalPath, (intptr_t)session, (intptr_t)r->path);
+        if (!gMainWindow || !PostMessageA(gMainWindow, kFtpNotifyMessage, kFtpNotifyLeavePanel, (LPARAM)r))
+            MemFree(&r);
     }
 }
 

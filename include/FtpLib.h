@@ -56,6 +56,7 @@ enum FtpNotifyCode : int32_t {
   kFtpNotifyLastGone = 4,       // posted by the host itself
   kFtpNotifyAttached = 5,       // lParam: slot | panel << 8
   kFtpNotifyUp = 6,
+  kFtpNotifyLeavePanel = 7,     // the host's own: lParam a MemAlloc block {panel, return path}; host frees
 };
 const uint32_t kFtpConnectFailedBlock = 4097;
 

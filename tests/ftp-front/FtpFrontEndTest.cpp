@@ -586,5 +586,9 @@ TEST_F(FtpFrontEnd, TheFtpBarComesWithTheFirstConnectionAndKeepsItsModeWhenTheLa
     char mode[8] = "";
     GetPrivateProfileStringA("Zq Vandrell", "FTPMode", "", mode, sizeof mode, gApp->modulePath);
     EXPECT_STREQ("2", mode);
-    EXPECT_EQ(nullptr, Node(0)) << "the panel left the server";
+    struct Left {
+        static bool Done(void*) { return gApp->panels[0].location == nullptr; }
+    };
+    EXPECT_TRUE(PumpUntil(Left::Done, nullptr, 20000)) << "the panel left the server";
+    EXPECT_NE(0, strncmp(gApp->panelPath[0], "1:", 2)) << gApp->panelPath[0];
 }
