@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include "AppState.h"
+#include "frontends/CePanel.h"
 #include "panels/PanelViewMode.h"
 #include "app/bars/Bars.h"
 #include "app/DirWatch.h"
@@ -157,7 +158,9 @@ bool CommandRefused(int id) {
 
 static bool CursorPath(int panel, char *out, int size, bool fileSystemOnly) {
     out[0] = 0;
-    if (InTree(panel) || (fileSystemOnly && gApp->panels[panel].location)) {
+    const LocationNode *location = gApp->panels[panel].location;
+    // A device file has no desktop path to open; a local copy comes first.
+    if (InTree(panel) || (location && (fileSystemOnly || location->kind == kLocationCeDevice))) {
         CommandBeep();
         return false;
     }
@@ -228,6 +231,10 @@ void PanelGoRoot(HWND, int panel, int otherPanel) {
     }
     if (gApp->panels[panel].location && gApp->panels[panel].location->kind == kLocationFtp) {
         FtpChangeDirAsync("\\", panel, gApp->panels[panel].location);
+        return;
+    }
+    if (PanelShowsDevice(panel)) {
+        CeChangeDir("\\", panel, gApp->panels[panel].location);
         return;
     }
     if (gApp->panels[panel].location) {

@@ -20,6 +20,7 @@
 #include "panels/Location.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
+#include "frontends/CeFrontEnd.h"
 
 static void DlgTextById(HWND dialog, int control, int textId)
 {
@@ -213,7 +214,9 @@ static void FreeClones(JobRecord *job)
 
 // Turns the typed target into a path the worker can use; false ends the
 // command.
-static bool CopyPrepareTarget(HWND owner, JobRecord *job, uint32_t marked)
+// Relative names start at `base` (the source folder; for a device source
+// the other panel's folder).
+static bool CopyPrepareTarget(HWND owner, JobRecord *job, uint32_t marked, const char *base)
 {
     char *t = job->target;
     if (PathIsDriveChar(t[0]) && t[1] == ':' && CharFoldUpper((unsigned char)t[0]) !=
@@ -225,10 +228,9 @@ static bool CopyPrepareTarget(HWND owner, JobRecord *job, uint32_t marked)
     if (PathIsDriveChar(t[0]) && t[1] == ':' && t[2] == 0) {
         snprintf(full, sizeof full, "%c:\\", t[0]);
     } else if ((t[0] == '\\' || t[0] == '/') && t[1] != '\\' && t[1] != '/') {
-        snprintf(full, sizeof full, "%.2s%s", job->sourceDir, t);
+        snprintf(full, sizeof full, "%.2s%s", base, t);
     } else if (!PathHasDriveColon(t) && !(t[0] == '\\' && t[1] == '\\')) {
-        snprintf(full, sizeof full, "%s%s%s", job->sourceDir,
-                 job->sourceDir[0] && job->sourceDir[strlen(job->sourceDir) - 1] != '\\' ? "\\" : "", t);
+        snprintf(full, sizeof full, "%s%s%s", base, base[0] && base[strlen(base) - 1] != '\\' ? "\\" : "", t);
     } else {
         lstrcpynA(full, t, sizeof full);
     }
@@ -329,7 +331,8 @@ void CopyCommand(HWND owner, int code)
     lstrcpynA(job.sourceDir, gApp->panelPath[source], sizeof job.sourceDir);
     LocationNode *sl = gApp->panels[source].location, *tl = gApp->panels[target].location;
     if (code == 1031)
-        tl = nullptr; // a rename stays where its entries are
+        // a rename stays where its entries are: on the device its target is too
+        tl = sl && sl->kind == kLocationCeDevice ? sl : nullptr;
     if (sl && tl && !((sl->kind == kLocationFtp && tl->kind == kLocationFtp) ||
                       (sl->kind == kLocationCeDevice && tl->kind == kLocationCeDevice)))
         return;
@@ -339,12 +342,14 @@ void CopyCommand(HWND owner, int code)
         FreeClones(&job);
         return;
     }
-    // Archive and device sides go through their front ends, which this
-    // build does not carry yet: refused like an impossible combination.
+    // Archive, FTP and device sides go through their front ends; copying
+    // out of an archive, FTP and the device are there, the rest is refused
+    // like an impossible combination.
     bool archiveOut = code == 1029 && sl && sl->kind < kLocationFtp && !tl;
     bool ftp = (sl || tl) && (!sl || sl->kind == kLocationFtp) && (!tl || tl->kind == kLocationFtp);
-    if ((code != 1029 && sl && IsRefusedArchiveKind(sl->kind)) || (tl && IsRefusedArchiveKind(tl->kind)) ||
-        ((sl || tl) && !archiveOut && !ftp)) {
+    bool device = CeJobHasDevice(&job);
+    if (!device && ((code != 1029 && sl && IsRefusedArchiveKind(sl->kind)) ||
+                    (tl && IsRefusedArchiveKind(tl->kind)) || ((sl || tl) && !archiveOut && !ftp))) {
         MessageBeep(MB_ICONHAND);
         FreeClones(&job);
         return;
@@ -406,8 +411,17 @@ void CopyCommand(HWND owner, int code)
         FreeClones(&job);
         return;
     }
-    if (!tl && !(code == 1031 && (MaskHasCaseMarks(job.target) || sl))) {
-        if (!CopyPrepareTarget(owner, &job, marked) || !CopyCheckSpace(owner, &job)) {
+    if (device) {
+        // Device paths: no masks, no drives, nothing made before the worker.
+        bool ok = CeIsDeviceLocation(job.targetLocation)
+                      ? CePrepareTarget(owner, &job, gApp->panelPath[code == 1031 ? source : target])
+                      : CopyPrepareTarget(owner, &job, marked, gApp->panelPath[target]);
+        if (!ok) {
+            FreeClones(&job);
+            return;
+        }
+    } else if (!tl && !(code == 1031 && (MaskHasCaseMarks(job.target) || sl))) {
+        if (!CopyPrepareTarget(owner, &job, marked, job.sourceDir) || !CopyCheckSpace(owner, &job)) {
             FreeClones(&job);
             return;
         }

@@ -24,6 +24,7 @@
 #include "panels/PanelIter.h"
 #include "fileops/FileHelpers.h"
 #include "frontends/FtpJobs.h"
+#include "frontends/CeFrontEnd.h"
 
 // Case-mask rename mode of the job this worker thread runs.
 static thread_local bool tCaseMaskMode;
@@ -813,6 +814,20 @@ DWORD WINAPI CopyJobThread(void *arg)
         JobFinish(job);
         return 0;
     }
+    if (CeJobHasDevice(job)) {
+        if (job->jobCode != 1029)
+            job->flags &= ~kJobStatistics;
+        if (job->total == 0)
+            CeJobCount(job);
+        job->bytesSelected = job->total;
+        job->startClock = gJobClock();
+        if (!job->startClock)
+            job->startClock = 1;
+        CeJobCopySelection(job);
+        CopySummary(job);
+        JobFinish(job);
+        return 0;
+    }
     if (job->sourceDir[0])
         FileSetCurrentDir(job->dialog, job->sourceDir);
     if (job->sourceLocation && job->sourceLocation->kind < kLocationFtp && !job->targetLocation &&
@@ -824,7 +839,7 @@ DWORD WINAPI CopyJobThread(void *arg)
         return 0;
     }
     if (job->sourceLocation || job->targetLocation) {
-        // FTP and device sides go through their front ends, which this
+        // FTP sides and other archive jobs go through their front ends, which this
         // build does not carry yet: nothing is touched.
         job->state = kJobStop;
         job->flags |= kJobCloseStats;

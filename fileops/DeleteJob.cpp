@@ -19,6 +19,7 @@
 #include "panels/Location.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
+#include "frontends/CeFrontEnd.h"
 
 static void DlgTextById(HWND dialog, int control, int textId)
 {
@@ -310,11 +311,54 @@ static void DelSummary(JobRecord *job)
         JobSummaryLine(job, Txt::txtErrors, job->errors, 0, kLogError);
 }
 
+// Deleting on the device: each file and folder of the selection, asked
+// about as on the desktop, through the device job steps.
+static void DelDeviceRecords(JobRecord *job)
+{
+    uint16_t confirm = gApp ? gApp->confirmFlags : kConfirmDelete | kConfirmDelDir;
+    job->startClock = gJobClock();
+    if (!job->startClock)
+        job->startClock = 1;
+    for (const SelectionRecord *rec = SelListFirst(job->selection); rec && !JobStopped(job);
+         rec = SelListNext(rec)) {
+        if (rec->attributes & kEntryUpDir)
+            continue;
+        char path[MAX_PATH];
+        if (SelItemFullPath(rec, job, path, sizeof path)) {
+            CeReportError(job->dialog, ERROR_FILENAME_EXCED_RANGE, rec->name, job);
+            break;
+        }
+        lstrcpynA(job->target, path, MAX_PATH);
+        bool folder = (rec->attributes & kEntryFolder) != 0;
+        if (folder && !(job->flags & kJobInclSubDirs))
+            continue;
+        if ((confirm & (folder ? kConfirmDelDir : kConfirmDelete)) && job->state != kJobYesAll)
+            job->state = DelAsk(job, kDlgDelConfirm, folder ? Txt::askDelDir : Txt::askDelFile);
+        if (job->state == kJobGoOn || job->state == kJobYesAll) {
+            if (folder)
+                CeJobDeleteTree(job, path);
+            else
+                CeJobDeleteFile(job, path);
+        } else if (job->state == kJobSkip) {
+            job->state = kJobGoOn;
+        }
+        if (!JobStopped(job))
+            JobUnmarkSourceEntry(job, rec->name);
+        JobEndItem(job);
+    }
+}
+
 DWORD WINAPI DelJobThread(void *arg)
 {
     JobRecord *job = (JobRecord *)arg;
     if (job->sourceLocation && FtpJobApplies(job)) {
         FtpRunDeleteJob(job);
+        DelSummary(job);
+        JobFinish(job);
+        return 0;
+    }
+    if (job->sourceLocation && job->sourceLocation->kind == kLocationCeDevice) {
+        DelDeviceRecords(job);
         DelSummary(job);
         JobFinish(job);
         return 0;
@@ -514,12 +558,12 @@ void DelCommand(HWND owner)
     PanelIterEnd(&it);
 
     LocationNode *location = gApp->panels[panel].location;
-    if (location && location->kind == kLocationFtp) {
+    if (location && (location->kind == kLocationFtp || location->kind == kLocationCeDevice)) {
         job.sourceLocation = LocationClone(location);
         if (!job.sourceLocation)
             return;
     } else if (location) {
-        // Archive and device entries are deleted by their front ends.
+        // Archive entries are deleted by their front end.
         MessageBeep(MB_ICONHAND);
         return;
     }
@@ -577,6 +621,11 @@ INT_PTR CALLBACK MakeDirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             LocationNode *location = gApp->panels[panel].location;
             if (location && location->kind == kLocationFtp) {
                 if (FtpMakeRemoteDir(dialog, location, text, panel) == 0)
+                    EndDialog(dialog, 1);
+                return TRUE;
+            }
+            if (location && location->kind == kLocationCeDevice) {
+                if (CeMakeDirTyped(dialog, panel, text) == 0)
                     EndDialog(dialog, 1);
                 return TRUE;
             }

@@ -58,3 +58,21 @@ int CeJobCopyFile(CopyItem* item);
 int CeJobMoveFile(CopyItem* item);
 int CeJobCopyTree(CopyItem* item);
 int CeJobMoveTree(CopyItem* item);
+
+// ---- jobs of the copy, move, rename and delete commands with a device side ----
+bool CeIsDeviceLocation(const LocationNode* node);
+// A device job: the device on one side or both, and no other location kind.
+bool CeJobHasDevice(const JobRecord* job);
+// True when `path` names a folder on the device.
+bool CeIsDeviceFolder(const char* path);
+// The typed target of a job whose target is on the device, made a full
+// device path: relative names start at `folder`. Drive letters, "..",
+// wildcards and paths too long are refused with a message; false then.
+bool CePrepareTarget(HWND owner, JobRecord* job, const char* folder);
+// Counts the selection for the progress bar, walking device folders on the
+// device.
+void CeJobCount(JobRecord* job);
+// The copy, move or rename worker's loop over the selection.
+void CeJobCopySelection(JobRecord* job);
+// The device folder made from what was typed in the make-folder dialog.
+int CeMakeDirTyped(HWND owner, int panel, const char* typed);

@@ -26,6 +26,7 @@
 #include "wingui/WindowUtil.h"
 #include "fileops/FileHelpers.h"
 #include "fileops/SumVerify.h"
+#include "frontends/CePanel.h"
 
 namespace {
 
@@ -177,6 +178,10 @@ void OpenCursorEntry(HWND owner, int panel) {
     }
     PanelEntryPath(e, panel, path, sizeof path);
     PanelIterEnd(&it);
+    if (PanelShowsDevice(panel)) {
+        CeOpenEntry(owner, panel, entryName, folder, up);
+        return;
+    }
     const LocationNode *location = gApp->panels[panel].location;
     if (location && location->kind < kLocationFtp) {
         if (!PanelArchiveEnter(owner, panel, entryName, up, folder))
@@ -498,6 +503,11 @@ void PanelGoUp(HWND, int panel) {
         PanelSetFocus(Active());
         return;
     }
+    if (PanelShowsDevice(panel)) {
+        CeChangeDir("..", panel, location);
+        PanelSetFocus(Active());
+        return;
+    }
     char path[260];
     PanelGetPath(panel, path, sizeof path);
     if (strlen(path) > 3 && !gApp->panels[panel].location) {
@@ -517,8 +527,15 @@ int PanelSelectDrive(HWND owner, int panel, char driveChar) {
         FtpAttachPanel(panel, letter); // -1 for a slot without a connection: nothing to show
         return 0;
     }
+    if ((letter == ' ' || letter == '[') && gApp->ceEntry)
+        return Counting(panel) ? 2 : CeSelectDevice(owner, panel);
     if (letter < 'A' || letter > 'Z')
-        return 0; // device, network and FTP slots come with their front ends
+        return 0; // network and FTP slots come with their front ends
+    if (PanelShowsDevice(panel)) {
+        if (Counting(panel))
+            return 2;
+        CeDropLocation(panel);
+    }
     int other = !panel;
     char path[260], otherPath[260];
     PanelGetPath(panel, path, sizeof path);

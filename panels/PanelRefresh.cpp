@@ -12,6 +12,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "frontends/CePanel.h"
 #include "JobRecord.h"
 #include "base/Memory.h"
 #include "base/Strings.h"
@@ -161,6 +162,15 @@ int PanelReread(int panel, int keepMarks) {
     if (mode != kViewTree && location && location->kind == kLocationFtp) {
         int listed = FtpListPanel(&listing, panel);
         err = listed == 0 ? 0 : listed > 0 ? (uint32_t)listed : ERROR_NOT_CONNECTED;
+    } else if (mode != kViewTree && location && location->kind == kLocationCeDevice) {
+        if (CePanelList(panel, location, &listing) != 0) {
+            // The device is gone or the folder unreadable: the interface
+            // thread, which owns the location, drops it and the panel shows
+            // its own folder again.
+            PostList(panel, WM_USER + 1, kPanelRefreshLeaveDevice);
+            return 0;
+        }
+        PanelGetPath(panel, path, sizeof path);
     } else if (mode != kViewTree && !location) {
         // Some file systems report a vanished folder as an empty one.
         err = FolderExists(path) ? DirReadEntries(path, &listing) : ERROR_PATH_NOT_FOUND;

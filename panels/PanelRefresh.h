@@ -46,7 +46,8 @@ extern void (*gPanelRereadProbe)(int panel);
 // The thread body (started by PanelRefreshStart).
 void PanelRefreshThread();
 // wParam of the WM_USER+1 the thread posts to a list window.
-enum : unsigned { kPanelRefreshListChanged = 1, kPanelRefreshPathChanged = 2, kPanelRefreshLeaveArchive = 3 };
+enum : unsigned { kPanelRefreshListChanged = 1, kPanelRefreshPathChanged = 2, kPanelRefreshLeaveArchive = 3,
+                  kPanelRefreshLeaveDevice = 4 };
 // The name to put the cursor on after a finished re-read (interface thread,
 // on WM_USER+1); false when none was asked for.
 bool PanelTakeReselectName(int panel, char *out, size_t size);

@@ -10,6 +10,7 @@
 #include "panels/PanelViewMenu.h"
 #include "frontends/ArcFrontEnd.h"
 #include "panels/PanelArchive.h"
+#include "frontends/CePanel.h"
 #include "app/bars/Bars.h"
 #include "app/DirWatch.h"
 #include "app/Language.h"
@@ -367,10 +368,20 @@ static void PanelOnRefresh(HWND window, WPARAM why) {
     int panel = PanelFromWindow(window);
     if (panel < 0)
         return;
-    if (why == kPanelRefreshPathChanged)
-        DirWatchOpen(gApp->panelPath[panel], &gApp->changeNotify[panel]);
+    if (why == kPanelRefreshPathChanged) {
+        if (gApp->panels[panel].location)
+            DirWatchClose(&gApp->changeNotify[panel]); // nothing on the desktop to watch
+        else
+            DirWatchOpen(gApp->panelPath[panel], &gApp->changeNotify[panel]);
+    }
     if (why == kPanelRefreshLeaveArchive) {
         PanelLeaveArchive(panel);
+        return;
+    }
+    if (why == kPanelRefreshLeaveDevice) {
+        CeDropLocation(panel);
+        DirWatchOpen(gApp->panelPath[panel], &gApp->changeNotify[panel]);
+        PanelRequestReread(panel);
         return;
     }
     if (why == kPanelRefreshListChanged) {

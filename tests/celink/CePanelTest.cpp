@@ -1,0 +1,494 @@
+// The device as a user meets it: a real panel window switched to the device
+// entry, browsed with Enter and "..", and the copy, move and delete workers
+// run on selections of a device panel. The rapi.dll stand-in plays the
+// device over a scratch folder; its knobs drop the link in mid-transfer.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "AppState.h"
+#include "CeLink.h"
+#include "JobTestSupport.h"
+#include "fileops/CopyJob.h"
+#include "fileops/DeleteJob.h"
+#include "fileops/Job.h"
+#include "frontends/CeFrontEnd.h"
+#include "frontends/CePanel.h"
+#include "frontends/Libraries.h"
+#include "panels/EntryBuild.h"
+#include "panels/PanelIter.h"
+#include "panels/PanelList.h"
+#include "panels/PanelRefresh.h"
+#include "panels/PanelWindow.h"
+
+namespace {
+
+std::string gRoot, gDevice, gLocal;
+
+LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SIZE) {
+        PanelRelayoutAll();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+template <class F> bool WaitFor(F cond, DWORD limitMs = 20000) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < limitMs) {
+        PumpFor(10);
+        if (cond()) return true;
+    }
+    return cond();
+}
+
+bool Connected(void*) {
+    return gApp->ceConnected != 0;
+}
+
+// Takes the knobs as they stand now and waits for the link.
+void Reconnect() {
+    CeStartConnect();
+    ASSERT_TRUE(PumpUntil(Connected, nullptr, 20000));
+}
+
+struct Shown {
+    uint64_t size;
+    bool folder;
+};
+std::map<std::string, Shown> PanelEntries(int panel) {
+    std::map<std::string, Shown> out;
+    PanelIter it;
+    for (FileEntry* e = PanelIterBegin(&it, panel); e; e = PanelIterNext(&it))
+        out[EntryName(e)] = {EntryIsFolder(e) ? 0 : FileEntrySize(e), EntryIsFolder(e)};
+    PanelIterEnd(&it);
+    return out;
+}
+std::vector<std::string> PanelNames(int panel) {
+    std::vector<std::string> names;
+    PanelIter it;
+    for (FileEntry* e = PanelIterBegin(&it, panel); e; e = PanelIterNext(&it))
+        names.push_back(EntryName(e));
+    PanelIterEnd(&it);
+    return names;
+}
+// What the host folder behind a device folder holds, as a panel shows it.
+std::map<std::string, Shown> HostEntries(const std::string& folder, bool withUp) {
+    std::map<std::string, Shown> out;
+    if (withUp) out[".."] = {0, true};
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return out;
+    do {
+        std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        bool dir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        out[name] = {dir ? 0 : data.nFileSizeLow, dir};
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return out;
+}
+bool operator==(const Shown& a, const Shown& b) {
+    return a.size == b.size && a.folder == b.folder;
+}
+
+std::string PanelPath(int panel) {
+    char path[260];
+    PanelGetPath(panel, path, sizeof path);
+    return path;
+}
+
+void CursorTo(int panel, const char* name) {
+    std::vector<std::string> names = PanelNames(panel);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) gApp->cursorIndex[panel] = (uint32_t)i;
+}
+
+std::string CursorName(int panel) {
+    char name[260] = "";
+    PanelCursorName(panel, name, sizeof name);
+    return name;
+}
+
+void Key(int panel, WPARAM vk) {
+    SendMessageA(gApp->panels[panel].listWindow, WM_KEYDOWN, vk, 1);
+}
+
+// A tree of `count` files over a few nested folders.
+void MakeTree(const std::string& root, int count) {
+    CreateDirectoryA(root.c_str(), nullptr);
+    for (int i = 0; i < count; ++i) {
+        std::string folder = root + "\\d" + std::to_string(i % 7);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        if (i % 3 == 0) {
+            folder += "\\sub";
+            CreateDirectoryA(folder.c_str(), nullptr);
+        }
+        WriteFileBytes(folder + "\\f" + std::to_string(i) + ".dat",
+                       std::string((size_t)(i * 37 % 9000), (char)('a' + i % 26)) + std::to_string(i));
+    }
+}
+
+// Both trees hold the same names and the same bytes.
+void ExpectSameTree(const std::string& a, const std::string& b, int* files) {
+    std::vector<std::string> na = ListNames(a), nb = ListNames(b);
+    ASSERT_EQ(na, nb) << a << " vs " << b;
+    for (const std::string& n : na) {
+        std::string pa = a + "\\" + n, pb = b + "\\" + n;
+        if (GetFileAttributesA(pa.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            ExpectSameTree(pa, pb, files);
+        } else {
+            EXPECT_TRUE(ReadFileBytes(pa) == ReadFileBytes(pb)) << pa;
+            ++*files;
+        }
+    }
+}
+
+std::string Pattern(size_t size, unsigned seed) {
+    std::string bytes(size, 0);
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        bytes[i] = (char)(x >> 16);
+    }
+    return bytes;
+}
+
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+void EmptyFolder(const std::string& folder) {
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+}
+
+class CePanel : public ::testing::Test {
+  protected:
+    LocationNode deviceNode{};
+
+    static void SetUpTestSuite() {
+        JobTestInitApp();
+        gRoot = JobTestScratch("celink-panel");
+        gDevice = gRoot + "\\device";
+        gLocal = gRoot + "\\local";
+        CreateDirectoryA(gDevice.c_str(), nullptr);
+        CreateDirectoryA(gLocal.c_str(), nullptr);
+        SetEnvironmentVariableA("ZQ_CE_ROOT", gDevice.c_str());
+        gApp->panelOptions = kPanelShowTitle;
+        gApp->changeNotify[0] = gApp->changeNotify[1] = INVALID_HANDLE_VALUE;
+        gApp->panelFilter[0].allowedAttributes = gApp->panelFilter[1].allowedAttributes = 55;
+        strcpy(gApp->panelPath[0], gLocal.c_str());
+        strcpy(gApp->panelPath[1], gLocal.c_str());
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = MainProc;
+        wc.hInstance = gApp->hInstance;
+        wc.lpszClassName = "CePanelTestMain";
+        RegisterClassA(&wc);
+        gMainWindow = CreateWindowA("CePanelTestMain", "device panels", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                                    0, 0, 900, 560, nullptr, nullptr, gApp->hInstance, nullptr);
+        for (int p = 0; p < 2; p++)
+            PanelCreateWindows(gMainWindow, p);
+        PanelRelayoutAll();
+        PanelRefreshStart();
+    }
+    static void TearDownTestSuite() {
+        PanelRefreshStop();
+        DestroyWindow(gMainWindow);
+        gMainWindow = nullptr;
+    }
+
+    void SetUp() override {
+        for (const char* knob : {"ZQ_CE_DISCONNECT_AFTER", "ZQ_CE_SLOW_MS", "ZQ_CE_FREE_BYTES", "ZQ_CE_HOSTILE_NAMES",
+                                 "ZQ_CE_RUN_LOG"})
+            SetEnvironmentVariableA(knob, nullptr);
+        SetEnvironmentVariableA("ZQ_CE_ROOT", gDevice.c_str());
+        EmptyFolder(gDevice);
+        EmptyFolder(gLocal);
+        gApp->confirmFlags = 0;
+        gCeLibraryName = "PELLIX.DLL";
+        CeLoad();
+        ASSERT_TRUE(gApp->ceEntry) << "PELLIX.DLL or rapi.dll missing beside the test";
+        ASSERT_TRUE(PumpUntil(Connected, nullptr, 20000));
+        deviceNode.kind = kLocationCeDevice;
+    }
+    void TearDown() override {
+        for (int p = 0; p < 2; p++) {
+            CeDropLocation(p);
+            PanelSetPath(p, gLocal.c_str());
+            PanelRequestReread(p);
+        }
+        WaitFor([] { return !(gRefreshFlags[0].load() & kRefreshWanted) && !(gRefreshFlags[1].load() & kRefreshWanted); });
+        CeUnload();
+    }
+
+    // Shows the device in panel 0 and waits until its folder `path` is
+    // listed with `count` entries.
+    void ShowDevice(const char* path, uint32_t count) {
+        ASSERT_EQ(PanelSelectDrive(gMainWindow, 0, ' '), 0);
+        ASSERT_TRUE(
+            WaitFor([&] { return PanelShowsDevice(0) && PanelPath(0) == path && PanelListCount(0) == count; }))
+            << PanelPath(0) << " " << PanelListCount(0);
+    }
+
+    // A worker's job over names of one folder (the host folder behind a
+    // device folder gives the selection of a device panel).
+    JobRecord Job(uint16_t code, const std::string& sourceDir, const std::string& hostFolder,
+                  const std::vector<std::string>& names, const std::string& target, bool fromDevice,
+                  bool toDevice) {
+        JobRecord job = MakeJob(code, sourceDir, target, kJobInclSubDirs | kJobStatistics,
+                                SelectionOf(hostFolder, names));
+        job.itemCount = (uint32_t)names.size();
+        job.sourceLocation = fromDevice ? &deviceNode : nullptr;
+        job.targetLocation = toDevice ? &deviceNode : nullptr;
+        return job;
+    }
+};
+
+} // namespace
+
+TEST_F(CePanel, TheDeviceFolderIsListedExactlyAndBrowsed) {
+    WriteFileBytes(gDevice + "\\a.txt", "12345");
+    WriteFileBytes(gDevice + "\\b.bin", std::string(70000, 'b'));
+    WriteFileBytes(gDevice + "\\empty.dat", "");
+    WriteFileBytes(gDevice + "\\hidden.sys", "h");
+    SetFileAttributesA((gDevice + "\\hidden.sys").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    CreateDirectoryA((gDevice + "\\Docs").c_str(), nullptr);
+    CreateDirectoryA((gDevice + "\\Docs\\Deeper").c_str(), nullptr);
+    WriteFileBytes(gDevice + "\\Docs\\inner.txt", "x");
+
+    ShowDevice("\\", 5);
+    EXPECT_EQ(PanelEntries(0), HostEntries(gDevice, false)); // the root has no ".."
+    EXPECT_EQ(PanelNames(0).front(), "Docs");                 // folders first
+
+    CursorTo(0, "Docs");
+    Key(0, VK_RETURN);
+    ASSERT_TRUE(WaitFor([] { return PanelPath(0) == "\\Docs" && PanelListCount(0) == 3; })) << PanelPath(0);
+    EXPECT_EQ(PanelEntries(0), HostEntries(gDevice + "\\Docs", true));
+    EXPECT_EQ(PanelNames(0).front(), "..");
+
+    CursorTo(0, "Deeper");
+    Key(0, VK_RETURN);
+    ASSERT_TRUE(WaitFor([] { return PanelPath(0) == "\\Docs\\Deeper"; }));
+    EXPECT_EQ(PanelNames(0), std::vector<std::string>{".."}); // an empty folder below the root
+
+    // Up again: the folder left gets the cursor.
+    PanelGoUp(gMainWindow, 0);
+    ASSERT_TRUE(WaitFor([] { return PanelPath(0) == "\\Docs" && CursorName(0) == "Deeper"; }))
+        << PanelPath(0) << " " << CursorName(0);
+    CursorTo(0, "..");
+    Key(0, VK_RETURN);
+    ASSERT_TRUE(WaitFor([] { return PanelPath(0) == "\\" && CursorName(0) == "Docs"; }));
+
+    // The device entry opens where the device was left; a drive letter leaves it.
+    PanelSetPath(1, gLocal.c_str());
+    ASSERT_EQ(PanelSelectDrive(gMainWindow, 1, ' '), 0);
+    ASSERT_TRUE(WaitFor([] { return PanelShowsDevice(1) && PanelPath(1) == "\\" && PanelListCount(1) > 0; }));
+    ASSERT_EQ(PanelSelectDrive(gMainWindow, 1, gLocal[0]), 0);
+    ASSERT_TRUE(WaitFor([] { return !PanelShowsDevice(1) && PanelPath(1)[1] == ':'; })) << PanelPath(1);
+}
+
+TEST_F(CePanel, AnEmptyDeviceIsAnEmptyPanel) {
+    WriteFileBytes(gLocal + "\\mine.txt", "m");
+    PanelRequestReread(0);
+    ASSERT_TRUE(WaitFor([] { return PanelListCount(0) == 2; }));
+    // Nothing listed, and still the device: a place files can be copied to.
+    ShowDevice("\\", 0);
+}
+
+TEST_F(CePanel, EnterOnAFileStartsItOnTheDevice) {
+    CreateDirectoryA((gDevice + "\\Apps").c_str(), nullptr);
+    WriteFileBytes(gDevice + "\\Apps\\tool.exe", "MZ");
+    std::string log = gLocal + "\\run.log";
+    SetEnvironmentVariableA("ZQ_CE_RUN_LOG", log.c_str());
+    Reconnect();
+    ShowDevice("\\", 1);
+    CursorTo(0, "Apps");
+    Key(0, VK_RETURN);
+    ASSERT_TRUE(WaitFor([] { return PanelPath(0) == "\\Apps" && PanelListCount(0) == 2; }));
+    CursorTo(0, "tool.exe");
+    Key(0, VK_RETURN);
+    EXPECT_EQ(ReadFileBytes(log), "\\Apps\\tool.exe\n");
+}
+
+TEST_F(CePanel, WithoutADeviceThePanelKeepsItsFolder) {
+    WriteFileBytes(gLocal + "\\mine.txt", "m");
+    PanelSetPath(0, gLocal.c_str());
+    SetEnvironmentVariableA("ZQ_CE_ROOT", (gRoot + "\\no-device-here").c_str());
+    Reconnect();
+    ASSERT_EQ(PanelSelectDrive(gMainWindow, 0, ' '), 0);
+    // One reconnect and retry, then the panel lists its own folder again.
+    ASSERT_TRUE(WaitFor([] { return !PanelShowsDevice(0) && PanelEntries(0).count("mine.txt"); }));
+    EXPECT_EQ(PanelPath(0), gLocal);
+}
+
+TEST_F(CePanel, ADroppedLinkIsReconnectedForTheNextListing) {
+    WriteFileBytes(gDevice + "\\keep.txt", "k");
+    ShowDevice("\\", 1);
+    SetEnvironmentVariableA("ZQ_CE_DISCONNECT_AFTER", "0"); // the next call finds the link gone
+    Reconnect();
+    WriteFileBytes(gDevice + "\\new.txt", "n");
+    PanelRequestReread(0);
+    ASSERT_TRUE(WaitFor([] { return PanelListCount(0) == 2; }));
+    EXPECT_TRUE(PanelShowsDevice(0));
+    EXPECT_EQ(PanelEntries(0), HostEntries(gDevice, false));
+}
+
+TEST_F(CePanel, CopiesBothWaysThroughTheWorkerAreByteEqual) {
+    // One small buffer exactly, a heap buffer of the file's size, 64 KiB chunks.
+    const size_t sizes[] = {0, 4096, 5000, 1 << 20};
+    std::vector<std::string> names;
+    for (size_t size : sizes) {
+        std::string name = "f" + std::to_string(size) + ".bin";
+        WriteFileBytes(gDevice + "\\" + name, Pattern(size, (unsigned)size));
+        names.push_back(name);
+    }
+    JobRecord down = Job(1029, "\\", gDevice, names, gLocal, true, false);
+    CopyJobThread(&down);
+    EXPECT_EQ(down.errors, 0u);
+    EXPECT_EQ(down.filesDone, names.size());
+    EXPECT_EQ(down.bytesDone, 4096u + 5000u + (1u << 20));
+    for (const std::string& name : names)
+        EXPECT_TRUE(ReadFileBytes(gLocal + "\\" + name) == ReadFileBytes(gDevice + "\\" + name)) << name;
+    EXPECT_EQ(ListNames(gLocal), ListNames(gDevice)); // no temporary file stayed
+
+    // Back up into a folder the device does not have yet.
+    JobRecord up = Job(1029, gLocal, gLocal, names, "\\back", false, true);
+    CopyJobThread(&up);
+    EXPECT_EQ(up.errors, 0u);
+    EXPECT_EQ(up.filesDone, names.size());
+    for (const std::string& name : names)
+        EXPECT_TRUE(ReadFileBytes(gDevice + "\\back\\" + name) == ReadFileBytes(gLocal + "\\" + name)) << name;
+    EXPECT_EQ(ListNames(gDevice + "\\back"), ListNames(gLocal));
+
+    // One file under a new name.
+    JobRecord one = Job(1029, "\\", gDevice, {"f5000.bin"}, "\\renamed.bin", true, true);
+    one.itemCount = 0;
+    CopyJobThread(&one);
+    EXPECT_TRUE(ReadFileBytes(gDevice + "\\renamed.bin") == ReadFileBytes(gDevice + "\\f5000.bin"));
+}
+
+TEST_F(CePanel, ATreeOf500FilesBothWaysThroughTheWorker) {
+    MakeTree(gLocal + "\\tree", 500);
+    JobRecord up = Job(1029, gLocal, gLocal, {"tree"}, "\\", false, true);
+    CopyJobThread(&up);
+    EXPECT_EQ(up.errors, 0u);
+    EXPECT_EQ(up.filesDone, 500u);
+    int files = 0;
+    ExpectSameTree(gLocal + "\\tree", gDevice + "\\tree", &files);
+    EXPECT_EQ(files, 500);
+
+    CreateDirectoryA((gLocal + "\\back").c_str(), nullptr);
+    JobRecord down = Job(1029, "\\", gDevice, {"tree"}, gLocal + "\\back", true, false);
+    CopyJobThread(&down);
+    EXPECT_EQ(down.errors, 0u);
+    EXPECT_EQ(down.filesDone, 500u);
+    files = 0;
+    ExpectSameTree(gDevice + "\\tree", gLocal + "\\back\\tree", &files);
+    EXPECT_EQ(files, 500);
+}
+
+TEST_F(CePanel, MoveRenameAndDeleteThroughTheWorkers) {
+    MakeTree(gDevice + "\\m", 12);
+    WriteFileBytes(gDevice + "\\one.txt", "one");
+    JobRecord move = Job(1030, "\\", gDevice, {"m", "one.txt"}, gLocal, true, false);
+    move.flags &= ~kJobStatistics;
+    CopyJobThread(&move);
+    EXPECT_EQ(move.state, 0);
+    EXPECT_FALSE(Exists(gDevice + "\\m"));
+    EXPECT_FALSE(Exists(gDevice + "\\one.txt"));
+    EXPECT_EQ(ReadFileBytes(gLocal + "\\one.txt"), "one");
+    EXPECT_EQ(ListNames(gLocal + "\\m").size(), 7u);
+
+    // A rename on the device, and moving a file onto one that differs in case only.
+    WriteFileBytes(gDevice + "\\old.txt", "o");
+    JobRecord rename = Job(1031, "\\", gDevice, {"old.txt"}, "\\new.txt", true, true);
+    rename.itemCount = 0;
+    rename.flags &= ~kJobStatistics;
+    CopyJobThread(&rename);
+    EXPECT_EQ(ListNames(gDevice), std::vector<std::string>{"new.txt"});
+    EXPECT_EQ(ReadFileBytes(gDevice + "\\new.txt"), "o");
+
+    // Delete: a folder tree with a read-only file, and a file.
+    MakeTree(gDevice + "\\gone", 20);
+    SetFileAttributesA((gDevice + "\\gone\\d1\\f1.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    JobRecord del = Job(1032, "\\", gDevice, {"gone", "new.txt"}, "", true, false);
+    del.flags &= ~kJobStatistics;
+    DelJobThread(&del);
+    EXPECT_EQ(del.state, 0);
+    EXPECT_TRUE(ListNames(gDevice).empty());
+    EXPECT_EQ(del.filesDone, 21u);
+}
+
+TEST_F(CePanel, ADisconnectMidTransferLeavesNoTruncatedTarget) {
+    // Both directions, over an older file of the same name that must stay.
+    std::string big = Pattern(300000, 7);
+    struct Case {
+        bool download;
+    } cases[] = {{true}, {false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.download ? "download" : "upload");
+        EmptyFolder(gDevice);
+        EmptyFolder(gLocal);
+        std::string from = c.download ? gDevice : gLocal, to = c.download ? gLocal : gDevice;
+        WriteFileBytes(from + "\\big.bin", big);
+        WriteFileBytes(to + "\\big.bin", "the old file");
+        SetEnvironmentVariableA("ZQ_CE_DISCONNECT_AFTER", "6"); // a few chunks, then the link is gone
+        Reconnect();
+        JobRecord job = c.download ? Job(1029, "\\", gDevice, {"big.bin"}, gLocal, true, false)
+                                   : Job(1029, gLocal, gLocal, {"big.bin"}, "\\", false, true);
+        CopyJobThread(&job);
+        EXPECT_EQ(job.state, kJobStop);
+        EXPECT_GT(job.errors, 0u);
+        EXPECT_EQ(job.filesDone, 0u);
+        EXPECT_EQ(ReadFileBytes(to + "\\big.bin"), "the old file");
+        EXPECT_TRUE(ReadFileBytes(from + "\\big.bin") == big);
+        if (c.download) EXPECT_EQ(ListNames(gLocal), std::vector<std::string>{"big.bin"});
+
+        // After the reconnect the same copy goes through.
+        Reconnect();
+        JobRecord again = c.download ? Job(1029, "\\", gDevice, {"big.bin"}, gLocal, true, false)
+                                     : Job(1029, gLocal, gLocal, {"big.bin"}, "\\", false, true);
+        gApp->confirmFlags = 0;
+        CopyJobThread(&again);
+        EXPECT_EQ(again.errors, 0u);
+        EXPECT_TRUE(ReadFileBytes(to + "\\big.bin") == big);
+    }
+}
+
+TEST_F(CePanel, AFullDeviceKeepsTheOldFile) {
+    WriteFileBytes(gDevice + "\\data.bin", "old");
+    WriteFileBytes(gLocal + "\\data.bin", Pattern(200000, 3));
+    SetEnvironmentVariableA("ZQ_CE_FREE_BYTES", "100000");
+    Reconnect();
+    JobRecord up = Job(1029, gLocal, gLocal, {"data.bin"}, "\\", false, true);
+    // A full disk is asked about even in statistics mode; whatever the
+    // answer, this file has failed.
+    DialogAnswerer answer("data.bin", {IDCANCEL});
+    CopyJobThread(&up);
+    answer.Join();
+    EXPECT_EQ(answer.answered(), 1);
+    EXPECT_EQ(up.state, kJobStop);
+    EXPECT_EQ(up.filesDone, 0u);
+    EXPECT_EQ(ReadFileBytes(gDevice + "\\data.bin"), "old");
+    EXPECT_EQ(ListNames(gDevice), std::vector<std::string>{"data.bin"});
+}
