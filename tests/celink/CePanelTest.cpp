@@ -68,6 +68,8 @@ std::map<std::string, Shown> PanelEntries(int panel) {
     PanelIterEnd(&it);
     return out;
 }
+std::string PanelPath(int panel);
+
 std::vector<std::string> PanelNames(int panel) {
     std::vector<std::string> names;
     PanelIter it;
@@ -94,6 +96,12 @@ std::map<std::string, Shown> HostEntries(const std::string& folder, bool withUp)
 }
 bool operator==(const Shown& a, const Shown& b) {
     return a.size == b.size && a.folder == b.folder;
+}
+
+// The panel's folder is `path` and the interface thread has taken in its
+// list of `count` entries (its copy of the count follows WM_USER+1).
+bool Listed(int panel, const char* path, uint32_t count) {
+    return PanelPath(panel) == path && PanelListCount(panel) == count && gApp->panels[panel].entryCount == count;
 }
 
 std::string PanelPath(int panel) {
@@ -188,7 +196,7 @@ class CePanel : public ::testing::Test {
 
     static void SetUpTestSuite() {
         JobTestInitApp();
-        gRoot = JobTestScratch("celink-panel");
+        gRoot = JobTestScratch(("celink-panel-" + std::to_string(GetCurrentProcessId())).c_str());
         gDevice = gRoot + "\\device";
         gLocal = gRoot + "\\local";
         CreateDirectoryA(gDevice.c_str(), nullptr);
@@ -246,7 +254,7 @@ class CePanel : public ::testing::Test {
     void ShowDevice(const char* path, uint32_t count) {
         ASSERT_EQ(PanelSelectDrive(gMainWindow, 0, ' '), 0);
         ASSERT_TRUE(
-            WaitFor([&] { return PanelShowsDevice(0) && PanelPath(0) == path && PanelListCount(0) == count; }))
+            WaitFor([&] { return PanelShowsDevice(0) && Listed(0, path, count); }))
             << PanelPath(0) << " " << PanelListCount(0);
     }
 
@@ -282,13 +290,13 @@ TEST_F(CePanel, TheDeviceFolderIsListedExactlyAndBrowsed) {
 
     CursorTo(0, "Docs");
     Key(0, VK_RETURN);
-    ASSERT_TRUE(WaitFor([] { return PanelPath(0) == "\\Docs" && PanelListCount(0) == 3; })) << PanelPath(0);
+    ASSERT_TRUE(WaitFor([] { return Listed(0, "\\Docs", 3); })) << PanelPath(0);
     EXPECT_EQ(PanelEntries(0), HostEntries(gDevice + "\\Docs", true));
     EXPECT_EQ(PanelNames(0).front(), "..");
 
     CursorTo(0, "Deeper");
     Key(0, VK_RETURN);
-    ASSERT_TRUE(WaitFor([] { return PanelPath(0) == "\\Docs\\Deeper"; }));
+    ASSERT_TRUE(WaitFor([] { return Listed(0, "\\Docs\\Deeper", 1); }));
     EXPECT_EQ(PanelNames(0), std::vector<std::string>{".."}); // an empty folder below the root
 
     // Up again: the folder left gets the cursor.
@@ -324,7 +332,7 @@ TEST_F(CePanel, EnterOnAFileStartsItOnTheDevice) {
     ShowDevice("\\", 1);
     CursorTo(0, "Apps");
     Key(0, VK_RETURN);
-    ASSERT_TRUE(WaitFor([] { return PanelPath(0) == "\\Apps" && PanelListCount(0) == 2; }));
+    ASSERT_TRUE(WaitFor([] { return Listed(0, "\\Apps", 2); }));
     CursorTo(0, "tool.exe");
     Key(0, VK_RETURN);
     EXPECT_EQ(ReadFileBytes(log), "\\Apps\\tool.exe\n");
@@ -348,7 +356,7 @@ TEST_F(CePanel, ADroppedLinkIsReconnectedForTheNextListing) {
     Reconnect();
     WriteFileBytes(gDevice + "\\new.txt", "n");
     PanelRequestReread(0);
-    ASSERT_TRUE(WaitFor([] { return PanelListCount(0) == 2; }));
+    ASSERT_TRUE(WaitFor([] { return Listed(0, "\\", 2); }));
     EXPECT_TRUE(PanelShowsDevice(0));
     EXPECT_EQ(PanelEntries(0), HostEntries(gDevice, false));
 }
@@ -462,7 +470,9 @@ TEST_F(CePanel, ADisconnectMidTransferLeavesNoTruncatedTarget) {
         EXPECT_EQ(job.filesDone, 0u);
         EXPECT_EQ(ReadFileBytes(to + "\\big.bin"), "the old file");
         EXPECT_TRUE(ReadFileBytes(from + "\\big.bin") == big);
-        if (c.download) EXPECT_EQ(ListNames(gLocal), std::vector<std::string>{"big.bin"});
+        if (c.download) {
+            EXPECT_EQ(ListNames(gLocal), std::vector<std::string>{"big.bin"});
+        }
 
         // After the reconnect the same copy goes through.
         Reconnect();
@@ -491,4 +501,48 @@ TEST_F(CePanel, AFullDeviceKeepsTheOldFile) {
     EXPECT_EQ(up.filesDone, 0u);
     EXPECT_EQ(ReadFileBytes(gDevice + "\\data.bin"), "old");
     EXPECT_EQ(ListNames(gDevice), std::vector<std::string>{"data.bin"});
+}
+
+TEST_F(CePanel, MakeFolderOnTheDeviceTakesPlainNamesOnly) {
+    CreateDirectoryA((gDevice + "\\Docs").c_str(), nullptr);
+    ShowDevice("\\", 1);
+    CursorTo(0, "Docs");
+    Key(0, VK_RETURN);
+    ASSERT_TRUE(WaitFor([] { return Listed(0, "\\Docs", 1); }));
+    struct Case {
+        std::string typed;
+        int result;
+        const char* made;    // host path below the device folder, or null
+        const char* caption; // of the box that refuses the name
+    } cases[] = {
+        {"New", 0, "\\Docs\\New", nullptr},
+        {"\\Top", 0, "\\Top", nullptr},
+        {"..\\Up", ERROR_INVALID_NAME, nullptr, "Up"},
+        {"C:\\Elsewhere", ERROR_INVALID_NAME, nullptr, "Elsewhere"},
+        {std::string(300, 'n'), ERROR_FILENAME_EXCED_RANGE, nullptr, "nnnn"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.substr(0, 20));
+        std::vector<std::string> before = ListNames(gDevice);
+        if (c.caption) {
+            // A refused name is said in a box; a made folder shows none (the
+            // call would not come back while one was up).
+            DialogAnswerer answer(c.caption, {IDOK});
+            EXPECT_EQ(CeMakeDirTyped(gMainWindow, 0, c.typed.c_str()), c.result);
+            answer.Join();
+            EXPECT_EQ(answer.answered(), 1);
+        } else {
+            EXPECT_EQ(CeMakeDirTyped(gMainWindow, 0, c.typed.c_str()), c.result);
+        }
+        if (c.made) {
+            DWORD a = GetFileAttributesA((gDevice + c.made).c_str());
+            EXPECT_TRUE(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY));
+            if (c.typed == "New") // made here: the panel shows it
+                EXPECT_TRUE(WaitFor([] { return Listed(0, "\\Docs", 2) && PanelEntries(0).count("New"); }))
+                    << ::testing::PrintToString(PanelNames(0));
+        } else {
+            EXPECT_EQ(ListNames(gDevice), before);
+            EXPECT_EQ(ListNames(gRoot), (std::vector<std::string>{"device", "local"}));
+        }
+    }
 }

@@ -153,7 +153,10 @@ static BOOL CALLBACK FindDialog(HWND window, LPARAM lParam)
     GetClassNameA(window, cls, sizeof cls);
     GetWindowTextA(window, text, sizeof text);
     bool match = c->caption[0] == '=' ? strcmp(text, c->caption + 1) == 0 : strstr(text, c->caption) != nullptr;
-    if (!strcmp(cls, "#32770") && match && IsWindowVisible(window) &&
+    // Other test programs on the display have boxes of their own.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId() && !strcmp(cls, "#32770") && match && IsWindowVisible(window) &&
         IsWindowEnabled(window)) {
         c->found = window;
         return FALSE;
