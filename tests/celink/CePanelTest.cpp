@@ -537,9 +537,10 @@ TEST_F(CePanel, MakeFolderOnTheDeviceTakesPlainNamesOnly) {
         if (c.made) {
             DWORD a = GetFileAttributesA((gDevice + c.made).c_str());
             EXPECT_TRUE(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY));
-            if (c.typed == "New") // made here: the panel shows it
+            if (c.typed == "New") { // made here: the panel shows it
                 EXPECT_TRUE(WaitFor([] { return Listed(0, "\\Docs", 2) && PanelEntries(0).count("New"); }))
                     << ::testing::PrintToString(PanelNames(0));
+            }
         } else {
             EXPECT_EQ(ListNames(gDevice), before);
             EXPECT_EQ(ListNames(gRoot), (std::vector<std::string>{"device", "local"}));
