@@ -225,7 +225,20 @@ int PanelReread(int panel, int keepMarks) {
     return 0;
 }
 
+static int RereadFlagged(int panel);
+
 int PanelRereadIfFlagged(int panel) {
+    if (!(gRefreshFlags[panel].load() & kRefreshWanted))
+        return 0;
+    // Busy is set before Wanted is cleared: an observer never sees neither
+    // while a request is being served.
+    gRefreshFlags[panel].fetch_or(kRefreshBusy);
+    int err = RereadFlagged(panel);
+    gRefreshFlags[panel].fetch_and(~(uint32_t)kRefreshBusy);
+    return err;
+}
+
+static int RereadFlagged(int panel) {
     // Cleared before reading: a request made while we read is kept for the
     // next cycle instead of being lost.
     uint32_t flags = gRefreshFlags[panel].fetch_and(~(uint32_t)kRefreshWanted);

@@ -14,6 +14,7 @@ enum : uint32_t {
     kRefreshWanted = 0x4,  // re-read wanted
     kRefreshSelect = 0x8,  // after the re-read put the cursor on the named entry
     kRefreshResort = 0x10, // re-sort wanted (a sort the interface thread could not finish)
+    kRefreshBusy = 0x20,   // a re-read is at work
 };
 
 extern std::atomic<uint32_t> gRefreshFlags[2];

@@ -315,3 +315,9 @@ int AppIsWinXp() {
     OSVERSIONINFOA info;
     return VersionInfo(&info) ? AppVersionIsXp(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion) : 0;
 }
+
+static HWND (*gActiveSource)();
+
+HWND WndActiveWindow() { return gActiveSource ? gActiveSource() : GetActiveWindow(); }
+
+void WndSetActiveSource(HWND (*source)()) { gActiveSource = source; }

@@ -34,6 +34,11 @@ void WndPlaceRelative(HWND reference, HWND window, int horizontal, int vertical)
 POINT WndRelativePosition(const RECT &ref, int width, int height, int horizontal, int vertical,
                           const RECT &desktop);
 int WndMove(HWND window, int x, int y, int width, int height);
+// The active window as the program's key and tip handling sees it:
+// GetActiveWindow, unless a test sets its own source (on a display shared
+// with other programs, activation is not the test's to keep).
+HWND WndActiveWindow();
+void WndSetActiveSource(HWND (*source)());
 int WndGetClientHeight(HWND window);
 void WndStorePos(HWND window, WindowPos *pos);
 void WndRestorePos(HWND window, const WindowPos *pos);

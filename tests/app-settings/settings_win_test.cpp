@@ -172,14 +172,19 @@ struct DialogProbe {
 
 DWORD WINAPI PickLanguage(void *param) {
     DialogProbe *probe = static_cast<DialogProbe *>(param);
-    HWND dialog = nullptr;
-    for (int i = 0; i < 200 && !dialog; i++) {
+    // The window exists before its list is filled: wait for the dialog as
+    // the user sees it, shown, with its list (slow while other tests run).
+    HWND dialog = nullptr, list = nullptr;
+    for (int i = 0; i < 2400; i++) {
         Sleep(25);
         dialog = FindOwnWindow("#32770", "Language");
+        list = dialog ? GetDlgItem(dialog, kLanguageList) : nullptr;
+        if (list && IsWindowVisible(dialog) && SendMessageA(list, LB_GETCOUNT, 0, 0) > 0)
+            break;
+        dialog = nullptr;
     }
     if (!dialog)
         return 1;
-    HWND list = GetDlgItem(dialog, kLanguageList);
     int n = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
     for (int i = 0; i < n; i++) {
         char text[128] = {};

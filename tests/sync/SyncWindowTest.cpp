@@ -275,11 +275,13 @@ TEST(SyncWindow, AFailedCopyTurnsItsLineRedAndKeepsTheOldTarget)
     EXPECT_FALSE(IsWindow(w));
 }
 
-// Presses Cancel once the copy run has passed its first block of the big file.
+// Presses Cancel once the copy run has passed its first block of the big
+// file. Sent, not posted: the copy waits until the window has taken the
+// press, however slow the machine, so the cancel lands inside the file.
 void CancelInTheMiddle(JobRecord *job)
 {
-    if (job->done > 0x40000 && job->dialog)
-        PostMessageA(job->dialog, WM_COMMAND, IDCANCEL, 0);
+    if (job->done > 0x40000 && job->dialog && IsWindow(job->dialog))
+        SendMessageA(job->dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
 TEST(SyncWindow, CancelDuringTheCopyStopsAfterTheCurrentFileAndCloses)
