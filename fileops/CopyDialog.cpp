@@ -19,8 +19,10 @@
 #include "panels/FilterDialog.h"
 #include "panels/Location.h"
 #include "panels/PanelIter.h"
+#include "app/bars/FunctionKeys.h"
 #include "panels/PanelRefresh.h"
 #include "frontends/CeFrontEnd.h"
+#include "panels/PanelRename.h"
 
 static void DlgTextById(HWND dialog, int control, int textId)
 {
@@ -382,8 +384,14 @@ void CopyCommand(HWND owner, int code)
         FreeClones(&job);
         return;
     }
-    // With nothing marked the rename of the cursor entry goes through the
-    // rename dialog; the panel's in-place edit ends in RenameInlineFinish.
+    // With nothing marked the cursor entry is renamed in place; where the
+    // panel cannot show the box (Tree mode, no list window) the rename
+    // dialog asks instead.
+    if (code == 1031 && marked == 0 && PanelStartRename()) {
+        KeyBarSetShift(0);
+        FreeClones(&job);
+        return;
+    }
 
     static const uint16_t kTitles[3][2] = {{Txt::dlgCopy, Txt::dlgCopyFrom},
                                            {Txt::dlgMove, Txt::dlgMoveFrom},
@@ -551,6 +559,21 @@ int FileAskOverwrite(HWND owner, const char *path)
 
 // ---- the end of the in-place rename -------------------------------------------------
 
+// A name the rename box may give an entry: no path separators, no drive, none
+// of the characters no file name may hold ('<' and '>' are case masks), not
+// "." or "..", and no trailing dot or blank the file system would cut.
+bool RenameNameIsPlain(const char *text)
+{
+    size_t n = strlen(text);
+    if (!n || !strcmp(text, ".") || !strcmp(text, "..") || text[n - 1] == '.' || text[n - 1] == ' ')
+        return false;
+    for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+        if (*p < 32 || strchr("\\/:*?\"|", *p))
+            return false;
+    }
+    return true;
+}
+
 void RenameInlineFinish()
 {
     if (!gApp)
@@ -562,7 +585,11 @@ void RenameInlineFinish()
     char text[MAX_PATH] = "";
     GetWindowTextA(edit, text, sizeof text);
     int panel = gApp->activePanel & 1;
-    if (text[0] && !gApp->panels[panel].location) {
+    if (text[0] && !RenameNameIsPlain(text)) {
+        // A name, not a path: "..\\x" or "C:x" would move the entry elsewhere.
+        FileReportError(gMainWindow, ERROR_INVALID_NAME, text, kCtxNone);
+        PanelRequestRereadBoth();
+    } else if (text[0] && !gApp->panels[panel].location) {
         char name[MAX_PATH] = "", source[MAX_PATH] = "", target[MAX_PATH] = "";
         PanelCursorName(panel, name, sizeof name);
         char folder[MAX_PATH];

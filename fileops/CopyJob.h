@@ -76,3 +76,5 @@ int JobAskOverwrite(CopyItem *item);
 int FileAskOverwrite(HWND owner, const char *path);
 INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void RenameInlineFinish();
+// True for a plain file name the rename box accepts (see RenameInlineFinish).
+bool RenameNameIsPlain(const char *text);

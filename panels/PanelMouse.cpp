@@ -3,16 +3,20 @@
 // resizing; the panel swap and splitter ratio.
 #include "panels/PanelInput.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "AppState.h"
 #include "app/DirWatch.h"
+#include "panels/Location.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"
 #include "panels/PanelMenus.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
+#include "fileops/CopyJob.h"
 #include "panels/PanelRefresh.h"
+#include "panels/PanelRename.h"
 #include "panels/PanelStatus.h"
 #include "panels/PanelWindow.h"
 
@@ -170,6 +174,24 @@ void EndResize(HWND window, int panel) {
     InvalidateRect(window, nullptr, FALSE);
 }
 
+POINT gRenamePress;
+
+// The press lies on the name stretch of the row: from 18 pixels in to the
+// row's right edge, a stretch wider than 22 pixels; files and remote
+// locations, not archive levels.
+bool SlowClickStartsRename(HWND window, int panel, POINT pt) {
+    const LocationNode *loc = gApp->panels[panel].location;
+    if (loc && loc->kind < kLocationFtp)
+        return false;
+    int mode = gApp->panelMode[panel] & 0xF;
+    if (mode == kViewTree || mode == kViewQuick)
+        return false;
+    RECT row;
+    PanelEntryRect(window, panel, &row, gApp->cursorIndex[panel]);
+    int left = row.left + 18, right = row.right;
+    return right - left > 22 && pt.x >= left && pt.x < right && pt.y >= row.top && pt.y < row.bottom;
+}
+
 void LButtonDown(HWND window, int panel, WPARAM keys, POINT pt) {
     HWND owner = GetParent(window);
     if (HeaderOn() && pt.y < gApp->headerHeight) {
@@ -185,7 +207,14 @@ void LButtonDown(HWND window, int panel, WPARAM keys, POINT pt) {
     if (!gApp->lineHeight || gResizeSlot >= 0)
         return;
     uint32_t before = gApp->cursorIndex[panel];
-    HitTest(window, panel, pt, true, nullptr);
+    uint32_t hit = 0;
+    int onEntry = HitTest(window, panel, pt, true, &hit);
+    if (!(keys & (MK_SHIFT | MK_CONTROL)) && onEntry == 0 && hit == before && SlowClickStartsRename(window, panel, pt)) {
+        // A second, slow click on the cursor entry's name: the rename box
+        // opens unless a double click or a drag comes first.
+        gRenamePress = pt;
+        SetTimer(window, 1, 300, nullptr);
+    }
     if (keys & MK_SHIFT) {
         PanelMarkRange(panel, before, gApp->cursorIndex[panel]);
         PostMessageA(window, WM_USER + 1, 0, 0);
@@ -285,7 +314,15 @@ void PanelMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         return;
     POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
     switch (message) {
+    case WM_TIMER:
+        if (wParam == 1) {
+            KillTimer(window, 1);
+            if (!gApp->renameEdit && GetCapture() != window)
+                PanelStartRename();
+        }
+        break;
     case WM_LBUTTONDOWN:
+        RenameInlineFinish();
         LButtonDown(window, panel, wParam, pt);
         break;
     case WM_LBUTTONUP:
@@ -293,6 +330,10 @@ void PanelMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             EndResize(window, panel);
         break;
     case WM_MOUSEMOVE:
+        if ((wParam & MK_LBUTTON) &&
+            (abs(pt.x - gRenamePress.x) > GetSystemMetrics(SM_CXDRAG) ||
+             abs(pt.y - gRenamePress.y) > GetSystemMetrics(SM_CYDRAG)))
+            KillTimer(window, 1); // a drag, not a slow click
         if (gResizeSlot >= 0) {
             DrawResizeLine(window, gResizeX);
             gResizeX = pt.x;
@@ -302,6 +343,8 @@ void PanelMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         }
         break;
     case WM_LBUTTONDBLCLK:
+        KillTimer(window, 1);
+        RenameInlineFinish();
         if (HeaderOn() && pt.y < gApp->headerHeight)
             break;
         if (!gApp->rowHeight || gResizeSlot >= 0)
@@ -310,6 +353,7 @@ void PanelMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         PanelHandleKey(GetParent(window), WM_NULL, VK_RETURN, 0);
         break;
     case WM_RBUTTONDOWN:
+        RenameInlineFinish();
         RButtonDown(window, panel, pt);
         break;
     case WM_RBUTTONUP:

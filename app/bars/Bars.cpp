@@ -154,7 +154,7 @@ bool BarClassicStyle() { return gApp && (gApp->panelOptions & kPanelClassicButto
 unsigned BarClassicFrame() { return gApp && (gApp->panelOptions & kPanelClassic2) ? 2 : 1; }
 
 bool BarTipsAllowed() {
-    return gApp && (gApp->generalOptions & kGenHelp) && gMainWindow && GetActiveWindow() == gMainWindow;
+    return gApp && (gApp->generalOptions & kGenHelp) && gMainWindow && WndActiveWindow() == gMainWindow;
 }
 
 void BarButtonMouseMove(HWND button, HWND tooltip, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -7,21 +7,21 @@
 #include "app/bars/FunctionKeys.h"
 #include "base/Paths.h"
 #include "base/Strings.h"
+#include "fileops/CopyJob.h"
 #include "panels/KeyTables.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
 #include "panels/PanelWindow.h"
+#include "panels/PanelRename.h"
 #include "panels/QuickSearch.h"
 #include "tools/RunServices.h"
+#include "wingui/WindowUtil.h"
 
 namespace {
 
 KeyModifiers (*gModifierSource)();
-HWND (*gActiveSource)();
-
-HWND ActiveWindow() { return gActiveSource ? gActiveSource() : GetActiveWindow(); }
 
 KeyModifiers Modifiers(LPARAM keyData) {
     if (gModifierSource)
@@ -41,7 +41,7 @@ bool FocusInCmdLine() {
 }
 
 bool MainActive() {
-    HWND active = ActiveWindow();
+    HWND active = WndActiveWindow();
     return gMainWindow && (active == gMainWindow || !active);
 }
 
@@ -109,7 +109,7 @@ bool IsToolWindow(HWND window) {
 
 // Keys for the program's other top-level windows: their common shortcuts.
 LRESULT OtherWindowKey(int code, WPARAM key, LPARAM keyData, const KeyModifiers &mod) {
-    HWND active = ActiveWindow();
+    HWND active = WndActiveWindow();
     if (!active)
         return CallNextHookEx(nullptr, code, key, keyData);
     if (key == VK_ESCAPE && IsToolWindow(active)) {
@@ -138,7 +138,6 @@ LRESULT OtherWindowKey(int code, WPARAM key, LPARAM keyData, const KeyModifiers 
 } // namespace
 
 void KeyHookSetModifierSource(KeyModifiers (*source)()) { gModifierSource = source; }
-void KeyHookSetActiveSource(HWND (*source)()) { gActiveSource = source; }
 
 bool KeyHookInstall() {
     if (gApp->keyboardHook)
@@ -240,6 +239,19 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM key, LPARAM keyData) {
     bool released = (keyData & 0x80000000) != 0;
     KeyModifiers mod = Modifiers(keyData);
     int panel = Active();
+    if (gApp->renameEdit) {
+        // The rename box: Enter renames, Escape leaves the name as it was.
+        if (key == VK_RETURN || key == VK_ESCAPE || key == VK_MENU) {
+            if (!released && key == VK_RETURN) {
+                RenameInlineFinish();
+                PanelSetFocus(panel);
+            } else if (!released && key == VK_ESCAPE) {
+                PanelCancelRename();
+            }
+            return 1;
+        }
+        return CallNextHookEx(nullptr, code, key, keyData);
+    }
     if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) {
         // The function-key bar shows the labels of the modifier held.
         if (gApp->fkeyBar) {

@@ -22,6 +22,4 @@ struct KeyModifiers {
     bool ctrl, shift, alt;
 };
 void KeyHookSetModifierSource(KeyModifiers (*source)());
-// Which of the program's windows is active; GetActiveWindow unless a test
-// sets its own source (activation on a shared display is not the test's).
-void KeyHookSetActiveSource(HWND (*source)());
+

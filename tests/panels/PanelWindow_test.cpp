@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <string>
 #include <atomic>
 #include <thread>
@@ -25,11 +26,14 @@
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
 #include "panels/PanelRefresh.h"
+#include "panels/PanelRename.h"
 #include "panels/PanelStatus.h"
 #include "panels/PanelTree.h"
 #include "panels/PanelViewMode.h"
 #include "panels/PanelWindow.h"
 #include "panels/QuickSearch.h"
+#include "tests/OwnWindow.h"
+#include "wingui/WindowUtil.h"
 
 namespace {
 
@@ -176,9 +180,11 @@ void Key(WPARAM vk, int panel = -1) {
     Pump(20);
 }
 
+// Until no re-read is wanted or at work in either panel: a slow one finishing
+// later would put the cursor back where a fresh folder starts.
 void WaitIdle() {
-    WaitFor([] { return !(gRefreshFlags[0].load() & kRefreshWanted) && !(gRefreshFlags[1].load() & kRefreshWanted); },
-            3000);
+    const uint32_t pending = kRefreshWanted | kRefreshBusy;
+    WaitFor([&] { return !(gRefreshFlags[0].load() & pending) && !(gRefreshFlags[1].load() & pending); }, 30000);
     Pump(100);
 }
 
@@ -628,7 +634,7 @@ TEST_F(Panels, HookGivesOtherWindowsTheirShortcuts) {
                           gApp->hInstance, nullptr);
     // Activation on a display shared with other test programs is not ours to
     // keep: the hook is told which window is active.
-    KeyHookSetActiveSource([]() -> HWND { return other; });
+    WndSetActiveSource([]() -> HWND { return other; });
     gOtherCommands.clear();
     gCommands.clear();
     EXPECT_EQ(HookKey('S', true, false, false), 1);
@@ -636,7 +642,7 @@ TEST_F(Panels, HookGivesOtherWindowsTheirShortcuts) {
     EXPECT_EQ(HookKey('U', true, false, false), 0);     // main-window keys are not taken here
     EXPECT_EQ(gOtherCommands, (std::vector<UINT>{11924, 11946}));
     EXPECT_TRUE(gCommands.empty());
-    KeyHookSetActiveSource(nullptr);
+    WndSetActiveSource(nullptr);
     DestroyWindow(other);
     SetActiveWindow(gMainWindow);
     Pump(50);
@@ -1001,6 +1007,142 @@ TEST_F(Panels, PanelOffAndOnAgainThroughAModeCommand) {
     EXPECT_EQ(gApp->panelMode[1] & 0xF, kViewBrief);
     PanelSetViewMode(gMainWindow, 1, kViewFull, 607);
     EXPECT_EQ(gApp->panelMode[1] & 0xF, kViewFull);
+}
+
+bool FileThere(const char *rel) { return GetFileAttributesA(Path(rel).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Waits for a visible dialog of this process (a message box or a question)
+// and answers it; false when none came.
+bool AnswerOwnDialog(int button) {
+    for (int i = 0; i < 1500; i++) {
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w;
+             w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(w)) {
+                PostMessageA(w, WM_COMMAND, button, 0);
+                return true;
+            }
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+// Types a name into an open rename box and presses a key through the hook.
+void RenameBoxKey(const char *text, WPARAM key) {
+    ASSERT_TRUE(gApp->renameEdit);
+    SetWindowTextA(gApp->renameEdit, text);
+    gMods = {};
+    KeyHookSetModifierSource(ModSource);
+    EXPECT_EQ(KeyboardHookProc(HC_ACTION, key, 1), 1);
+    KeyHookSetModifierSource(nullptr);
+    WaitIdle();
+}
+
+TEST_F(Panels, RenameInPlaceByEnterKeepsByEscapeAndRefusesPaths) {
+    CreateDirectoryA(Path("ren").c_str(), nullptr);
+    MakeFile("ren\\name.txt", 10);
+    MakeFile("ren\\other.txt", 20);
+    ChangeTo(0, "ren");
+    gApp->activePanel = 0;
+    // Never on "..".
+    gApp->cursorIndex[0] = (uint32_t)IndexOf(0, "..");
+    EXPECT_FALSE(PanelStartRename());
+    EXPECT_FALSE(gApp->renameEdit);
+
+    CursorTo(0, "name.txt");
+    ASSERT_TRUE(PanelStartRename());
+    HWND edit = gApp->renameEdit;
+    HWND list = gApp->panels[0].listWindow;
+    EXPECT_EQ(GetParent(edit), list);
+    char text[MAX_PATH] = "";
+    GetWindowTextA(edit, text, sizeof text);
+    EXPECT_STREQ(text, "name.txt");
+    DWORD from = 0, to = 0;
+    SendMessageA(edit, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 8u);
+    RECT box, client;
+    GetWindowRect(edit, &box);
+    MapWindowPoints(nullptr, list, (POINT *)&box, 2);
+    GetClientRect(list, &client);
+    EXPECT_LE(box.right, client.right);
+    EXPECT_FALSE(PanelStartRename()); // one box at a time
+
+    // Escape: the name stays.
+    RenameBoxKey("escaped.txt", VK_ESCAPE);
+    EXPECT_FALSE(gApp->renameEdit);
+    EXPECT_FALSE(IsWindow(edit));
+    EXPECT_TRUE(FileThere("ren\\name.txt"));
+    EXPECT_FALSE(FileThere("ren\\escaped.txt"));
+
+    // Enter: renamed on disk, the cursor on the new name.
+    CursorTo(0, "name.txt");
+    ASSERT_TRUE(PanelStartRename());
+    RenameBoxKey("renamed.txt", VK_RETURN);
+    EXPECT_FALSE(gApp->renameEdit);
+    EXPECT_FALSE(FileThere("ren\\name.txt"));
+    EXPECT_TRUE(FileThere("ren\\renamed.txt"));
+    EXPECT_EQ(CursorName(0), "renamed.txt");
+
+    // A name is not a path: nothing moves out of the folder or into a
+    // stream, and the user is told.
+    const char *bad[] = {"..\\up.txt", "sub/x.txt", "C:x.txt", "..", "a?b.txt", "trailing.", ""};
+    for (const char *name : bad) {
+        CursorTo(0, "renamed.txt");
+        ASSERT_TRUE(PanelStartRename());
+        std::atomic<bool> told{false};
+        std::thread answer([&] { told = name[0] && AnswerOwnDialog(IDOK); });
+        RenameBoxKey(name, VK_RETURN);
+        answer.join();
+        EXPECT_EQ(told.load(), name[0] != 0) << name;
+        EXPECT_TRUE(FileThere("ren\\renamed.txt")) << name;
+        EXPECT_FALSE(FileThere("up.txt")) << name;
+        EXPECT_FALSE(gApp->renameEdit);
+    }
+
+    // Onto an existing name the overwrite question comes first; Skip keeps both.
+    CursorTo(0, "renamed.txt");
+    ASSERT_TRUE(PanelStartRename());
+    std::thread skip([] { AnswerOwnDialog(IDCANCEL); });
+    RenameBoxKey("other.txt", VK_RETURN);
+    skip.join();
+    EXPECT_TRUE(FileThere("ren\\renamed.txt"));
+    struct stat st;
+    EXPECT_EQ(stat(Path("ren\\other.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 20);
+}
+
+TEST_F(Panels, SlowSecondClickOnTheCursorNameOpensTheRenameBox) {
+    ChangeTo(0, "left");
+    gApp->activePanel = 0;
+    CursorTo(0, "b.txt");
+    uint32_t at = (uint32_t)IndexOf(0, "b.txt");
+    HWND list = gApp->panels[0].listWindow;
+    // A press and a drag away: no box.
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, RowPoint(0, at, 40));
+    SendMessageA(list, WM_MOUSEMOVE, MK_LBUTTON, RowPoint(0, at, 90));
+    SendMessageA(list, WM_LBUTTONUP, 0, RowPoint(0, at, 90));
+    Pump(500);
+    EXPECT_FALSE(gApp->renameEdit);
+    // A press that stays: the box opens on the cursor entry.
+    Click(0, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, RowPoint(0, at, 40));
+    ASSERT_TRUE(WaitFor([] { return gApp->renameEdit != nullptr; }, 5000) >= 0);
+    char text[MAX_PATH] = "";
+    GetWindowTextA(gApp->renameEdit, text, sizeof text);
+    EXPECT_STREQ(text, "b.txt");
+    PanelCancelRename();
+    EXPECT_FALSE(gApp->renameEdit);
+    // A double click opens the entry instead.
+    CursorTo(0, "sub");
+    at = (uint32_t)IndexOf(0, "sub");
+    Click(0, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, RowPoint(0, at, 40));
+    Click(0, WM_LBUTTONDBLCLK, WM_LBUTTONUP, MK_LBUTTON, RowPoint(0, at, 40));
+    Pump(500);
+    EXPECT_FALSE(gApp->renameEdit);
+    WaitIdle();
+    EXPECT_EQ(std::string(gApp->panelPath[0]), Path("left\\sub"));
 }
 
 TEST_F(Panels, ZScreenshot) {
