@@ -58,7 +58,9 @@ bool PanelStartRename() {
     int panel = gApp->activePanel & 1;
     HWND list = gApp->panels[panel].listWindow;
     int mode = gApp->panelMode[panel] & 0xF;
-    if (!list || mode == kViewTree || mode == kViewQuick)
+    // Folders on disk only: FTP, device and archive entries are renamed
+    // through the rename dialog and their front ends.
+    if (!list || mode == kViewTree || mode == kViewQuick || gApp->panels[panel].location)
         return false;
     char name[MAX_PATH] = "";
     PanelIter it;

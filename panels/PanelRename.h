@@ -6,7 +6,8 @@
 #include <windows.h>
 
 // Opens the box on the active panel's cursor entry; nothing on "..", on an
-// empty panel or when a box is open already. False when no box opened.
+// empty panel, in a panel that shows a location (FTP, device, archive) or
+// when a box is open already. False when no box opened.
 bool PanelStartRename();
 // Escape: the box goes away and nothing is renamed.
 void PanelCancelRename();
