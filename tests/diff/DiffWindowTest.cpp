@@ -63,6 +63,19 @@ HWND Open(const std::string &a, const std::string &b, const std::string &setting
     return w;
 }
 
+// A one-line file compared with itself, with a settings file of the test's own.
+struct OneFile {
+    std::string a, ini;
+    explicit OneFile(const char *scratch)
+    {
+        JobTestInitApp();
+        std::string dir = JobTestScratch(scratch);
+        a = dir + "\\a.txt";
+        ini = dir + "\\settings.ini";
+        WriteFileBytes(a, "x\n");
+    }
+};
+
 TEST(DiffWindow, ShowsStatusesAndFollowsItsOptions)
 {
     JobTestInitApp();
@@ -120,10 +133,8 @@ std::string TipOf(HWND w, int command)
 
 TEST(DiffWindow, ToolBarFollowsTheOptionsAndHidesOnItsCommand)
 {
-    JobTestInitApp();
-    std::string dir = JobTestScratch("diff-toolbar");
-    std::string a = dir + "\\a.txt", ini = dir + "\\settings.ini";
-    WriteFileBytes(a, "x\n");
+    OneFile f("diff-toolbar");
+    const std::string &a = f.a, &ini = f.ini;
     HWND w = Open(a, a, ini);
     HWND bar = GetDlgItem(w, 1);
     ASSERT_TRUE(bar);
@@ -174,10 +185,8 @@ LOGFONTA ListFont(HWND w)
 
 TEST(DiffWindow, FontComesFromTheSettingsWhenWhole)
 {
-    JobTestInitApp();
-    std::string dir = JobTestScratch("diff-font");
-    std::string a = dir + "\\a.txt", ini = dir + "\\settings.ini";
-    WriteFileBytes(a, "x\n");
+    OneFile f("diff-font");
+    const std::string &a = f.a, &ini = f.ini;
     WritePrivateProfileStringA("ZqDiff", "Font", "-19,0,0,0,700,0,0,0,0,0,0,0,49,Courier New", ini.c_str());
     HWND w = Open(a, a, ini);
     LOGFONTA lf = ListFont(w);
@@ -252,11 +261,8 @@ TEST(DiffWindow, FindsTextOnTheFocusedSide)
 
 TEST(DiffWindow, TheDividerMovesWhereItIsDropped)
 {
-    JobTestInitApp();
-    std::string dir = JobTestScratch("diff-split");
-    std::string a = dir + "\\a.txt";
-    WriteFileBytes(a, "x\n");
-    HWND w = Open(a, a, "");
+    OneFile f("diff-split");
+    HWND w = Open(f.a, f.a, "");
     RECT rc, left, right;
     GetClientRect(w, &rc);
     int middle = rc.right / 2, quarter = rc.right / 4;
@@ -280,10 +286,8 @@ BOOL WINAPI AnswerGreen(CHOOSECOLORA *cc)
 
 TEST(DiffWindow, StatusColoursAreChosenAndKept)
 {
-    JobTestInitApp();
-    std::string dir = JobTestScratch("diff-colour");
-    std::string a = dir + "\\a.txt", ini = dir + "\\settings.ini";
-    WriteFileBytes(a, "x\n");
+    OneFile f("diff-colour");
+    const std::string &a = f.a, &ini = f.ini;
     HWND w = Open(a, a, ini);
     gDiffChooseColor = AnswerGreen;
     SendMessageA(w, WM_COMMAND, 940, 0);
