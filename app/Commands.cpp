@@ -42,6 +42,7 @@
 #include "panels/PanelViewMenu.h"
 #include "panels/PanelWindow.h"
 #include "wingui/WindowList.h"
+#include "frontends/PackCommands.h"
 #include "panels/PanelArchive.h"
 #include "tools/HexEditor.h"
 #include "tools/RunServices.h"
@@ -67,7 +68,6 @@ static const struct {
 } kNotBuiltIds[] = {
     {101, 101},     // run dialog
     {110, 110},     // print
-    {112, 113},     // pack, unpack
     {127, 127},     // HTML references
     {201, 205},     // diskette tools, volume label, format
     {208, 208},     // share directory
@@ -602,6 +602,13 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 111:
         SplitCommand(window);
+        return;
+    case 112:
+        ArcShowPackDialog(window);
+        return;
+    case 113:
+        if (!ArcShowUnpackDialog(window))
+            CommandBeep();
         return;
     case 121:
         UuCommand(window, nullptr);

@@ -18,6 +18,7 @@
 #include "fileops/ToolJobs.h"
 #include "fileops/FileSystem.h"
 #include "panels/Location.h"
+#include "frontends/PackCommands.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
 
@@ -45,6 +46,8 @@ static const JobCodeRow kJobCodes[] = {
     {kJobCodeCopy, kJobCodeRename, CopyJobThread, true},
     {kJobCodeDelete, kJobCodeDelete, DelJobThread, true},
     {kJobCodeAttributes, kJobCodeAttributes, AttrJobThread, true},
+    {kJobCodePack, kJobCodePack, ArcPackJobThread, true},
+    {kJobCodeUnpack, kJobCodeUnpack, ArcUnpackJobThread, true},
     {kJobCodeSplit, kJobCodeSplit, SplitJobThread, false},
     {kJobCodeJoin, kJobCodeJoin, JoinJobThread, true},
     {kJobCodeEncode, kJobCodeEncode, UuJobThread, false},

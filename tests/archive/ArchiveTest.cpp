@@ -18,6 +18,7 @@
 #include "fileops/JobMath.h"
 #include "frontends/ArcFrontEnd.h"
 #include "frontends/Libraries.h"
+#include "frontends/PackCommands.h"
 #include "panels/EntryBuild.h"
 #include "wingui/ShellServices.h"
 
@@ -404,4 +405,111 @@ TEST_F(Archive, AMissingLibraryIsReportedOnceAndOpensNothing) {
     gMissingModuleBox = oldBox;
     gArcLibraryName = delivered;
     gApp->libMissingShown = shown;
+}
+
+namespace {
+
+// VANDZIP.SET with one packer, ZQPACK.EXE beside the test.
+std::string WriteDefinitions(const std::string &folder, const char *program) {
+    PackerImage image;
+    PackerInsertEmpty(&image, 0);
+    PackerForm form;
+    std::string p = program;
+    form.text[kPackerName] = "ZQ";
+    form.text[kPackerExtension] = "zip";
+    form.text[kPackerAdd] = p + " a";
+    form.text[kPackerAddPath] = p + " a -p";
+    form.text[kPackerExtract] = p + " e";
+    form.text[kPackerExtractPath] = p + " x";
+    form.text[kPackerDelete] = p + " d";
+    form.text[kPackerOption1] = "-5";
+    form.text[kPackerOption2] = "-9";
+    form.text[kPackerOption3] = "-1";
+    EXPECT_TRUE(PackerReplace(&image, 0, form));
+    std::string path = folder + "\\VANDZIP.SET";
+    WriteFileBytes(path, std::string(image.begin(), image.end()));
+    return path;
+}
+
+} // namespace
+
+TEST_F(Archive, ExternalPackersGetEveryNameAsOneArgument) {
+    std::string scratch = JobTestScratch("arc-external");
+    std::string src = scratch + "\\src", log = scratch + "\\pack.log";
+    CreateDirectoryA(src.c_str(), nullptr);
+    const std::vector<std::string> names = {
+        "plain.txt", "with blanks.txt", "and & amp.txt", "100% sure %PATH%.txt", "caret ^ and (parens).txt",
+        std::string(180, 'L') + ".txt"};
+    SelectionBuilder b;
+    for (const std::string &n : names) {
+        WriteFileBytes(src + "\\" + n, "contents of " + n);
+        SelListAppend(&b, n.c_str(), 0, 0, 0, 0, 0);
+    }
+    void *selection = SelListRelease(&b);
+    lstrcpynA(gPackerFileOverride, WriteDefinitions(scratch, "ZQPACK").c_str(), sizeof gPackerFileOverride);
+    PackerForget();
+    SetEnvironmentVariableA("ZQ_PACK_LOG", log.c_str());
+    gApp->packerNumber = 0;
+    gApp->packerChoice = 1; // option set 1: "-9"
+    std::string archive = kData + "out\\external.zip";
+    DeleteFileA(archive.c_str());
+    JobRecord job = MakeJob(kJobCodePack, src, archive, kJobStatistics, selection);
+    ArcPackJobThread(&job);
+    EXPECT_EQ(job.errors, 0u);
+    EXPECT_NE(job.state, kJobStop);
+
+    // Each file arrived as the fifth argument, whole: "a", the option, the
+    // archive, the file.
+    std::vector<std::string> lines = Lines(log);
+    std::vector<std::string> files, archives, options;
+    for (const std::string &l : lines) {
+        if (l.rfind("arg 2: ", 0) == 0)
+            options.push_back(l.substr(7));
+        if (l.rfind("arg 3: ", 0) == 0)
+            archives.push_back(l.substr(7));
+        if (l.rfind("arg 4: ", 0) == 0)
+            files.push_back(l.substr(7));
+        EXPECT_EQ(l.rfind("arg 5: ", 0), std::string::npos) << l;
+    }
+    std::vector<std::string> expected;
+    for (const std::string &n : names)
+        expected.push_back(src + "\\" + n);
+    EXPECT_EQ(files, expected);
+    EXPECT_EQ(archives, std::vector<std::string>(names.size(), archive));
+    EXPECT_EQ(options, std::vector<std::string>(names.size(), "-9"));
+
+    DirListing listing;
+    ASSERT_TRUE(Open("out\\external.zip", &listing));
+    auto entries = Entries(listing);
+    DirListingFree(&listing);
+    for (const std::string &n : names)
+        EXPECT_TRUE(entries.count(n)) << n;
+
+    // Unpacked again by the same packer (with paths) into a folder of its own.
+    std::string back = scratch + "\\back";
+    CreateDirectoryA(back.c_str(), nullptr);
+    SelectionBuilder b2;
+    SelListAppend(&b2, "external.zip", 0, 0, 0, 0, 0);
+    void *archives2 = SelListRelease(&b2);
+    job = MakeJob(kJobCodeUnpack, kData + "out", back, kJobInclSubDirs | kJobStatistics, archives2);
+    ArcUnpackJobThread(&job);
+    EXPECT_EQ(job.errors, 0u);
+    for (const std::string &n : names)
+        EXPECT_EQ(ReadFileBytes(back + "\\" + n), "contents of " + n) << n;
+    free(archives2);
+
+    // A packer program that is not there stops the job with an error and
+    // writes nothing; no command interpreter runs it in its place.
+    lstrcpynA(gPackerFileOverride, WriteDefinitions(scratch, "NOSUCHPACKER").c_str(), sizeof gPackerFileOverride);
+    PackerForget();
+    std::string none = scratch + "\\none.zip";
+    job = MakeJob(kJobCodePack, src, none, kJobStatistics, selection);
+    ArcPackJobThread(&job);
+    EXPECT_EQ(job.state, kJobStop);
+    EXPECT_EQ(job.errors, 1u);
+    EXPECT_FALSE(Exists(none));
+    free(selection);
+    gPackerFileOverride[0] = 0;
+    PackerForget();
+    SetEnvironmentVariableA("ZQ_PACK_LOG", nullptr);
 }

@@ -15,5 +15,7 @@ unzip -q "$a" -d "$x"
 diff -r "$d/tree" "$x/tree"
 cmp "$d/single.txt.gz" "$x/single.txt.gz"
 cmp "$d/tree.list" "$x/tree.list"
+unzip -tq "$d/out/external.zip"
+7z t "$d/out/external.zip" >/dev/null
 if ls -a "$d/out" | grep -qi '^~zq'; then echo "temporary files left behind" >&2; exit 1; fi
 echo "packed archive sound, members equal"

@@ -1,0 +1,2 @@
+list(APPEND KESTROM_PURE_SOURCES
+  frontends/PackerImage.cpp)
