@@ -196,7 +196,7 @@ TEST_F(AppWindow, ItemsOfFeaturesNotBuiltAreGreyedAndOnlyBeep) {
         bool greyed;
     } cases[] = {
         {kMenuFiles, 105, false},  {kMenuFiles, 108, false},  {kMenuFiles, 110, true},
-        {kMenuFiles, 112, true},   {kMenuFiles, 113, true},   {kMenuOptions, 402, false},
+        {kMenuFiles, 112, false},  {kMenuFiles, 113, false},  {kMenuOptions, 402, false},
         {kMenuOptions, 404, true}, {kMenuOptions, 403, true}, {kMenuView, 241, false},
         {kMenuView, 302, false},   {kMenuView, 304, true},    {kMenuLeft, 503, false},
         {kMenuLeft, 509, false},   {kMenuRight, 618, false},
