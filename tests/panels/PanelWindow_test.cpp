@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "AppState.h"
+#include "ZipCore.h"
+#include "frontends/ArcFrontEnd.h"
 #include "app/DirWatch.h"
 #include "app/bars/KeyHook.h"
 #include "app/bars/Splitter.h"
@@ -1144,6 +1146,83 @@ TEST_F(Panels, SlowSecondClickOnTheCursorNameOpensTheRenameBox) {
     WaitIdle();
     EXPECT_EQ(std::string(gApp->panelPath[0]), Path("left\\sub"));
 }
+
+namespace {
+
+// Writes a ZIP file of the given (name, contents) members; names ending in
+// "/" are folders.
+void MakeZip(const std::string &path, const std::vector<std::pair<std::string, std::string>> &members) {
+    FILE *out = ArcFileOpen(path.c_str(), "w+b");
+    ASSERT_TRUE(out);
+    ZipWriter writer(out);
+    std::string scratch = path + ".member";
+    for (const auto &m : members) {
+        if (!m.first.empty() && m.first.back() == '/') {
+            ASSERT_EQ(writer.AddFolder(m.first, false, 0x5021, 0x6000), 0);
+            continue;
+        }
+        FILE *src = ArcFileOpen(scratch.c_str(), "w+b");
+        fwrite(m.second.data(), 1, m.second.size(), src);
+        fflush(src);
+        ASSERT_EQ(writer.AddFile(src, m.first, false, 0x5021, 0x6000, 0x20, 6, ArcProgress()), 0);
+        fclose(src);
+    }
+    ASSERT_EQ(writer.Finish(), 0);
+    fclose(out);
+    DeleteFileA(scratch.c_str());
+}
+
+std::string ShownPath(int panel) {
+    char path[520];
+    ArcGetPanelPath(panel, path, sizeof path);
+    return path;
+}
+
+} // namespace
+
+TEST_F(Panels, EnterOpensAnArchiveAndDotDotLeavesIt) {
+    CreateDirectoryA(Path("arc").c_str(), nullptr);
+    MakeZip(Path("arc\\pack.zip"), {{"top.txt", "top"}, {"inner/x.txt", "x"}, {"inner/deeper/y.txt", "y"},
+                                    {"inner/empty/", ""}});
+    MakeZip(Path("arc\\empty.zip"), {});
+    ChangeTo(0, "arc");
+    gApp->activePanel = 0;
+    CursorTo(0, "pack.zip");
+    Key(VK_RETURN);
+    ASSERT_GE(WaitFor([] { return gApp->panels[0].location && IndexOf(0, "inner") >= 0; }, 5000), 0);
+    EXPECT_EQ(PanelListCount(0), 3u); // "..", inner, top.txt
+    EXPECT_EQ(ShownPath(0), Path("arc") + "\\pack.zip");
+
+    CursorTo(0, "inner");
+    Key(VK_RETURN);
+    ASSERT_GE(WaitFor([] { return IndexOf(0, "x.txt") >= 0; }, 5000), 0);
+    EXPECT_EQ(PanelListCount(0), 4u); // "..", deeper, empty, x.txt
+    EXPECT_EQ(ShownPath(0), Path("arc") + "\\pack.zip\\inner");
+    EXPECT_EQ(CursorName(0), "..");
+
+    Key(VK_RETURN); // up inside the archive: the cursor on the folder left
+    ASSERT_GE(WaitFor([] { return IndexOf(0, "top.txt") >= 0; }, 5000), 0);
+    EXPECT_EQ(CursorName(0), "inner");
+
+    CursorTo(0, "..");
+    Key(VK_RETURN); // out of the archive: the cursor on the archive file
+    ASSERT_GE(WaitFor([] { return !gApp->panels[0].location && IndexOf(0, "empty.zip") >= 0 && CursorName(0) == "pack.zip"; },
+                      5000),
+              0);
+    EXPECT_EQ(ShownPath(0), Path("arc"));
+
+    // An empty archive shows only "..", never the list shown before.
+    CursorTo(0, "empty.zip");
+    Key(VK_RETURN);
+    ASSERT_GE(WaitFor([] { return gApp->panels[0].location != nullptr; }, 5000), 0);
+    WaitIdle();
+    EXPECT_EQ(PanelListCount(0), 1u);
+    EXPECT_EQ(CursorName(0), "..");
+    Key(VK_RETURN);
+    ASSERT_GE(WaitFor([] { return !gApp->panels[0].location && IndexOf(0, "pack.zip") >= 0; }, 5000), 0);
+    ChangeTo(0, "left");
+}
+
 
 TEST_F(Panels, ZScreenshot) {
     ChangeTo(0, "left");
