@@ -169,7 +169,10 @@ class FtpFrontEnd : public ::testing::Test {
     void TearDown() override {
         FtpDisconnect(kFtpSlotCount);
         struct Gone {
-            static bool Done(void*) { return FtpCountInUse() == 0 && !gApp->ftpSlots[1]; }
+            // The bar goes with the last connection, on the interface thread.
+            static bool Done(void*) {
+                return FtpCountInUse() == 0 && !gApp->ftpSlots[1] && !gApp->ftpModeCombo && !gApp->ftpLogList;
+            }
         };
         PumpUntil(Gone::Done, nullptr, 20000);
         for (int p = 0; p < 2; p++) gApp->panels[p].location = LocationFree(gApp->panels[p].location);
