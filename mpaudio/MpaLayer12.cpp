@@ -127,6 +127,61 @@ int JointBound(const MpaHeader* h, int limit) {
 
 void SkipHeader(MpaBits* br, const MpaHeader* h) { br->pos = h->protectionBit ? 32 : 48; }
 
+// Reader of the sample codes, which make most of a frame's bits: the next
+// bits wait at the top of a 64-bit cache, refilled eight bytes at a time
+// while that many remain before the limit and byte by byte near it; bytes
+// past the limit read as 0, as with MpaBits.
+struct SampleBits {
+    uint64_t cache; // bits below the `count` valid ones repeat the next stream bits or are 0
+    int count;
+    const uint8_t* p;
+    const uint8_t* end;
+
+    explicit SampleBits(const MpaBits* br) : cache(0), count(0) {
+        const uint8_t* start = br->data;
+        end = start + (br->limit >> 3);
+        uint32_t byte = br->pos >> 3;
+        p = byte < br->limit >> 3 ? start + byte : end;
+        Refill();
+        int skip = (int)(br->pos & 7);
+        cache <<= skip;
+        count -= skip;
+    }
+
+    void Refill() {
+        if (end - p >= 8) {
+            uint64_t w;
+            memcpy(&w, p, 8);
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            w = __builtin_bswap64(w);
+#else
+            const uint8_t* b = p;
+            w = 0;
+            for (int i = 0; i < 8; i++)
+                w = w << 8 | b[i];
+#endif
+            cache |= w >> count;
+            p += (63 - count) >> 3;
+            count |= 56;
+            return;
+        }
+        while (count <= 56) {
+            cache |= (uint64_t)(p < end ? *p++ : 0) << (56 - count);
+            count += 8;
+        }
+    }
+
+    // 1 to 16 bits.
+    uint32_t Get(int n) {
+        if (count < n)
+            Refill();
+        uint32_t v = (uint32_t)(cache >> (64 - n));
+        cache <<= n;
+        count -= n;
+        return v;
+    }
+};
+
 // Writes three requantised samples of one slot.
 template <bool Integer>
 inline void Put(MpaLayer12State* s, int t, int ch, int sb, int v0, int v1, int v2, float ff, int64_t fi) {
@@ -163,6 +218,7 @@ template <bool Integer> void ReadLayer1(MpaDecoder* d, const MpaHeader* h, MpaBi
         for (int ch = 0; ch < nch; ch++)
             if (bits[ch][sb])
                 scf[ch][sb] = (uint8_t)MpaGetBits(br, 6);
+    SampleBits sbits(br);
     for (int t = 0; t < 12; t++) {
         for (int sb = 0; sb < 32; sb++) {
             // Past the joint-stereo bound one code serves both channels.
@@ -171,7 +227,7 @@ template <bool Integer> void ReadLayer1(MpaDecoder* d, const MpaHeader* h, MpaBi
                 int nb = bits[ch][sb];
                 if (!nb)
                     continue;
-                int v = (int)MpaGetBits(br, nb) - ((1 << (nb - 1)) - 1);
+                int v = (int)sbits.Get(nb) - ((1 << (nb - 1)) - 1);
                 int last = sb < bound ? ch : nch - 1;
                 for (int oc = ch; oc <= last; oc++) {
                     if (Integer)
@@ -237,6 +293,7 @@ template <bool Integer> void ReadLayer2(MpaDecoder* d, const MpaHeader* h, const
             }
         }
     }
+    SampleBits sbits(br);
     for (int gr = 0; gr < 12; gr++) {
         int part = gr >> 2;
         int t = gr * 3;
@@ -248,7 +305,7 @@ template <bool Integer> void ReadLayer2(MpaDecoder* d, const MpaHeader* h, const
                     continue;
                 int v0, v1, v2;
                 if (kGrouped[c]) {
-                    int code = (int)MpaGetBits(br, kCodeBits[c]);
+                    int code = (int)sbits.Get(kCodeBits[c]);
                     const int8_t* d3 = c == 1 ? grp.g3[code] : c == 2 ? grp.g5[code] : grp.g9[code];
                     v0 = d3[0];
                     v1 = d3[1];
@@ -256,9 +313,9 @@ template <bool Integer> void ReadLayer2(MpaDecoder* d, const MpaHeader* h, const
                 } else {
                     int nb = kCodeBits[c];
                     int half = (kSteps[c] - 1) / 2;
-                    v0 = (int)MpaGetBits(br, nb) - half;
-                    v1 = (int)MpaGetBits(br, nb) - half;
-                    v2 = (int)MpaGetBits(br, nb) - half;
+                    v0 = (int)sbits.Get(nb) - half;
+                    v1 = (int)sbits.Get(nb) - half;
+                    v2 = (int)sbits.Get(nb) - half;
                 }
                 if (sb >= bound && nch == 2) {
                     for (int oc = 0; oc < 2; oc++) {
