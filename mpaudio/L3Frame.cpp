@@ -81,6 +81,7 @@ bool L3DecoderInit(MpaDecoder* d) {
     const MpaHeader* h = &d->header;
     L3State* st = &d->l3;
     L3TablesInit();
+    st->hybrid = MpaVectorPathsActive() ? L3HybridSse2 : L3Hybrid;
     st->fill = 0;
     st->lsf = h->id == 0;
     st->mpeg25 = h->syncKind == 2;
@@ -138,8 +139,8 @@ MpaResult L3DecodeFrame(MpaDecoder* d, const MpaHeader* h, const uint8_t* frame,
         int first = k == 4 ? 1 : 0;
         int last = k == 0 || k == 3 || k == 5 ? 0 : 1;
         for (int ch = first; ch <= last; ch++)
-            L3Hybrid(st->xr[ch], st->nonZero[ch], &st->side.granule[gr][ch], st->mixedLongLines, st->overlap[ch],
-                     st->hybridOut[ch]);
+            st->hybrid(st->xr[ch], st->nonZero[ch], &st->side.granule[gr][ch], st->mixedLongLines,
+                       st->overlap[ch], st->hybridOut[ch]);
         for (int ch = first; ch <= last; ch++)
             for (int t = 0; t < 18; t++)
                 for (int sb = d->subbandLimit; sb < M; sb++)

@@ -77,6 +77,13 @@ int MpaFindFrame(const uint8_t* bytes, size_t length, MpaHeader* h, int32_t* bit
 // Padding bytes of a frame with this header (4 for Layer I, else 1, when set).
 int MpaPaddingBytes(const MpaHeader* h);
 
+// The decoder runs SSE2 routines where the processor has SSE2 and the
+// system saves its registers, plain C routines elsewhere. Passing false
+// keeps every decoder set up afterwards on the C routines (the tests run
+// both); the choice is made when a decoder is set up for a stream.
+void MpaSetVectorPaths(bool allowed);
+bool MpaVectorPathsActive();
+
 // Creates and frees a decoder record (the record is about 70 KB; a caller may
 // also place one in static storage).
 MpaDecoder* MpaDecoderCreate();

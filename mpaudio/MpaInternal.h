@@ -100,6 +100,10 @@ typedef void (*MpaSynthStereoFn)(MpaSynthState* s, const float* sb0, const float
                                  void* out);
 MpaSynthStereoFn MpaSynthStereoRoutine(int reduction, bool bits8);
 void SynthReset(MpaSynthState* s);
+// The SSE2 routines (MpaSynthRoutine picks them when the vector paths are
+// active).
+MpaSynthFn MpaSynthRoutineSse2(int reduction, bool bits8);
+MpaSynthStereoFn MpaSynthStereoRoutineSse2(int reduction, bool bits8);
 
 // Integer form for the integer engine: subband samples in 16-bit units
 // with kMpaIntFracBits fractional bits.
@@ -172,6 +176,10 @@ constexpr int kL3MaxBackBytes = 511;
 constexpr int kL3ReservoirBytes = kL3MaxBackBytes + kMpaMaxFrameBytes;
 constexpr int kL3GuardBytes = 16;
 
+// The hybrid filter bank's routine (L3Hybrid or its SSE2 form).
+typedef void (*L3HybridFn)(const float* xr, int nonZero, const L3GranuleChannel* gc, int mixedLongLines,
+                           float overlap[18][32], float out[18][32]);
+
 struct L3State {
     uint8_t reservoir[kL3ReservoirBytes + kL3GuardBytes];
     int fill;
@@ -180,7 +188,7 @@ struct L3State {
     L3IntensityInfo intensity;
     int32_t ix[576];
     float xr[2][576];
-    float overlap[2][32][18];
+    float overlap[2][18][32]; // [channel][sample][subband]
     float hybridOut[2][18][32];
     float mixOut[18][32];
     int nonZero[2];       // lines of xr that may be non-zero, per channel
@@ -192,6 +200,7 @@ struct L3State {
     int msStereo;
     int intensityStereo;
     int mixedLongLines; // lines of the long part of a mixed block
+    L3HybridFn hybrid;
 };
 
 bool L3DecoderInit(MpaDecoder* d);
@@ -215,9 +224,11 @@ void L3Stereo(L3State* st, int granule);
 void L3Reorder(float* xr, const L3GranuleChannel* gc, const L3State* st, int nonZero);
 void L3Antialias(float* xr, int subbands);
 // IMDCT, windowing, overlap-add and frequency inversion of one channel:
-// writes out[18][32].
-void L3Hybrid(const float* xr, int nonZero, const L3GranuleChannel* gc, int mixedLongLines, float overlap[32][18],
+// writes out[18][32]. L3DecoderInit picks it or L3HybridSse2.
+void L3Hybrid(const float* xr, int nonZero, const L3GranuleChannel* gc, int mixedLongLines, float overlap[18][32],
               float out[18][32]);
+void L3HybridSse2(const float* xr, int nonZero, const L3GranuleChannel* gc, int mixedLongLines,
+                  float overlap[18][32], float out[18][32]);
 void L3TablesInit();
 
 // Quantised magnitude to the power 4/3 (0..8206).

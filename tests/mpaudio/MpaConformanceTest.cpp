@@ -1,8 +1,11 @@
 // The float engine against the reference output of the ISO/IEC 11172-4
-// compliance streams and the MPEG-2 Layer III streams.
+// compliance streams and the MPEG-2 Layer III streams, on its SSE2 routines
+// and on the plain C ones that machines without SSE2 run.
 #include "MpaTestUtil.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -25,7 +28,12 @@ const Stream kStreams[] = {
     {"M2L3_compl24", 0}, {"M2L3_noise", 0},
 };
 
-class Conformance : public ::testing::TestWithParam<Stream> {};
+enum class Path { Vector, Plain };
+
+class Conformance : public ::testing::TestWithParam<std::tuple<Stream, Path>> {
+  protected:
+    void TearDown() override { MpaSetVectorPaths(true); }
+};
 
 // The reference holds one-channel frames of a stream that switches modes
 // as one channel: ours are two channels throughout, so such frames keep
@@ -54,7 +62,12 @@ std::vector<int16_t> ToReferenceLayout(const std::vector<int16_t>& pcm, const st
 }
 
 TEST_P(Conformance, FloatEngineReachesFullAccuracy) {
-    const Stream& s = GetParam();
+    const Stream& s = std::get<0>(GetParam());
+    const bool vector = std::get<1>(GetParam()) == Path::Vector;
+    MpaSetVectorPaths(vector);
+    // Every x86 machine these tests run on has SSE2: the vector case must
+    // really run the vector routines.
+    ASSERT_EQ(MpaVectorPathsActive(), vector);
     std::vector<uint8_t> bits, refBytes;
     ASSERT_TRUE(ReadAll(ConformancePath(std::string(s.name) + ".bit"), &bits)) << s.name;
     ASSERT_TRUE(ReadAll(ConformancePath(std::string(s.name) + ".pcm"), &refBytes)) << s.name;
@@ -68,7 +81,7 @@ TEST_P(Conformance, FloatEngineReachesFullAccuracy) {
     std::vector<int16_t> pcm = ToReferenceLayout(AsSamples(out), frameChannels, r.info.channels);
     std::vector<int16_t> ref = AsSamples(refBytes);
     Comparison c = Compare(pcm, ref, s.skip);
-    printf("%-22s PSNR %7.2f dB, largest difference %d, %zu values\n", s.name, c.psnr, c.maxDiff, c.compared);
+    printf("%-22s %-6s PSNR %7.2f dB, largest difference %d, %zu values\n", s.name, vector ? "SSE2" : "C", c.psnr, c.maxDiff, c.compared);
     // Some bit streams are cut shorter than their reference, and the
     // reference may leave out a last granule: compare what both hold, but
     // most of ours.
@@ -77,13 +90,15 @@ TEST_P(Conformance, FloatEngineReachesFullAccuracy) {
     EXPECT_LE(c.maxDiff, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, Conformance, ::testing::ValuesIn(kStreams),
-                         [](const ::testing::TestParamInfo<Stream>& info) {
-                             std::string n = info.param.name;
+INSTANTIATE_TEST_SUITE_P(Streams, Conformance,
+                         ::testing::Combine(::testing::ValuesIn(kStreams),
+                                            ::testing::Values(Path::Vector, Path::Plain)),
+                         [](const ::testing::TestParamInfo<std::tuple<Stream, Path>>& info) {
+                             std::string n = std::get<0>(info.param).name;
                              for (char& ch : n)
                                  if (!isalnum((unsigned char)ch))
                                      ch = '_';
-                             return n;
+                             return n + (std::get<1>(info.param) == Path::Vector ? "_SSE2" : "_C");
                          });
 
 } // namespace
