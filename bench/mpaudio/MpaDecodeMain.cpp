@@ -1,7 +1,8 @@
 // mpadecode: decodes an MPEG audio file to raw PCM through one engine and
 // reports the CPU time the decoding took.
-//   mpadecode [-e engine] [-r reduction] [-c conversion] [-f limitHz] [-n repeat] [-t] in [out.raw]
-// -t decodes without keeping the output, as `mpg123 -t` does.
+//   mpadecode [-e engine] [-r reduction] [-c conversion] [-f limitHz] [-n repeat] [-t] [-p] in [out.raw]
+// -t decodes without keeping the output, as `mpg123 -t` does; -p runs the
+// plain C routines where the SSE2 ones would run.
 #include "MpaStream.h"
 
 #include <stdio.h>
@@ -11,16 +12,21 @@
 
 #include <vector>
 
+// One read into a buffer of the file's size: growing a vector chunk by
+// chunk would copy the stream several times and count that as decoding.
 static bool ReadFile(const char* path, std::vector<uint8_t>* data) {
     FILE* f = fopen(path, "rb");
     if (!f)
         return false;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
-        data->insert(data->end(), buf, buf + n);
+    bool ok = fseek(f, 0, SEEK_END) == 0;
+    long size = ok ? ftell(f) : -1;
+    ok = size >= 0 && fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+        data->resize((size_t)size);
+        ok = fread(data->data(), 1, (size_t)size, f) == (size_t)size;
+    }
     fclose(f);
-    return true;
+    return ok;
 }
 
 int main(int argc, char** argv) {
@@ -32,6 +38,8 @@ int main(int argc, char** argv) {
         const char* a = argv[i];
         if (strcmp(a, "-t") == 0) {
             opt.discardOutput = true;
+        } else if (strcmp(a, "-p") == 0) {
+            MpaSetVectorPaths(false);
         } else if (a[0] == '-' && a[1] && !a[2] && i + 1 < argc) {
             int v = atoi(argv[++i]);
             switch (a[1]) {
@@ -50,7 +58,7 @@ int main(int argc, char** argv) {
     }
     if (!in) {
         fprintf(stderr, "usage: mpadecode [-e engine] [-r reduction] [-c conversion] [-f limitHz] [-n repeat] "
-                        "[-t] in [out.raw]\n");
+                        "[-t] [-p] in [out.raw]\n");
         return 2;
     }
     std::vector<uint8_t> data;

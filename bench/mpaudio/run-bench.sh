@@ -4,8 +4,10 @@
 # III stream (lame) and a 10-minute 256 kbit/s Layer II stream (twolame)
 # from sox-made audio in WORKDIR (default /tmp/mpadecode-bench), builds
 # mpadecode natively with the project's release flags (no sanitizers) and
-# reports the least CPU time of several runs of each decoder, and the i686
-# build under Wine when build/win32 holds it (BENCH_WINE=0 leaves that out).
+# reports the median user CPU time of several runs of each decoder (user
+# time: the machine may be shared, and waiting for a core is not decoding),
+# with the plain C routines (-p) beside, and the i686 build under Wine when
+# build/win32 holds it (BENCH_WINE=0 leaves that out).
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=${1:-/tmp/mpadecode-bench}
@@ -19,20 +21,21 @@ cd "$work"
 g++ -O2 -std=c++17 -I"$root/mpaudio" $(ls "$root"/mpaudio/*.cpp | grep -v -e /Mp3Player -e /MpegPlayer) \
     "$root/bench/mpaudio/MpaDecodeMain.cpp" -o mpadecode
 
-least() { # command...: least user+sys seconds over $runs runs
-    local best=999
+median() { # command...: median user seconds over $runs runs
     for _ in $(seq "$runs"); do
-        /usr/bin/time -o time.txt -f "%U %S" "$@" >/dev/null 2>&1
-        best=$(awk -v b="$best" '{t = $1 + $2; print (t < b) ? t : b}' time.txt)
-    done
-    echo "$best"
+        /usr/bin/time -o time.txt -f "%U" "$@" >/dev/null 2>&1
+        cat time.txt
+    done | sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
 }
 
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for f in l3-320.mp3 l2-256.mp2; do
-    ours=$(least ./mpadecode -t "$f")
-    ref=$(least mpg123 -q -t "$f")
-    echo "$f: mpadecode $ours s, mpg123 -q -t $ref s, ratio $(awk -v a="$ours" -v b="$ref" 'BEGIN{printf "%.2f", a / b}')"
+    ours=$(median ./mpadecode -t "$f")
+    plain=$(median ./mpadecode -p -t "$f")
+    ref=$(median mpg123 -q -t "$f")
+    echo "$f: mpadecode $ours s (plain C $plain s), mpg123 -q -t $ref s, ratio $(awk -v a="$ours" -v b="$ref" 'BEGIN{printf "%.2f", a / b}')"
 done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 exe="$root/build/win32/bin/mpadecode.exe"
 if [ "${BENCH_WINE:-1}" = 1 ] && [ -f "$exe" ] && command -v wine >/dev/null; then
     # The sandbox has no Z: drive; S: is the source tree, so the streams go
