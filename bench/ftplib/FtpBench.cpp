@@ -1,5 +1,6 @@
 // Loopback throughput of OSTREL: one download and one upload of the file
 // that run-bench.sh prepared, through the export's commands 39 and 40.
+//   ftplib_bench port remote-name local-download local-upload [remote-upload [user [password]]]
 // Prints one line per direction: "<direction> <bytes> <seconds> <MiB/s>".
 #include <stdio.h>
 
@@ -22,7 +23,8 @@ double Seconds(DWORD ms) { return ms / 1000.0; }
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    fprintf(stderr, "usage: ftplib_bench port remote-name local-download local-upload\n");
+    fprintf(stderr, "usage: ftplib_bench port remote-name local-download local-upload [remote-upload [user "
+                    "[password]]]\n");
     return 2;
   }
   auto& h = FtpTestHost::Get();
@@ -30,8 +32,8 @@ int main(int argc, char** argv) {
   gFtpSiteManager = &SiteHook;
   snprintf(gSite.sessionName, sizeof(gSite.sessionName), "bench");
   snprintf(gSite.host, sizeof(gSite.host), "127.0.0.1:%s", argv[1]);
-  snprintf(gSite.user, sizeof(gSite.user), "tester");
-  snprintf(gSite.password, sizeof(gSite.password), "secret");
+  snprintf(gSite.user, sizeof(gSite.user), "%s", argc > 6 ? argv[6] : "tester");
+  snprintf(gSite.password, sizeof(gSite.password), "%s", argc > 7 ? argv[7] : "secret");
   gSite.options = 8;
   void* block = nullptr;
   CallF(kFtpOpen, intptr_t(h.window), intptr_t(&block), 0, '1', intptr_t(&h.winsockCount), 0, 0);
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
   job2.targetLocation = reinterpret_cast<LocationNode*>(&dst);
   FtpCopyItem up{};
   snprintf(up.source, sizeof(up.source), "%s", argv[4]);
-  snprintf(up.target, sizeof(up.target), "/bench-up.bin");
+  snprintf(up.target, sizeof(up.target), "%s", argc > 5 ? argv[5] : "/bench-up.bin");
   up.job = &job2;
   t0 = GetTickCount();
   r = CallF(kFtpStore, intptr_t(&up), intptr_t(block), 0, 0);
