@@ -293,39 +293,62 @@ template <bool Integer> void ReadLayer2(MpaDecoder* d, const MpaHeader* h, const
             }
         }
     }
+    // The codes of a time slot in their order, with what each needs known
+    // before the 36 slots are read: its width, its grouping table and its
+    // factors per part and output channel.
+    struct Code {
+        const int8_t (*group)[3]; // null: three codes of `bits` each
+        int bits, half;
+        int sb, ch, dual;         // dual: one code for both channels past the bound
+        float flt[3][2];
+        int64_t fix[3][2];
+    };
+    Code plan[64];
+    int codes = 0;
+    for (sb = 0; sb < sblimit; sb++) {
+        int readCh = sb < bound ? nch : 1;
+        for (int ch = 0; ch < readCh; ch++) {
+            int c = cls[ch][sb];
+            if (!c)
+                continue;
+            Code& q = plan[codes++];
+            q.group = !kGrouped[c] ? nullptr : c == 1 ? grp.g3 : c == 2 ? grp.g5 : grp.g9;
+            q.bits = kCodeBits[c];
+            q.half = (kSteps[c] - 1) / 2;
+            q.sb = sb;
+            q.ch = ch;
+            q.dual = sb >= bound && nch == 2;
+            for (int part = 0; part < 3; part++) {
+                for (int k = 0; k < (q.dual ? 2 : 1); k++) {
+                    int sf = scf[q.dual ? k : ch][sb][part];
+                    q.flt[part][k] = f.flt[sf][c];
+                    q.fix[part][k] = f.fix[sf][c];
+                }
+            }
+        }
+    }
     SampleBits sbits(br);
     for (int gr = 0; gr < 12; gr++) {
         int part = gr >> 2;
         int t = gr * 3;
-        for (sb = 0; sb < sblimit; sb++) {
-            int readCh = sb < bound ? nch : 1;
-            for (int ch = 0; ch < readCh; ch++) {
-                int c = cls[ch][sb];
-                if (!c)
-                    continue;
-                int v0, v1, v2;
-                if (kGrouped[c]) {
-                    int code = (int)sbits.Get(kCodeBits[c]);
-                    const int8_t* d3 = c == 1 ? grp.g3[code] : c == 2 ? grp.g5[code] : grp.g9[code];
-                    v0 = d3[0];
-                    v1 = d3[1];
-                    v2 = d3[2];
-                } else {
-                    int nb = kCodeBits[c];
-                    int half = (kSteps[c] - 1) / 2;
-                    v0 = (int)sbits.Get(nb) - half;
-                    v1 = (int)sbits.Get(nb) - half;
-                    v2 = (int)sbits.Get(nb) - half;
-                }
-                if (sb >= bound && nch == 2) {
-                    for (int oc = 0; oc < 2; oc++) {
-                        int sf = scf[oc][sb][part];
-                        Put<Integer>(s, t, oc, sb, v0, v1, v2, f.flt[sf][c], f.fix[sf][c]);
-                    }
-                } else {
-                    int sf = scf[ch][sb][part];
-                    Put<Integer>(s, t, ch, sb, v0, v1, v2, f.flt[sf][c], f.fix[sf][c]);
-                }
+        for (int k = 0; k < codes; k++) {
+            const Code& q = plan[k];
+            int v0, v1, v2;
+            if (q.group) {
+                const int8_t* d3 = q.group[sbits.Get(q.bits)];
+                v0 = d3[0];
+                v1 = d3[1];
+                v2 = d3[2];
+            } else {
+                v0 = (int)sbits.Get(q.bits) - q.half;
+                v1 = (int)sbits.Get(q.bits) - q.half;
+                v2 = (int)sbits.Get(q.bits) - q.half;
+            }
+            if (q.dual) {
+                Put<Integer>(s, t, 0, q.sb, v0, v1, v2, q.flt[part][0], q.fix[part][0]);
+                Put<Integer>(s, t, 1, q.sb, v0, v1, v2, q.flt[part][1], q.fix[part][1]);
+            } else {
+                Put<Integer>(s, t, q.ch, q.sb, v0, v1, v2, q.flt[part][0], q.fix[part][0]);
             }
         }
     }
