@@ -27,6 +27,7 @@
 #include "fileops/AttrJob.h"
 #include "fileops/ToolJobs.h"
 #include "fileops/DiskInfo.h"
+#include "fileops/SysTools.h"
 #include "fileops/SyncWindow.h"
 #include "panels/SpaceCount.h"
 #include "panels/SpaceInfo.h"
@@ -77,7 +78,7 @@ static const struct {
     {301, 301},     // search
     {304, 304},     // the Container tool window
     {306, 306},     // date and time
-    {318, 320},     // ping, kill process, shut down
+    {318, 318},     // ping
     {322, 322},     // directory listing
     {324, 324},     // go to
     {403, 404},     // colours, configuration
@@ -530,6 +531,15 @@ static void CommandPrompt() {
     RunCommandLine("CMD.EXE", gApp->panelPath[ActivePanel()], SW_SHOW, nullptr, 'K');
 }
 
+static void ShutDownCommand(HWND window) {
+    if (gApp->generalOptions & kGenAutoSave)
+        SaveSettings();
+    if (gApp->cmdLine)
+        CmdHistorySave(gApp->cmdLine);
+    if (MsgBoxId(window, Txt::askShutDown, gWindowTitle, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        SysShutdown();
+}
+
 static void MainCommandRun(HWND window, int id);
 
 void MainCommandDispatch(HWND window, WPARAM wParam) {
@@ -568,6 +578,12 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 209:
         DiskInfoCommand(window);
+        return;
+    case 319:
+        SysTaskMenu(window);
+        return;
+    case 320:
+        ShutDownCommand(window);
         return;
     case 515:
     case 615:

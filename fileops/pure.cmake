@@ -12,3 +12,4 @@ list(APPEND KESTROM_PURE_SOURCES
   fileops/FileTools.cpp
   fileops/AttrRules.cpp)
 list(APPEND KESTROM_PURE_SOURCES fileops/SyncCompare.cpp)
+list(APPEND KESTROM_PURE_SOURCES fileops/DiskImage.cpp)

@@ -1,0 +1,115 @@
+#include "fileops/SysTools.h"
+
+#include <string.h>
+
+namespace {
+
+BOOL GetVersionReal(OSVERSIONINFOA *info) {
+    info->dwOSVersionInfoSize = sizeof *info;
+    return GetVersionExA(info);
+}
+
+void EnableShutdownPrivilege() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid))
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    CloseHandle(token);
+}
+
+BOOL InitiateShutdownReal() { return InitiateSystemShutdownA(nullptr, nullptr, 0, TRUE, FALSE); }
+
+BOOL ExitWindowsReal(UINT flags, DWORD reserved) { return ExitWindowsEx(flags, reserved); }
+
+int TrackPopupReal(HMENU menu, HWND owner) {
+    POINT pt;
+    GetCursorPos(&pt);
+    return (int)TrackPopupMenu(menu, TPM_RETURNCMD, pt.x, pt.y, 0, owner, nullptr);
+}
+
+BOOL TerminateReal(HANDLE process, UINT code) { return TerminateProcess(process, code); }
+
+LRESULT CloseWindowReal(HWND window) { return SendMessageA(window, WM_CLOSE, 0, 0); }
+
+} // namespace
+
+SysCalls SysCallsReal() {
+    return SysCalls{GetVersionReal,  EnableShutdownPrivilege, InitiateShutdownReal, ExitWindowsReal,
+                    TerminateReal, TrackPopupReal,          CloseWindowReal};
+}
+SysCalls gSysCalls = SysCallsReal();
+
+void SysShutdown() {
+    OSVERSIONINFOA version = {};
+    gSysCalls.getVersion(&version);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        gSysCalls.enableShutdownPrivilege();
+        if (version.dwMajorVersion < 5 && gSysCalls.initiateShutdown())
+            return;
+    }
+    gSysCalls.exitWindows(EWX_SHUTDOWN | EWX_FORCE | EWX_POWEROFF, 0);
+}
+
+int SysTerminateProcess(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return 0;
+    BOOL ended = gSysCalls.terminate(process, 0xFFFFFFFF);
+    // A process that hangs in a driver may never go: the caller is the
+    // interface thread, so the wait has an end.
+    if (ended)
+        WaitForSingleObject(process, kSysTerminateWaitMs);
+    CloseHandle(process);
+    return ended ? 1 : 0;
+}
+
+void SysTaskMenu(HWND owner) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    HWND windows[kSysTaskMax];
+    int count = 0;
+    DWORD self = GetCurrentProcessId(), shell = 0;
+    // The walk goes on past the last item for the shell's window.
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == owner || !IsWindowVisible(w) || GetParent(w))
+            continue;
+        char title[53];
+        if (!GetWindowTextA(w, title, sizeof title) || !title[0])
+            continue;
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (!lstrcmpiA(title, "Program Manager")) {
+            shell = process;
+            continue;
+        }
+        // Ending our own process from here would lose whatever the program
+        // has not saved yet; its windows are not offered.
+        if (process == self || count >= kSysTaskMax)
+            continue;
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_TYPE | MIIM_DATA;
+        item.fType = MFT_STRING;
+        item.wID = kSysTaskFirstId + count;
+        item.dwItemData = (ULONG_PTR)w;
+        item.dwTypeData = title;
+        InsertMenuItemA(menu, (UINT)count, TRUE, &item);
+        windows[count++] = w;
+    }
+    int chosen = count ? gSysCalls.trackPopup(menu, owner) : 0;
+    if (chosen >= kSysTaskFirstId && chosen < kSysTaskFirstId + count) {
+        HWND w = windows[chosen - kSysTaskFirstId];
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process && process == shell)
+            gSysCalls.closeWindow(w);
+        else if (process && process != self)
+            SysTerminateProcess(process);
+    }
+    DestroyMenu(menu);
+}

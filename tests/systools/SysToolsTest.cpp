@@ -1,0 +1,218 @@
+// Shut Down and the task list with the system calls replaced: the question
+// comes first and the flags are the right ones, and the task list offers a
+// test program's window (never this program's own) and ends that program.
+// Only processes this test started are ended.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "AppState.h"
+#include "app/Commands.h"
+#include "fileops/SysTools.h"
+#include "tests/fileops-jobs/JobTestSupport.h"
+
+namespace {
+
+struct Seen {
+    int privilege = 0, initiate = 0, exits = 0;
+    UINT exitFlags = 0;
+    BOOL initiateResult = FALSE;
+    OSVERSIONINFOA version = {};
+} gSeen;
+
+BOOL FakeVersion(OSVERSIONINFOA *v) {
+    *v = gSeen.version;
+    return TRUE;
+}
+void FakePrivilege() { gSeen.privilege++; }
+BOOL FakeInitiate() {
+    gSeen.initiate++;
+    return gSeen.initiateResult;
+}
+BOOL FakeExit(UINT flags, DWORD) {
+    gSeen.exits++;
+    gSeen.exitFlags = flags;
+    return TRUE;
+}
+BOOL NoTerminate(HANDLE, UINT) {
+    ADD_FAILURE() << "no process may be ended here";
+    return FALSE;
+}
+
+struct SysFixture : ::testing::Test {
+    void SetUp() override {
+        JobTestInitApp();
+        saved = gSysCalls;
+        gSeen = Seen{};
+        gSysCalls.getVersion = FakeVersion;
+        gSysCalls.enableShutdownPrivilege = FakePrivilege;
+        gSysCalls.initiateShutdown = FakeInitiate;
+        gSysCalls.exitWindows = FakeExit;
+        gSysCalls.terminate = NoTerminate;
+    }
+    void TearDown() override { gSysCalls = saved; }
+    SysCalls saved;
+};
+
+using Shutdown = SysFixture;
+
+const UINT kOff = EWX_SHUTDOWN | EWX_FORCE | EWX_POWEROFF;
+
+TEST_F(Shutdown, EachSystemTakesItsWay) {
+    struct Case {
+        DWORD platform, major;
+        BOOL initiateWorks;
+        int privilege, initiate, exits;
+    } cases[] = {
+        {VER_PLATFORM_WIN32_NT, 4, TRUE, 1, 1, 0},       // NT 4: the old call does it
+        {VER_PLATFORM_WIN32_NT, 4, FALSE, 1, 1, 1},      // ... and when it fails, the other
+        {VER_PLATFORM_WIN32_NT, 5, TRUE, 1, 0, 1},       // 2000 and later
+        {VER_PLATFORM_WIN32_WINDOWS, 4, TRUE, 0, 0, 1},  // 9x
+    };
+    for (const Case &c : cases) {
+        gSeen = Seen{};
+        gSeen.version.dwPlatformId = c.platform;
+        gSeen.version.dwMajorVersion = c.major;
+        gSeen.initiateResult = c.initiateWorks;
+        SysShutdown();
+        SCOPED_TRACE(std::to_string(c.platform) + "/" + std::to_string(c.major));
+        EXPECT_EQ(gSeen.privilege, c.privilege);
+        EXPECT_EQ(gSeen.initiate, c.initiate);
+        EXPECT_EQ(gSeen.exits, c.exits);
+        if (c.exits) {
+            EXPECT_EQ(gSeen.exitFlags, kOff);
+        }
+    }
+}
+
+TEST_F(Shutdown, CommandAsksFirst) {
+    gSeen.version.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    gSeen.version.dwMajorVersion = 6;
+    HWND main = CreateWindowA("STATIC", "dispatch host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    {
+        DialogAnswerer no("Zq Vandrell", {IDNO});
+        MainCommandDispatch(main, 320);
+        no.Join();
+        EXPECT_EQ(no.answered(), 1);
+    }
+    EXPECT_EQ(gSeen.exits, 0);
+    {
+        DialogAnswerer yes("Zq Vandrell", {IDYES});
+        MainCommandDispatch(main, 320);
+        yes.Join();
+        EXPECT_EQ(yes.answered(), 1);
+    }
+    EXPECT_EQ(gSeen.exits, 1);
+    EXPECT_EQ(gSeen.exitFlags, kOff);
+    DestroyWindow(main);
+}
+
+// ---- task list
+
+struct Offered {
+    std::vector<std::string> titles;
+    std::vector<HWND> windows;
+    std::vector<int> ids;
+    HWND choose = nullptr;
+} gOffered;
+
+int FakeTrack(HMENU menu, HWND) {
+    gOffered.titles.clear();
+    gOffered.windows.clear();
+    gOffered.ids.clear();
+    int chosen = 0;
+    for (int i = 0; i < GetMenuItemCount(menu); i++) {
+        char text[80] = "";
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_DATA | MIIM_TYPE;
+        item.dwTypeData = text;
+        item.cch = sizeof text;
+        GetMenuItemInfoA(menu, i, TRUE, &item);
+        gOffered.titles.push_back(text);
+        gOffered.windows.push_back((HWND)item.dwItemData);
+        gOffered.ids.push_back((int)item.wID);
+        if ((HWND)item.dwItemData == gOffered.choose)
+            chosen = (int)item.wID;
+    }
+    return chosen;
+}
+
+std::string Here() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    *strrchr(path, '\\') = 0;
+    return path;
+}
+
+HWND WaitWindow(const char *title) {
+    for (DWORD end = GetTickCount() + 30000; GetTickCount() < end; Sleep(20)) {
+        if (HWND w = FindWindowA("ZqTaskWindow", title))
+            return w;
+    }
+    return nullptr;
+}
+
+using TaskList = SysFixture;
+
+TEST_F(TaskList, EndsTheChosenProgramAndNeverOffersItsOwn) {
+    gSysCalls.terminate = saved.terminate;
+    gSysCalls.trackPopup = FakeTrack;
+    char title[64];
+    wsprintfA(title, "zq task %lu", GetCurrentProcessId());
+    std::string command = "\"" + Here() + "\\zqtaskwin.exe\" " + title;
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    HWND target = WaitWindow(title);
+    ASSERT_TRUE(target);
+    for (DWORD end = GetTickCount() + 30000; !IsWindowVisible(target) && GetTickCount() < end;)
+        Sleep(20);
+    // A visible window of this program itself.
+    HWND own = CreateWindowA("STATIC", "zq own window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
+                             nullptr, nullptr, nullptr);
+    HWND owner = CreateWindowA("STATIC", "zq owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
+                               nullptr, nullptr, nullptr);
+    gOffered.choose = target;
+    SysTaskMenu(owner);
+    bool listed = false;
+    for (size_t i = 0; i < gOffered.windows.size(); i++) {
+        EXPECT_EQ(gOffered.ids[i], kSysTaskFirstId + (int)i);
+        DWORD process = 0;
+        GetWindowThreadProcessId(gOffered.windows[i], &process);
+        EXPECT_NE(process, GetCurrentProcessId()) << gOffered.titles[i];
+        if (gOffered.windows[i] == target) {
+            listed = true;
+            EXPECT_EQ(gOffered.titles[i], title);
+        }
+    }
+    EXPECT_TRUE(listed);
+    EXPECT_LE(gOffered.windows.size(), (size_t)kSysTaskMax);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    EXPECT_EQ(code, 0xFFFFFFFFu);
+    if (code == STILL_ACTIVE)
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    DestroyWindow(own);
+    DestroyWindow(owner);
+}
+
+TEST_F(TaskList, NothingChosenEndsNothing) {
+    gSysCalls.trackPopup = [](HMENU, HWND) { return 0; };
+    SysTaskMenu(nullptr); // terminate would fail the test
+    gSysCalls.trackPopup = [](HMENU, HWND) { return kSysTaskFirstId + kSysTaskMax + 5; };
+    SysTaskMenu(nullptr);
+}
+
+TEST_F(TaskList, UnknownProcessIsNotEnded) {
+    // Process ids are multiples of 4: this one names nobody.
+    EXPECT_EQ(SysTerminateProcess(0x7FFFFFF3u), 0);
+    EXPECT_EQ(SysTerminateProcess(0), 0);
+}
+
+} // namespace
