@@ -28,6 +28,7 @@
 #include "fileops/ToolJobs.h"
 #include "fileops/DiskInfo.h"
 #include "fileops/SysTools.h"
+#include "fileops/DiskTools.h"
 #include "fileops/SyncWindow.h"
 #include "panels/SpaceCount.h"
 #include "panels/SpaceInfo.h"
@@ -70,10 +71,8 @@ static const struct {
     {101, 101},     // run dialog
     {110, 110},     // print
     {127, 127},     // HTML references
-    {201, 205},     // diskette tools, volume label, format
-    {208, 208},     // share directory
-    {211, 212},     // folder sizes, diskette compare
-    {217, 218},     // FTP log, eject
+    {211, 211},     // folder sizes
+    {217, 217},     // FTP log
     {227, 227},     // FTP raw listing
     {301, 301},     // search
     {304, 304},     // the Container tool window
@@ -85,7 +84,6 @@ static const struct {
     {406, 406},     // packer options
     {409, 409},     // user-menu editor
     {802, 802},     // an empty document in the editor
-    {841, 842},     // eject buttons
 };
 
 bool CommandIsBuilt(int id) {
@@ -581,6 +579,35 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 319:
         SysTaskMenu(window);
+        return;
+    case 201:
+        DiskCopyCommand(window);
+        return;
+    case 202:
+        DiskCompareCommand(window, 1);
+        return;
+    case 212:
+        DiskCompareCommand(window, 2);
+        return;
+    case 203:
+        DiskVerifyCommand(window);
+        return;
+    case 204:
+        DiskLabelCommand(window, gApp->panelPath[active]);
+        return;
+    case 205:
+        DiskFormatCommand(window);
+        return;
+    case 208:
+        if (!DiskShareManage(window, true))
+            CommandBeep();
+        return;
+    case 218:
+        DiskEject(gApp->panelPath[active][0]);
+        return;
+    case 841:
+    case 842:
+        DiskEject(gApp->panelPath[id - 841][0]);
         return;
     case 320:
         ShutDownCommand(window);

@@ -9,7 +9,7 @@ PKGS=(
   cmake make ninja-build xvfb xauth openbox imagemagick x11-utils googletest
   dpkg-dev crudini python3-pyftpdlib vsftpd lame twolame mpg123 sox
   clang libclang-rt-14-dev
-  cksfv sharutils mpack dos2unix uudeview
+  cksfv sharutils mpack dos2unix uudeview dosfstools mtools
   python3-pil libjpeg-turbo-progs libpng-dev libjpeg62-turbo-dev
   libtiff-dev libtiff-tools netpbm python3-dbfread
   wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
