@@ -253,6 +253,31 @@ TEST_F(DiskTools, EjectOnlyWhatCanBeEjected) {
     EXPECT_EQ(DiskIsEjectable('Q'), 7) << "no such drive: unknown";
 }
 
+TEST_F(DiskTools, NineXEjectGoesThroughTheDevice) {
+    Win9x();
+    // No drive Q: in the prefix: its type is unknown, so it counts as
+    // ejectable and the request reaches the device.
+    HANDLE thread = DiskEjectStart('q');
+    ASSERT_TRUE(thread);
+    EXPECT_EQ(WaitForSingleObject(thread, 30000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(model.ejects, 1);
+    EXPECT_EQ(DiskEjectStart('A'), nullptr);
+    EXPECT_EQ(model.ejects, 1);
+}
+
+TEST_F(DiskTools, VerifyOnAHardDiskIsRefused) {
+    Nt();
+    gDiskToolMode = 0;
+    strcpy(gApp->panelPath[0], "C:\\");
+    gApp->activePanel = 0;
+    DiskVerifyCommand(nullptr);
+    EXPECT_EQ(model.messages, std::vector<int>{Txt::wrnDskVerify});
+    EXPECT_EQ(gDiskToolCtx, nullptr);
+    EXPECT_EQ(gDiskToolMode, 0);
+    gApp->panelPath[0][0] = 0;
+}
+
 // ---- the copy dialog as the user meets it
 
 std::string gChosen;
