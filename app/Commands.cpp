@@ -49,6 +49,7 @@
 #include "tools/HexEditor.h"
 #include "tools/RunServices.h"
 #include "tools/TextEditor.h"
+#include "tools/ExtPrograms.h"
 #include "tools/ToolWindows.h"
 #include "tools/ViewerWindow.h"
 
@@ -75,7 +76,6 @@ static const struct {
     {217, 217},     // FTP log
     {227, 227},     // FTP raw listing
     {301, 301},     // search
-    {304, 304},     // the Container tool window
     {306, 306},     // date and time
     {318, 318},     // ping
     {322, 322},     // directory listing
@@ -560,18 +560,18 @@ static void MainCommandRun(HWND window, int id) {
     case 120:
         PostMessageA(window, WM_CLOSE, 0, 0);
         return;
-    case 102: // F3: the viewer library's window (text views inside it for now)
+    case 102: // F3: the configured viewer, else the viewer window
     case 103: // Alt+F3
-    case 104: // F4
+    case 104: // F4: the configured editor, else the editor window
         if (PanelGetCursorFile(window, active, path, 260)) {
             if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY)
                 CommandBeep();
             else if (id == 103)
                 HexOpenWindow(path);
             else if (id == 102)
-                ViewerOpenWindow(window, path, path);
+                ViewerOpenActive(window, path, nullptr);
             else
-                EditCreateWindow(path, path, kToolWndEditor);
+                EditOpenActive(window, path, nullptr);
         }
         return;
     case 209:
@@ -713,6 +713,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 303:
         ToolWindowToggle(gApp->toolWindows[kToolFavorites], &gApp->windowPos[kPosFavorites]);
+        return;
+    case 304:
+        ToolWindowToggle(gApp->toolWindows[kToolContainer], &gApp->windowPos[kPosContainer]);
         return;
     case 307:
         PanelSwap();
