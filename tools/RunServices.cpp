@@ -22,7 +22,7 @@ void RunSetCurDirFromPanel(HWND, int panel) {
     PanelFocusActive();
 }
 
-static DWORD StartProcess(char *commandLine, const char *folder, int show, DWORD *waitCode) {
+static DWORD StartProcess(char *commandLine, const char *folder, int show, DWORD *waitCode, HANDLE *process) {
     STARTUPINFOA si;
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
@@ -37,20 +37,30 @@ static DWORD StartProcess(char *commandLine, const char *folder, int show, DWORD
         GetExitCodeProcess(pi.hProcess, waitCode);
     }
     CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (process)
+        *process = pi.hProcess;
+    else
+        CloseHandle(pi.hProcess);
     return pi.dwProcessId;
 }
 
 DWORD RunCommandLine(const char *commandLine, const char *folder, int show, DWORD *waitCode, char switchChar) {
+    return RunCommandLineProcess(commandLine, folder, show, waitCode, switchChar, nullptr);
+}
+
+DWORD RunCommandLineProcess(const char *commandLine, const char *folder, int show, DWORD *waitCode, char switchChar,
+                            HANDLE *process) {
+    if (process)
+        *process = nullptr;
     char line[1100];
     snprintf(line, sizeof line, "%s", commandLine);
-    DWORD id = StartProcess(line, folder, show, waitCode);
+    DWORD id = StartProcess(line, folder, show, waitCode, process);
     const char *shells[] = {"CMD.EXE", "COMMAND.COM"};
     for (const char *shell : shells) {
         if (id)
             break;
         snprintf(line, sizeof line, "%s /%c %s", shell, switchChar, commandLine);
-        id = StartProcess(line, folder, show, waitCode);
+        id = StartProcess(line, folder, show, waitCode, process);
     }
     return id;
 }

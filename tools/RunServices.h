@@ -10,5 +10,9 @@ void RunSetCurDirFromPanel(HWND owner, int panel);
 // CreateProcessA in folder; falls back to "CMD.EXE /<switch> ..." and then
 // COMMAND.COM. Returns the process id or 0.
 DWORD RunCommandLine(const char *commandLine, const char *folder, int show, DWORD *waitCode, char switchChar);
+// The same, keeping the process handle for the caller to wait on and close
+// (an id may be reused once the process has ended; the handle may not).
+DWORD RunCommandLineProcess(const char *commandLine, const char *folder, int show, DWORD *waitCode, char switchChar,
+                            HANDLE *process);
 // Programs run through RunCommandLine, other files through the shell.
 void RunOpenFile(HWND owner, const char *path, const char *folder, int show);
