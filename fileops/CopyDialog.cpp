@@ -97,12 +97,23 @@ static void CopyDialogInit(HWND dialog, JobRecord *job)
     if (e)
         lstrcpynA(name, EntryName(e), sizeof name);
     PanelIterEnd(&it);
+    // Container lines and dropped names are not the panel's: the record
+    // holds their count, the first one's name and its attributes.
+    bool fromList = job->jobCode >= kJobCodeContainerCopy && job->jobCode <= kJobCodeDropDelete;
+    if (fromList) {
+        marked = job->itemCount > 1 ? job->itemCount : 0;
+        lstrcpynA(name, job->target, sizeof name);
+        isFolder = job->itemInfo != 0xFFFFFFFFu && (job->itemInfo & FILE_ATTRIBUTE_DIRECTORY);
+    }
 
     char label[600];
     bool one = marked <= 1;
-    int id = job->jobCode == 1029 ? (one ? Txt::txtCopy1 : Txt::txtCopyN)
-             : job->jobCode == 1030 ? (one ? Txt::txtMove1 : Txt::txtMoveN)
-                                    : (one ? Txt::txtRename1 : Txt::txtRenameN);
+    bool copies = job->jobCode == kJobCodeCopy || job->jobCode == kJobCodeContainerCopy ||
+                  job->jobCode == kJobCodeDropCopy || job->jobCode == kJobCodeDropCopyAsk;
+    bool moves = job->jobCode == kJobCodeMove || job->jobCode == kJobCodeContainerMove || job->jobCode == kJobCodeDropMove;
+    int id = copies ? (one ? Txt::txtCopy1 : Txt::txtCopyN)
+             : moves ? (one ? Txt::txtMove1 : Txt::txtMoveN)
+                     : (one ? Txt::txtRename1 : Txt::txtRenameN);
     if (one)
         FormatText(label, sizeof label, id, name);
     else
@@ -127,7 +138,7 @@ static void CopyDialogInit(HWND dialog, JobRecord *job)
     SetDlgItemTextA(dialog, kIdCopyTarget, edit);
     SendDlgItemMessageA(dialog, kIdCopyTarget, EM_SETSEL, 0, -1);
 
-    bool subDirs = PanelCountMarkedDirs(panel) > 0 || (marked == 0 && isFolder);
+    bool subDirs = fromList || PanelCountMarkedDirs(panel) > 0 || (marked == 0 && isFolder);
     CheckDlgButton(dialog, kIdInclSubDirs, subDirs ? BST_CHECKED : BST_UNCHECKED);
     bool located = job->sourceLocation || job->targetLocation;
     struct Option {

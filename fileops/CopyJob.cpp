@@ -699,6 +699,12 @@ static void CopySummary(JobRecord *job)
         JobSummaryLine(job, Txt::txtErrors, job->errors, 0, kLogError);
 }
 
+// One entry whose full path and facts are in `item` (source, date, time,
+// size, attributes): copied or moved to the target the job's text gives.
+// `name` is the entry's name in the source panel (null: not from a panel).
+static void CopyOneItem(JobRecord *job, CopyItem &item, uint16_t filterTime, const char *name,
+                        TargetNames *existing);
+
 static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetNames *existing)
 {
     CopyItem item = {};
@@ -713,6 +719,50 @@ static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetName
     item.sourceSize = rec->size;
     item.sourceAttributes = rec->attributes;
     item.isFolder = (rec->attributes & kEntryFolder) != 0;
+    CopyOneItem(job, item, rec->time, rec->name, existing);
+}
+
+uint32_t CopyJobOnePath(JobRecord *job, const char *source)
+{
+    CopyItem item = {};
+    item.job = job;
+    if (strlen(source) >= sizeof item.source) {
+        FileReportError(job->dialog, ERROR_FILENAME_EXCED_RANGE, source, kCtxNone);
+        job->state = kJobStop;
+        return 1;
+    }
+    lstrcpynA(item.source, source, sizeof item.source);
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(source, &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        uint32_t answer = FileReportError(job->dialog, (int32_t)GetLastError(), source, kCtxNone);
+        if (answer)
+            job->state = (int32_t)answer;
+        job->errors++;
+        return 1;
+    }
+    FindClose(find);
+    FILETIME local;
+    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    WORD date = 0, time = 0;
+    FileTimeToDosDateTime(&local, &date, &time);
+    item.sourceDate = date;
+    item.sourceTime = (uint16_t)(time & ~0x1F);
+    item.sourceSize = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    item.sourceAttributes = (uint16_t)(data.dwFileAttributes & 0xFFFF);
+    item.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (item.isFolder)
+        item.sourceSize = 0;
+    TargetNames existing;
+    uint32_t errorsBefore = job->errors;
+    CopyOneItem(job, item, time, nullptr, &existing);
+    return JobStopped(job) || job->state == kJobSkip || job->errors != errorsBefore ? 1 : 0;
+}
+
+static void CopyOneItem(JobRecord *job, CopyItem &item, uint16_t filterTime, const char *entryName,
+                        TargetNames *existing)
+{
+    const uint16_t recAttributes = item.sourceAttributes;
     if (item.isFolder && job->itemCount == 0)
         job->itemCount = 1;
 
@@ -729,7 +779,8 @@ static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetName
     }
 
     job->caseCompare = (int16_t)PathCompareNoCase(item.source, item.target);
-    bool move = job->jobCode != 1029;
+    bool move = job->jobCode != kJobCodeCopy && job->jobCode != kJobCodeContainerCopy && job->jobCode != kJobCodeDropCopy &&
+                job->jobCode != kJobCodeDropCopyAsk;
     item.targetAbsent = !tCaseMaskMode && existing->Absent(item.target);
     // The same file under another case, short name or drive letter is still
     // the same file; only a move that changes the case of the name may go on.
@@ -750,7 +801,7 @@ static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetName
         // a rename renames them.
         if (!inclSubDirs && job->jobCode != 1031)
             return;
-        if (DirIsLink(rec->attributes)) {
+        if (DirIsLink(recAttributes)) {
             // A link is renamed as one entry; nothing walks into it.
             if (job->jobCode != 1031 || !SameDrive(item.source, item.target)) {
                 JobReportLeftOut(job, item.source, true);
@@ -765,7 +816,8 @@ static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetName
                 return;
             }
             job->foldersDone += 1;
-            JobUnmarkSourceEntry(job, rec->name);
+            if (entryName)
+                JobUnmarkSourceEntry(job, entryName);
             return;
         }
         if (job->caseCompare != 0 && PathIsInsideFolder(item.source, item.target)) {
@@ -785,7 +837,7 @@ static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetName
         } else {
             MoveTree(&item);
         }
-    } else if (!PassesFilter(job, kJobUseFilter, item.source, rec->attributes, rec->date, rec->time, rec->size)) {
+    } else if (!PassesFilter(job, kJobUseFilter, item.source, recAttributes, item.sourceDate, filterTime, item.sourceSize)) {
         JobAddProgress64(job, &item.sourceSize);
     } else if (!move) {
         CopyFileItem(&item);
@@ -793,8 +845,8 @@ static void CopyOneRecord(JobRecord *job, const SelectionRecord *rec, TargetName
         MoveFileItem(&item);
     }
     existing->Add(item.target);
-    if (!JobStopped(job))
-        JobUnmarkSourceEntry(job, rec->name);
+    if (!JobStopped(job) && entryName)
+        JobUnmarkSourceEntry(job, entryName);
 }
 
 DWORD WINAPI CopyJobThread(void *arg)

@@ -52,6 +52,11 @@ enum : int {
 void CopyCommand(HWND owner, int code);
 INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 DWORD WINAPI CopyJobThread(void *job);
+// Copies or moves one entry given by its full path (Container lines,
+// dropped names) to the target the job's text gives, as the copy job does
+// a panel entry. 0 when it went through, 1 when it did not (failed,
+// skipped, stopped).
+uint32_t CopyJobOnePath(JobRecord *job, const char *source);
 
 // 0, 2 (no target possible) or 111/123 (path too long).
 uint32_t CopyMakeTargetPath(HWND owner, CopyItem *item, int mode, int reserved);

@@ -232,7 +232,7 @@ static bool PassesDeleteFilter(const JobRecord *job, const char *path, uint16_t 
 
 // A junction or folder link goes as a link: what it points at is never
 // entered, so nothing there is touched.
-static void DelRemoveLink(JobRecord *job)
+void DelRemoveLink(JobRecord *job)
 {
     JobItemText(job, job->target);
     DWORD attributes = GetFileAttributesA(job->target);
@@ -461,7 +461,9 @@ INT_PTR CALLBACK DelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         for (int id : kTexts)
             DlgTextById(dialog, id, id);
         int panel = job->sourcePanel & 1;
-        uint32_t marked = PanelCountMarked(panel);
+        // Container lines and dropped names: the record holds their count.
+        bool fromList = job->jobCode == kJobCodeContainerDelete || job->jobCode == kJobCodeDropDelete;
+        uint32_t marked = fromList ? job->itemCount : PanelCountMarked(panel);
         if (marked > 1) {
             char text[80];
             const LanguageTable *english = BuiltinLanguageTables[kBuiltinEnglish];
@@ -471,7 +473,7 @@ INT_PTR CALLBACK DelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         } else {
             SetDlgItemTextA(dialog, kIdDelName, job->target);
         }
-        bool folders = PanelCountMarkedDirs(panel) > 0 || (marked == 0 && (job->itemInfo & kEntryFolder));
+        bool folders = fromList || PanelCountMarkedDirs(panel) > 0 || (marked == 0 && (job->itemInfo & kEntryFolder));
         CheckDlgButton(dialog, 10103, folders ? BST_CHECKED : BST_UNCHECKED);
         CheckDlgButton(dialog, 14505, (job->flags & kJobDeleteFilter) ? BST_CHECKED : BST_UNCHECKED);
         CheckDlgButton(dialog, kIdDelKeepEmpty, (job->flags & kJobKeepEmptyDirs) ? BST_UNCHECKED : BST_CHECKED);

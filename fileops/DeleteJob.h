@@ -29,6 +29,9 @@ INT_PTR CALLBACK DelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 DWORD WINAPI DelJobThread(void *job);
 void DelDeleteFile(JobRecord *job);
 void DelDeleteTree(JobRecord *job);
+// Removes the folder link named by `target`; what it points at is never
+// entered.
+void DelRemoveLink(JobRecord *job);
 // Overwrites, empties and renames a file; `path` (260 bytes) receives the
 // new name. False when the file could not be opened or renamed.
 bool FileWipe(char *path);

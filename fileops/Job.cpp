@@ -21,6 +21,7 @@
 #include "frontends/PackCommands.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
+#include "tools/ContainerJobs.h"
 
 static DWORD JobClockTicks() { return GetTickCount(); }
 DWORD (*gJobClock)() = JobClockTicks;
@@ -46,6 +47,10 @@ static const JobCodeRow kJobCodes[] = {
     {kJobCodeCopy, kJobCodeRename, CopyJobThread, true},
     {kJobCodeDelete, kJobCodeDelete, DelJobThread, true},
     {kJobCodeAttributes, kJobCodeAttributes, AttrJobThread, true},
+    {kJobCodeContainerCopy, kJobCodeContainerMove, ContainerCopyJobThread, false},
+    {kJobCodeContainerDelete, kJobCodeContainerDelete, ContainerDeleteJobThread, false},
+    {kJobCodeDropCopy, kJobCodeDropMove, DropCopyJobThread, false},
+    {kJobCodeDropDelete, kJobCodeDropDelete, DropDeleteJobThread, false},
     {kJobCodePack, kJobCodePack, ArcPackJobThread, true},
     {kJobCodeUnpack, kJobCodeUnpack, ArcUnpackJobThread, true},
     {kJobCodeSplit, kJobCodeSplit, SplitJobThread, false},

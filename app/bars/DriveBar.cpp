@@ -481,8 +481,8 @@ void DriveBarDropFiles(HWND button, HDROP drop, int index) {
     gApp->generalOptions = job.flags;
     job.flags = kJobInclSubDirs;
     if (job.itemCount > 1) {
-        list = BarsPackDropList(drop, &job);
-        job.itemInfo = (uint32_t)(uintptr_t)list;
+        // The dialog frees the list with the record.
+        job.selection = BarsPackDropList(drop, &job);
     }
     JobShowDialog(gMainWindow, 10301, &job);
     DragFinish(drop);

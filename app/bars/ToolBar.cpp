@@ -303,8 +303,8 @@ static void ToolBarDropJob(HWND button, HDROP drop, int code, int title, int cap
     gApp->generalOptions = job.flags;
     job.flags = templ == 10600 ? ((job.flags & (kJobWipe | kJobRecycle)) | kJobInclSubDirs) : kJobInclSubDirs;
     if (job.itemCount > 1) {
-        list = BarsPackDropList(drop, &job);
-        job.itemInfo = (uint32_t)(uintptr_t)list;
+        // The dialog frees the list with the record.
+        job.selection = BarsPackDropList(drop, &job);
     }
     JobShowDialog(gMainWindow, progress, &job);
 }
