@@ -92,7 +92,7 @@ DWORD FakeClock() { return gFakeNow; }
 TEST_F(JobDialogTest, TimeLineShowsRemainingTimeAndSpeed)
 {
     JobRecord job = {};
-    job.jobCode = 1034; // a copy-like code without a worker here
+    job.jobCode = 1062; // a code with a time line and without a worker here
     HWND dialog = JobShowDialog(nullptr, kDlgJobCopy, &job);
     ASSERT_TRUE(dialog);
     JobRecord *rec = RecordOf(dialog);
