@@ -75,6 +75,12 @@ static void ViewClose(ViewRecord* view) {
             AniFree(view);
         else if (kind == kViewIcon)
             DestroyIcon(static_cast<HICON>(view->viewObject));
+        else if (kind == kViewFolder && view->viewObject != gHost->ViewerGetResourceIcon())
+            DestroyIcon(static_cast<HICON>(view->viewObject)); // the folder's shell icon
+        else if (kind == kViewMetafile)
+            MetafileFree(view);
+        else if (kind == kViewMedia)
+            MediaClose(view);
         else if (kind == kViewText && IsWindow(static_cast<HWND>(view->viewObject)))
             SendMessageA(static_cast<HWND>(view->viewObject), WM_CLOSE, 0, 0);
         else if (kind == kViewHexDump)
@@ -144,7 +150,8 @@ static void ViewOpen(HWND window, HDC hdc, ViewRecord* view) {
         return;
     }
     if (view->viewKind == kViewFolder) {
-        view->viewObject = gHost->ViewerGetResourceIcon();
+        HICON icon = exists ? ShellIconOf(path) : nullptr;
+        view->viewObject = icon ? icon : gHost->ViewerGetResourceIcon();
         return;
     }
     if (!exists) {
@@ -182,12 +189,33 @@ static void ViewOpen(HWND window, HDC hdc, ViewRecord* view) {
     if (DetectXpmHeader(header) && ShowPicture(window, view, XpmLoad(view), kViewXpm)) return;
     if (ShowPicture(window, view, XbmLoad(view), kViewXbm)) return;
     if (ShowPicture(window, view, PngLoad(view), kViewPng)) return;
+    if (HENHMETAFILE metafile = MetafileLoad(window, view)) {
+        view->viewObject = metafile;
+        view->viewKind = kViewMetafile;
+        return;
+    }
     if (void* ani = AniOpen(window, hdc, view)) {
         ViewSetScrollRange(window, 0, 0);
         view->viewObject = ani;
         view->viewKind = kViewAniCursor;
         AniStep(window, view);
         return;
+    }
+    if (DetectMediaHeader(header)) {
+        if (HWND media = MediaOpen(window, view)) {
+            view->viewObject = media;
+            view->viewKind = kViewMedia;
+            return;
+        }
+    }
+    if (DetectIconName(path)) {
+        if (HICON icon = ShellIconOf(path)) {
+            view->viewObject = icon;
+            view->viewKind = kViewIcon;
+            view->contentWidth = GetSystemMetrics(SM_CXCURSOR) + 20;
+            view->contentHeight = GetSystemMetrics(SM_CYCURSOR) + 20;
+            return;
+        }
     }
     if (DbfView* table = DbfViewCreate(window, view)) {
         view->viewObject = table;
@@ -232,6 +260,11 @@ static void ViewOpen(HWND window, HDC hdc, ViewRecord* view) {
     if (view->hostWindow) {
         view->viewKind = kViewNone;
         gHost->ViewerCreateTextView(window, view);
+        if (view->viewKind != kViewNone) return;
+        if (HICON icon = ShellIconOf(path)) {
+            view->viewObject = icon;
+            view->viewKind = kViewIcon;
+        }
         return;
     }
     view->viewKind = kViewText;
@@ -268,6 +301,10 @@ static void ViewPaint(HWND window, HDC hdc, const RECT* rect, HBRUSH brush, View
         break;
     case kViewAniCursor:
         AniPaint(hdc, rect, brush, view);
+        break;
+    case kViewMetafile:
+        FillRect(hdc, rect, brush);
+        MetafilePaint(window, hdc, static_cast<HENHMETAFILE>(view->viewObject));
         break;
     default:
         if (IsPictureKind(view->viewKind)) PicPaint(hdc, rect, brush, view);

@@ -54,6 +54,19 @@ void PicPaint(HDC hdc, const RECT* rect, HBRUSH brush, ViewRecord* view);
 void PicFree(ViewRecord* view);
 HPALETTE PaletteFromPicture(const PictureRecord* pic);
 
+// Metafiles (kind 8): an enhanced metafile, Windows metafiles converted; null
+// when the file is none or its records do not add up.
+HENHMETAFILE MetafileLoad(HWND window, ViewRecord* view);
+// Played onto the paint DC stretched over the window's client area.
+void MetafilePaint(HWND window, HDC dc, HENHMETAFILE metafile);
+void MetafileFree(ViewRecord* view);
+// Media files (kind 4): the system's media window, playing; null when it
+// cannot open the file (the window is gone again).
+HWND MediaOpen(HWND window, ViewRecord* view);
+void MediaClose(ViewRecord* view);
+// The shell's icon of a file (caller destroys it), null when there is none.
+HICON ShellIconOf(const char* path);
+
 // GIF views: a worker decodes, the first frame is published through the view.
 struct GifView {
     volatile uint32_t currentFrame;

@@ -1,7 +1,7 @@
 // libFuzzer harness over one of the viewer's readers, picked at build time
 // (FUZZ_png, FUZZ_jpeg, FUZZ_gif, FUZZ_tiff, FUZZ_dbf,
 // FUZZ_coff, FUZZ_detect, FUZZ_pcx, FUZZ_tga, FUZZ_xbm, FUZZ_xpm, FUZZ_bmp,
-// FUZZ_icon, FUZZ_ani).
+// FUZZ_icon, FUZZ_ani, FUZZ_meta).
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -14,6 +14,7 @@
 #include "viewer/GifDecode.h"
 #include "viewer/IconRead.h"
 #include "viewer/JpegRead.h"
+#include "viewer/MetaCheck.h"
 #include "viewer/PcxRead.h"
 #include "viewer/PngRead.h"
 #include "viewer/TgaRead.h"
@@ -133,6 +134,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     sum += data[f.offset + images[k].offset + images[k].size - 1];
         }
         AniRelease(&ani, kAlloc);
+    }
+#elif defined(FUZZ_meta)
+    // The structure checks read only inside the data, whatever it claims.
+    uint32_t n = 0;
+    switch (MetaKindOf(data, size)) {
+    case kMetaEnhanced:
+        MetaCheckEnhanced(data, size);
+        break;
+    case kMetaPlaceable:
+        if (MetaCheckPlaceable(data, size, &n) && n + 22 > size) abort();
+        break;
+    default:
+        if (MetaCheckWindows(data, size, &n) && 2ull * n > size) abort();
+        break;
     }
 #elif defined(FUZZ_gif)
     GifStream s;

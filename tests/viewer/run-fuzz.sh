@@ -105,6 +105,28 @@ elif reader == "ani":
             chunk(b"seq ", struct.pack("<3I", 1, 0, 1)) + chunk(b"LIST", b"fram" + b"".join(chunk(b"icon", i) for i in icons)))
     n += 1
     open(os.path.join(out, f"seed{n}"), "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
+elif reader == "meta":
+    import struct
+    def emf(records):
+        body = b"".join(struct.pack("<II", t, 8 + len(d)) + d for t, d in records)
+        eof = struct.pack("<IIIII", 14, 20, 0, 16, 20)
+        size = 88 + len(body) + len(eof)
+        head = struct.pack("<II4i4iIIIIHHIII2i2i", 1, 88, 0, 0, 9, 9, 0, 0, 900, 900,
+                           0x464D4520, 0x10000, size, len(records) + 2, 2, 0, 0, 0, 0, 100, 100, 30, 30)
+        return head + body + eof
+    line = struct.pack("<4iI", 0, 0, 9, 9, 3) + struct.pack("<6h", 0, 0, 5, 9, 9, 2)
+    pen = struct.pack("<IIiiI", 1, 0, 1, 0, 0x0000FF)
+    bmi = struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 32, 0, 16, 0, 0, 0, 0) + b"\x10" * 16
+    dib = struct.pack("<4i6iIIIIIIii", 0, 0, 9, 9, 0, 0, 0, 0, 2, 2, 80, 40, 120, 16, 0, 0xCC0020, 9, 9) + bmi
+    text = struct.pack("<4iIff2iIII4iI", 0, 0, 9, 9, 1, 1.0, 1.0, 1, 1, 2, 76, 0, 0, 0, 9, 9, 0) + "ab".encode("utf-16-le")
+    for recs in ([(87, line)], [(38, pen), (37, struct.pack("<I", 1)), (87, line)], [(81, dib)], [(84, text)]):
+        n += 1
+        open(os.path.join(out, f"seed{n}"), "wb").write(emf(recs))
+    poly = struct.pack("<IHH6h", 10, 0x0325, 3, 0, 0, 5, 9, 9, 2)
+    wmf = struct.pack("<HHHIHIH", 1, 9, 0x300, (18 + len(poly) + 6) // 2, 1, 10, 0) + poly + struct.pack("<IH", 3, 0)
+    for data in (wmf, struct.pack("<IH4hHIH", 0x9AC6CDD7, 0, 0, 0, 9, 9, 1440, 0, 0) + wmf):
+        n += 1
+        open(os.path.join(out, f"seed{n}"), "wb").write(data)
 elif reader == "pcx":
     for im in (rgb, rgb.quantize(16), base.convert("L"), base.convert("1")):
         save(im, "PCX")
