@@ -329,7 +329,8 @@ static LRESULT CALLBACK DbfWndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         NMHDR* n = reinterpret_cast<NMHDR*>(lp);
         if (n->code == TTN_GETDISPINFOA) {
             NMTTDISPINFOA* tip = reinterpret_cast<NMTTDISPINFOA*>(lp);
-            gHost->ViewerGetText((int)tip->hdr.idFrom + 1000, tip->szText, sizeof tip->szText);
+            // The host adds 1000: command 1101 shows text 2101.
+            gHost->ViewerGetText((int)tip->hdr.idFrom, tip->szText, sizeof tip->szText);
             tip->lpszText = tip->szText;
         }
         return 0;
