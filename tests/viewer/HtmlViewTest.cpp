@@ -10,21 +10,13 @@
 #include <stdio.h>
 #include <string>
 
-#include "AppState.h"
-#include "base/Memory.h"
-#include "frontends/ViewerHost.h"
+#include "tests/viewer/LinkedViewer.h"
 #include "viewer/LumoraInternal.h"
-
-extern "C" int __cdecl v(ViewerCommandRecord* record);
 
 namespace {
 
 void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    LinkedViewerPump();
 }
 
 template <class F> bool WaitFor(F condition, DWORD ms = 20000) {
@@ -42,16 +34,7 @@ ViewerHostServices gHostTable;
 class HtmlViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        gApp = (AppState*)MemAlloc(sizeof(AppState));
-        ASSERT_NE(gApp, nullptr);
-        gApp->hInstance = GetModuleHandleA(nullptr);
-        gApp->colorViewer[0] = RGB(0, 0, 0);
-        gApp->colorViewer[1] = RGB(255, 255, 255);
-        // The library lives in this program: the host calls it directly.
-        gApp->viewerEntry = reinterpret_cast<FARPROC>(v);
-        ViewerFillHostServices(&gHostTable);
-        ViewerCommandRecord hello = {kViewCmdHello, {reinterpret_cast<uintptr_t>(&gHostTable), 0, 0, 0, 0}, -1};
-        ASSERT_EQ((int)kViewerHelloResult, v(&hello));
+        ASSERT_EQ((int)kViewerHelloResult, LinkedViewerStart(&gHostTable));
         char dir[MAX_PATH];
         GetTempPathA(sizeof dir, dir);
         page = std::string(dir) + "html-view-test.html";
@@ -72,8 +55,7 @@ class HtmlViewTest : public ::testing::Test {
         if (host) DestroyWindow(host);
         Pump();
         DeleteFileA(page.c_str());
-        gApp->viewerEntry = nullptr;
-        MemFree(&gApp);
+        LinkedViewerStop();
     }
     HWND Child(const char* cls) { return FindWindowExA(host, nullptr, cls, nullptr); }
     void Open() {

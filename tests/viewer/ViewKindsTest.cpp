@@ -13,23 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "AppState.h"
-#include "base/Memory.h"
-#include "frontends/ViewerHost.h"
+#include "tests/viewer/LinkedViewer.h"
 #include "viewer/LumoraInternal.h"
-
-extern "C" int __cdecl v(ViewerCommandRecord* record);
 
 namespace {
 
 const int kWidth = 200, kHeight = 100;
 
 void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    LinkedViewerPump();
 }
 
 // The picture: white ground, a red box, a blue disc, a thick green line.
@@ -89,13 +81,7 @@ ViewerHostServices gHostTable;
 class ViewKindsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        gApp = (AppState*)MemAlloc(sizeof(AppState));
-        ASSERT_NE(gApp, nullptr);
-        gApp->hInstance = GetModuleHandleA(nullptr);
-        gApp->viewerEntry = reinterpret_cast<FARPROC>(v);
-        ViewerFillHostServices(&gHostTable);
-        ViewerCommandRecord hello = {kViewCmdHello, {reinterpret_cast<uintptr_t>(&gHostTable), 0, 0, 0, 0}, -1};
-        ASSERT_EQ((int)kViewerHelloResult, v(&hello));
+        ASSERT_EQ((int)kViewerHelloResult, LinkedViewerStart(&gHostTable));
         char dir[MAX_PATH];
         GetTempPathA(sizeof dir, dir);
         folder = std::string(dir) + "meta-view-test\\";
@@ -111,8 +97,7 @@ class ViewKindsTest : public ::testing::Test {
         Pump();
         for (const std::string& f : files) DeleteFileA(f.c_str());
         RemoveDirectoryA(folder.c_str());
-        gApp->viewerEntry = nullptr;
-        MemFree(&gApp);
+        LinkedViewerStop();
     }
     std::string File(const char* name) {
         files.push_back(folder + name);
