@@ -22,7 +22,7 @@ namespace {
 
 const int kToolKindDiskCopy = 9;
 const int kDlgCopy = 12800, kDlgCompareChoice = 12815, kDlgProgress = 12816, kDlgLabel = 12700,
-          kDlgFormat = 12200;
+          kDlgFormat = 12200; // the select-drive template of the drive bars
 
 void SetText(HWND dialog, int id, int textId) {
     char text[200];
@@ -577,6 +577,10 @@ INT_PTR CALLBACK DiskFormatDialogProc(HWND dialog, UINT message, WPARAM wParam, 
             EndDialog(dialog, -1);
         }
         return TRUE;
+    case WM_VKEYTOITEM:
+        // The shared template's list asks about every key: the list's own
+        // handling (arrows, letters) is what this dialog wants.
+        return -1;
     }
     return FALSE;
 }
