@@ -25,6 +25,23 @@ static int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     return era * 146097 + (int64_t)doe - 719468;
 }
 
+unsigned DateDaysInMonth(unsigned month, unsigned year) {
+    static const unsigned char kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12)
+        return 0;
+    if (month == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))
+        return 29;
+    return kDays[month - 1];
+}
+
+unsigned DateWeekday(unsigned day, unsigned month, unsigned year) {
+    if (year < 1980 || year > 9999 || day < 1 || day > DateDaysInMonth(month, year))
+        return 0;
+    // 1 January 1970 was a Thursday (4).
+    int64_t days = DaysFromCivil(year, month, day);
+    return (unsigned)(((days % 7) + 7 + 3) % 7) + 1;
+}
+
 int64_t DosStampSeconds(uint16_t date, uint16_t time) {
     unsigned year = kDosYearFirst + (date >> 9);
     unsigned month = (date >> 5) & 15;

@@ -35,6 +35,14 @@ int StrParseTime(const char *text, unsigned *hour, unsigned *minute, unsigned *s
 int StrValidateDate(unsigned day, unsigned month, unsigned *year);
 int StrValidateDateIn(unsigned day, unsigned month, unsigned *year, unsigned currentYear);
 
+// Days in a month of the Gregorian calendar (February 29 in leap years:
+// divisible by 4, centuries only when divisible by 400); 0 for a month
+// outside 1-12.
+unsigned DateDaysInMonth(unsigned month, unsigned year);
+// 1 Monday ... 7 Sunday; 0 for a year outside 1980-9999 or a day that is
+// not in the month.
+unsigned DateWeekday(unsigned day, unsigned month, unsigned year);
+
 // -1 older, 0 same (within kStampToleranceSeconds), 1 newer.
 int DosStampCompare(uint16_t date1, uint16_t time1, uint16_t date2, uint16_t time2);
 int DosDateCompare(uint16_t a, uint16_t b);

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "base/DateTime.h"
+
 uint32_t AttrSettable(uint32_t value)
 {
     // read-only, hidden, system, archive, temporary, not content indexed
@@ -47,24 +49,6 @@ bool AttrMasksFromBoxes(const int states[5], uint32_t* setMask, uint32_t* clearM
     return (*setMask & *clearMask) == 0;
 }
 
-unsigned AttrDaysInMonth(unsigned month, unsigned year)
-{
-    static const unsigned char kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12) return 0;
-    if (month == 2 && year % 4 == 0) return 29;
-    return kDays[month - 1];
-}
+unsigned AttrDaysInMonth(unsigned month, unsigned year) { return DateDaysInMonth(month, year); }
 
-unsigned AttrWeekday(unsigned day, unsigned month, unsigned year)
-{
-    if (year < 1980 || year > 9999 || day < 1 || day > AttrDaysInMonth(month, year)) return 0;
-    // Zeller's rule with the Gregorian calendar, Monday = 1.
-    unsigned m = month, y = year;
-    if (m < 3) {
-        m += 12;
-        y -= 1;
-    }
-    unsigned k = y % 100, j = y / 100;
-    unsigned h = (day + 13 * (m + 1) / 5 + k + k / 4 + j / 4 + 5 * j) % 7;  // 0 Saturday
-    return (h + 5) % 7 + 1;
-}
+unsigned AttrWeekday(unsigned day, unsigned month, unsigned year) { return DateWeekday(day, month, year); }

@@ -39,7 +39,7 @@ bool AttrMergeTimes(uint64_t jobCreation, uint64_t jobWrite, uint64_t* creation,
 // bit. False when a bit would be in both masks.
 bool AttrMasksFromBoxes(const int states[5], uint32_t* setMask, uint32_t* clearMask);
 
-// Days in a month (February 29 in every fourth year) and weekday of a date
-// (1 Monday ... 7 Sunday); 0 for values outside the calendar.
+// Days in a month and weekday of a date (1 Monday ... 7 Sunday): the
+// calendar rules of DateDaysInMonth and DateWeekday.
 unsigned AttrDaysInMonth(unsigned month, unsigned year);
 unsigned AttrWeekday(unsigned day, unsigned month, unsigned year);

@@ -197,7 +197,8 @@ TEST(AttrRules, NamesBitsTimesAndCalendar)
         EXPECT_EQ(w, t.wantW);
     }
 
-    EXPECT_EQ(AttrDaysInMonth(2, 1900), 29u);
+    EXPECT_EQ(AttrDaysInMonth(2, 1900), 28u); // a century year that 400 does not divide
+    EXPECT_EQ(AttrDaysInMonth(2, 2100), 28u);
     EXPECT_EQ(AttrDaysInMonth(2, 2001), 28u);
     EXPECT_EQ(AttrDaysInMonth(2, 2000), 29u);
     EXPECT_EQ(AttrDaysInMonth(13, 2000), 0u);
