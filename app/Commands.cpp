@@ -13,6 +13,8 @@
 #include "app/bars/Bars.h"
 #include "app/DirWatch.h"
 #include "app/bars/DriveBar.h"
+#include "app/bars/FunctionKeys.h"
+#include "app/MainMenu.h"
 #include "wingui/GuiDraw.h"
 #include "app/Help.h"
 #include "app/Language.h"
@@ -32,6 +34,10 @@
 #include "fileops/SyncWindow.h"
 #include "panels/SpaceCount.h"
 #include "panels/SpaceInfo.h"
+#include "tools/ClockDialog.h"
+#include "tools/ColorDialog.h"
+#include "tools/OptionsDialog.h"
+#include "tools/UserMenuDialog.h"
 #include "tools/DiffWindow.h"
 #include "panels/FilterDialog.h"
 #include "frontends/FtpFrontEnd.h"
@@ -76,13 +82,10 @@ static const struct {
     {217, 217},     // FTP log
     {227, 227},     // FTP raw listing
     {301, 301},     // search
-    {306, 306},     // date and time
     {318, 318},     // ping
     {322, 322},     // directory listing
     {324, 324},     // go to
-    {403, 404},     // colours, configuration
     {406, 406},     // packer options
-    {409, 409},     // user-menu editor
     {802, 802},     // an empty document in the editor
 };
 
@@ -538,6 +541,28 @@ static void ShutDownCommand(HWND window) {
         SysShutdown();
 }
 
+// The options dialog, then its words take effect: layout, drive bars when
+// their number changed, panels, function keys and menus.
+static void OptionsCommand(HWND window) {
+    uint16_t barsBefore = gApp->barOptions;
+    if (!OptShowDialog(window))
+        return;
+    PanelLayout();
+    if (((barsBefore ^ gApp->barOptions) & kBarTwoDriveBars) && (gApp->barOptions & kBarDrives)) {
+        DriveBarDestroyAll();
+        DriveBarRescan();
+        DriveBarCreateAll(window);
+        PanelRelayoutAll();
+    }
+    for (int panel = 0; panel < 2; panel++) {
+        if (HWND list = gApp->panels[panel].listWindow)
+            PostMessageA(list, WM_USER + 1, 0, 0);
+    }
+    KeyBarRepaint(1);
+    MenusBuild(window);
+    PanelRequestRereadBoth();
+}
+
 static void MainCommandRun(HWND window, int id);
 
 void MainCommandDispatch(HWND window, WPARAM wParam) {
@@ -618,6 +643,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 821:
         SpaceInfoToggle(window, active);
+        return;
+    case 306:
+        ClockCommand(window);
         return;
     case 309:
         PanelsCompareCommand(window);
@@ -744,6 +772,15 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 402:
         PanelFontCommand(window);
+        return;
+    case 403:
+        ColorCommand(window);
+        return;
+    case 404:
+        OptionsCommand(window);
+        return;
+    case 409:
+        UserMenuCommand(window);
         return;
     case 407:
         LangCommandChoose(window);

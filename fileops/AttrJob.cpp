@@ -17,6 +17,7 @@
 #include "panels/FilterDialog.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
+#include "tools/ClockDialog.h"
 #include "wingui/WindowUtil.h"
 
 namespace {
@@ -241,67 +242,9 @@ bool AttrDialogOk(HWND dialog, AttrDialogData* d)
     return true;
 }
 
-// The built-in picker: the system's date and time controls on a copy of the
-// record; the record is written only on OK.
-INT_PTR CALLBACK DatePickProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    DateTimeRecord* r = (DateTimeRecord*)GetWindowLongPtrA(dialog, GWLP_USERDATA);
-    switch (message) {
-    case WM_INITDIALOG: {
-        r = (DateTimeRecord*)lParam;
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)r);
-        WndCenter(dialog);
-        SYSTEMTIME st = {};
-        st.wDay = r->day;
-        st.wMonth = r->month;
-        st.wYear = r->year;
-        st.wHour = r->hour;
-        st.wMinute = r->minute;
-        st.wSecond = r->second;
-        SendDlgItemMessageA(dialog, kIdDatePickDate, DTM_SETSYSTEMTIME, GDT_VALID, (LPARAM)&st);
-        SendDlgItemMessageA(dialog, kIdDatePickTime, DTM_SETSYSTEMTIME, GDT_VALID, (LPARAM)&st);
-        return TRUE;
-    }
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == 99) {
-            SYSTEMTIME d = {}, t = {};
-            SendDlgItemMessageA(dialog, kIdDatePickDate, DTM_GETSYSTEMTIME, 0, (LPARAM)&d);
-            SendDlgItemMessageA(dialog, kIdDatePickTime, DTM_GETSYSTEMTIME, 0, (LPARAM)&t);
-            r->day = d.wDay;
-            r->month = d.wMonth;
-            r->year = d.wYear;
-            r->hour = t.wHour;
-            r->minute = t.wMinute;
-            r->second = t.wSecond;
-            r->firstWeekday = (uint16_t)AttrWeekday(1, d.wMonth, d.wYear);
-            r->daysInMonth = (uint16_t)AttrDaysInMonth(d.wMonth, d.wYear);
-            EndDialog(dialog, 1);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-        return FALSE;
-    }
-    return FALSE;
-}
-
-int BuiltinDatePicker(HWND owner, DateTimeRecord* record)
-{
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_DATE_CLASSES};
-    InitCommonControlsEx(&icc);
-    DateTimeRecord work = *record;
-    HINSTANCE instance = gApp && gApp->hInstance ? gApp->hInstance : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(kDlgDatePick), owner, DatePickProc, (LPARAM)&work) != 1)
-        return 0;
-    *record = work;
-    return 1;
-}
-
 } // namespace
 
-int (*gAttrDatePicker)(HWND owner, DateTimeRecord* record) = BuiltinDatePicker;
+int (*gAttrDatePicker)(HWND owner, DateTimeRecord* record) = ClockPickDateTime;
 
 void DlgPickDateTime(HWND dialog, int dateEditId, int timeEditId)
 {

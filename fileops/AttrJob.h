@@ -24,8 +24,9 @@ int AttrIsNtfsDrive(char letter);
 // only when the picker ends with OK.
 void DlgPickDateTime(HWND dialog, int dateEditId, int timeEditId);
 
-// The picker DlgPickDateTime opens: edits the whole record, returns 1 on OK
-// and 0 on Cancel (the caller then keeps its fields). Tests replace it.
+// The picker DlgPickDateTime opens (the date and time dialog): edits the
+// whole record, returns 1 on OK and 0 on Cancel (the caller then keeps its
+// fields). Tests replace it.
 extern int (*gAttrDatePicker)(HWND owner, DateTimeRecord* record);
 
 // What the dialog knows beside the job (its init parameter).
@@ -39,10 +40,9 @@ struct AttrDialogData {
 };
 
 enum : int {
-    kDlgAttributes = 10900, kDlgDatePick = 10920,
+    kDlgAttributes = 10900,
     kIdAttrCreateDate = 10901, kIdAttrCreateTime = 10902, kIdAttrWriteDate = 10903, kIdAttrWriteTime = 10904,
     kIdAttrDates = 10905, kIdAttrPickCreate = 10906, kIdAttrPickWrite = 10907, kIdAttrUpDown = 10908,
     kIdAttrReadOnly = 11002, kIdAttrArchive = 11003, kIdAttrHidden = 11004, kIdAttrSystem = 11005,
     kIdAttrCompressed = 10910, kIdAttrInclDirs = 10103, kIdAttrWithFilter = 14505, kIdAttrFilter = 14503,
-    kIdDatePickDate = 10921, kIdDatePickTime = 10922,
 };

@@ -81,6 +81,7 @@ struct AppState {
     uint32_t generalOptions;
     uint32_t moreOptions;
     uint32_t splitLines; // seventh word
+    uint16_t optionsPage; // the options dialog's page, kept for the session
 
     // language
     char language[4]; // code of up to 3 letters, empty = not chosen yet

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "base/Texts.h"
 #include "panels/PanelWindow.h"
 
 void WndBringToFront(HWND window) {
@@ -87,4 +88,31 @@ void RunOpenFile(HWND owner, const char *path, const char *folder, int show) {
     info.lpDirectory = folder;
     info.nShow = show == SW_SHOW ? SW_SHOWNORMAL : show;
     ShellExecuteExA(&info);
+}
+
+BOOL(WINAPI *gRunOpenFileName)(LPOPENFILENAMEA) = GetOpenFileNameA;
+
+void RunBrowseProgram(HWND owner, char *out, int withLinks) {
+    // Filter pairs: "<title> (<masks>)\0<masks>\0", twice, then "\0".
+    char executables[64], allFiles[64], filter[256];
+    TextGet(Txt::dlgFtlExe, executables, sizeof executables);
+    TextGet(Txt::dlgFtlAllFiles, allFiles, sizeof allFiles);
+    const char *masks = withLinks ? "*.exe;*.com;*.lnk" : "*.exe;*.com";
+    int n = snprintf(filter, sizeof filter - 2, "%s (%s)%c%s%c%s (*.*)%c*.*%c", executables, masks, 0, masks, 0,
+                     allFiles, 0, 0);
+    if (n < 0 || n >= (int)sizeof filter - 2)
+        n = (int)sizeof filter - 3;
+    filter[n] = filter[n + 1] = 0;
+    char path[MAX_PATH] = "";
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = sizeof path;
+    ofn.lpstrDefExt = "exe";
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (withLinks ? OFN_NODEREFERENCELINKS : 0);
+    out[0] = 0;
+    if (gRunOpenFileName(&ofn))
+        lstrcpynA(out, path, MAX_PATH);
 }

@@ -1,6 +1,7 @@
 // Starting programs and files, and bringing windows to the front.
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 
 // Restores a minimised or hidden window, activates it and brings it to the
 // top; null or destroyed windows are ignored.
@@ -16,3 +17,8 @@ DWORD RunCommandLineProcess(const char *commandLine, const char *folder, int sho
                             HANDLE *process);
 // Programs run through RunCommandLine, other files through the shell.
 void RunOpenFile(HWND owner, const char *path, const char *folder, int show);
+// The file-open dialog for a program ("*.exe;*.com", with ";*.lnk" when
+// withLinks, or all files); out (MAX_PATH bytes) receives the full path, or
+// "" on Cancel. The dialog is a seam the tests replace.
+void RunBrowseProgram(HWND owner, char *out, int withLinks);
+extern BOOL(WINAPI *gRunOpenFileName)(LPOPENFILENAMEA);
