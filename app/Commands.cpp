@@ -319,6 +319,7 @@ static void EqualPanels() {
     memcpy(gApp->panelPath[other], gApp->panelPath[active], sizeof gApp->panelPath[other]);
     PanelRequestReread(other);
     DirWatchOpen(gApp->panelPath[other], &gApp->changeNotify[other]);
+    DiskUpdateEjectButtons();
 }
 
 static void FilterCommand(HWND window, int panel) {
@@ -624,8 +625,13 @@ static void MainCommandRun(HWND window, int id) {
         DiskFormatCommand(window);
         return;
     case 208:
-        if (!DiskShareManage(window, true))
+        if (!DiskShareManage(window, true)) {
             CommandBeep();
+            return;
+        }
+        // The shares may have changed: the panels show them at once.
+        PanelShareListExpire();
+        PanelRequestRereadBoth();
         return;
     case 218:
         DiskEject(gApp->panelPath[active][0]);

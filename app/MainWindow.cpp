@@ -26,6 +26,7 @@
 #include "base/Texts.h"
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
+#include "fileops/DiskTools.h"
 #include "fileops/FileSystem.h"
 #include "frontends/FtpFrontEnd.h"
 #include "panels/Location.h"
@@ -145,6 +146,7 @@ void MainStartupStep2(HWND window) {
     SetWindowTextA(window, gApp->windowTitle);
     PanelUpdateStatusLine();
     FontCreateMain();
+    DiskUpdateEjectButtons();
     ToolListInsert(gApp->toolWindows[kToolHistory], gApp->panelPath[0], 0);
     ToolListInsert(gApp->toolWindows[kToolHistory], gApp->panelPath[1], 0);
     // The refresh thread posts command 801 once it runs.
@@ -222,6 +224,11 @@ void OnMainDestroy(HWND window) {
     ExitWatchdogStart();
     PanelRefreshStop();
     ToolBarStopIconLoader();
+    // A refresh thread that did not end in time may still read the list.
+    if (!(gRefreshFlags[0].load() & kRefreshAlive)) {
+        MemFree(&gApp->shareList.data);
+        gApp->shareList = GrowBuffer{};
+    }
 
     TrayIconSet(window, kTrayDelete);
     KillTimer(window, 1);

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "Options.h"
+#include "base/Memory.h"
 #include "PanelState.h"
 #include "Records.h"
 #include "ViewerLib.h"
@@ -132,6 +133,9 @@ struct AppState {
     char windowsDir[260];
     char windowTitle[48];
     volatile LONG dirSizeFlags; // per panel running bit (panel + 1), stop bit (4 << panel)
+    // The folders this computer shares, for the panels' share marks: kept by
+    // the panel refresh thread (fileops/ShareList.h records).
+    GrowBuffer shareList;
 
     // windows
     HWND renameEdit;

@@ -11,6 +11,7 @@
 #include "app/Language.h"
 #include "base/Paths.h"
 #include "wingui/ShellServices.h"
+#include "fileops/DiskTools.h"
 #include "fileops/FileSystem.h"
 #include "frontends/FtpFrontEnd.h"
 #include "base/Strings.h"
@@ -493,6 +494,7 @@ int PanelChangeDir(const char *path, int panel) {
     }
     if (gApp->panels[panel].pathBar)
         InvalidateRect(gApp->panels[panel].pathBar, nullptr, FALSE);
+    DiskUpdateEjectButtons();
     return 0;
 }
 
@@ -525,10 +527,14 @@ int PanelSelectDrive(HWND owner, int panel, char driveChar) {
     char letter = (char)toupper((unsigned char)driveChar);
     if (letter >= '0' && letter <= '9') {
         FtpAttachPanel(panel, letter); // -1 for a slot without a connection: nothing to show
+        DiskUpdateEjectButtons();
         return 0;
     }
-    if ((letter == ' ' || letter == '[') && gApp->ceEntry)
-        return Counting(panel) ? 2 : CeSelectDevice(owner, panel);
+    if ((letter == ' ' || letter == '[') && gApp->ceEntry) {
+        int result = Counting(panel) ? 2 : CeSelectDevice(owner, panel);
+        DiskUpdateEjectButtons();
+        return result;
+    }
     if (letter < 'A' || letter > 'Z')
         return 0; // network and FTP slots come with their front ends
     if (PanelShowsDevice(panel)) {

@@ -15,6 +15,7 @@
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
 #include "fileops/CopyJob.h"
+#include "fileops/DiskTools.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelRename.h"
 #include "panels/PanelStatus.h"
@@ -422,6 +423,7 @@ void PanelSwap() {
     PanelUpdateStatusLine();
     PanelRequestRereadBoth();
     PanelRelayoutAll();
+    DiskUpdateEjectButtons(); // the drives changed sides under the buttons
 }
 
 void PanelSetSplitRatio(float ratio) {

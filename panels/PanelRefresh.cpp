@@ -18,6 +18,7 @@
 #include "base/Strings.h"
 #include "fileops/FileSystem.h"
 #include "fileops/FreeSpace.h"
+#include "fileops/ShareList.h"
 #include "frontends/ArcFrontEnd.h"
 #include "frontends/FtpFrontEnd.h"
 #include "panels/DirRead.h"
@@ -38,6 +39,10 @@ char gLastReadPath[2][260]; // under gNameLock: the swap exchanges them
 char gFollow[2][260];        // cursor entry's name before the last re-read
 bool gFollowSet[2];
 HANDLE gRefreshThread;
+// Refresh-thread cycles until the share list is asked for again; 0 rebuilds
+// it at the next re-read.
+std::atomic<int> gShareCountdown;
+const int kShareListCycles = 200; // about ten seconds
 
 // The list window of a panel may only be posted to: the interface thread
 // may be waiting for us.
@@ -102,6 +107,31 @@ FileEntry **SortIndex(const PanelListData &list, void *context) {
     tmp.entryCount = list.entryCount;
     PanelSortKeyEntries(&tmp, req->key, req->reverse);
     return tmp.entryIndex;
+}
+
+// Folders of a plain local listing that this computer shares get the share
+// mark; names from the disk are only compared, never taken as paths.
+void MarkSharedFolders(const char *folder, DirListing *listing) {
+    if (!gApp->shareList.used || !listing->entryIndex)
+        return;
+    for (uint32_t i = 0; i < listing->entryCount; i++) {
+        FileEntry *e = listing->entryIndex[i];
+        if (!e)
+            break;
+        if (!(e->flags & kEntryFolder) || (e->flags & kEntryUpDir))
+            continue;
+        char full[260];
+        CopyBounded(full, folder, sizeof full);
+        size_t n = strlen(full);
+        if (n && full[n - 1] != '\\')
+            StrAppend(full, "\\", sizeof full);
+        // A path that does not fit is no share of ours.
+        if (strlen(full) + strlen(EntryName(e)) >= sizeof full)
+            continue;
+        StrAppend(full, EntryName(e), sizeof full);
+        if (ShareListContains(&gApp->shareList, full))
+            e->flags |= kEntryShared;
+    }
 }
 
 bool NameEqualsUpper(const char *a, const char *b) {
@@ -174,6 +204,8 @@ int PanelReread(int panel, int keepMarks) {
     } else if (mode != kViewTree && !location) {
         // Some file systems report a vanished folder as an empty one.
         err = FolderExists(path) ? DirReadEntries(path, &listing) : ERROR_PATH_NOT_FOUND;
+        if (!err)
+            MarkSharedFolders(path, &listing);
     } else if (mode != kViewTree && location->kind < kLocationFtp) {
         // An archive level; one that cannot be read any more is left on the
         // interface thread, which owns the location chain.
@@ -301,6 +333,10 @@ void PanelRefreshThread() {
             }
         }
         if ((gRefreshFlags[0].load() | gRefreshFlags[1].load()) & kRefreshWanted) {
+            if (gShareCountdown.load() <= 0) {
+                gShareCountdown = kShareListCycles;
+                ShareListRefresh(&gApp->shareList, gApp->isWinNT);
+            }
             if ((gApp->panelMode[0] & 0xF) == kViewTree) {
                 PanelRereadIfFlagged(1);
                 PanelRereadIfFlagged(0);
@@ -311,6 +347,8 @@ void PanelRefreshThread() {
             }
         }
         Sleep(50);
+        if (gShareCountdown.load() > 0)
+            gShareCountdown--;
     }
     gRefreshFlags[1].fetch_and(~(uint32_t)kRefreshAlive);
     gRefreshFlags[0].fetch_and(~(uint32_t)kRefreshAlive);
@@ -336,6 +374,8 @@ void PanelRefreshStop() {
         gRefreshThread = nullptr;
     }
 }
+
+void PanelShareListExpire() { gShareCountdown = 0; }
 
 bool PanelTakeReselectName(int panel, char *out, size_t size) {
     std::lock_guard<std::mutex> lock(gNameLock);

@@ -44,6 +44,11 @@ bool PanelSetCursorCentred(const char *name, int panel);
 // list is installed (null in the program).
 extern void (*gPanelRereadProbe)(int panel);
 
+// The thread rebuilds the list of this computer's shared folders at most
+// every ten seconds; this has it rebuilt before the next re-read (after
+// the user changed the shares).
+void PanelShareListExpire();
+
 // The thread body (started by PanelRefreshStart).
 void PanelRefreshThread();
 // wParam of the WM_USER+1 the thread posts to a list window.

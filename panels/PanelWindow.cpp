@@ -25,6 +25,7 @@
 #include "panels/PanelStatus.h"
 #include "panels/PanelTree.h"
 #include "panels/QuickSearch.h"
+#include "fileops/DiskTools.h"
 #include "fileops/FileHelpers.h"
 
 namespace {
@@ -397,6 +398,8 @@ static void PanelOnRefresh(HWND window, WPARAM why) {
             TreeShowPath(panel, path, true);
         }
         PanelUpdateStatusLine();
+        // Here and not on the refresh thread, which never touches a window.
+        DiskUpdateEjectButtons();
     }
     PanelRepaintAll(window);
 }
@@ -506,9 +509,6 @@ static void PathBarOnSize(HWND bar, int panel) {
         bool show = mode != kViewQuick && mode != kViewTree && s > 0 && s < free;
         if (b.field == &PanelState::driveButton && (gApp->barOptions & kBarDrives))
             show = false;
-        // The eject button only matters for removable media; none here yet.
-        if (b.field == &PanelState::ejectButton)
-            show = false;
         if (!show) {
             if (button)
                 DestroyWindow(button);
@@ -522,11 +522,14 @@ static void PathBarOnSize(HWND bar, int panel) {
             rightX -= s;
         free -= s;
         int id = panel ? b.idRight : b.idLeft;
-        if (!button)
+        if (!button) {
             button = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, x, 0, s, s, bar,
                                      (HMENU)(intptr_t)id, gApp->hInstance, nullptr);
-        else
+            if (b.field == &PanelState::ejectButton)
+                DiskUpdateEjectButtons(); // enabled only for a drive that can be ejected
+        } else {
             MoveWindow(button, x, 0, s, s, TRUE);
+        }
         InvalidateRect(button, nullptr, TRUE);
     }
 }

@@ -18,6 +18,7 @@
 #include "panels/PanelNav.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"
+#include "wingui/WindowUtil.h"
 
 static bool gPainted;
 
@@ -68,6 +69,7 @@ int main(int argc, char **argv) {
     for (int p = 0; p < 2; p++)
         PanelCreateWindows(gMainWindow, p);
     PanelRelayoutAll();
+    gApp->isWinNT = AppIsWinNt(); // as the main window has it: the refresh thread asks for the shares
     PanelRefreshStart();
     while (!gPainted) {
         Pump();

@@ -24,6 +24,7 @@
 #include "panels/PanelList.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"
+#include "wingui/WindowUtil.h"
 
 namespace {
 
@@ -217,6 +218,7 @@ class CePanel : public ::testing::Test {
         for (int p = 0; p < 2; p++)
             PanelCreateWindows(gMainWindow, p);
         PanelRelayoutAll();
+        gApp->isWinNT = AppIsWinNt(); // as the main window has it: the refresh thread asks for the shares
         PanelRefreshStart();
     }
     static void TearDownTestSuite() {

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <string>
 #include <atomic>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,8 @@
 #include "app/bars/KeyHook.h"
 #include "app/bars/Splitter.h"
 #include "app/bars/StatusBar.h"
+#include "fileops/DiskTools.h"
+#include "fileops/ShareList.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"
@@ -285,6 +288,7 @@ class Panels : public ::testing::Test {
         gStatus = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | WS_BORDER, 0, 560 - 22, 900,
                                 22, gMainWindow, nullptr, gApp->hInstance, nullptr);
         PanelRelayoutAll();
+        gApp->isWinNT = AppIsWinNt(); // as the main window has it: the refresh thread asks for the shares
         ASSERT_TRUE(PanelRefreshStart());
         WaitFor([] { return PanelListCount(0) > 0 && PanelListCount(1) > 0; }, 5000);
         Pump(200);
@@ -1223,6 +1227,117 @@ TEST_F(Panels, EnterOpensAnArchiveAndDotDotLeavesIt) {
     ChangeTo(0, "left");
 }
 
+
+// ---- eject buttons
+
+char gRemovable; // the one drive the eject test calls removable
+UINT DriveTypeForTest(const char *root) {
+    return (root[0] & ~0x20) == gRemovable ? DRIVE_REMOVABLE : DRIVE_FIXED;
+}
+
+bool EjectEnabled(int panel) {
+    HWND button = gApp->panels[panel].ejectButton;
+    return button && IsWindowEnabled(button);
+}
+
+TEST_F(Panels, EjectButtonsFollowTheDriveEachPanelShows) {
+    DiskSystem saved = gDiskSystem;
+    gDiskSystem.driveType = DriveTypeForTest;
+    for (int p = 0; p < 2; p++) {
+        ASSERT_TRUE(gApp->panels[p].ejectButton) << "a path bar without its eject button";
+        EXPECT_EQ(GetDlgCtrlID(gApp->panels[p].ejectButton), p ? 842 : 841);
+    }
+    // Changing folder updates both buttons.
+    gRemovable = 'T';
+    ChangeTo(0, "left");
+    EXPECT_TRUE(EjectEnabled(0));
+    EXPECT_TRUE(EjectEnabled(1));
+    // A finished re-read updates them too (the medium went, the drive stayed).
+    gRemovable = 0;
+    PanelRequestReread(1);
+    EXPECT_GE(WaitFor([] { return !EjectEnabled(0) && !EjectEnabled(1); }, 30000), 0);
+    // A button made anew by the layout starts in the right state.
+    gRemovable = 'T';
+    DestroyWindow(gApp->panels[0].ejectButton);
+    gApp->panels[0].ejectButton = nullptr;
+    RECT bar;
+    GetClientRect(gApp->panels[0].pathBar, &bar);
+    SendMessageA(gApp->panels[0].pathBar, WM_SIZE, 0, MAKELPARAM(bar.right, bar.bottom));
+    EXPECT_TRUE(EjectEnabled(0));
+    gDiskSystem = saved;
+    DiskUpdateEjectButtons();
+}
+
+// ---- share marks
+
+uint16_t EntryFlags(int panel, const char *name) {
+    PanelIter it;
+    uint16_t flags = 0xFFFF;
+    for (FileEntry *e = PanelIterBegin(&it, panel); e; e = PanelIterNext(&it))
+        if (!strcmp(EntryName(e), name))
+            flags = e->flags;
+    PanelIterEnd(&it);
+    return flags;
+}
+bool Shared(int panel, const char *name) { return (EntryFlags(panel, name) & kEntryShared) != 0; }
+
+std::vector<std::string> gShellAsked;
+std::mutex gShellAskedLock;
+// The shell's own word on a listed share (Wine's shell never says "shared").
+int ShellSharesAllButDocs(const char *path) {
+    std::lock_guard<std::mutex> lock(gShellAskedLock);
+    gShellAsked.push_back(path);
+    return strstr(path, "docs") ? 0 : 1;
+}
+
+TEST_F(Panels, SharedFoldersAreMarkedFromTheShareListOnBothSystems) {
+    ChangeTo(0, "left");
+    const char *savedNine = gShareLibrary9x, *savedNt = gShareLibraryNt;
+    int (*savedShell)(const char *) = gShareShellIsShared;
+    BOOL savedNtFlag = gApp->isWinNT;
+    gShareLibrary9x = "zqsvrapi.dll";
+    gShareLibraryNt = "zqnetapi.dll";
+    gShareShellIsShared = ShellSharesAllButDocs;
+    // Shares: "sub" in another case, "docs" (which the shell disowns), a
+    // printer without a path, a folder elsewhere and a file's path.
+    std::string sub = Path("LEFT\\SUB"), docs = Path("left\\docs");
+    std::string table = sub + "||" + docs + "|C:\\elsewhere|" + Path("left\\a.txt");
+    for (int nt = 0; nt < 2; nt++) {
+        SCOPED_TRACE(nt ? "NT" : "9x");
+        gApp->isWinNT = nt;
+        SetEnvironmentVariableA("ZQ_SHARES", table.c_str());
+        {
+            std::lock_guard<std::mutex> lock(gShellAskedLock);
+            gShellAsked.clear();
+        }
+        PanelShareListExpire();
+        PanelRequestReread(0);
+        EXPECT_GE(WaitFor([] { return Shared(0, "sub"); }, 30000), 0) << "the shared folder got no mark";
+        EXPECT_FALSE(Shared(0, "docs")) << "the shell does not show it shared";
+        EXPECT_FALSE(Shared(0, "..")) << "the way up is no share";
+        EXPECT_FALSE(Shared(0, "a.txt")) << "files are never marked";
+        EXPECT_TRUE(EntryFlags(0, "sub") & kEntryFolder);
+        {
+            // The shell is asked about listed shares only, with the full path.
+            std::lock_guard<std::mutex> lock(gShellAskedLock);
+            for (const std::string &asked : gShellAsked)
+                EXPECT_TRUE(!_stricmp(asked.c_str(), sub.c_str()) || asked == docs) << asked;
+        }
+        // The right panel's folders are not in the list.
+        for (const std::string &name : Names(1))
+            EXPECT_FALSE(Shared(1, name.c_str())) << name;
+        // Shares taken away: the mark goes with the next list.
+        SetEnvironmentVariableA("ZQ_SHARES", nullptr);
+        PanelShareListExpire();
+        PanelRequestReread(0);
+        EXPECT_GE(WaitFor([] { return !Shared(0, "sub") && IndexOf(0, "sub") >= 0; }, 30000), 0);
+    }
+    gApp->isWinNT = savedNtFlag;
+    gShareLibrary9x = savedNine;
+    gShareLibraryNt = savedNt;
+    WaitIdle();
+    gShareShellIsShared = savedShell;
+}
 
 TEST_F(Panels, ZScreenshot) {
     ChangeTo(0, "left");
