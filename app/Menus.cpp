@@ -174,11 +174,37 @@ void MenuSetOwnerDraw(HWND window, HMENU menu, int isMenuBar) {
         DrawMenuBar(window);
 }
 
+// A window-list entry (item data: the window) is as high as its title but at
+// least a menu line and 20 pixels, and 30 pixels wider than the title.
+static bool MeasureWindowEntry(MEASUREITEMSTRUCT *item) {
+    HWND window = (HWND)item->itemData;
+    if (!IsWindow(window))
+        return false;
+    char title[53] = "";
+    GetWindowTextA(window, title, sizeof title);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, MenuFont());
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, title, (int)strlen(title), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    int height = size.cy;
+    if (height < GetSystemMetrics(SM_CYMENU))
+        height = GetSystemMetrics(SM_CYMENU);
+    item->itemHeight = height < 20 ? 20 : height;
+    item->itemWidth = size.cx + 30;
+    return true;
+}
+
 bool MenuMeasureItem(MEASUREITEMSTRUCT *item) {
     if (item->CtlType != ODT_MENU || !item->itemData)
         return false;
+    // Window-list entries (task lists); the drive popup's items from 28900
+    // are the main window's own.
+    if (item->itemID > 28000 && item->itemID < 28900)
+        return MeasureWindowEntry(item);
     if (item->itemID > 28000 && item->itemID != 29000)
-        return false; // window-list entries: the main window measures them
+        return false;
     const MenuItemDef *def = (const MenuItemDef *)item->itemData;
     const uint32_t heightByte = def->measure & 0xFF;
     if (heightByte) {

@@ -13,6 +13,7 @@
 #include "base/Texts.h"
 #include "fileops/DiskTools.h"
 #include "fileops/FileSystem.h"
+#include "wingui/GuiDraw.h"
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
 
@@ -501,7 +502,7 @@ INT_PTR CALLBACK LabelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         SetText(dialog, 12710, Txt::txtLabelDisk);
         char label[MAX_PATH] = "";
         if (!GetVolumeInformationA(request->root, label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0)) {
-            FileReportError(dialog, (int32_t)GetLastError(), request->root, 21);
+            gDiskSystem.reportError(dialog, GetLastError(), request->root);
             EndDialog(dialog, 0);
             return TRUE;
         }
@@ -515,8 +516,8 @@ INT_PTR CALLBACK LabelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         if (LOWORD(wParam) == IDOK) {
             char label[16] = "";
             GetDlgItemTextA(dialog, 12701, label, sizeof label);
-            if (!SetVolumeLabelA(request->root, label)) {
-                FileReportError(dialog, (int32_t)GetLastError(), request->root, 21);
+            if (!gDiskSystem.setVolumeLabel(request->root, label)) {
+                gDiskSystem.reportError(dialog, GetLastError(), request->root);
                 return TRUE;
             }
             int index = (request->root[0] & ~0x20) - 'A';
@@ -550,12 +551,74 @@ void DiskLabelCommand(HWND owner, const char *panelPath) {
 
 // ---- format
 
-INT_PTR CALLBACK DiskFormatDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+namespace {
+
+const int kFormatList = 12201;
+
+// The select-drive template's list is a plain one; this dialog shows each
+// drive with its picture, so the list is made again owner-drawn in the same
+// place (keeping its strings for the keyboard's letter search).
+void MakeFormatListOwnerDrawn(HWND dialog) {
+    HWND old = GetDlgItem(dialog, kFormatList);
+    if (!old)
+        return;
+    RECT r;
+    GetWindowRect(old, &r);
+    MapWindowPoints(nullptr, dialog, (POINT *)&r, 2);
+    DWORD style = (GetWindowLongA(old, GWL_STYLE) & ~(DWORD)LBS_WANTKEYBOARDINPUT) | LBS_OWNERDRAWFIXED |
+                  LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT;
+    HWND list = CreateWindowExA(GetWindowLongA(old, GWL_EXSTYLE), "LISTBOX", "", style, r.left, r.top,
+                                r.right - r.left, r.bottom - r.top, dialog, (HMENU)(intptr_t)kFormatList,
+                                gApp->hInstance, nullptr);
+    if (!list)
+        return;
+    SendMessageA(list, WM_SETFONT, SendMessageA(old, WM_GETFONT, 0, 0), 0);
+    SetWindowPos(list, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); // same tab place
+    DestroyWindow(old);
+}
+
+void MeasureFormatItem(HWND dialog, MEASUREITEMSTRUCT *item) {
+    TEXTMETRICA metrics = {};
+    HDC dc = GetDC(dialog);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0));
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(dialog, dc);
+    int height = metrics.tmHeight + 4;
+    item->itemHeight = height < 18 ? 18 : height; // the 14-pixel picture with a margin
+}
+
+// One line: the drive's picture, then "X: [name]", highlighted when selected.
+void DrawFormatItem(const DRAWITEMSTRUCT *item) {
+    if (item->itemID == (UINT)-1)
+        return;
+    HDC dc = item->hDC;
+    RECT r = item->rcItem;
+    bool selected = (item->itemState & ODS_SELECTED) != 0;
+    FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    int drive = (int)item->itemData;
+    if (drive >= 0 && drive < 26)
+        WndDrawDrivePicture(dc, gApp->drives[drive].kind, r.left + 2, r.top + (r.bottom - r.top - 14) / 2);
+    char text[64] = "";
+    SendMessageA(item->hwndItem, LB_GETTEXT, item->itemID, (LPARAM)text);
+    RECT t = r;
+    t.left += 24;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    DrawTextA(dc, text, -1, &t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    if (item->itemState & ODS_FOCUS)
+        DrawFocusRect(dc, &r);
+}
+
+} // namespace
+
+INT_PTR CALLBACK DiskFormatDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
         char caption[80];
         TextGet(Txt::dlgSelDrive, caption, sizeof caption);
         SetWindowTextA(dialog, caption);
+        MakeFormatListOwnerDrawn(dialog);
         DWORD mask = GetLogicalDrives();
         for (int i = 0; i < 26; i++) {
             uint16_t kind = gApp->drives[i].kind;
@@ -563,24 +626,33 @@ INT_PTR CALLBACK DiskFormatDialogProc(HWND dialog, UINT message, WPARAM wParam, 
                 continue;
             char item[48];
             snprintf(item, sizeof item, "%c: [%.28s]", 'A' + i, gApp->drives[i].displayName);
-            LRESULT at = SendDlgItemMessageA(dialog, 12201, LB_ADDSTRING, 0, (LPARAM)item);
-            SendDlgItemMessageA(dialog, 12201, LB_SETITEMDATA, (WPARAM)at, i);
+            LRESULT at = SendDlgItemMessageA(dialog, kFormatList, LB_ADDSTRING, 0, (LPARAM)item);
+            SendDlgItemMessageA(dialog, kFormatList, LB_SETITEMDATA, (WPARAM)at, i);
         }
-        SendDlgItemMessageA(dialog, 12201, LB_SETCURSEL, 0, 0);
-        return TRUE;
+        SendDlgItemMessageA(dialog, kFormatList, LB_SETCURSEL, 0, 0);
+        SetFocus(GetDlgItem(dialog, kFormatList));
+        return FALSE;
     }
+    case WM_MEASUREITEM:
+        if (wParam != kFormatList)
+            return FALSE;
+        MeasureFormatItem(dialog, (MEASUREITEMSTRUCT *)lParam);
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_DRAWITEM:
+        if (wParam != kFormatList)
+            return FALSE;
+        DrawFormatItem((const DRAWITEMSTRUCT *)lParam);
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || (LOWORD(wParam) == 12201 && HIWORD(wParam) == LBN_DBLCLK)) {
-            LRESULT at = SendDlgItemMessageA(dialog, 12201, LB_GETCURSEL, 0, 0);
-            EndDialog(dialog, at == LB_ERR ? -1 : SendDlgItemMessageA(dialog, 12201, LB_GETITEMDATA, at, 0));
+        if (LOWORD(wParam) == IDOK || (LOWORD(wParam) == kFormatList && HIWORD(wParam) == LBN_DBLCLK)) {
+            LRESULT at = SendDlgItemMessageA(dialog, kFormatList, LB_GETCURSEL, 0, 0);
+            EndDialog(dialog, at == LB_ERR ? -1 : SendDlgItemMessageA(dialog, kFormatList, LB_GETITEMDATA, at, 0));
         } else if (LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, -1);
         }
         return TRUE;
-    case WM_VKEYTOITEM:
-        // The shared template's list asks about every key: the list's own
-        // handling (arrows, letters) is what this dialog wants.
-        return -1;
     }
     return FALSE;
 }

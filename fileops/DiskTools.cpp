@@ -133,12 +133,14 @@ void ReportErrorReal(HWND owner, uint32_t error, const char *drive) {
     FileReportError(owner, (int32_t)error, drive, 21);
 }
 
+BOOL SetVolumeLabelReal(const char *root, const char *label) { return SetVolumeLabelA(root, label); }
+
 } // namespace
 
 DiskSystem DiskSystemReal() {
     return DiskSystem{IsWinNTReal,  OpenDriveReal,  DriveGeometryReal, ReadAtReal,      WriteAtReal,
                       CloseDriveReal, EjectNtReal,  Vwin32Real,        DriveTypeReal,   FormatDriveReal,
-                      MessageReal,  ReportErrorReal};
+                      MessageReal,  ReportErrorReal, SetVolumeLabelReal};
 }
 DiskSystem gDiskSystem = DiskSystemReal();
 

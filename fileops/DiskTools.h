@@ -95,6 +95,8 @@ struct DiskSystem {
     // Messages: a text id with an icon, and the system error report.
     int (*message)(HWND owner, int textId, UINT type, const char *argument);
     void (*reportError)(HWND owner, uint32_t error, const char *drive);
+    // SetVolumeLabelA(root "X:\\", label).
+    BOOL (*setVolumeLabel)(const char *root, const char *label);
 };
 extern DiskSystem gDiskSystem;
 DiskSystem DiskSystemReal();

@@ -91,10 +91,11 @@ void SysTaskMenu(HWND owner) {
         // has not saved yet; its windows are not offered.
         if (process == self || count >= kSysTaskMax)
             continue;
+        // Drawn by the owner's menu drawing: the window's icon and title.
         MENUITEMINFOA item = {};
         item.cbSize = sizeof item;
-        item.fMask = MIIM_ID | MIIM_TYPE | MIIM_DATA;
-        item.fType = MFT_STRING;
+        item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING | MIIM_DATA;
+        item.fType = MFT_OWNERDRAW;
         item.wID = kSysTaskFirstId + count;
         item.dwItemData = (ULONG_PTR)w;
         item.dwTypeData = title;

@@ -261,6 +261,10 @@ static void DrawBitmapPart(HDC dc, HBITMAP strip, int srcX, int width, int heigh
     DeleteDC(mem);
 }
 
+void WndDrawDrivePicture(HDC dc, int kind, int x, int y) {
+    DrawBitmapPart(dc, gButtonArt.driveStrip, 18 * ((kind > 0 ? kind : 1) - 1), 18, 14, x, y);
+}
+
 static void DrawLabel(HDC dc, RECT r, const char *label, UINT state, UINT flags) {
     SetBkMode(dc, TRANSPARENT);
     if (state & (ODS_GRAYED | ODS_DISABLED)) {

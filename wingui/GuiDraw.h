@@ -62,6 +62,10 @@ struct ButtonArt {
 };
 extern ButtonArt gButtonArt;
 
+// The drive bar's 18 x 14 picture of a drive kind (nothing before the bars
+// made their art).
+void WndDrawDrivePicture(HDC dc, int kind, int x, int y);
+
 // Paints one owner-drawn bar button (WM_DRAWITEM). `extra` depends on the
 // kind: a DriveInfo* for drive buttons, an HICON for icon buttons, the image
 // index + 1 for tool-bar buttons.

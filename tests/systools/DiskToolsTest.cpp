@@ -72,8 +72,11 @@ TEST(DiskImage, SectorCompareStaysInsideTheImage) {
 #include <commctrl.h>
 
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "AppState.h"
+#include "app/bars/Bars.h"
 #include "base/Texts.h"
 #include "fileops/DiskTools.h"
 #include "wingui/WindowList.h"
@@ -344,6 +347,248 @@ TEST_F(DiskTools, CopyDialogReadsTheDisketteAndWritesAnImageFile) {
     EXPECT_EQ(gDiskToolCtx, nullptr);
     EXPECT_EQ(gDiskToolMode, 0);
     gDiskChooseFile = nullptr;
+}
+
+// A dialog of this process by its caption (other test programs share the display).
+struct FindOwn {
+    const char *caption;
+    HWND found;
+};
+BOOL CALLBACK FindOwnDialog(HWND w, LPARAM p) {
+    FindOwn *f = (FindOwn *)p;
+    char text[64] = "";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    GetWindowTextA(w, text, sizeof text);
+    if (pid != GetCurrentProcessId() || strcmp(text, f->caption))
+        return TRUE;
+    f->found = w;
+    return FALSE;
+}
+HWND OwnDialog(const char *caption) {
+    FindOwn find = {caption, nullptr};
+    EnumWindows(FindOwnDialog, (LPARAM)&find);
+    return find.found;
+}
+
+// ---- the label dialog on drive A: of the prefix
+
+std::vector<std::pair<std::string, std::string>> gLabelCalls;
+BOOL RecordLabel(const char *root, const char *label) {
+    gLabelCalls.push_back({root, label});
+    return TRUE;
+}
+
+struct LabelRun {
+    std::string shown;
+    LRESULT limit = 0;
+    bool openAfterOk = false;
+    bool appeared = false;
+};
+
+// Opens the dialog for `panelPath`, types `typed` and presses OK (then
+// Cancel when the dialog stayed), as a user would.
+LabelRun RunLabelDialog(const char *panelPath, const char *typed) {
+    LabelRun run;
+    std::thread user([&] {
+        HWND d = nullptr;
+        for (DWORD end = GetTickCount() + 30000; !d && GetTickCount() < end; Sleep(20)) {
+            d = OwnDialog(" Label Disk");
+            if (d && !IsWindowVisible(d))
+                d = nullptr;
+        }
+        if (!d)
+            return;
+        run.appeared = true;
+        char text[64] = "";
+        GetDlgItemTextA(d, 12701, text, sizeof text);
+        run.shown = text;
+        run.limit = SendDlgItemMessageA(d, 12701, EM_GETLIMITTEXT, 0, 0);
+        SetDlgItemTextA(d, 12701, typed);
+        SendMessageA(d, WM_COMMAND, IDOK, 0);
+        run.openAfterOk = IsWindow(d) && IsWindowVisible(d);
+        if (run.openAfterOk)
+            SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    DiskLabelCommand(nullptr, panelPath);
+    user.join();
+    return run;
+}
+
+TEST_F(DiskTools, LabelDialogShowsTheLabelAndHandsTheNewOneToTheSystem) {
+    Nt();
+    WriteFileBytes(kData + "a.img", ReadFileBytes(kData + "orig.img"));
+    DriveInfo saved = gApp->drives[0];
+    // The dialog shows the label the system reports for the drive (this
+    // Wine does not read it from the image behind A:: it reports an empty
+    // label of an "NTFS" volume), and hands the new one with the drive's
+    // root to the system's call.
+    char reported[64] = "", fsName[64] = "";
+    ASSERT_TRUE(GetVolumeInformationA("A:\\", reported, sizeof reported, nullptr, nullptr, nullptr, fsName,
+                                      sizeof fsName));
+    printf("A: as the system reports it: label '%s', file system '%s'\n", reported, fsName);
+    gDiskSystem.setVolumeLabel = RecordLabel;
+    gLabelCalls.clear();
+    LabelRun run = RunLabelDialog("A:\\some\\folder", "NEWLABEL");
+    ASSERT_TRUE(run.appeared) << "errors: " << model.errors.size();
+    EXPECT_EQ(run.shown, reported);
+    EXPECT_EQ(run.limit, 11);
+    EXPECT_FALSE(run.openAfterOk);
+    EXPECT_EQ(gLabelCalls, (std::vector<std::pair<std::string, std::string>>{{"A:\\", "NEWLABEL"}}));
+    EXPECT_TRUE(model.errors.empty());
+    // The drive table's entry for A: was read again from the volume.
+    char name[64] = "", fs[64] = "";
+    ASSERT_TRUE(GetVolumeInformationA("A:\\", name, sizeof name, nullptr, nullptr, nullptr, fs, sizeof fs));
+    EXPECT_STREQ(gApp->drives[0].displayName, name);
+    EXPECT_STREQ(gApp->drives[0].fileSystem, fs);
+    gApp->drives[0] = saved;
+}
+
+TEST_F(DiskTools, LabelTheSystemRefusesIsReportedAndTheDialogStays) {
+    // This Wine's own SetVolumeLabel refuses drive A: (a device without a
+    // folder behind it; FAT volumes it never labels): a real refusal,
+    // reported once, the dialog left open, the diskette as it was.
+    Nt();
+    WriteFileBytes(kData + "a.img", ReadFileBytes(kData + "orig.img"));
+    LabelRun run = RunLabelDialog("a:\\", "OTHER");
+    ASSERT_TRUE(run.appeared);
+    EXPECT_TRUE(run.openAfterOk);
+    EXPECT_EQ(model.errors.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(kData + "a.img"), ReadFileBytes(kData + "orig.img"));
+    // A drive that is not there: reported, and no dialog stays.
+    model.errors.clear();
+    DiskLabelCommand(nullptr, "B:\\");
+    EXPECT_EQ(model.errors.size(), 1u);
+}
+
+// ---- the format command's drive list as the user meets it
+
+struct FormatSeen {
+    int calls = 0;
+    UINT drive = 99;
+    HWND owner = nullptr;
+} gFormatSeen;
+
+DWORD RecordFormat(HWND owner, UINT drive) {
+    gFormatSeen.calls++;
+    gFormatSeen.drive = drive;
+    gFormatSeen.owner = owner;
+    return 0;
+}
+
+// What the list showed: its lines, style, selection as keys moved it, and
+// the colours of a drawn selected and unselected line.
+struct FormatList {
+    std::vector<std::string> lines;
+    LONG style = 0;
+    std::vector<LRESULT> selections;
+    COLORREF selectedBack = 0, plainBack = 0;
+    int pictureInk = 0, textInk = 0;
+};
+
+FormatList ReadFormatList(HWND dialog) {
+    FormatList seen;
+    HWND list = GetDlgItem(dialog, 12201);
+    if (!list)
+        return seen;
+    seen.style = GetWindowLongA(list, GWL_STYLE);
+    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        char line[64] = "";
+        SendMessageA(list, LB_GETTEXT, (WPARAM)i, (LPARAM)line);
+        seen.lines.push_back(line);
+    }
+    seen.selections.push_back(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    // The list draws itself into a bitmap of ours.
+    RECT client;
+    GetClientRect(list, &client);
+    int w = client.right, h = client.bottom;
+    LRESULT rowHeight = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof bi.bmiHeader, w, -h, 1, 32, BI_RGB};
+    void *bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageA(list, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT);
+    GdiFlush();
+    auto pixel = [&](int x, int y) {
+        const uint8_t *p = (const uint8_t *)bits + (size_t)y * w * 4 + x * 4;
+        return RGB(p[2], p[1], p[0]);
+    };
+    if (rowHeight > 0 && rowHeight * 2 <= h && w > 40) {
+        seen.selectedBack = pixel(w - 3, (int)rowHeight / 2);
+        seen.plainBack = pixel(w - 3, (int)rowHeight + (int)rowHeight / 2);
+        for (int y = (int)rowHeight; y < 2 * rowHeight; y++) {
+            for (int x = 0; x < w - 3; x++) {
+                if (pixel(x, y) == seen.plainBack)
+                    continue;
+                (x < 22 ? seen.pictureInk : seen.textInk)++;
+            }
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    // Keys as the user presses them: down a line, then the letter of C:.
+    SendMessageA(list, WM_KEYDOWN, VK_DOWN, 0);
+    seen.selections.push_back(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    SendMessageA(list, WM_CHAR, 'c', 0);
+    seen.selections.push_back(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    SendMessageA(list, WM_KEYDOWN, VK_DOWN, 0);
+    seen.selections.push_back(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    return seen;
+}
+
+TEST_F(DiskTools, FormatListShowsTheDrivesAndFormatsTheChosenOne) {
+    Nt();
+    gDiskSystem.formatDrive = RecordFormat;
+    gFormatSeen = FormatSeen{};
+    BarsMakeArt();
+    DriveInfo saved[26];
+    memcpy(saved, gApp->drives, sizeof saved);
+    memset(gApp->drives, 0, sizeof saved);
+    // A: is only a device here (no folder behind it): not among the drives
+    // present, so not offered whatever its kind.
+    gApp->drives[0].kind = kDriveFloppy;
+    strcpy(gApp->drives[0].displayName, "ZQSOURCE");
+    gApp->drives[2].kind = kDriveFixed;
+    strcpy(gApp->drives[2].displayName, "System");
+    gApp->drives['T' - 'A'].kind = kDriveRemovable;
+    strcpy(gApp->drives['T' - 'A'].displayName, "Build");
+    FormatList seen;
+    {
+        DialogAnswerer ok(" Select Drive", {IDOK}, [&](int) {
+            if (HWND d = OwnDialog(" Select Drive"))
+                seen = ReadFormatList(d);
+        });
+        DiskFormatCommand(nullptr);
+        ok.Join();
+        EXPECT_EQ(ok.answered(), 1);
+    }
+    // A CD-ROM is never offered; Cancel formats nothing.
+    gApp->drives['T' - 'A'].kind = kDriveCdRom;
+    std::vector<std::string> withCdRom;
+    {
+        DialogAnswerer cancel(" Select Drive", {IDCANCEL}, [&](int) {
+            if (HWND d = OwnDialog(" Select Drive"))
+                withCdRom = ReadFormatList(d).lines;
+        });
+        DiskFormatCommand(nullptr);
+        cancel.Join();
+    }
+    EXPECT_EQ(withCdRom, std::vector<std::string>{"C: [System]"});
+    memcpy(gApp->drives, saved, sizeof saved);
+    EXPECT_EQ(seen.lines, (std::vector<std::string>{"C: [System]", "T: [Build]"}));
+    EXPECT_TRUE(seen.style & LBS_OWNERDRAWFIXED);
+    EXPECT_EQ(seen.selections, (std::vector<LRESULT>{0, 1, 0, 1}));
+    EXPECT_EQ(seen.selectedBack, GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(seen.plainBack, GetSysColor(COLOR_WINDOW));
+    EXPECT_GT(seen.pictureInk, 20) << "no drive picture";
+    EXPECT_GT(seen.textInk, 20) << "no text";
+    EXPECT_EQ(gFormatSeen.calls, 1);
+    EXPECT_EQ(gFormatSeen.drive, (UINT)('T' - 'A')) << "T: was chosen";
+    EXPECT_EQ(gFormatSeen.owner, GetDesktopWindow());
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include "AppState.h"
 #include "app/Commands.h"
+#include "app/Menus.h"
 #include "fileops/SysTools.h"
 #include "tests/fileops-jobs/JobTestSupport.h"
 
@@ -111,33 +112,106 @@ TEST_F(Shutdown, CommandAsksFirst) {
 
 // ---- task list
 
+// How the owner shows one item, asked by the messages the menu sends it.
+struct Look {
+    UINT width = 0, height = 0;
+    int iconInk = 0, titleInk = 0; // pixels off the background in the icon box, in the title
+    COLORREF background = 0, selectedBackground = 0;
+};
+
 struct Offered {
     std::vector<std::string> titles;
     std::vector<HWND> windows;
     std::vector<int> ids;
+    std::vector<UINT> types;
     HWND choose = nullptr;
+    Look chosenLook;
 } gOffered;
 
-int FakeTrack(HMENU menu, HWND) {
+COLORREF Pixel(const uint8_t *bits, int stride, int x, int y) {
+    const uint8_t *p = bits + y * stride + x * 4;
+    return RGB(p[2], p[1], p[0]);
+}
+
+int Ink(const uint8_t *bits, int stride, const RECT &r, COLORREF background) {
+    int n = 0;
+    for (int y = r.top; y < r.bottom; y++)
+        for (int x = r.left; x < r.right; x++)
+            n += Pixel(bits, stride, x, y) != background;
+    return n;
+}
+
+// Measures and draws an item through the owner, plain and selected.
+Look ItemLook(HMENU menu, HWND owner, UINT id, HWND window) {
+    Look look;
+    MEASUREITEMSTRUCT measure = {ODT_MENU, 0, id, 0, 0, (ULONG_PTR)window};
+    if (!SendMessageA(owner, WM_MEASUREITEM, 0, (LPARAM)&measure))
+        return look;
+    look.width = measure.itemWidth;
+    look.height = measure.itemHeight;
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof bi.bmiHeader, (LONG)look.width, -(LONG)look.height, 1, 32, BI_RGB};
+    void *bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    for (UINT state : {0u, (UINT)ODS_SELECTED}) {
+        RECT all = {0, 0, (LONG)look.width, (LONG)look.height};
+        FillRect(dc, &all, (HBRUSH)GetStockObject(BLACK_BRUSH));
+        DRAWITEMSTRUCT draw = {ODT_MENU, 0, id, ODA_DRAWENTIRE, state, (HWND)menu, dc, all, (ULONG_PTR)window};
+        SendMessageA(owner, WM_DRAWITEM, 0, (LPARAM)&draw);
+        GdiFlush();
+        const uint8_t *p = (const uint8_t *)bits;
+        int stride = (int)look.width * 4;
+        COLORREF background = Pixel(p, stride, 25, 1); // between the icon box and the title
+        if (state) {
+            look.selectedBackground = background;
+        } else {
+            look.background = background;
+            RECT icon = {3, 3, 19, 19}, title = {30, 0, (LONG)look.width - 1, (LONG)look.height};
+            look.iconInk = Ink(p, stride, icon, Pixel(p, stride, 21, look.height / 2));
+            look.titleInk = Ink(p, stride, title, background);
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return look;
+}
+
+int FakeTrack(HMENU menu, HWND owner) {
     gOffered.titles.clear();
     gOffered.windows.clear();
     gOffered.ids.clear();
+    gOffered.types.clear();
     int chosen = 0;
     for (int i = 0; i < GetMenuItemCount(menu); i++) {
         char text[80] = "";
         MENUITEMINFOA item = {};
         item.cbSize = sizeof item;
-        item.fMask = MIIM_ID | MIIM_DATA | MIIM_TYPE;
+        item.fMask = MIIM_ID | MIIM_DATA | MIIM_FTYPE | MIIM_STRING;
         item.dwTypeData = text;
         item.cch = sizeof text;
         GetMenuItemInfoA(menu, i, TRUE, &item);
         gOffered.titles.push_back(text);
         gOffered.windows.push_back((HWND)item.dwItemData);
         gOffered.ids.push_back((int)item.wID);
-        if ((HWND)item.dwItemData == gOffered.choose)
+        gOffered.types.push_back(item.fType);
+        if ((HWND)item.dwItemData == gOffered.choose) {
             chosen = (int)item.wID;
+            gOffered.chosenLook = ItemLook(menu, owner, item.wID, (HWND)item.dwItemData);
+        }
     }
     return chosen;
+}
+
+// An owner that hands its menu messages to the program's menu drawing, as
+// the main window does.
+LRESULT CALLBACK MenuOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result;
+    if (MenuHandleMessage(window, message, wParam, lParam, &result))
+        return result;
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 std::string Here() {
@@ -173,7 +247,12 @@ TEST_F(TaskList, EndsTheChosenProgramAndNeverOffersItsOwn) {
     // A visible window of this program itself.
     HWND own = CreateWindowA("STATIC", "zq own window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
                              nullptr, nullptr, nullptr);
-    HWND owner = CreateWindowA("STATIC", "zq owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = MenuOwnerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ZqMenuOwner";
+    RegisterClassA(&wc);
+    HWND owner = CreateWindowA("ZqMenuOwner", "zq owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
                                nullptr, nullptr, nullptr);
     gOffered.choose = target;
     SysTaskMenu(owner);
@@ -183,12 +262,36 @@ TEST_F(TaskList, EndsTheChosenProgramAndNeverOffersItsOwn) {
         DWORD process = 0;
         GetWindowThreadProcessId(gOffered.windows[i], &process);
         EXPECT_NE(process, GetCurrentProcessId()) << gOffered.titles[i];
+        EXPECT_TRUE(gOffered.types[i] & MFT_OWNERDRAW) << gOffered.titles[i];
         if (gOffered.windows[i] == target) {
             listed = true;
             EXPECT_EQ(gOffered.titles[i], title);
         }
     }
     EXPECT_TRUE(listed);
+    // What the user sees of the item: a line at least 20 pixels high with
+    // the program's icon and its title, highlighted when selected.
+    const Look &look = gOffered.chosenLook;
+    EXPECT_GE(look.height, 20u);
+    EXPECT_GE(look.height, (UINT)GetSystemMetrics(SM_CYMENU));
+    EXPECT_GT(look.width, 30u + 8u * 5) << "30 pixels beside a title of a dozen characters";
+    EXPECT_GT(look.titleInk, 20) << "no title drawn";
+    // The icon comes from the window's class, which Wine does not give out
+    // for another process's window: the same drawing shown on a window of
+    // this process whose class has one.
+    WNDCLASSA iconClass = {};
+    iconClass.lpfnWndProc = DefWindowProcA;
+    iconClass.hInstance = GetModuleHandleA(nullptr);
+    iconClass.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32516)); // IDI_INFORMATION
+    iconClass.lpszClassName = "ZqIconWindow";
+    RegisterClassA(&iconClass);
+    HWND withIcon = CreateWindowA("ZqIconWindow", "zq icon window", WS_OVERLAPPEDWINDOW, 0, 0, 100, 50, nullptr,
+                                  nullptr, nullptr, nullptr);
+    Look iconLook = ItemLook(nullptr, owner, kSysTaskFirstId, withIcon);
+    EXPECT_GT(iconLook.iconInk, 20) << "no icon drawn";
+    EXPECT_GT(iconLook.titleInk, 20);
+    DestroyWindow(withIcon);
+    EXPECT_NE(look.background, look.selectedBackground) << "selection not shown";
     EXPECT_LE(gOffered.windows.size(), (size_t)kSysTaskMax);
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
     DWORD code = 0;
