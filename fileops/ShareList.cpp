@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <string.h>
 
+#include "ShareInfo.h"
+
 const char *gShareLibrary9x = "svrapi.dll";
 const char *gShareLibraryNt = "netapi32.dll";
 int (*gShareShellIsShared)(const char *path) = ShellIsShared;
@@ -12,34 +14,6 @@ namespace {
 
 const uint32_t kMoreData = 234;         // ERROR_MORE_DATA
 const DWORD kShellShared = 0x20000; // SFGAO_SHARE
-
-// Level 50 of the Windows 9x server interface. 42 bytes in a 32-bit process.
-#pragma pack(push, 1)
-struct ShareInfo50 {
-    char netName[13];
-    unsigned char type;
-    unsigned short flags;
-    char *remark;
-    char *path;
-    char rwPassword[9];
-    char roPassword[9];
-};
-#pragma pack(pop)
-#ifndef _WIN64
-static_assert(sizeof(ShareInfo50) == 42, "share_info_50");
-#endif
-
-// Level 502 of the NT interface (only the fields read here are named).
-struct ShareInfo502 {
-    wchar_t *netName;
-    DWORD type;
-    wchar_t *remark;
-    DWORD permissions, maxUses, currentUses;
-    wchar_t *path;
-    wchar_t *password;
-    DWORD reserved;
-    void *securityDescriptor;
-};
 
 typedef unsigned(WINAPI *Enum9xFn)(const char *server, short level, char *buffer, unsigned short size,
                                    unsigned short *read, unsigned short *total);

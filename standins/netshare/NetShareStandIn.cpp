@@ -10,6 +10,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "ShareInfo.h"
+
 namespace {
 
 const int kMax = 4000;
@@ -44,18 +46,6 @@ extern "C" __declspec(dllexport) void ShareStandInCalls(LONG *calls, unsigned *l
 
 #ifdef SHARE_9X
 
-#pragma pack(push, 1)
-struct ShareInfo50 {
-    char netName[13];
-    unsigned char type;
-    unsigned short flags;
-    char *remark;
-    char *path;
-    char rwPassword[9];
-    char roPassword[9];
-};
-#pragma pack(pop)
-
 // The records stand at the front of the buffer, their path strings at its end.
 extern "C" __declspec(dllexport) unsigned WINAPI NetShareEnum(const char *, short level, char *buffer,
                                                                unsigned short size, unsigned short *read,
@@ -86,17 +76,6 @@ extern "C" __declspec(dllexport) unsigned WINAPI NetShareEnum(const char *, shor
 }
 
 #else
-
-struct ShareInfo502 {
-    wchar_t *netName;
-    DWORD type;
-    wchar_t *remark;
-    DWORD permissions, maxUses, currentUses;
-    wchar_t *path;
-    wchar_t *password;
-    DWORD reserved;
-    void *securityDescriptor;
-};
 
 extern "C" __declspec(dllexport) DWORD WINAPI NetShareEnum(wchar_t *, DWORD level, BYTE **buffer, DWORD,
                                                             DWORD *read, DWORD *total, DWORD *resume) {
