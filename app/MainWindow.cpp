@@ -28,6 +28,7 @@
 #include "wingui/WindowUtil.h"
 #include "fileops/DiskTools.h"
 #include "fileops/FileSystem.h"
+#include "fileops/SysTools.h"
 #include "frontends/FtpFrontEnd.h"
 #include "panels/Location.h"
 #include "panels/PanelInput.h"
@@ -407,38 +408,17 @@ static void MainOnMouse(HWND window, UINT message, LPARAM lParam) {
 
 // ---- task popup
 
-struct TaskList {
-    HWND self;
-    HMENU menu;
-    HWND windows[101];
-    int count;
-};
-
-static BOOL CALLBACK AddTask(HWND window, LPARAM data) {
-    TaskList *list = (TaskList *)data;
-    if (list->count >= 101)
-        return FALSE;
-    if (window == list->self || !IsWindowVisible(window) || GetParent(window))
-        return TRUE;
-    char title[53];
-    if (!GetWindowTextA(window, title, sizeof title) || !title[0] || !_stricmp(title, "Program Manager"))
-        return TRUE;
-    AppendMenuA(list->menu, MF_STRING, 28001 + list->count, title);
-    list->windows[list->count++] = window;
-    return TRUE;
-}
-
 void MainTaskPopup(HWND window) {
-    TaskList list = {};
-    list.self = window;
-    list.menu = CreatePopupMenu();
-    EnumWindows(AddTask, (LPARAM)&list);
-    POINT pt;
-    GetCursorPos(&pt);
-    int chosen = list.count ? TrackPopupMenu(list.menu, TPM_RETURNCMD, pt.x, pt.y, 0, window, nullptr) : 0;
-    DestroyMenu(list.menu);
-    if (chosen > 28000 && chosen <= 28000 + list.count)
-        WndBringToFront(list.windows[chosen - 28001]);
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    HWND windows[kSysTaskMax];
+    DWORD shell;
+    int count = SysTaskMenuFill(menu, window, windows, &shell, false);
+    int chosen = count ? gSysCalls.trackPopup(menu, window) : 0;
+    DestroyMenu(menu);
+    if (chosen >= kSysTaskFirstId && chosen < kSysTaskFirstId + count)
+        WndBringToFront(windows[chosen - kSysTaskFirstId]);
 }
 
 static bool OnDrive(const char *path, char letter) {

@@ -67,13 +67,10 @@ int SysTerminateProcess(DWORD processId) {
     return ended ? 1 : 0;
 }
 
-void SysTaskMenu(HWND owner) {
-    HMENU menu = CreatePopupMenu();
-    if (!menu)
-        return;
-    HWND windows[kSysTaskMax];
+int SysTaskMenuFill(HMENU menu, HWND owner, HWND windows[kSysTaskMax], DWORD *shell, bool skipOwnProcess) {
     int count = 0;
-    DWORD self = GetCurrentProcessId(), shell = 0;
+    DWORD self = GetCurrentProcessId();
+    *shell = 0;
     // The walk goes on past the last item for the shell's window.
     for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
         if (w == owner || !IsWindowVisible(w) || GetParent(w))
@@ -84,12 +81,10 @@ void SysTaskMenu(HWND owner) {
         DWORD process = 0;
         GetWindowThreadProcessId(w, &process);
         if (!lstrcmpiA(title, "Program Manager")) {
-            shell = process;
+            *shell = process;
             continue;
         }
-        // Ending our own process from here would lose whatever the program
-        // has not saved yet; its windows are not offered.
-        if (process == self || count >= kSysTaskMax)
+        if ((skipOwnProcess && process == self) || count >= kSysTaskMax)
             continue;
         // Drawn by the owner's menu drawing: the window's icon and title.
         MENUITEMINFOA item = {};
@@ -102,6 +97,18 @@ void SysTaskMenu(HWND owner) {
         InsertMenuItemA(menu, (UINT)count, TRUE, &item);
         windows[count++] = w;
     }
+    return count;
+}
+
+void SysTaskMenu(HWND owner) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    HWND windows[kSysTaskMax];
+    DWORD self = GetCurrentProcessId(), shell = 0;
+    // Ending our own process from here would lose whatever the program has
+    // not saved yet; its windows are not offered.
+    int count = SysTaskMenuFill(menu, owner, windows, &shell, true);
     int chosen = count ? gSysCalls.trackPopup(menu, owner) : 0;
     if (chosen >= kSysTaskFirstId && chosen < kSysTaskFirstId + count) {
         HWND w = windows[chosen - kSysTaskFirstId];

@@ -9,6 +9,12 @@ void SysShutdown();
 // Ends the process; non-zero when it was terminated. Waits a bounded time
 // for it to be gone.
 int SysTerminateProcess(DWORD processId);
+// Fills `menu` with the visible top-level windows without a parent and with
+// a title, other than `owner`, in Z order: owner-drawn items with ids from
+// kSysTaskFirstId whose item data is the window. The shell's window
+// ("Program Manager") is not listed; its process goes to *shell (0 when
+// none). Returns how many were listed into `windows`.
+int SysTaskMenuFill(HMENU menu, HWND owner, HWND windows[], DWORD *shell, bool skipOwnProcess);
 // The popup of the other programs' visible top-level windows at the cursor;
 // the chosen window's program is ended (a shell window is only closed).
 void SysTaskMenu(HWND owner);

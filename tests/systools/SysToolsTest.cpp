@@ -10,6 +10,7 @@
 
 #include "AppState.h"
 #include "app/Commands.h"
+#include "app/MainWindow.h"
 #include "app/Menus.h"
 #include "fileops/SysTools.h"
 #include "tests/fileops-jobs/JobTestSupport.h"
@@ -214,6 +215,16 @@ LRESULT CALLBACK MenuOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+HWND MakeMenuOwner() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = MenuOwnerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ZqMenuOwner";
+    RegisterClassA(&wc);
+    return CreateWindowA("ZqMenuOwner", "zq owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
+                         nullptr, nullptr, nullptr);
+}
+
 std::string Here() {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, sizeof path);
@@ -247,13 +258,7 @@ TEST_F(TaskList, EndsTheChosenProgramAndNeverOffersItsOwn) {
     // A visible window of this program itself.
     HWND own = CreateWindowA("STATIC", "zq own window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
                              nullptr, nullptr, nullptr);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = MenuOwnerProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ZqMenuOwner";
-    RegisterClassA(&wc);
-    HWND owner = CreateWindowA("ZqMenuOwner", "zq owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
-                               nullptr, nullptr, nullptr);
+    HWND owner = MakeMenuOwner();
     gOffered.choose = target;
     SysTaskMenu(owner);
     bool listed = false;
@@ -302,6 +307,35 @@ TEST_F(TaskList, EndsTheChosenProgramAndNeverOffersItsOwn) {
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     DestroyWindow(own);
+    DestroyWindow(owner);
+}
+
+TEST_F(TaskList, SwitchListOffersThisProgramsOtherWindowsAndBringsTheChosenOneUp) {
+    gSysCalls.trackPopup = FakeTrack;
+    HWND owner = MakeMenuOwner();
+    HWND other = CreateWindowA("STATIC", "zq switch target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 120, 60,
+                               nullptr, nullptr, nullptr, nullptr);
+    SetActiveWindow(owner);
+    gOffered.choose = other;
+    MainTaskPopup(owner);
+    bool listed = false;
+    for (size_t i = 0; i < gOffered.windows.size(); i++) {
+        EXPECT_NE(gOffered.windows[i], owner) << "the calling window is not offered";
+        EXPECT_TRUE(gOffered.types[i] & MFT_OWNERDRAW) << gOffered.titles[i];
+        EXPECT_EQ(gOffered.ids[i], kSysTaskFirstId + (int)i);
+        listed = listed || gOffered.windows[i] == other;
+    }
+    EXPECT_TRUE(listed) << "this program's other windows are offered";
+    EXPECT_GE(gOffered.chosenLook.height, 20u);
+    bool up = false;
+    for (DWORD end = GetTickCount() + 30000; !up && GetTickCount() < end; Sleep(10)) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        up = GetActiveWindow() == other;
+    }
+    EXPECT_TRUE(up) << "the chosen window was not brought up";
+    DestroyWindow(other);
     DestroyWindow(owner);
 }
 
