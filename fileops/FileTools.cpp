@@ -566,7 +566,7 @@ size_t LastLineEnd(const uint8_t* p, size_t n, bool more)
 uint32_t ToolSplitFile(ToolIo* io, const SplitParams& p, uint32_t* piecesOut)
 {
     *piecesOut = 0;
-    if (!p.pieceSize && !(p.wholeLines && p.linesPerPiece)) return 87;  // ERROR_INVALID_PARAMETER
+    if (!p.pieceSize && !p.autosize && !(p.wholeLines && p.linesPerPiece)) return 87;  // ERROR_INVALID_PARAMETER
     InFile in(io);
     uint32_t e = in.Open(p.source);
     if (e) return e;
@@ -576,6 +576,8 @@ uint32_t ToolSplitFile(ToolIo* io, const SplitParams& p, uint32_t* piecesOut)
     uint64_t total = 0;
     std::vector<std::string> names;
     std::vector<uint64_t> sizes;
+    size_t firstOnDisk = 0;  // pieces before it went out with an earlier disk
+    const std::string folder = FolderOf(p.base);
     bool notText = false;
     auto fill = [&]() -> uint32_t {
         memmove(w.data.get(), w.Begin(), w.Size());
@@ -598,6 +600,16 @@ uint32_t ToolSplitFile(ToolIo* io, const SplitParams& p, uint32_t* piecesOut)
         if (!w.Size() && !w.eof && (e = fill()) != 0) return e;
         if (!w.Size()) break;
         std::string piece = SplitPieceName(p.base, number);
+        // A full target drive asks for the next disk; with Autosize the
+        // free space is the piece's size.
+        uint64_t pieceSize = p.pieceSize, free = 0;
+        for (;;) {
+            if ((e = io->FreeSpace(folder, &free)) != 0) return e;
+            if (free) break;
+            if (!io->AskNewDisk(piece)) return kToolErrCancelled;
+            firstOnDisk = names.size();
+        }
+        if (p.autosize) pieceSize = std::min<uint64_t>(free, 0xFFFFFFFF);
         uint64_t size;
         if (io->SizeOf(piece, &size) == 0 && !io->AskOverwrite(piece)) return kToolErrExists;
         TempOut out(io, piece);
@@ -621,7 +633,7 @@ uint32_t ToolSplitFile(ToolIo* io, const SplitParams& p, uint32_t* piecesOut)
                     }
                 }
             } else {
-                uint64_t room = p.pieceSize - inPiece;
+                uint64_t room = pieceSize - inPiece;
                 if (take >= room) {
                     take = (size_t)room;
                     full = true;
@@ -673,16 +685,16 @@ uint32_t ToolSplitFile(ToolIo* io, const SplitParams& p, uint32_t* piecesOut)
         if ((e = out.Commit()) != 0) return e;
     }
     if (p.deleteSource) {
-        // Every piece is read back by size before the source may go.
-        uint64_t sum = 0;
-        for (size_t i = 0; i < names.size(); i++) {
+        // Every piece was measured before it took its name; those still
+        // here (not gone with an earlier disk) are read back by size once
+        // more before the source may go.
+        for (size_t i = firstOnDisk; i < names.size(); i++) {
             uint64_t size;
             if (io->SizeOf(names[i], &size) != 0 || size != sizes[i]) return kToolErrIncomplete;
-            sum += size;
         }
         uint64_t now;
         if ((e = io->SizeOf(p.source, &now)) != 0) return e;
-        if (sum != now) return kToolErrIncomplete;
+        if (total != now) return kToolErrIncomplete;
         if ((e = io->Remove(p.source)) != 0) return e;
     }
     return 0;

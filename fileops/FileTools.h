@@ -57,6 +57,7 @@ struct SplitParams {
     std::string source;
     std::string base;         // piece path without ".001"
     uint64_t pieceSize = 0;
+    bool autosize = false;    // each piece as large as the target drive's free space
     bool wholeLines = false;
     uint32_t linesPerPiece = 0;   // with wholeLines: lines per piece, 0 = by size
     bool makeRestore = false;

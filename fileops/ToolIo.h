@@ -28,6 +28,16 @@ struct ToolIo {
     // The user's answer for an existing target: true writes over it.
     virtual bool AskOverwrite(const std::string& path) { return false; }
     virtual bool Cancelled() { return false; }
+    // Free bytes of the drive that holds `folder` (0 success, else an error
+    // number; a failure the user was already shown is kToolErrCancelled).
+    virtual uint32_t FreeSpace(const std::string& folder, uint64_t* bytes)
+    {
+        *bytes = UINT64_MAX;
+        return 0;
+    }
+    // The target drive is full before `piece`: true when the user put in a
+    // new disk (the space is then looked at again), false to stop.
+    virtual bool AskNewDisk(const std::string& piece) { return false; }
     virtual void Progress(uint64_t bytes) {}
     // A per-file note for the job's log ("Not a text file", a broken section).
     virtual void Note(const std::string& text) {}

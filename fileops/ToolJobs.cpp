@@ -15,6 +15,7 @@
 #include "fileops/TempNames.h"
 #include "fileops/FileSystem.h"
 #include "fileops/FileTools.h"
+#include "fileops/FreeSpace.h"
 #include "fileops/Job.h"
 #include "fileops/LineEnds.h"
 #include "panels/Location.h"
@@ -134,6 +135,35 @@ bool WinToolIo::AskOverwrite(const std::string& path)
 
 bool WinToolIo::Cancelled() { return job && JobStopped(job); }
 
+uint32_t WinToolIo::FreeSpace(const std::string& folder, uint64_t* bytes)
+{
+    // The system's calls want a folder with its trailing backslash (a
+    // share's root in particular).
+    std::string dir = folder.empty() || folder.back() == '\\' ? folder : folder + '\\';
+    for (;;) {
+        if (SpaceGetDiskFree(dir.c_str(), nullptr, bytes, nullptr)) return 0;
+        // A drive without a disk, or one that cannot say: the user may put
+        // one in and try again.
+        if (FileReportError(job ? job->dialog : nullptr, ERROR_NOT_READY, folder.c_str(), kCtxNotReady) != IDRETRY)
+            return kToolErrCancelled;
+    }
+}
+
+static int SplitNewDiskBoxReal(HWND owner, const char*)
+{
+    return MsgBoxId(owner, Txt::errDiskFull, nullptr, MB_OKCANCEL | MB_ICONINFORMATION);
+}
+int (*gSplitNewDiskBox)(HWND owner, const char* piece) = SplitNewDiskBoxReal;
+
+bool WinToolIo::AskNewDisk(const std::string& piece)
+{
+    if (job && job->dialog) SendMessageA(job->dialog, kMsgJobAnimation, 0, 0);
+    bool ok = gSplitNewDiskBox(job ? job->dialog : nullptr, piece.c_str()) == IDOK;
+    if (job && job->dialog) SendMessageA(job->dialog, kMsgJobAnimation, 1, 0);
+    if (!ok && job) job->state = kJobStop;
+    return ok;
+}
+
 void WinToolIo::Progress(uint64_t bytes) { JobAddProgress64(job, &bytes); }
 
 void WinToolIo::Note(const std::string& text)
@@ -203,54 +233,6 @@ struct ToolDialogData {
     bool checks[3];
 };
 
-const char* const kSplitPresets[] = {
-    "1,44 MB (3.5\")", "1,2 MB (5.25\")", "720 kB (3.5\")", "360 kB (5.25\")", "100 MB (ZIP)",
-    "250 MB (ZIP)",    "640 MB (MO)",    "230 MB (MO)",    "700 MB (CD)",
-};
-const uint64_t kSplitPresetBytes[] = {1457664,   1213952,   730112,    362496,   100431872,
-                                      250331136, 635420672, 228265984, 718438400};
-
-} // namespace
-
-uint64_t SplitLinkSizeCount(HWND dialog, int changedId, int otherId, uint64_t sourceSize)
-{
-    char text[40] = "";
-    GetDlgItemTextA(dialog, changedId, text, sizeof text);
-    uint64_t value = 0;
-    bool preset = false;
-    if (changedId == kIdToolSize)
-        for (size_t i = 0; i < sizeof kSplitPresets / sizeof kSplitPresets[0]; i++)
-            if (!strcmp(text, kSplitPresets[i])) {
-                value = kSplitPresetBytes[i];
-                preset = true;
-            }
-    if (!preset) {
-        const char* p = text;
-        while (*p == ' ')
-            p++;
-        for (; *p >= '0' && *p <= '9'; p++) {
-            if (value > (UINT64_MAX - 9) / 10) {
-                value = 0;  // no size that large
-                break;
-            }
-            value = value * 10 + (uint64_t)(*p - '0');
-        }
-    }
-    if (preset) {
-        // The size field shows the preset's byte count.
-        snprintf(text, sizeof text, "%llu", (unsigned long long)value);
-        SetDlgItemTextA(dialog, changedId, text);
-    }
-    if (value)
-        snprintf(text, sizeof text, "%llu", (unsigned long long)(sourceSize / value + (sourceSize % value != 0)));
-    else
-        strcpy(text, "-");
-    SetDlgItemTextA(dialog, otherId, text);
-    return value;
-}
-
-namespace {
-
 INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     ToolDialogData* d = (ToolDialogData*)GetWindowLongPtrA(dialog, GWLP_USERDATA);
@@ -271,17 +253,6 @@ INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             for (const char* m : {"SFV", "MD5"})
                 SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)m);
         if (combo) SendMessageA(combo, CB_SETCURSEL, d->method, 0);
-        HWND size = GetDlgItem(dialog, kIdToolSize);
-        if (size) {
-            for (const char* p : kSplitPresets)
-                SendMessageA(size, CB_ADDSTRING, 0, (LPARAM)p);
-            SendDlgItemMessageA(dialog, kIdToolSize, CB_LIMITTEXT, 32, 0);
-            SendDlgItemMessageA(dialog, kIdToolCount, EM_LIMITTEXT, 32, 0);
-            char text[32];
-            snprintf(text, sizeof text, "%llu", (unsigned long long)d->job->bytesSelected);
-            SetWindowTextA(size, text);
-            SplitLinkSizeCount(dialog, kIdToolSize, kIdToolCount, d->job->total);
-        }
         for (int i = 0; i < 3; i++)
             CheckDlgButton(dialog, kIdToolCheck1 + (i == 2 ? 3 : i), d->checks[i] ? BST_CHECKED : BST_UNCHECKED);
         SendDlgItemMessageA(dialog, kIdToolTarget, EM_SETSEL, 0, -1);
@@ -292,23 +263,6 @@ INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         if (!d)
             return FALSE;
         switch (LOWORD(wParam)) {
-        case kIdToolSize:
-            if (HIWORD(wParam) == CBN_EDITCHANGE)
-                SplitLinkSizeCount(dialog, kIdToolSize, kIdToolCount, d->job->total);
-            else if (HIWORD(wParam) == CBN_SELCHANGE) {
-                // The edit shows the chosen text only after this message.
-                int sel = (int)SendDlgItemMessageA(dialog, kIdToolSize, CB_GETCURSEL, 0, 0);
-                if (sel >= 0 && sel < 9) {
-                    SetDlgItemTextA(dialog, kIdToolSize, kSplitPresets[sel]);
-                    SplitLinkSizeCount(dialog, kIdToolSize, kIdToolCount, d->job->total);
-                }
-            }
-            return TRUE;
-        case kIdToolCount:
-            // Only typing counts: the count written by the size field changes it too.
-            if (HIWORD(wParam) == EN_CHANGE && GetFocus() == (HWND)lParam)
-                SplitLinkSizeCount(dialog, kIdToolCount, kIdToolSize, d->job->total);
-            return TRUE;
         case IDOK:
         case 99: {
             char text[520];
@@ -318,15 +272,6 @@ INT_PTR CALLBACK ToolDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             if (combo) d->method = (int)SendMessageA(combo, CB_GETCURSEL, 0, 0);
             for (int i = 0; i < 3; i++)
                 d->checks[i] = IsDlgButtonChecked(dialog, kIdToolCheck1 + (i == 2 ? 3 : i)) == BST_CHECKED;
-            HWND size = GetDlgItem(dialog, kIdToolSize);
-            if (size) {
-                uint64_t bytes = SplitLinkSizeCount(dialog, kIdToolSize, kIdToolCount, d->job->total);
-                if (!bytes) {
-                    MessageBeep(MB_ICONHAND);
-                    return TRUE;
-                }
-                d->job->bytesSelected = bytes;
-            }
             EndDialog(dialog, 1);
             return TRUE;
         }
@@ -588,9 +533,6 @@ DWORD WINAPI UuJobThread(void* param)
 
 // ---- split and join ---------------------------------------------------------------
 
-const uint32_t kSplitDeleteSource = 0x4000000, kSplitRestore = 0x8000000, kSplitText = 0x100000,
-               kJoinDeleteSources = 0x20000000;
-
 void SplitCommand(HWND owner)
 {
     JobRecord job = {};
@@ -626,13 +568,12 @@ void SplitCommand(HWND owner)
     if (GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &info))
         job.total = ((uint64_t)info.nFileSizeHigh << 32) | info.nFileSizeLow;
     job.bytesSelected = job.total && job.total < 1457665 ? job.total : 1457664;
-    uint32_t o = gApp->moreOptions;
-    ToolDialogData d = {&job, kDlgSplit, "Split " + first + " to", 0,
-                        {(o & kSplitDeleteSource) != 0, (o & kSplitRestore) != 0, (o & kSplitText) != 0}};
-    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(kDlgSplit), owner, ToolDialogProc, (LPARAM)&d) != 1) return;
-    job.flags = (d.checks[0] ? kSplitDeleteSource : 0) | (d.checks[1] ? kSplitRestore : 0) |
-                (d.checks[2] ? kSplitText : 0);
-    gApp->moreOptions = (o & ~(kSplitDeleteSource | kSplitRestore | kSplitText)) | job.flags;
+    SplitDialogData d = {&job, gApp->splitLines, ""};
+    lstrcpynA(d.sourceName, first.c_str(), sizeof d.sourceName);
+    job.flags = gApp->moreOptions & ~kJobStatistics;
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(kDlgSplit), owner, SplitDialogProc, (LPARAM)&d) != 1) return;
+    gApp->moreOptions = (gApp->moreOptions & ~kSplitFlags) | (job.flags & kSplitFlags);
+    gApp->splitLines = d.lines;
     StartJob(owner, &job, kJobCodeSplit, Txt::txtSplit, Txt::txtSplit2, kDlgJobCopy);
 }
 
@@ -646,8 +587,9 @@ DWORD WINAPI SplitJobThread(void* param)
     p.source = ToolJoinPath(io, folder, job->secondName);
     p.base = AbsoluteTarget(job, job->target);
     p.pieceSize = job->bytesSelected;
+    p.autosize = (job->flags & kSplitAutosize) != 0;
     p.wholeLines = (job->flags & kSplitText) != 0;
-    p.linesPerPiece = p.wholeLines && gApp ? gApp->splitLines : 0;
+    p.linesPerPiece = p.wholeLines && (job->flags & kSplitByLines) && gApp ? gApp->splitLines : 0;
     p.makeRestore = (job->flags & kSplitRestore) != 0;
     p.deleteSource = (job->flags & kSplitDeleteSource) != 0;
     io.SizeOf(p.source, &job->total);

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 
+#include "AppState.h"
 #include "fileops/FileTools.h"
+#include "fileops/FreeSpace.h"
 #include "fileops/Job.h"
 #include "fileops/LineEnds.h"
 #include "fileops/ToolJobs.h"
@@ -169,6 +171,232 @@ TEST_F(ToolJobsTest, RestoreBatchLongerThanOneCommandLine)
     MoveFileA((dir + "\\archive_with_long_name.bin").c_str(), (dir + "\\original").c_str());
     RunRestoreBatch(dir);
     EXPECT_TRUE(ReadFileBytes(dir + "\\archive_with_long_name.bin") == data);
+}
+
+// ---- the split dialog and the disks it asks for ----------------------------------
+
+struct SplitDialogRun {
+    JobRecord job;
+    SplitDialogData data = {};
+    HWND dialog = nullptr;
+    SplitDialogRun(const std::string &dir, const std::string &name, const std::string &target, uint64_t size,
+                   uint32_t flags, uint32_t lines)
+    {
+        job = MakeJob(kJobCodeSplit, dir, target, flags, nullptr);
+        lstrcpynA(job.secondName, name.c_str(), sizeof job.secondName);
+        job.total = size;
+        job.bytesSelected = size < 1457665 ? size : 1457664;
+        data.job = &job;
+        data.lines = lines;
+        lstrcpynA(data.sourceName, name.c_str(), sizeof data.sourceName);
+        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kDlgSplit), nullptr, SplitDialogProc,
+                                    (LPARAM)&data);
+        if (dialog)
+            ShowWindow(dialog, SW_SHOWNA);  // EndDialog hides it again
+    }
+    ~SplitDialogRun()
+    {
+        if (IsWindow(dialog))
+            DestroyWindow(dialog);
+    }
+    // A click as the box reports it: the state flips, then BN_CLICKED.
+    void Click(int id)
+    {
+        CheckDlgButton(dialog, id, IsDlgButtonChecked(dialog, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+    }
+    bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != 0; }
+    bool Box(int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+    std::string Text(int id)
+    {
+        char text[300] = "";
+        GetDlgItemTextA(dialog, id, text, sizeof text);
+        return text;
+    }
+    // OK as the button sends it; true when the dialog ended.
+    bool Ok()
+    {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return !IsWindowVisible(dialog);
+    }
+};
+
+// Text of `lines` lines of different lengths, CR LF ended.
+std::string SplitTestText(int lines)
+{
+    std::string text;
+    for (int i = 0; i < lines; i++)
+        text += "line " + std::to_string(i) + " " + std::string((size_t)(i * 37 % 190), (char)('a' + i % 26)) + "\r\n";
+    return text;
+}
+
+std::vector<std::string> PiecesOf(const std::string &folder, const std::string &base)
+{
+    std::vector<std::string> names;
+    for (const std::string &n : ListNames(folder))
+        if (n.compare(0, base.size() + 1, base + ".") == 0 && n != base)
+            names.push_back(n);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(ToolJobsTest, SplitDialogBoxesEnableTheirFieldsAndLinesPerPieceKeepsWholeLines)
+{
+    std::string dir = JobTestScratch("split-lines");
+    std::string text = SplitTestText(250);
+    WriteFileBytes(dir + "\\text.txt", text);
+    CreateDirectoryA((dir + "\\out").c_str(), nullptr);
+    SplitDialogRun run(dir, "text.txt", dir + "\\out\\text.txt", text.size(), 0, 0);
+    ASSERT_TRUE(run.dialog);
+    EXPECT_EQ(run.Text(kIdSplitLabel), "Split text.txt to");
+    EXPECT_EQ(run.Text(kIdToolCount), "1");  // a source smaller than a diskette is one piece
+    struct State {
+        const char *after;
+        bool size, count, byLines, lines;
+    };
+    // Plain bytes: size and count; whole lines: the lines box too; lines per
+    // piece: its field instead of the size; Autosize: none of them.
+    EXPECT_TRUE(run.Enabled(kIdToolSize) && run.Enabled(kIdToolCount));
+    EXPECT_FALSE(run.Enabled(kIdSplitByLines) || run.Enabled(kIdSplitLines));
+    run.Click(kIdSplitText);
+    EXPECT_TRUE(run.Enabled(kIdToolSize) && run.Enabled(kIdToolCount) && run.Enabled(kIdSplitByLines));
+    EXPECT_FALSE(run.Enabled(kIdSplitLines));
+    run.Click(kIdSplitAutosize);
+    EXPECT_FALSE(run.Enabled(kIdToolSize) || run.Enabled(kIdToolCount) || run.Enabled(kIdSplitByLines) ||
+                 run.Enabled(kIdSplitLines));
+    // Checking "Number of lines per file" takes Autosize off.
+    CheckDlgButton(run.dialog, kIdSplitByLines, BST_UNCHECKED);
+    run.Click(kIdSplitByLines);
+    EXPECT_FALSE(run.Box(kIdSplitAutosize));
+    EXPECT_TRUE(run.Enabled(kIdSplitLines) && run.Enabled(kIdToolCount));
+    EXPECT_FALSE(run.Enabled(kIdToolSize));
+    // No number of lines: OK only beeps.
+    EXPECT_FALSE(run.Ok());
+    SetDlgItemTextA(run.dialog, kIdSplitLines, "40");
+    ASSERT_TRUE(run.Ok());
+    EXPECT_EQ(run.job.flags & kSplitFlags, kSplitText | kSplitByLines);
+    EXPECT_EQ(run.data.lines, 40u);
+
+    gApp->splitLines = run.data.lines;
+    SplitJobThread(&run.job);
+    gApp->splitLines = 0;
+    std::vector<std::string> pieces = PiecesOf(dir + "\\out", "text.txt");
+    ASSERT_EQ(pieces.size(), 7u);  // 6 x 40 lines and 10
+    std::string joined;
+    for (size_t i = 0; i < pieces.size(); i++) {
+        std::string piece = ReadFileBytes(dir + "\\out\\" + pieces[i]);
+        EXPECT_EQ(std::count(piece.begin(), piece.end(), '\n'), i < 6 ? 40 : 10) << pieces[i];
+        EXPECT_EQ(piece.back(), '\n');
+        joined += piece;
+    }
+    EXPECT_TRUE(joined == text);
+    EXPECT_TRUE(Exists(dir + "\\text.txt"));  // not asked to delete
+    NoTemporaries(dir + "\\out");
+}
+
+// A diskette of 10 clusters of 512 bytes in the folder `gDiskFolder`: its
+// free space is what the files there leave; changing the disk moves them
+// into a folder of their own ("disk1", "disk2", ...).
+std::string gDiskFolder;
+int gDiskChanges, gDiskRefuseAt;
+std::vector<std::string> gDiskAskedFor;
+const uint64_t kDiskBytes = 10 * 512;
+
+int FakeDiskFree(const char *path, uint64_t *callerFree, uint64_t *total, uint64_t *totalFree)
+{
+    uint64_t used = 0;
+    for (const std::string &n : ListNames(gDiskFolder))
+        used += (ReadFileBytes(gDiskFolder + "\\" + n).size() + 511) / 512 * 512;
+    *total = kDiskBytes;
+    *callerFree = *totalFree = used < kDiskBytes ? kDiskBytes - used : 0;
+    return 1;
+}
+int HasDiskFreeEx() { return 1; }
+
+int FakeNewDiskBox(HWND, const char *piece)
+{
+    gDiskAskedFor.push_back(piece);
+    if (++gDiskChanges == gDiskRefuseAt)
+        return IDCANCEL;
+    std::string put = gDiskFolder + "\\..\\disk" + std::to_string(gDiskChanges);
+    CreateDirectoryA(put.c_str(), nullptr);
+    for (const std::string &n : ListNames(gDiskFolder))
+        MoveFileA((gDiskFolder + "\\" + n).c_str(), (put + "\\" + n).c_str());
+    return IDOK;
+}
+
+TEST_F(ToolJobsTest, AutosizeFillsEachDiskAndAsksForTheNext)
+{
+    SpaceSystem saved = gSpaceSystem;
+    gSpaceSystem.getDiskFreeEx = FakeDiskFree;
+    gSpaceSystem.hasDiskFreeEx = HasDiskFreeEx;
+    int (*savedBox)(HWND, const char *) = gSplitNewDiskBox;
+    gSplitNewDiskBox = FakeNewDiskBox;
+    std::string text = SplitTestText(200);  // about 20 KB: five disks or so
+
+    struct Case {
+        const char *name;
+        int refuseAt;   // the disk change answered Cancel (0: none)
+        bool sourceGoes;
+    } cases[] = {{"all-disks", 0, true}, {"cancelled", 3, false}};
+    for (const Case &c : cases) {
+        std::string dir = JobTestScratch((std::string("split-auto-") + c.name).c_str());
+        WriteFileBytes(dir + "\\text.txt", text);
+        gDiskFolder = dir + "\\a";
+        CreateDirectoryA(gDiskFolder.c_str(), nullptr);
+        gDiskChanges = 0;
+        gDiskRefuseAt = c.refuseAt;
+        gDiskAskedFor.clear();
+        SplitDialogRun run(dir, "text.txt", gDiskFolder + "\\text.txt", text.size(), 0, 0);
+        ASSERT_TRUE(run.dialog);
+        run.Click(kIdSplitAutosize);
+        run.Click(kIdSplitText);
+        run.Click(kIdSplitDelete);
+        ASSERT_TRUE(run.Ok());
+        EXPECT_EQ(run.job.flags & kSplitFlags, kSplitAutosize | kSplitText | kSplitDeleteSource);
+        SplitJobThread(&run.job);
+
+        // Every disk but the last was filled and changed; each piece keeps
+        // whole lines and fits its disk.
+        std::string joined;
+        int number = 1;
+        for (int disk = 1; disk <= gDiskChanges + 1; disk++) {
+            std::string folder = disk <= gDiskChanges ? dir + "\\disk" + std::to_string(disk) : gDiskFolder;
+            if (disk == c.refuseAt) folder = gDiskFolder;  // the refused change left the disk in
+            if (disk > c.refuseAt && c.refuseAt) break;
+            std::vector<std::string> pieces = PiecesOf(folder, "text.txt");
+            ASSERT_EQ(pieces.size(), 1u) << c.name << " disk " << disk;
+            char expect[16];
+            snprintf(expect, sizeof expect, "text.txt.%03d", number++);
+            EXPECT_EQ(pieces[0], expect);
+            std::string piece = ReadFileBytes(folder + "\\" + pieces[0]);
+            EXPECT_LE(piece.size(), kDiskBytes);
+            if (c.refuseAt || disk <= gDiskChanges) {
+                EXPECT_GT(piece.size(), kDiskBytes - 200) << "a disk left part empty";
+            }
+            EXPECT_EQ(piece.back(), '\n');
+            joined += piece;
+            NoTemporaries(folder);
+        }
+        if (c.refuseAt) {
+            EXPECT_EQ(gDiskChanges, c.refuseAt);
+            EXPECT_TRUE(joined == text.substr(0, joined.size()));
+            EXPECT_LT(joined.size(), text.size());
+        } else {
+            EXPECT_GE(gDiskChanges, 3);
+            EXPECT_TRUE(joined == text);
+        }
+        // The question names the piece that goes onto the new disk.
+        for (size_t i = 0; i < gDiskAskedFor.size(); i++) {
+            char expect[16];
+            snprintf(expect, sizeof expect, "text.txt.%03d", (int)i + 2);
+            EXPECT_EQ(gDiskAskedFor[i], gDiskFolder + "\\" + expect);
+        }
+        // The source goes only when every piece is complete.
+        EXPECT_EQ(Exists(dir + "\\text.txt"), !c.sourceGoes) << c.name;
+    }
+    gSplitNewDiskBox = savedBox;
+    gSpaceSystem = saved;
 }
 
 INT_PTR CALLBACK BareDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
