@@ -13,7 +13,9 @@
 #include "fileops/AttrRules.h"
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
+#include "frontends/FtpJobs.h"
 #include "panels/Filter.h"
+#include "panels/Location.h"
 #include "panels/FilterDialog.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
@@ -356,7 +358,12 @@ void AttrCommand(HWND owner)
         return;
     const int panel = gApp->activePanel & 1;
     // FTP and device locations open their own variants of the dialog.
-    if (gApp->panels[panel].location) {
+    const LocationNode* location = gApp->panels[panel].location;
+    if (location && location->kind == kLocationFtp) {
+        FtpShowChmodDialog(owner, panel);
+        return;
+    }
+    if (location) {
         MessageBeep(MB_ICONHAND);
         return;
     }
@@ -536,6 +543,11 @@ void AttrApplyToTree(JobRecord* job, const char* folder, int depth)
 DWORD WINAPI AttrJobThread(void* param)
 {
     JobRecord* job = (JobRecord*)param;
+    if (job->sourceLocation && job->sourceLocation->kind == kLocationFtp) {
+        FtpRunChmodJob(job);
+        JobFinish(job);
+        return 0;
+    }
     job->attrSet &= ~kAttrDirectory;
     job->state = kJobGoOn;
     job->fileBytes = 1;  // every file and folder counts one step

@@ -17,6 +17,9 @@
 #include "fileops/Job.h"
 #include "fileops/JobMath.h"
 #include "frontends/FtpFrontEnd.h"
+#include "panels/Filter.h"
+#include "panels/PanelIter.h"
+#include "panels/Location.h"
 #include "wingui/WindowUtil.h"
 
 // The library reads and writes the host's copy item through its own view
@@ -676,4 +679,172 @@ void FtpRunDeleteJob(JobRecord* job) {
         JobEndItem(job);
     }
     FtpForgetListing(src, folder);
+}
+
+// ---- chmod ---------------------------------------------------------------------------
+
+namespace {
+
+const uint32_t kChmodWithFilter = 0x100;
+
+// A file the job's filter lets through (folders always pass).
+bool ChmodPasses(const JobRecord* job, const char* folder, const FtpEntry& e) {
+    if (!(job->flags & kChmodWithFilter) || (e.attributes & kEntryFolder) || !gApp) return true;
+    uint64_t size = e.size;
+    return FilterTestEntry(folder, e.name, 0, e.date, e.time, &size, &gApp->syncFilter) != 0;
+}
+
+// Lists a remote folder afresh: the modes shown in a panel may be old.
+bool ListFresh(JobRecord* job, const char* folder, FtpEntry** entries, uint32_t* count) {
+    uint32_t leftOut = 0;
+    FtpForgetListing(job->sourceLocation, folder);
+    if (FtpListRemote(job->sourceLocation, folder, entries, count, &leftOut) != 0) {
+        ReportLibraryError(job, folder);
+        job->state = kJobStop;
+        return false;
+    }
+    if (leftOut) {
+        char line[600];
+        snprintf(line, sizeof line, "%s: %u", folder, leftOut);
+        JobReportLeftOut(job, line, false);
+    }
+    return true;
+}
+
+// One entry of `folder`: a link is one entry of another tree and is left
+// alone (a chmod through it would change what it points at); a folder gets
+// the mode and, with the sub-folder flag, its contents.
+void ChmodEntry(JobRecord* job, const char* folder, const FtpEntry& e, int depth) {
+    char path[520];
+    if (!FtpJoinRemote(path, sizeof path, folder, e.name)) {
+        JobReportLeftOut(job, e.name, false);
+        return;
+    }
+    if (EntryIsLink(e.attributes, true)) {
+        JobReportLeftOut(job, path, true);
+        return;
+    }
+    if (!ChmodPasses(job, folder, e)) return;
+    lstrcpynA(job->target, path, sizeof job->target);
+    FtpChmod(job, e.attributes);
+    if ((e.attributes & kEntryFolder) && (job->flags & kJobInclSubDirs) && !JobStopped(job))
+        FtpChmodTree(job, path, depth + 1);
+}
+
+}  // namespace
+
+int FtpChmod(JobRecord* job, uint32_t mode) {
+    int r = FtpSendCommand(kFtpChmod, (intptr_t)job, (intptr_t)(mode & 0xFFFF));
+    if (r != 0 && r != -1 && job->state == kJobStop) {
+        ReportId(job, Txt::errFtpChmod, job->target);
+    }
+    return r;
+}
+
+void FtpChmodTree(JobRecord* job, const char* folder, int depth) {
+    JobLineText(job, folder);
+    if (depth > kMaxDepth) {
+        JobReportLeftOut(job, folder, false);
+        return;
+    }
+    FtpEntry* entries = nullptr;
+    uint32_t count = 0;
+    if (!ListFresh(job, folder, &entries, &count)) return;
+    for (uint32_t i = 0; i < count && !JobStopped(job); i++) {
+        ChmodEntry(job, folder, entries[i], depth);
+        JobEndItem(job);
+    }
+    free(entries);
+    FtpForgetListing(job->sourceLocation, folder);
+}
+
+void FtpRunChmodJob(JobRecord* job) {
+    char folder[262];
+    FtpGetRemotePath(job->sourceLocation, folder, sizeof folder);
+    FtpEntry* entries = nullptr;
+    uint32_t count = 0;
+    if (!folder[0]) {
+        // Never a chmod in whatever folder the server happens to be in.
+        JobReportLeftOut(job, job->sourceDir, false);
+        return;
+    }
+    if (!ListFresh(job, folder, &entries, &count)) return;
+    for (const SelectionRecord* rec = SelListFirst(job->selection); rec && !JobStopped(job); rec = SelListNext(rec)) {
+        if (rec->attributes & kEntryUpDir) continue;
+        const FtpEntry* e = nullptr;
+        for (uint32_t i = 0; i < count && !e; i++)
+            if (strcmp(entries[i].name, rec->name) == 0) e = &entries[i];
+        if (!e) {
+            // Gone from the server since the panel listed it.
+            JobReportLeftOut(job, rec->name, false);
+            continue;
+        }
+        ChmodEntry(job, folder, *e, 0);
+        JobAddProgress(job, 1);
+        if (!JobStopped(job)) JobUnmarkSourceEntry(job, rec->name);
+        JobEndItem(job);
+    }
+    free(entries);
+    FtpForgetListing(job->sourceLocation, folder);
+}
+
+void FtpShowChmodDialog(HWND owner, int panel) {
+    panel &= 1;
+    LocationNode* location = gApp->panels[panel].location;
+    if (!IsFtp(location)) return;
+    uint32_t marked = PanelCountMarked(panel);
+    PanelIter it;
+    FileEntry* e = PanelFirstMarked(&it, panel);
+    if (!e) {
+        PanelIterEnd(&it);
+        e = PanelGetCursorEntry(&it, panel);
+    }
+    if (!e || (EntryIsUpDir(e) && marked == 0)) {
+        PanelIterEnd(&it);
+        MessageBeep(MB_ICONHAND);
+        return;
+    }
+    char name[260];
+    lstrcpynA(name, EntryName(e), sizeof name);
+    bool folder = EntryIsFolder(e);
+    PanelIterEnd(&it);
+    JobRecord job = {};
+    job.sourceLocation = LocationClone(location);
+    if (!job.sourceLocation) return;
+    // The panel keeps no mode words: the one-item dialog starts from the
+    // entry's mode as the server lists it now.
+    job.itemCount = folder ? kEntryFolder : 0;
+    char remote[262];
+    FtpGetRemotePath(location, remote, sizeof remote);
+    FtpEntry* entries = nullptr;
+    uint32_t count = 0, leftOut = 0;
+    if (marked < 2 && remote[0] && FtpListRemote(location, remote, &entries, &count, &leftOut) == 0) {
+        for (uint32_t i = 0; i < count; i++)
+            if (strcmp(entries[i].name, name) == 0) job.itemCount = entries[i].attributes & 0xFFFF;
+    }
+    free(entries);
+    job.itemInfo = marked;
+    job.flags = gApp->generalOptions;
+    job.state = (int32_t)PanelCountMarkedDirs(panel);
+    job.sourcePanel = (uint16_t)panel;
+    lstrcpynA(job.sourceDir, gApp->panelPath[panel], sizeof job.sourceDir);
+    lstrcpynA(job.target, name, sizeof job.target);
+    int r = FtpSendCommand(kFtpChmodDialog, (intptr_t)owner, (intptr_t)gApp->ftpLib, (intptr_t)&job);
+    const uint32_t kept = kChmodWithFilter | kJobInclSubDirs;
+    if (r > 0) gApp->generalOptions = (gApp->generalOptions & ~kept) | (job.flags & kept);
+    const uint32_t kPerm = 0x7E7;
+    if (r > 0 && ((job.itemCount & kPerm) || (job.itemInfo & kPerm))) {
+        job.flags &= ~kJobStatistics;
+        job.jobCode = kJobCodeAttributes;
+        job.titleId = Txt::txtAttributes;
+        job.captionId = Txt::txtChgAttr;
+        job.state = kJobGoOn;
+        if (JobShowDialog(owner, kDlgJobDelete, &job)) return;
+    } else {
+        // Nothing to change: the marks move to the previous-selection bit.
+        for (FileEntry* f = PanelIterBegin(&it, panel); f; f = PanelIterNext(&it)) f->mark = (uint8_t)(f->mark << 1);
+        PanelIterEnd(&it);
+        if (gApp->panels[panel].listWindow) InvalidateRect(gApp->panels[panel].listWindow, nullptr, FALSE);
+    }
+    LocationCloneFree(job.sourceLocation);
 }

@@ -27,3 +27,14 @@ int FtpTransferDir(CopyItem* item, int depth);
 int FtpDeleteRemoteFile(JobRecord* job, const char* path);
 int FtpDeleteRemoteDir(JobRecord* job, const char* path, int depth);
 int FtpRenameRemote(JobRecord* job, const char* source, const char* target);
+
+// Chmod: the library's dialog for the panel's marked entries (or its
+// cursor entry), then the attribute job; the job's first word is the clear
+// mask and its second the set mask, as the dialog left them.
+void FtpShowChmodDialog(HWND owner, int panel);
+// Attribute job (1033) on an FTP source; does not call JobFinish.
+void FtpRunChmodJob(JobRecord* job);
+// SITE chmod of job->target (a remote path) from its current mode word.
+int FtpChmod(JobRecord* job, uint32_t mode);
+// Every entry of a remote folder, folders recursed with the sub-folder flag.
+void FtpChmodTree(JobRecord* job, const char* folder, int depth);

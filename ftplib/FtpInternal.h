@@ -141,3 +141,5 @@ void FtpLibSaveListing(HWND owner, HANDLE file, FtpSession* s);
 unsigned __stdcall FtpLibConnectThread(void* session);
 unsigned __stdcall FtpLibDisconnectThread(void* variable);
 int32_t FtpCmdOps(intptr_t* r);
+// Commands 43 (chmod dialog) and 44 (FTP Auto dialog).
+int32_t FtpCmdDialogs(intptr_t* r);

@@ -206,6 +206,9 @@ int32_t Dispatch(intptr_t* r) {
       if (buf) FtpFormatMode(buf, 5, uint32_t(r[2] & 0xFFFF));
       return -1;
     }
+    case kFtpChmodDialog:
+    case kFtpAutoDialog:
+      return FtpCmdDialogs(r);
     case kFtpChangeDirThread:
     case kFtpChangeDirSync:
     case kFtpDelete:

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -15,6 +16,7 @@
 
 #include "AppState.h"
 #include "JobTestSupport.h"
+#include "fileops/AttrJob.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
 #include "fileops/Job.h"
@@ -489,8 +491,9 @@ TEST_F(FtpFrontEnd, LinksAreListedAsEntriesAndNeverEntered) {
 
 namespace {
 // A control connection of the test's own, for the server's fault switches
-// (they hold for the server's next transfer, whoever asks for it).
-bool ServerSite(int port, const char* command) {
+// (they hold for the server's next transfer, whoever asks for it) and its
+// test questions. The last reply line to `command`, empty when none came.
+std::string ServerReply(int port, const std::string& command) {
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -499,7 +502,7 @@ bool ServerSite(int port, const char* command) {
     addr.sin_port = htons((u_short)port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bool ok = connect(s, (sockaddr*)&addr, sizeof addr) == 0;
-    std::string got;
+    std::string got, last;
     auto reply = [&](const char* code) {
         char buf[512];
         for (;;) {
@@ -507,7 +510,10 @@ bool ServerSite(int port, const char* command) {
             if (line != std::string::npos) {
                 std::string first = got.substr(0, line);
                 got.erase(0, line + 2);
-                if (first.size() > 3 && first[3] == ' ') return first.compare(0, 3, code) == 0;
+                if (first.size() > 3 && first[3] == ' ') {
+                    last = first;
+                    return !code || first.compare(0, 3, code) == 0;
+                }
                 continue;
             }
             int n = recv(s, buf, sizeof buf, 0);
@@ -520,10 +526,13 @@ bool ServerSite(int port, const char* command) {
         return send(s, l.data(), (int)l.size(), 0) == (int)l.size();
     };
     ok = ok && reply("220") && send_("USER tester") && reply("331") && send_("PASS secret") && reply("230") &&
-         send_(command) && reply("200") && send_("QUIT");
+         send_(command) && reply(nullptr);
+    std::string answer = ok ? last : std::string();
+    if (ok) send_("QUIT");
     closesocket(s);
-    return ok;
+    return answer;
 }
+bool ServerSite(int port, const char* command) { return ServerReply(port, command).compare(0, 3, "200") == 0; }
 }  // namespace
 
 TEST_F(FtpFrontEnd, ADroppedConnectionMidTreeGoesOnWhereItStopped) {
@@ -594,4 +603,143 @@ TEST_F(FtpFrontEnd, TheFtpBarComesWithTheFirstConnectionAndKeepsItsModeWhenTheLa
     };
     EXPECT_TRUE(PumpUntil(Left::Done, nullptr, 20000)) << "the panel left the server";
     EXPECT_NE(0, strncmp(gApp->panelPath[0], "1:", 2)) << gApp->panelPath[0];
+}
+
+namespace {
+// Octal mode of a file of the server's root as Linux has it ("" when the
+// server could not say).
+std::string ModeOnServer(const std::string& remotePath) {
+    std::string r = ServerReply(Ports()["A"], "SITE MODEOF " + remotePath);
+    return r.compare(0, 4, "200 ") == 0 ? r.substr(4) : r;
+}
+
+struct ChmodAnswer {
+    std::vector<std::pair<int, UINT>> boxes;  // states the dialog showed
+    std::string octal;                        // the octal field as it opened
+    std::string octalAfterClick;
+    bool found = false;
+};
+
+// Answers the library's chmod dialog as a user would: `act` runs on the
+// dialog, then OK (or Cancel).
+void AnswerChmod(ChmodAnswer* seen, std::function<void(HWND, ChmodAnswer*)> act, int button) {
+    HWND dialog = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000 && !dialog; Sleep(20)) {
+        dialog = FindOwnWindow("#32770", "Attributes");
+        if (dialog && !IsWindowVisible(dialog)) dialog = nullptr;
+    }
+    if (!dialog) return;
+    seen->found = true;
+    for (int id = 14361; id <= 14369; id++) seen->boxes.push_back({id, IsDlgButtonChecked(dialog, id)});
+    char text[16] = "";
+    GetDlgItemTextA(dialog, 14375, text, sizeof text);
+    seen->octal = text;
+    act(dialog, seen);
+    PostMessageA(dialog, WM_COMMAND, button, 0);
+}
+
+void Click(HWND dialog, int id, UINT state) {
+    CheckDlgButton(dialog, id, state);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
+}  // namespace
+
+TEST_F(FtpFrontEnd, ChmodDialogsAndTheAttributeJobSetTheServersFileModes) {
+    ASSERT_TRUE(Connect(0, "A", remote));
+    WriteFileBytes(serverRoot + "\\a.txt", "a");
+    WriteFileBytes(serverRoot + "\\b c.txt", "b");
+    CreateDirectoryA((serverRoot + "\\dir").c_str(), nullptr);
+    CreateDirectoryA((serverRoot + "\\dir\\sub").c_str(), nullptr);
+    WriteFileBytes(serverRoot + "\\dir\\inner.txt", "i");
+    WriteFileBytes(serverRoot + "\\dir\\sub\\deep.txt", "d");
+    for (const char* f : {"a.txt", "b c.txt", "dir/inner.txt", "dir/sub/deep.txt"})
+        ASSERT_TRUE(ServerSite(Ports()["A"], ("SITE CHMOD 640 " + remote + "/" + f).c_str())) << f;
+    for (const char* d : {"dir", "dir/sub"})
+        ASSERT_TRUE(ServerSite(Ports()["A"], ("SITE CHMOD 750 " + remote + "/" + d).c_str())) << d;
+    ASSERT_EQ("0640", ModeOnServer(remote + "/a.txt"));
+
+    // One file: the dialog starts from its mode; typing an octal value sets
+    // the boxes, a box click shows the new value.
+    {
+        JobRecord job = Job(kJobCodeAttributes, 0, gApp->panelPath[0], "a.txt", SelectionOf(serverRoot, {"a.txt"}),
+                            0);
+        job.targetLocation = nullptr;
+        job.itemCount = 0x8000 | 0x0001 | 0x0002 | 0x0020;  // rw-r----- as listed
+        job.itemInfo = 0;
+        ChmodAnswer seen;
+        std::vector<std::pair<int, UINT>> afterTyping;
+        std::thread user(AnswerChmod, &seen,
+                         [&](HWND d, ChmodAnswer* s) {
+                             SetDlgItemTextA(d, 14375, "754");
+                             for (int id = 14361; id <= 14369; id++)
+                                 afterTyping.push_back({id, IsDlgButtonChecked(d, id)});
+                             Click(d, 14368, BST_CHECKED);  // others write
+                             char text[16] = "";
+                             GetDlgItemTextA(d, 14375, text, sizeof text);
+                             s->octalAfterClick = text;
+                         },
+                         IDOK);
+        int r = FtpSendCommand(kFtpChmodDialog, (intptr_t)main, (intptr_t)gApp->ftpLib, (intptr_t)&job);
+        user.join();
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(1, r);
+        EXPECT_EQ("640", seen.octal);
+        const UINT want640[9] = {1, 1, 0, 1, 0, 0, 0, 0, 0}, want754[9] = {1, 1, 1, 1, 0, 1, 1, 0, 0};
+        for (int i = 0; i < 9; i++) {
+            EXPECT_EQ(want640[i], seen.boxes[i].second) << seen.boxes[i].first;
+            EXPECT_EQ(want754[i], afterTyping[i].second) << afterTyping[i].first;
+        }
+        EXPECT_EQ("756", seen.octalAfterClick);
+        AttrJobThread(&job);
+        EXPECT_EQ(0u, job.errors);
+        Done(&job);
+        EXPECT_EQ("0756", ModeOnServer(remote + "/a.txt"));
+    }
+
+    // A file and a folder with its tree: boxes left undecided keep their
+    // bits, a cleared box clears its bit everywhere, a checked one sets it.
+    {
+        JobRecord job = Job(kJobCodeAttributes, 0, gApp->panelPath[0], "", SelectionOf(serverRoot, {"b c.txt", "dir"}),
+                            0);
+        job.targetLocation = nullptr;
+        job.itemCount = 0x8000 | 0x0001 | 0x0002 | 0x0020;
+        job.itemInfo = 2;  // two marked
+        job.state = 1;     // one of them a folder
+        ChmodAnswer seen;
+        UINT inclDirs = 0;
+        std::thread user(AnswerChmod, &seen,
+                         [&](HWND d, ChmodAnswer*) {
+                             inclDirs = IsDlgButtonChecked(d, 10103);
+                             Click(d, 14365, BST_CHECKED);    // group write
+                             Click(d, 14367, BST_UNCHECKED);  // others read
+                         },
+                         IDOK);
+        int r = FtpSendCommand(kFtpChmodDialog, (intptr_t)main, (intptr_t)gApp->ftpLib, (intptr_t)&job);
+        user.join();
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(1, r);
+        EXPECT_EQ((UINT)BST_CHECKED, inclDirs);
+        const UINT start[9] = {2, 2, 2, 2, 0, 2, 2, 0, 2};  // undecided where 755 has bits
+        for (int i = 0; i < 9; i++) EXPECT_EQ(start[i], seen.boxes[i].second) << seen.boxes[i].first;
+        EXPECT_TRUE(job.flags & kJobInclSubDirs);
+        AttrJobThread(&job);
+        EXPECT_EQ(0u, job.errors);
+        Done(&job);
+        for (const char* f : {"b c.txt", "dir/inner.txt", "dir/sub/deep.txt"})
+            EXPECT_EQ("0660", ModeOnServer(remote + "/" + f)) << f;
+        for (const char* d : {"dir", "dir/sub"}) EXPECT_EQ("0770", ModeOnServer(remote + "/" + d)) << d;
+        EXPECT_EQ("0756", ModeOnServer(remote + "/a.txt"));  // not marked
+    }
+
+    // Cancel changes nothing.
+    {
+        JobRecord job = Job(kJobCodeAttributes, 0, gApp->panelPath[0], "a.txt", nullptr, 0);
+        job.itemCount = 0x8000 | 0x0001;
+        ChmodAnswer seen;
+        std::thread user(AnswerChmod, &seen, [](HWND d, ChmodAnswer*) { Click(d, 14363, BST_CHECKED); }, IDCANCEL);
+        EXPECT_EQ(0, FtpSendCommand(kFtpChmodDialog, (intptr_t)main, (intptr_t)gApp->ftpLib, (intptr_t)&job));
+        user.join();
+        EXPECT_TRUE(seen.found);
+        Done(&job);
+    }
 }

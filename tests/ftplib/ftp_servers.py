@@ -12,6 +12,8 @@ Faults, switched on through SITE commands on A or B:
   SITE SAY421        the next command is answered 421 and the connection closes
   SITE LONGLINE      a reply whose first line is 6000 characters long
   SITE NOREST        the next REST is refused (502)
+Test questions:
+  SITE MODEOF path   "200 " and the octal mode of the file as Linux has it
 A folder that holds a file ".listing" is listed as that file's text.
 """
 import os
@@ -92,7 +94,7 @@ def make_handler(name):
         banner = "Test server %s ready." % name
 
         proto_cmds = dict(FTPHandler.proto_cmds)
-        for verb in ("DROPAFTER", "SILENT", "SAY421", "LONGLINE", "NOREST"):
+        for verb in ("DROPAFTER", "SILENT", "SAY421", "LONGLINE", "NOREST", "MODEOF"):
             proto_cmds["SITE " + verb] = dict(perm=None, auth=False, arg=None, help="test fault")
 
         def pre_process_command(self, line, cmd, arg):
@@ -124,6 +126,14 @@ def make_handler(name):
         def ftp_SITE_NOREST(self, arg):
             State.norest[name] = True
             self.respond("200 ok")
+
+        def ftp_SITE_MODEOF(self, arg):
+            try:
+                mode = os.lstat(self.fs.ftp2fs(arg)).st_mode & 0o7777
+            except (OSError, AttributeError) as e:
+                self.respond("550 %s" % e)
+                return
+            self.respond("200 %04o" % mode)
 
         def ftp_SITE_LONGLINE(self, arg):
             self.push("200-" + "x" * 6000 + "\r\n")
