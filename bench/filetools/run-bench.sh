@@ -43,9 +43,32 @@ cmp "$work/ours.txt" "$work/ref.txt"
 rm -f "$work"/*.txt
 
 for i in 1 2 3; do cat "$work/one.bin"; done > "$work/four.bin"; cat "$work/one.bin" >> "$work/four.bin"
-a=$(secs "$tool" split "$work/four.bin" "$work/ours" 1000000000); b=$(secs split -b 1000000000 -d -a 3 "$work/four.bin" "$work/theirs.")
-report "split of $((4 * gib >> 20)) MiB" "$a" split "$b"
-a=$(secs "$tool" join "$work/joined.bin" "$work"/ours.0??)
-s=$(date +%s.%N); cat "$work"/theirs.??? > "$work/cat.bin"; b=$(echo "$(date +%s.%N) - $s" | bc)
-report "join of $((4 * gib >> 20)) MiB" "$a" cat "$b"
-cmp "$work/joined.bin" "$work/four.bin"
+# Split and join write 4 GiB each: whoever writes next pays for the write-back
+# of what came before. So ours and theirs take turns (the first alternates),
+# three rounds, each after the last output is gone and the rest is on disk
+# (sync); the medians are reported.
+median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+turns() {  # turns NAME THEIRS-NAME: calls run_ours and run_theirs
+    local ours=() theirs=() round
+    for round in 1 2 3; do
+        if [ $((round % 2)) = 1 ]; then
+            clean; sync; ours+=("$(run_ours)"); clean; sync; theirs+=("$(run_theirs)")
+        else
+            clean; sync; theirs+=("$(run_theirs)"); clean; sync; ours+=("$(run_ours)")
+        fi
+    done
+    report "$1" "$(median "${ours[@]}")" "$2" "$(median "${theirs[@]}")"
+    echo "    rounds: ours ${ours[*]}   $2 ${theirs[*]}   load $(cut -d' ' -f1-3 /proc/loadavg)"
+}
+clean() { rm -f "$work"/ours.0?? "$work"/theirs.???; }
+run_ours() { secs "$tool" split "$work/four.bin" "$work/ours" 1000000000; }
+run_theirs() { secs split -b 1000000000 -d -a 3 "$work/four.bin" "$work/theirs."; }
+turns "split of $((4 * gib >> 20)) MiB" split
+run_ours >/dev/null; run_theirs >/dev/null  # the pieces for the join
+clean() { rm -f "$work/joined.bin" "$work/cat.bin"; }
+run_ours() {
+    secs "$tool" join "$work/joined.bin" "$work"/ours.0??
+    cmp "$work/joined.bin" "$work/four.bin"
+}
+run_theirs() { local s=$(date +%s.%N); cat "$work"/theirs.??? > "$work/cat.bin"; echo "$(date +%s.%N) - $s" | bc; }
+turns "join of $((4 * gib >> 20)) MiB" cat
