@@ -20,7 +20,7 @@ size=${LARGE_SPLIT_SIZE:-$((5 << 30))}
 piece=${LARGE_SPLIT_PIECE:-1000000000}
 
 tool=$work/filetool
-g++ -std=c++17 -O2 -I"$root" "$root/tests/filetools/FileToolCli.cpp" "$root"/fileops/{Checksum,SumList,LineEnds,UuCode,FileTools,AttrRules}.cpp -o "$tool"
+g++ -std=c++17 -O2 -I"$root" "$root/tests/filetools/FileToolCli.cpp" "$root"/fileops/{Checksum,SumList,LineEnds,UuCode,FileTools,AttrRules}.cpp "$root/base/DateTime.cpp" -o "$tool"
 secs() { local s=$(date +%s.%N); "$@" >/dev/null; echo "$(date +%s.%N) - $s" | bc; }
 ratio() { echo "scale=2; $2 / $1" | bc; }
 report() { printf '%-28s ours %7.2f s   %-6s %7.2f s   speed ratio %s\n' "$1" "$2" "$3" "$4" "$(ratio "$2" "$4")"; }
