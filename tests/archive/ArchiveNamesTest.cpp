@@ -7,6 +7,11 @@
 
 #include <string>
 #include <vector>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "ArcLib.h"
 #include "ZipCore.h"
@@ -65,10 +70,11 @@ std::string TempPath(const char *name) {
     if (!dir)
         dir = getenv("TMPDIR");
     std::string base = dir ? dir : "/tmp";
+    // Two checkouts may test at once: each process keeps its own names.
 #if defined(_WIN32)
-    return base + "\\" + name;
+    return base + "\\" + std::to_string(GetCurrentProcessId()) + "-" + name;
 #else
-    return base + "/" + name;
+    return base + "/" + std::to_string(getpid()) + "-" + name;
 #endif
 }
 

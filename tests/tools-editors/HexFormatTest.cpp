@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -233,7 +234,7 @@ static std::vector<std::string> OdWords(const std::string &path, const char *typ
 
 TEST(HexElement, ValuesEqualOd) {
     std::vector<uint8_t> bytes = SampleBytes();
-    std::string path = testing::TempDir() + "hexod.bin";
+    std::string path = testing::TempDir() + std::to_string(getpid()) + "-hexod.bin";
     FILE *f = fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     fwrite(bytes.data(), 1, bytes.size(), f);
