@@ -9,6 +9,8 @@
 
 #include "AppState.h"
 #include "frontends/CePanel.h"
+#include "celink/CeNames.h"
+#include "panels/EntryBuild.h"
 #include "panels/PanelViewMode.h"
 #include "app/bars/Bars.h"
 #include "app/DirWatch.h"
@@ -185,6 +187,28 @@ bool PanelGetCursorFile(HWND, int panel, char *out, int size) {
 }
 
 bool PanelGetCursorPath(HWND, int panel, char *out, int size) { return CursorPath(panel, out, size, false); }
+
+// The device path and size of a device panel's cursor file; folders and ".."
+// beep.
+static bool DeviceCursorFile(int panel, char *out, size_t size, uint32_t sizeWords[2]) {
+    PanelIter it;
+    FileEntry *e = PanelGetCursorEntry(&it, panel);
+    bool file = e && !EntryIsFolder(e) && !EntryIsUpDir(e);
+    char name[MAX_PATH] = "";
+    uint64_t bytes = 0;
+    if (file) {
+        lstrcpynA(name, EntryName(e), sizeof name);
+        bytes = FileEntrySize(e);
+    }
+    PanelIterEnd(&it);
+    if (!file || !CePathJoin(out, size, gApp->panelPath[panel], name)) {
+        CommandBeep();
+        return false;
+    }
+    sizeWords[0] = (uint32_t)bytes;
+    sizeWords[1] = (uint32_t)(bytes >> 32);
+    return true;
+}
 
 // The cursor files of the two panels side by side in the file compare window.
 static void CompareCursorFiles() {
@@ -589,6 +613,17 @@ static void MainCommandRun(HWND window, int id) {
     case 102: // F3: the configured viewer, else the viewer window
     case 103: // Alt+F3
     case 104: // F4: the configured editor, else the editor window
+        if (id != 103 && LocationKind(active) == kLocationCeDevice && !InTree(active)) {
+            // A device file is viewed and edited through a local copy.
+            uint32_t size[2];
+            if (DeviceCursorFile(active, path, sizeof path, size)) {
+                if (id == 102)
+                    ViewerOpenActive(window, path, size);
+                else
+                    EditOpenActive(window, path, size);
+            }
+            return;
+        }
         if (PanelGetCursorFile(window, active, path, 260)) {
             if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY)
                 CommandBeep();

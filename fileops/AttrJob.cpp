@@ -13,6 +13,7 @@
 #include "fileops/AttrRules.h"
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
+#include "frontends/CeFrontEnd.h"
 #include "frontends/FtpJobs.h"
 #include "panels/Filter.h"
 #include "panels/Location.h"
@@ -42,28 +43,6 @@ const char* NamePart(const char* path)
     return cut ? cut + 1 : path;
 }
 
-// Reports a failure of one entry; a Cancel or Abort answer stops the job.
-void AttrReport(JobRecord* job, DWORD error, const char* path)
-{
-    JobErrorReport report = {job->dialog, (int32_t)error, path, kCtxTimes, job};
-    uint32_t answer = JobReportError(&report);
-    if (answer == kFsCancel || (answer == kFsAbort && !JobIsStatistics(job)))
-        job->state = kJobStop;
-    job->errors += 1;
-}
-
-bool PassesFilter(JobRecord* job, const char* path, uint32_t attributes, uint16_t date, uint16_t time,
-                  uint64_t size)
-{
-    if (!(job->flags & kAttrWithFilter) || !gApp)
-        return true;
-    char folder[MAX_PATH];
-    lstrcpynA(folder, path, sizeof folder);
-    char* cut = strrchr(folder, '\\');
-    if (cut)
-        *cut = 0;
-    return FilterTestEntry(folder, NamePart(path), (uint16_t)attributes, date, time, &size, &gApp->syncFilter) != 0;
-}
 
 // The panel entry of a handled record: unmarked (the mark moves to the
 // previous-selection bit) and given the attributes the file has now.
@@ -183,8 +162,19 @@ void AttrDialogInit(HWND dialog, AttrDialogData* d)
         CheckDlgButton(dialog, kIdAttrInclDirs, d->anyFolder ? BST_CHECKED : BST_UNCHECKED);
         CheckDlgButton(dialog, kIdAttrWithFilter, (job->flags & kAttrWithFilter) ? BST_CHECKED : BST_UNCHECKED);
     } else {
-        HANDLE h = CreateFileA(d->subject, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        CeTimeRecord times = {};
+        HANDLE h = INVALID_HANDLE_VALUE;
+        if (d->device) {
+            if (CeReadFileTimes(d->subject, &times) == 0) {
+                ShowFileTime(dialog, kIdAttrCreateDate, kIdAttrCreateTime,
+                             (uint64_t)times.creation.high << 32 | times.creation.low);
+                ShowFileTime(dialog, kIdAttrWriteDate, kIdAttrWriteTime,
+                             (uint64_t)times.lastWrite.high << 32 | times.lastWrite.low);
+            }
+        } else {
+            h = CreateFileA(d->subject, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        }
         if (h != INVALID_HANDLE_VALUE) {
             FILETIME c, a, w;
             if (GetFileTime(h, &c, &a, &w)) {
@@ -245,6 +235,28 @@ bool AttrDialogOk(HWND dialog, AttrDialogData* d)
 }
 
 } // namespace
+
+void AttrReport(JobRecord* job, DWORD error, const char* path)
+{
+    JobErrorReport report = {job->dialog, (int32_t)error, path, kCtxTimes, job};
+    uint32_t answer = JobReportError(&report);
+    if (answer == kFsCancel || (answer == kFsAbort && !JobIsStatistics(job)))
+        job->state = kJobStop;
+    job->errors += 1;
+}
+
+bool AttrPassesFilter(JobRecord* job, const char* path, uint32_t attributes, uint16_t date, uint16_t time,
+                      uint64_t size)
+{
+    if (!(job->flags & kAttrWithFilter) || !gApp)
+        return true;
+    char folder[MAX_PATH];
+    lstrcpynA(folder, path, sizeof folder);
+    char* cut = strrchr(folder, '\\');
+    if (cut)
+        *cut = 0;
+    return FilterTestEntry(folder, NamePart(path), (uint16_t)attributes, date, time, &size, &gApp->syncFilter) != 0;
+}
 
 int (*gAttrDatePicker)(HWND owner, DateTimeRecord* record) = ClockPickDateTime;
 
@@ -357,19 +369,22 @@ void AttrCommand(HWND owner)
     if (!gApp)
         return;
     const int panel = gApp->activePanel & 1;
-    // FTP and device locations open their own variants of the dialog.
+    // FTP panels have their chmod dialog; the device's entries take
+    // attributes and times through the device library.
     const LocationNode* location = gApp->panels[panel].location;
     if (location && location->kind == kLocationFtp) {
         FtpShowChmodDialog(owner, panel);
         return;
     }
-    if (location) {
+    const bool device = location && location->kind == kLocationCeDevice;
+    if (location && !device) {
         MessageBeep(MB_ICONHAND);
         return;
     }
     JobRecord job = {};
     AttrDialogData d = {};
     d.job = &job;
+    d.device = device;
     job.sourcePanel = (uint16_t)panel;
     lstrcpynA(job.sourceDir, gApp->panelPath[panel], sizeof job.sourceDir);
     d.marked = PanelCountMarked(panel);
@@ -400,7 +415,7 @@ void AttrCommand(HWND owner)
     }
     lstrcatA(d.subject, name);
     lstrcpynA(job.target, d.subject, sizeof job.target);
-    if (FileSetCurrentDir(owner, job.sourceDir) != 0)
+    if (!device && FileSetCurrentDir(owner, job.sourceDir) != 0)
         return;
     job.attrClear = d.attributes;
     job.attrSet = d.marked;
@@ -414,7 +429,12 @@ void AttrCommand(HWND owner)
         job.jobCode = kJobCodeAttributes;
         job.titleId = Txt::txtAttributes;
         job.captionId = Txt::txtChgAttr;
-        JobShowDialog(owner, kDlgJobDelete, &job);
+        // The dialog's copy of the record owns the clone and frees it.
+        job.sourceLocation = device ? LocationClone(location) : nullptr;
+        if (device && !job.sourceLocation)
+            return;
+        if (!JobShowDialog(owner, kDlgJobDelete, &job))
+            LocationCloneFree(job.sourceLocation);
         return;
     }
     // Nothing to change: the marks move to the previous-selection bit.
@@ -458,7 +478,7 @@ int AttrSetAttributes(const char* path, JobRecord* job)
 int AttrApplyToFile(JobRecord* job, const char* path, uint16_t dosDate, uint16_t dosTime, uint32_t attributes,
                     uint64_t size)
 {
-    if (!(attributes & kAttrDirectory) && !PassesFilter(job, path, attributes, dosDate, dosTime, size))
+    if (!(attributes & kAttrDirectory) && !AttrPassesFilter(job, path, attributes, dosDate, dosTime, size))
         return 0;
     JobItemText(job, path);
     int changes = 0;
@@ -552,10 +572,20 @@ DWORD WINAPI AttrJobThread(void* param)
     job->state = kJobGoOn;
     job->fileBytes = 1;  // every file and folder counts one step
     job->total = 0;
-    JobCountList(job, job->selection);
-    for (const SelectionRecord* rec = SelListFirst(job->selection); rec; rec = SelListNext(rec))
-        if ((rec->attributes & kEntryFolder) && !(rec->attributes & kEntryUpDir) && !(job->flags & kJobInclSubDirs))
-            job->total += 1;
+    const bool device = job->sourceLocation && job->sourceLocation->kind == kLocationCeDevice;
+    if (device) {
+        // Counting a device tree would walk it twice over the link: one step
+        // per selected entry.
+        for (const SelectionRecord* rec = SelListFirst(job->selection); rec; rec = SelListNext(rec))
+            if (!(rec->attributes & kEntryUpDir))
+                job->total += 1;
+    } else {
+        JobCountList(job, job->selection);
+        for (const SelectionRecord* rec = SelListFirst(job->selection); rec; rec = SelListNext(rec))
+            if ((rec->attributes & kEntryFolder) && !(rec->attributes & kEntryUpDir) &&
+                !(job->flags & kJobInclSubDirs))
+                job->total += 1;
+    }
     char path[MAX_PATH];
     for (const SelectionRecord* rec = SelListFirst(job->selection); rec && !JobStopped(job);
          rec = SelListNext(rec)) {
@@ -566,8 +596,20 @@ DWORD WINAPI AttrJobThread(void* param)
             continue;
         }
         uint32_t attributes = INVALID_FILE_ATTRIBUTES;
-        if (rec->attributes & kEntryFolder) {
-            if (PassesFilter(job, path, rec->attributes, rec->date, rec->time, rec->size))
+        if (device) {
+            int changed = 0;
+            if (rec->attributes & kEntryFolder) {
+                if (AttrPassesFilter(job, path, rec->attributes, rec->date, rec->time, rec->size))
+                    changed = CeJobSetAttributes(job, path, rec->attributes);
+                if ((job->flags & kJobInclSubDirs) && !JobStopped(job))
+                    CeJobChangeAttrTree(job, path, 1);
+            } else {
+                changed = CeJobChangeAttr(job, path, rec->date, rec->time, rec->attributes, rec->size);
+            }
+            if (changed > 0)
+                attributes = CeReadAttributes(path);
+        } else if (rec->attributes & kEntryFolder) {
+            if (AttrPassesFilter(job, path, rec->attributes, rec->date, rec->time, rec->size))
                 AttrSetAttributes(path, job);
             if (job->flags & kJobInclSubDirs) {
                 if (rec->attributes & kEntryJunction)

@@ -18,6 +18,12 @@ int AttrApplyToFile(JobRecord* job, const char* path, uint16_t dosDate, uint16_t
 // 1 changed, 0 nothing to change, -1 failure (reported).
 int AttrSetAttributes(const char* path, JobRecord* job);
 void AttrApplyToTree(JobRecord* job, const char* folder, int depth);
+// Reports a failure of one entry in the job's log or a box; a Cancel or
+// Abort answer stops the job. Counts an error.
+void AttrReport(JobRecord* job, DWORD error, const char* path);
+// With the job's filter flag: whether an entry passes the job filter.
+bool AttrPassesFilter(JobRecord* job, const char* path, uint32_t attributes, uint16_t date, uint16_t time,
+                      uint64_t size);
 // 0 when the drive's file system is NTFS, else 1 (UNC paths never are).
 int AttrIsNtfsDrive(char letter);
 // Calendar picker for one date/time pair of the dialog; the fields change
@@ -36,6 +42,7 @@ struct AttrDialogData {
     uint32_t attributes;   // the subject's attribute word
     bool subjectIsFolder;
     bool anyFolder;        // a marked folder (or the cursor entry is one)
+    bool device;           // the subject is on the Windows CE device
     char subject[MAX_PATH]; // full path of the subject
 };
 

@@ -9,6 +9,7 @@
 #include "base/Memory.h"
 #include "base/Strings.h"
 #include "base/Texts.h"
+#include "frontends/CeFrontEnd.h"
 #include "frontends/FtpJobs.h"
 #include "wingui/WindowList.h"
 #include "fileops/CopyJob.h"
@@ -22,6 +23,7 @@
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
 #include "tools/ContainerJobs.h"
+#include "tools/ExtPrograms.h"
 
 static DWORD JobClockTicks() { return GetTickCount(); }
 DWORD (*gJobClock)() = JobClockTicks;
@@ -57,6 +59,8 @@ static const JobCodeRow kJobCodes[] = {
     {kJobCodeJoin, kJobCodeJoin, JoinJobThread, true},
     {kJobCodeEncode, kJobCodeEncode, UuJobThread, false},
     {kJobCodeCrLf, kJobCodeCrLf, CrLfJobThread, true},
+    {kJobCodeCeFetch, kJobCodeCeFetch, CeFetchJobThread, false},
+    {kJobCodeCePutBack, kJobCodeCePutBack, CePutBackJobThread, false},
     {kJobCodeChecksums, kJobCodeChecksums, SumCreateJobThread, true},
     {kJobCodeSumVerify, kJobCodeSumVerify, SumVerifyJobThread, false},
 };
@@ -554,6 +558,15 @@ INT_PTR CALLBACK JobDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         case IDOK:
         case kCmdJobFinished:
             JobOnFinished(dialog, job);
+            return TRUE;
+        case kJobCodeFtpFetch:
+        case kJobCodeCeFetch:
+            // The fetch worker's local copy is complete: the view or edit
+            // action runs here, on the interface thread.
+            if (job->itemInfo)
+                LocalActionRun(job->itemInfo, (HWND)(UINT_PTR)job->itemCount, job->target, job->secondName,
+                               job->sourceLocation);
+            job->state = kJobStop;
             return TRUE;
         }
         break;

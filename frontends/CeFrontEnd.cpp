@@ -166,6 +166,104 @@ int CeListDirectory(const char* folder, std::vector<CeEntry>* entries) {
     return CeListWithRetry(pattern, CeAddListEntry, &context, [&] { entries->clear(); });
 }
 
+// ---- leftovers of cut transfers ------------------------------------------------
+
+namespace {
+
+// Guards the list; held only around list changes, never across a command.
+volatile LONG gLeftoverLock;
+std::vector<std::string> gLeftovers;
+const size_t kLeftoversMax = 256;
+// Temporary and parked names tried per target, as the library makes them.
+const unsigned kSiblingNames = 64;
+
+struct LeftoverLock {
+    LeftoverLock() {
+        while (InterlockedExchange(&gLeftoverLock, 1))
+            Sleep(0);
+    }
+    ~LeftoverLock() { InterlockedExchange(&gLeftoverLock, 0); }
+};
+
+// Commands of the sweep go straight to the library: the connect counter is
+// still 0 while it runs, so nothing else is on the link.
+int SweepCommand(uint32_t code, uintptr_t a1, uintptr_t a2 = 0, uintptr_t a3 = 0) {
+    CeCommandRecord record = {code, (uintptr_t)CeHostTable(), a1, a2, a3, 0};
+    return reinterpret_cast<CeEntryProc>(gApp->ceEntry)(record);
+}
+
+void CECALL NoteName(const char* name, uint32_t, uint32_t, uint32_t, uint32_t, void* user) {
+    static_cast<std::vector<std::string>*>(user)->push_back(name);
+}
+
+bool Listed(const std::vector<std::string>& names, const char* path) {
+    const char* slash = strrchr(path, '\\');
+    const char* name = slash ? slash + 1 : path;
+    for (const std::string& n : names)
+        if (!lstrcmpiA(n.c_str(), name)) return true;
+    return false;
+}
+
+// One target's leftovers; true when nothing of them is left.
+bool SweepTarget(const char* target) {
+    char folder[kCePathMax], pattern[kCePathMax];
+    lstrcpynA(folder, target, sizeof folder);
+    char* slash = strrchr(folder, '\\');
+    if (!slash) return true;
+    slash[slash == folder ? 1 : 0] = 0;
+    if (!CePathJoin(pattern, sizeof pattern, folder, "*")) return true;
+    std::vector<std::string> names;
+    int listed = SweepCommand(kCeList, (uintptr_t)pattern, (uintptr_t)NoteName, (uintptr_t)&names);
+    if (listed == ERROR_PATH_NOT_FOUND || listed == ERROR_FILE_NOT_FOUND) return true; // the folder is gone
+    if (listed != 0 && listed != ERROR_INVALID_NAME) return false;
+    bool clean = true;
+    bool targetThere = Listed(names, target);
+    char sibling[kCePathMax];
+    // A parked old file whose new one never took its name goes back first.
+    for (unsigned n = 1; n <= kSiblingNames; ++n) {
+        if (!CeBackupName(sibling, sizeof sibling, target, n) || !Listed(names, sibling)) continue;
+        int done = targetThere ? SweepCommand(kCeDeleteFile, (uintptr_t)sibling)
+                               : SweepCommand(kCeMove, (uintptr_t)sibling, (uintptr_t)target);
+        if (done == 0 && !targetThere) targetThere = true;
+        if (done != 0) clean = false;
+    }
+    for (unsigned n = 1; n <= kSiblingNames; ++n) {
+        if (!CeTempName(sibling, sizeof sibling, target, n) || !Listed(names, sibling)) continue;
+        if (SweepCommand(kCeDeleteFile, (uintptr_t)sibling) != 0) clean = false;
+    }
+    return clean;
+}
+
+} // namespace
+
+void CeNoteLeftovers(const char* target) {
+    if (!target || !target[0] || strlen(target) >= (size_t)kCePathMax) return;
+    LeftoverLock lock;
+    for (const std::string& t : gLeftovers)
+        if (!lstrcmpiA(t.c_str(), target)) return;
+    if (gLeftovers.size() < kLeftoversMax) gLeftovers.push_back(target);
+}
+
+void CeSweepLeftovers() {
+    if (!gApp->ceEntry) return;
+    std::vector<std::string> targets;
+    {
+        LeftoverLock lock;
+        targets.swap(gLeftovers);
+    }
+    std::vector<std::string> kept;
+    for (const std::string& t : targets)
+        if (!SweepTarget(t.c_str())) kept.push_back(t);
+    if (kept.empty()) return;
+    for (const std::string& t : kept)
+        CeNoteLeftovers(t.c_str());
+}
+
+size_t CeLeftoverCount() {
+    LeftoverLock lock;
+    return gLeftovers.size();
+}
+
 // ---- one command each ---------------------------------------------------------
 
 int CeRunProgram(const char* path) {
@@ -398,7 +496,11 @@ int CeJobCopyFile(CopyItem* item) {
     JobPairText(job, item->source, item->target);
     Side from = SideOf(job->sourceLocation), to = SideOf(job->targetLocation);
     int result;
-    if (from == kSideDevice && to == kSideDevice) {
+    if (!gApp->ceEntry || !gApp->ceConnected) {
+        // No link (or a reconnect under way): said, never passed over as a
+        // folder met where a file was expected.
+        result = ERROR_DEVICE_NOT_CONNECTED;
+    } else if (from == kSideDevice && to == kSideDevice) {
         if (!strcmp(item->source, item->target)) return 0;
         result = CeSendCommand(kCeCopy, (uintptr_t)item->source, (uintptr_t)item->target, (uintptr_t)item, 0);
     } else if (from == kSideDevice && to == kSideLocal) {
@@ -414,6 +516,10 @@ int CeJobCopyFile(CopyItem* item) {
     if (result == 0) {
         job->filesDone++;
         job->bytesDone += item->sourceSize;
+    } else if (result > 0 && to == kSideDevice) {
+        // The library removes its temporary file at the failure; where the
+        // link was gone by then, the next connect does.
+        CeNoteLeftovers(item->target);
     }
     return Fail(job, result, item->source);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CeLink.h"
 #include "JobRecord.h"
 #include "Records.h"
 #include "fileops/CopyJob.h"
@@ -38,12 +39,30 @@ struct CeEntry {
 // or an error; ERROR_INVALID_NAME: listed, but names were left out.
 int CeListDirectory(const char* folder, std::vector<CeEntry>* entries);
 
+// ---- leftovers of transfers the link cut ----
+// A copy to this device path failed: its temporary file (and a parked old
+// file) may still be on the device where the lost link kept the library from
+// removing them.
+void CeNoteLeftovers(const char* target);
+// Run by the connect thread once a device answers, before other commands
+// go out: removes the temporary files of the noted targets and puts a parked
+// old file back under its name where the new one never arrived. Targets
+// that could not be cleaned stay noted for the next connect.
+void CeSweepLeftovers();
+// How many targets are noted (tests).
+size_t CeLeftoverCount();
+
 // One command each; results as the library gives them.
 int CeRunProgram(const char* path);
 int CeDeleteDeviceFile(const char* path);
 int CeRemoveDir(const char* path);
 int CeMakeDirRaw(const char* path);
 int CeSetAttributes(const char* path, uint32_t attributes);
+int CeReadFileTimes(const char* path, CeTimeRecord* record);
+int CeWriteFileTimes(const char* path, const CeTimeRecord* record);
+// The attribute word of one device entry as the device gives it now;
+// INVALID_FILE_ATTRIBUTES when it cannot be read.
+uint32_t CeReadAttributes(const char* path);
 
 // Positive results go to the file-error box (the job's log in statistics
 // mode); 0 and negative ones show nothing.
@@ -58,6 +77,27 @@ int CeJobCopyFile(CopyItem* item);
 int CeJobMoveFile(CopyItem* item);
 int CeJobCopyTree(CopyItem* item);
 int CeJobMoveTree(CopyItem* item);
+
+// ---- the attributes job (1033) on device entries ----
+// Dates (with the job's date flag) and attributes of one device file; the
+// job filter decides first. Count of changes, 0 for none or a failure
+// (reported; a stop answer stops the job).
+int CeJobChangeAttr(JobRecord* job, const char* path, uint16_t date, uint16_t time, uint32_t attributes,
+                    uint64_t size);
+// The job's masks on one device entry: 1 changed, 0 nothing to change, -1
+// failure (reported).
+int CeJobSetAttributes(JobRecord* job, const char* path, uint32_t attributes);
+// Every entry below a device folder, sub-folders walked.
+void CeJobChangeAttrTree(JobRecord* job, const char* folder, int depth);
+
+// ---- F3 and F4 on device files ----
+// Job 1050: `target` the device file, `total` its size, the source location
+// a clone of the panel's; the local copy goes to `secondName` and the dialog
+// gets command 1050 to run the view or edit action on it.
+DWORD WINAPI CeFetchJobThread(void* job);
+// Job 1051: `target` the edited local copy, the target location's archive
+// path the device file it replaces.
+DWORD WINAPI CePutBackJobThread(void* job);
 
 // ---- jobs of the copy, move, rename and delete commands with a device side ----
 bool CeIsDeviceLocation(const LocationNode* node);

@@ -100,7 +100,11 @@ static unsigned __stdcall CeConnectThread(void *) {
         CeFillHostServices();
         uintptr_t record[6] = {2, (uintptr_t)CeHostTable(), 0, 0, 0, 0};
         // Blocks until a device answers.
-        EntryOf(gApp->ceEntry)(record);
+        int result = EntryOf(gApp->ceEntry)(record);
+        // What a cut transfer left on the device goes before anything else
+        // may use the link.
+        if (result == -1)
+            CeSweepLeftovers();
         InterlockedIncrement(&gApp->ceConnected);
     }
     return 0;

@@ -10,7 +10,11 @@
 #include "base/Memory.h"
 #include "base/Paths.h"
 #include "base/Strings.h"
+#include "base/Texts.h"
+#include "base/DateTime.h"
 #include "fileops/FileSystem.h"
+#include "fileops/Job.h"
+#include "panels/Location.h"
 #include "panels/Filter.h"
 #include "tools/RunServices.h"
 #include "tools/TextEditor.h"
@@ -167,6 +171,138 @@ static bool IsFolder(const char *path) {
 
 // ---- viewer and editor
 
+// Last-write time (local, DOS) and size of a local file.
+static bool LocalStamp(const char *path, uint16_t *date, uint16_t *time, uint64_t *size) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(path, &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(find);
+    FILETIME local;
+    WORD d = 0, t = 0;
+    if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !FileTimeToDosDateTime(&local, &d, &t))
+        return false;
+    *date = d;
+    *time = t;
+    *size = (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
+    return true;
+}
+
+// ---- the external editor's watch
+
+struct EditWatchRecord {
+    HANDLE process;
+    char localPath[MAX_PATH];
+    LocationNode *location;
+    uint16_t date, time;
+    uint64_t size;
+};
+
+static volatile LONG gEditWatches;
+
+static bool MainWindowLives() { return gMainWindow && IsWindow(gMainWindow); }
+
+static DWORD WINAPI EditWatchThread(void *param) {
+    EditWatchRecord *w = (EditWatchRecord *)param;
+    bool ended = false;
+    while (MainWindowLives()) {
+        if (WaitForSingleObject(w->process, 100) != WAIT_TIMEOUT) {
+            ended = true;
+            break;
+        }
+    }
+    CloseHandle(w->process);
+    HWND dialog = ended ? EditPutBack(w->localPath, w->location, w->date, w->time, w->size) : nullptr;
+    if (!ended)
+        LocationCloneFree(w->location);
+    // The put-back dialog was made on this thread, so its messages come
+    // here until it closes.
+    while (dialog && IsWindow(dialog)) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!IsWindow(dialog) || !IsDialogMessageA(dialog, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+    }
+    MemFree(&w);
+    InterlockedDecrement(&gEditWatches);
+    return 0;
+}
+
+void EditWatchStart(HANDLE process, const char *, const char *localPath, LocationNode *location, uint16_t date,
+                    uint16_t time, uint64_t size) {
+    EditWatchRecord *w = (EditWatchRecord *)MemAlloc(sizeof *w);
+    if (!w || strlen(localPath) >= sizeof w->localPath) {
+        MemFree(&w);
+        CloseHandle(process);
+        LocationCloneFree(location);
+        return;
+    }
+    w->process = process;
+    lstrcpynA(w->localPath, localPath, sizeof w->localPath);
+    w->location = location;
+    w->date = date;
+    w->time = time;
+    w->size = size;
+    InterlockedIncrement(&gEditWatches);
+    HANDLE thread = CreateThread(nullptr, 0, EditWatchThread, w, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+        return;
+    }
+    InterlockedDecrement(&gEditWatches);
+    CloseHandle(process);
+    LocationCloneFree(location);
+    MemFree(&w);
+}
+
+bool EditWatchIdle() { return gEditWatches == 0; }
+
+HWND EditPutBack(const char *localPath, LocationNode *location, uint16_t date, uint16_t time, uint64_t size) {
+    HWND dialog = nullptr;
+    uint16_t nowDate = 0, nowTime = 0;
+    uint64_t nowSize = 0;
+    if (location && location->kind == kLocationCeDevice && MainWindowLives() &&
+        LocalStamp(localPath, &nowDate, &nowTime, &nowSize) && (nowDate & 0x1F) != 0 &&
+        (nowSize != size || DosStampCompare(nowDate, nowTime, date, time) != 0)) {
+        JobRecord job = {};
+        job.itemCount = (uint32_t)(UINT_PTR)gMainWindow;
+        job.titleId = Txt::dlgCopy;
+        job.captionId = Txt::dlgCopyFrom;
+        job.jobCode = kJobCodeCePutBack;
+        job.sourcePanel = (uint16_t)(gApp->activePanel & 1);
+        job.total = nowSize;
+        lstrcpynA(job.target, localPath, sizeof job.target);
+        job.targetLocation = location;
+        dialog = JobShowDialog(gMainWindow, kDlgJobCopy, &job);
+        if (dialog)
+            location = nullptr; // the dialog's copy of the record owns it now
+    }
+    LocationCloneFree(location);
+    return dialog;
+}
+
+// ---- the actions a fetch job runs
+
+static const LocalFileAction kLocalActions[] = {nullptr, ViewerOpenFile, EditOpenFile};
+
+uint32_t LocalActionIndex(LocalFileAction action) {
+    for (uint32_t i = 1; i < sizeof kLocalActions / sizeof kLocalActions[0]; i++)
+        if (kLocalActions[i] == action)
+            return i;
+    return 0;
+}
+
+int LocalActionRun(uint32_t index, HWND owner, const char *displayName, const char *localPath,
+                   const LocationNode *location) {
+    if (index == 0 || index >= sizeof kLocalActions / sizeof kLocalActions[0])
+        return 0;
+    return kLocalActions[index](owner, displayName, localPath, location);
+}
+
 int ViewerOpenFile(HWND owner, const char *displayName, const char *localPath, const LocationNode *) {
     if (GetFileAttributesA(localPath) == INVALID_FILE_ATTRIBUTES)
         return 0;
@@ -187,20 +323,25 @@ int ViewerOpenFile(HWND owner, const char *displayName, const char *localPath, c
     return ExtProgStart(line, folder, show) != 0;
 }
 
-int EditOpenFile(HWND owner, const char *displayName, const char *localPath, const LocationNode *) {
+int EditOpenFile(HWND owner, const char *displayName, const char *localPath, const LocationNode *location) {
     if (localPath[0]) {
         if (IsFolder(localPath))
             return 0;
         if (localPath[1] == ':' && FileSetDrive(owner, localPath[0]) != 0)
             return 0;
     }
+    // A copy of a device file: its stamp now, to see after the edit whether
+    // it changed.
+    EditOrigin origin = {location, 0, 0, 0};
+    bool watch = location && location->kind == kLocationCeDevice && localPath[0] &&
+                 LocalStamp(localPath, &origin.date, &origin.time, &origin.size) && (origin.date & 0x1F) != 0;
     ExtProgListsEnsure();
     const char *program, *folder, *params;
     int show = ExtProgListMatch(localPath, gEditorList, &program, &folder, &params);
     if (show == 0)
         show = SW_SHOWNORMAL;
     if (!program) {
-        if (EditCreateWindow(displayName, localPath, kToolWndEditor))
+        if (EditCreateWindow(displayName, localPath, kToolWndEditor, watch ? &origin : nullptr))
             return 1;
         program = "WRITE.EXE";
         params = nullptr;
@@ -209,13 +350,48 @@ int EditOpenFile(HWND owner, const char *displayName, const char *localPath, con
     if (!ExtProgCommandLine(program, params, localPath, line, sizeof line))
         return 0;
     const char *runFolder = localPath[0] ? folder : gApp->panelPath[gApp->activePanel & 1];
-    return ExtProgStart(line, runFolder, show) != 0;
+    if (!watch)
+        return ExtProgStart(line, runFolder, show) != 0;
+    HANDLE process = nullptr;
+    DWORD id = RunCommandLineProcess(line, runFolder, show, nullptr, 'C', &process);
+    LocationNode *copy = id && process ? LocationClone(location) : nullptr;
+    if (copy)
+        EditWatchStart(process, displayName, localPath, copy, origin.date, origin.time, origin.size);
+    else if (process)
+        CloseHandle(process);
+    return id != 0;
 }
 
-int RunWithLocalCopy(HWND owner, int panel, const char *path, const uint32_t *, LocalFileAction action) {
+int RunWithLocalCopy(HWND owner, int panel, const char *path, const uint32_t *timeStamps, LocalFileAction action) {
     const LocationNode *location = gApp->panels[panel & 1].location;
+    if (location && location->kind == kLocationCeDevice) {
+        // The fetch job copies the device file and runs the action on the copy.
+        uint32_t index = LocalActionIndex(action);
+        if (!index || !path[0] || strlen(path) >= sizeof ((JobRecord *)nullptr)->secondName)
+            return -1;
+        JobRecord job = {};
+        job.itemCount = (uint32_t)(UINT_PTR)owner;
+        job.itemInfo = index;
+        if (timeStamps)
+            job.total = (uint64_t)timeStamps[1] << 32 | timeStamps[0];
+        job.titleId = Txt::dlgCopy;
+        job.captionId = Txt::dlgCopyFrom;
+        job.jobCode = kJobCodeCeFetch;
+        job.sourcePanel = (uint16_t)(panel & 1);
+        lstrcpynA(job.sourceDir, gApp->panelPath[panel & 1], sizeof job.sourceDir);
+        lstrcpynA(job.target, path, sizeof job.target);
+        job.sourceLocation = LocationClone(location);
+        if (!job.sourceLocation)
+            return 0;
+        // The dialog's copy of the record owns the clone from here.
+        if (!JobShowDialog(owner, kDlgJobCopy, &job)) {
+            LocationCloneFree(job.sourceLocation);
+            return 0;
+        }
+        return 1;
+    }
     if (location && (location->kind < 20002 || location->kind > 20004))
-        return -1; // archive members, FTP and device files need their local copy first
+        return -1; // archive members and FTP files need their local copy first
     if (path[0] && IsFolder(path))
         return 0;
     return action(owner, path, path, nullptr);

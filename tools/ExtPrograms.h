@@ -12,13 +12,34 @@ struct LocationNode;
 typedef int (*LocalFileAction)(HWND owner, const char *displayName, const char *localPath,
                                const LocationNode *location);
 
-// Runs the action on the file as the panel shows it. -1 when the panel's
-// location cannot give a local copy.
+// Runs the action on the file as the panel shows it. A device file is first
+// fetched into a local copy by job 1050 (`timeStamps`, when given, hold its
+// size, low word first), which runs the action when the copy is complete.
+// -1 when the panel's location cannot give a local copy.
 int RunWithLocalCopy(HWND owner, int panel, const char *path, const uint32_t *timeStamps, LocalFileAction action);
 int ViewerOpenActive(HWND owner, const char *path, const uint32_t *timeStamps);
 int EditOpenActive(HWND owner, const char *path, const uint32_t *timeStamps);
 int ViewerOpenFile(HWND owner, const char *displayName, const char *localPath, const LocationNode *location);
 int EditOpenFile(HWND owner, const char *displayName, const char *localPath, const LocationNode *location);
+
+// The actions a fetch job can run, by the number it keeps in its record
+// (a job record holds no code address): 0 for an action not in the table.
+uint32_t LocalActionIndex(LocalFileAction action);
+int LocalActionRun(uint32_t index, HWND owner, const char *displayName, const char *localPath,
+                   const LocationNode *location);
+
+// An external editor started on a local copy of a device file: watched until
+// it ends; then a copy whose size or time changed goes back through job 1051.
+// Takes `location` (a clone, freed here). The local copy's stamp before the
+// edit is `date`, `time`, `size`.
+void EditWatchStart(HANDLE process, const char *displayName, const char *localPath, LocationNode *location,
+                    uint16_t date, uint16_t time, uint64_t size);
+// The put-back decision and start after the editor ended; frees `location`.
+// Returns the progress dialog of the put-back job, or null when nothing
+// changed or the location cannot take the copy back.
+HWND EditPutBack(const char *localPath, LocationNode *location, uint16_t date, uint16_t time, uint64_t size);
+// Waits for every editor watch started so far to end (tests, and the exit).
+bool EditWatchIdle();
 
 // The "Viewer" or "Editor" list of the settings file as packed records:
 // u16 record length (0 ends the run), u16 offsets of program, parameters

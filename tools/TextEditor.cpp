@@ -1,5 +1,8 @@
 #include "tools/TextEditor.h"
 
+#include "panels/Location.h"
+#include "tools/ExtPrograms.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -509,10 +512,17 @@ LRESULT CALLBACK EditFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         if (r->findDialog)
             DestroyWindow(r->findDialog);
         ToolWndUnregister(window);
+        if (r->origin) {
+            // A saved copy goes back to the device; the job reads it, so it stays.
+            if (EditPutBack(r->openPath, r->origin, r->originDate, r->originTime, r->originSize))
+                r->openIsTemporary = false;
+            r->origin = nullptr;
+        }
         DropTemporaryCopy(r);
         break;
     case WM_NCDESTROY:
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        LocationCloneFree(r->origin);
         free(r);
         break;
     }
@@ -538,7 +548,7 @@ static BOOL CALLBACK FindShowing(HWND window, LPARAM lParam) {
     return TRUE;
 }
 
-HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind) {
+HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind, const EditOrigin *origin) {
     if (!displayPath)
         displayPath = "";
     if (!openPath || !openPath[0])
@@ -559,11 +569,19 @@ HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind) {
     snprintf(r->displayPath, sizeof r->displayPath, "%s", displayPath);
     snprintf(r->openPath, sizeof r->openPath, "%s", openPath);
     r->openIsTemporary = lstrcmpiA(r->openPath, r->displayPath) != 0 && PathIsOwnTemporary(r->openPath);
+    if (origin && origin->location && r->toolKind == 2) {
+        r->origin = LocationClone(origin->location);
+        r->originDate = origin->date;
+        r->originTime = origin->time;
+        r->originSize = origin->size;
+    }
     bool taken = false;
     r->taken = &taken;
     HWND window = EditorCreateFrame(className, EditFrameProc, 7, kind == 2 ? kPosEditor : kPosViewer,
                                     kind == 2 ? kToolWndEditor : kToolWndViewer, r);
-    if (!window && !taken) // else WM_NCDESTROY has freed it already
+    if (!window && !taken) { // else WM_NCDESTROY has freed it already
+        LocationCloneFree(r->origin);
         free(r);
+    }
     return window;
 }

@@ -6,6 +6,8 @@
 #include <commdlg.h>
 #include <stdint.h>
 
+struct LocationNode;
+
 struct EditWindowRecord {
     HWND owner;
     uint16_t toolKind; // 2 editor, 3 viewer (read-only)
@@ -29,6 +31,18 @@ struct EditWindowRecord {
     bool latin1;            // bytes kept one to one (the code page could not)
     WNDPROC oldChildProc;
     bool *taken; // set at WM_NCCREATE: the window owns the record from then on
+    // A copy of a device file: where it goes back when the window closes
+    // after a save (a clone the window owns), and the copy's stamp before.
+    LocationNode *origin;
+    uint16_t originDate, originTime;
+    uint64_t originSize;
+};
+
+// Where a copy edited in the window came from, and its stamp when opened.
+struct EditOrigin {
+    const LocationNode *location;
+    uint16_t date, time;
+    uint64_t size;
 };
 
 const int kEditChildId = 1;
@@ -36,7 +50,10 @@ const int kEditChildId = 1;
 // Opens an editor (kind 2) or a read-only viewer (kind 3) on the file; a
 // window of that kind already showing displayPath comes to the front. Returns
 // the window, or null when none was created (the user was told).
-HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind);
+// With `origin`, a saved copy is handed back to its location when the
+// window closes (the put-back job then keeps the copy).
+HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind,
+                      const EditOrigin *origin = nullptr);
 
 // Reads a file into the record's child. 0, or a Win32 error.
 uint32_t EditLoadEditor(EditWindowRecord *record, const char *path);

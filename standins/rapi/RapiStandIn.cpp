@@ -13,9 +13,16 @@
 //   ZQ_CE_HOSTILE_NAMES    1: listings also report names that are not plain
 //                          base names ("..", "\abs.txt", "C:x.txt", "a/b.txt")
 //   ZQ_CE_RUN_LOG          file CeCreateProcess appends the started path to
+//
+// Wine keeps no creation time of its own, so the stand-in keeps the ones set
+// through CeSetFileTime (by path, for as long as it is loaded) and answers
+// them where the device would: CeGetFileTime and the find calls.
 #include <windows.h>
 #include <stdint.h>
 #include <stdlib.h>
+
+#include <map>
+#include <string>
 
 #include "celink/CeRapi.h"
 
@@ -35,6 +42,65 @@ struct Knobs {
 Knobs gKnobs;
 CRITICAL_SECTION gLock;
 DWORD gErrorSlot = TLS_OUT_OF_INDEXES;
+
+// Creation times set through the device, by upper-cased host path, and the
+// host path of every file handle the stand-in opened.
+std::map<std::wstring, FILETIME>* gCreation;
+std::map<HANDLE, std::wstring>* gHandlePaths;
+
+std::wstring KeyOf(const WCHAR* path) {
+    std::wstring key = path;
+    CharUpperBuffW(&key[0], (DWORD)key.size());
+    return key;
+}
+
+void RememberHandle(HANDLE file, const WCHAR* path) {
+    EnterCriticalSection(&gLock);
+    (*gHandlePaths)[file] = KeyOf(path);
+    LeaveCriticalSection(&gLock);
+}
+
+std::wstring PathOfHandle(HANDLE file) {
+    EnterCriticalSection(&gLock);
+    auto it = gHandlePaths->find(file);
+    std::wstring path = it == gHandlePaths->end() ? std::wstring() : it->second;
+    LeaveCriticalSection(&gLock);
+    return path;
+}
+
+void KeepCreation(const std::wstring& key, const FILETIME& time) {
+    if (key.empty()) return;
+    EnterCriticalSection(&gLock);
+    (*gCreation)[key] = time;
+    LeaveCriticalSection(&gLock);
+}
+
+// The kept creation time of a host path replaces what Wine reports.
+void KeptCreation(const std::wstring& key, FILETIME* time) {
+    EnterCriticalSection(&gLock);
+    auto it = gCreation->find(key);
+    if (it != gCreation->end()) *time = it->second;
+    LeaveCriticalSection(&gLock);
+}
+
+void ForgetCreation(const WCHAR* path) {
+    EnterCriticalSection(&gLock);
+    gCreation->erase(KeyOf(path));
+    LeaveCriticalSection(&gLock);
+}
+
+void MoveCreation(const WCHAR* from, const WCHAR* to) {
+    EnterCriticalSection(&gLock);
+    auto it = gCreation->find(KeyOf(from));
+    if (it != gCreation->end()) {
+        FILETIME t = it->second;
+        gCreation->erase(it);
+        (*gCreation)[KeyOf(to)] = t;
+    } else {
+        gCreation->erase(KeyOf(to));
+    }
+    LeaveCriticalSection(&gLock);
+}
 
 // Dummy process and thread handles of CeCreateProcess.
 HANDLE const kProcessHandle = (HANDLE)(INT_PTR)0x7E50;
@@ -112,7 +178,11 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         InitializeCriticalSection(&gLock);
         gErrorSlot = TlsAlloc();
+        gCreation = new std::map<std::wstring, FILETIME>;
+        gHandlePaths = new std::map<HANDLE, std::wstring>;
     } else if (reason == DLL_PROCESS_DETACH) {
+        delete gCreation;
+        delete gHandlePaths;
         TlsFree(gErrorSlot);
         DeleteCriticalSection(&gLock);
     }
@@ -184,7 +254,12 @@ RAPI_EXPORT BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD, LPDWORD count, Ce
                 }
                 list = grown;
             }
-            CopyFindData(data, &list[used++]);
+            CopyFindData(data, &list[used]);
+            std::wstring host = path;
+            size_t cut = host.find_last_of(L'\\');
+            host = host.substr(0, cut == std::wstring::npos ? 0 : cut + 1) + data.cFileName;
+            KeptCreation(KeyOf(host.c_str()), &list[used].creation);
+            ++used;
         } while (FindNextFileW(find, &data));
         FindClose(find);
     } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
@@ -216,6 +291,7 @@ RAPI_EXPORT HANDLE WINAPI CeFindFirstFile(LPCWSTR name, CeFindData* out) {
         return INVALID_HANDLE_VALUE;
     }
     CopyFindData(data, out);
+    KeptCreation(KeyOf(path), &out->creation);
     return find;
 }
 
@@ -252,7 +328,9 @@ RAPI_EXPORT BOOL WINAPI CeDeleteFile(LPCWSTR name) {
     DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return FailWith(ERROR_ACCESS_DENIED);
-    return DeleteFileW(path) ? TRUE : FailWithLast();
+    if (!DeleteFileW(path)) return FailWithLast();
+    ForgetCreation(path);
+    return TRUE;
 }
 
 RAPI_EXPORT BOOL WINAPI CeMoveFile(LPCWSTR from, LPCWSTR to) {
@@ -264,12 +342,17 @@ RAPI_EXPORT BOOL WINAPI CeMoveFile(LPCWSTR from, LPCWSTR to) {
         lstrcpyW(between, source);
         lstrcatW(between, L".case~");
         if (!MoveFileW(source, between)) return FailWithLast();
-        if (MoveFileW(between, target)) return TRUE;
+        if (MoveFileW(between, target)) {
+            MoveCreation(source, target);
+            return TRUE;
+        }
         DWORD error = GetLastError();
         MoveFileW(between, source);
         return FailWith(error);
     }
-    return MoveFileW(source, target) ? TRUE : FailWithLast();
+    if (!MoveFileW(source, target)) return FailWithLast();
+    MoveCreation(source, target);
+    return TRUE;
 }
 
 RAPI_EXPORT BOOL WINAPI CeCopyFile(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
@@ -283,7 +366,13 @@ RAPI_EXPORT HANDLE WINAPI CeCreateFile(LPCWSTR name, DWORD access, DWORD share, 
     WCHAR path[MAX_PATH];
     if (!Enter() || !MapPath(name, path)) return INVALID_HANDLE_VALUE;
     HANDLE file = CreateFileW(path, access, share, nullptr, creation, flags, nullptr);
-    if (file == INVALID_HANDLE_VALUE) FailWithLast();
+    if (file == INVALID_HANDLE_VALUE) {
+        FailWithLast();
+        return file;
+    }
+    if (creation == CREATE_ALWAYS || creation == CREATE_NEW || creation == TRUNCATE_EXISTING)
+        ForgetCreation(path); // a new file has its own time
+    RememberHandle(file, path);
     return file;
 }
 
@@ -309,18 +398,26 @@ RAPI_EXPORT BOOL WINAPI CeWriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPD
 RAPI_EXPORT BOOL WINAPI CeGetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess,
                                       LPFILETIME lastWrite) {
     if (!Enter()) return FALSE;
-    return GetFileTime(file, creation, lastAccess, lastWrite) ? TRUE : FailWithLast();
+    if (!GetFileTime(file, creation, lastAccess, lastWrite)) return FailWithLast();
+    if (creation) KeptCreation(PathOfHandle(file), creation);
+    return TRUE;
 }
 
 RAPI_EXPORT BOOL WINAPI CeSetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
                                       const FILETIME* lastWrite) {
     if (!Enter()) return FALSE;
-    return SetFileTime(file, creation, lastAccess, lastWrite) ? TRUE : FailWithLast();
+    if (!SetFileTime(file, creation, lastAccess, lastWrite)) return FailWithLast();
+    if (creation && (creation->dwLowDateTime || creation->dwHighDateTime))
+        KeepCreation(PathOfHandle(file), *creation);
+    return TRUE;
 }
 
 RAPI_EXPORT BOOL WINAPI CeCloseHandle(HANDLE object) {
     // Closed even after the link dropped, so the stand-in leaks nothing.
     if (object == kProcessHandle || object == kThreadHandle) return TRUE;
+    EnterCriticalSection(&gLock);
+    gHandlePaths->erase(object);
+    LeaveCriticalSection(&gLock);
     if (!CloseHandle(object)) return FailWithLast();
     return gKnobs.connected ? TRUE : FailWith(ERROR_DEVICE_NOT_CONNECTED);
 }

@@ -7,15 +7,19 @@
 #include <windows.h>
 
 #include <map>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "AppState.h"
 #include "CeLink.h"
 #include "JobTestSupport.h"
+#include "fileops/AttrJob.h"
+#include "fileops/AttrRules.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
 #include "fileops/Job.h"
+#include "app/Commands.h"
 #include "frontends/CeFrontEnd.h"
 #include "frontends/CePanel.h"
 #include "frontends/Libraries.h"
@@ -24,6 +28,8 @@
 #include "panels/PanelList.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"
+#include "tools/ExtPrograms.h"
+#include "tools/TextEditor.h"
 #include "wingui/WindowUtil.h"
 
 namespace {
@@ -476,8 +482,11 @@ TEST_F(CePanel, ADisconnectMidTransferLeavesNoTruncatedTarget) {
             EXPECT_EQ(ListNames(gLocal), std::vector<std::string>{"big.bin"});
         }
 
-        // After the reconnect the same copy goes through.
+        // The reconnect takes away what the cut upload left on the device.
         Reconnect();
+        EXPECT_EQ(ListNames(to), std::vector<std::string>{"big.bin"});
+        EXPECT_EQ(CeLeftoverCount(), 0u);
+        // After the reconnect the same copy goes through.
         JobRecord again = c.download ? Job(1029, "\\", gDevice, {"big.bin"}, gLocal, true, false)
                                      : Job(1029, gLocal, gLocal, {"big.bin"}, "\\", false, true);
         gApp->confirmFlags = 0;
@@ -548,4 +557,343 @@ TEST_F(CePanel, MakeFolderOnTheDeviceTakesPlainNamesOnly) {
             EXPECT_EQ(ListNames(gRoot), (std::vector<std::string>{"device", "local"}));
         }
     }
+}
+
+// ---- attributes and dates on the device ----------------------------------------
+
+namespace {
+
+uint64_t Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+    SYSTEMTIME st = {year, month, 0, day, hour, minute, second, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    return (uint64_t)ft.dwHighDateTime << 32 | ft.dwLowDateTime;
+}
+
+uint64_t HostWriteTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d)) return 0;
+    return (uint64_t)d.ftLastWriteTime.dwHighDateTime << 32 | d.ftLastWriteTime.dwLowDateTime;
+}
+
+// The creation time as the device answers it (the stand-in keeps what was set).
+uint64_t DeviceCreation(const char* path) {
+    CeTimeRecord times = {};
+    if (CeReadFileTimes(path, &times) != 0) return 0;
+    return (uint64_t)times.creation.high << 32 | times.creation.low;
+}
+
+DWORD HostAttrs(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+TEST_F(CePanel, AttributesAndTimesOnDeviceFilesAndFolders) {
+    WriteFileBytes(gDevice + "\\plain.txt", "p");
+    WriteFileBytes(gDevice + "\\locked.txt", "l");
+    CreateDirectoryA((gDevice + "\\Docs").c_str(), nullptr);
+    WriteFileBytes(gDevice + "\\Docs\\in.txt", "i");
+    CreateDirectoryA((gDevice + "\\Docs\\Sub").c_str(), nullptr);
+    WriteFileBytes(gDevice + "\\Docs\\Sub\\deep.txt", "d");
+    SetFileAttributesA((gDevice + "\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((gDevice + "\\Docs\\Sub\\deep.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    // Hidden on, system off, read-only left; both times given.
+    JobRecord job = Job(kJobCodeAttributes, "\\", gDevice, {"plain.txt", "locked.txt", "Docs"}, "", true, false);
+    job.flags = kAttrInclSubDirs | kAttrChangeDates;
+    job.attrSet = kAttrHidden | kAttrDirectory; // the directory bit is never set
+    job.attrClear = kAttrSystem;
+    const uint64_t created = Utc(2003, 4, 5, 6, 7, 8), written = Utc(2001, 2, 3, 4, 5, 6);
+    job.attrCreation = created;
+    job.attrWrite = written;
+    AttrJobThread(&job);
+    EXPECT_EQ(job.errors, 0u);
+    EXPECT_EQ(job.state, kJobGoOn);
+    EXPECT_TRUE(job.flags & kJobFinished);
+
+    struct Expect {
+        const char* path;
+        DWORD attrs;
+        bool times; // files take the times, folders only the bits
+    } expect[] = {
+        {"\\plain.txt", FILE_ATTRIBUTE_HIDDEN, true},
+        {"\\locked.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, true}, // read-only back after the times
+        {"\\Docs", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY, false},
+        {"\\Docs\\in.txt", FILE_ATTRIBUTE_HIDDEN, true},
+        {"\\Docs\\Sub", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY, false},
+        {"\\Docs\\Sub\\deep.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, true},
+    };
+    for (const Expect& e : expect) {
+        SCOPED_TRACE(e.path);
+        std::string host = gDevice + e.path;
+        EXPECT_EQ(HostAttrs(host), e.attrs);
+        if (e.times) {
+            EXPECT_EQ(HostWriteTime(host), written);
+            EXPECT_EQ(DeviceCreation(e.path), created);
+        }
+    }
+    for (const char* path : {"\\locked.txt", "\\Docs\\Sub\\deep.txt"})
+        SetFileAttributesA((gDevice + path).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(CePanel, DeviceAttributeFailuresAreReportedAndCancelStops) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        WriteFileBytes(gDevice + "\\" + name, name);
+    const uint64_t before = HostWriteTime(gDevice + "\\b.txt");
+
+    // A file gone from the device since it was listed: said, and the job stops.
+    {
+        JobRecord job = Job(kJobCodeAttributes, "\\", gDevice, {"a.txt", "b.txt"}, "", true, false);
+        DeleteFileA((gDevice + "\\a.txt").c_str());
+        job.flags = kAttrChangeDates;
+        job.attrWrite = Utc(2002, 1, 1, 0, 0, 0);
+        DialogAnswerer answer("a.txt", {IDOK});
+        AttrJobThread(&job);
+        answer.Join();
+        EXPECT_EQ(answer.answered(), 1);
+        EXPECT_EQ(job.state, kJobStop);
+        EXPECT_EQ(job.errors, 1u);
+        EXPECT_EQ(HostWriteTime(gDevice + "\\b.txt"), before); // nothing after the stop
+    }
+    // The link lost: never passed over in silence.
+    {
+        SetEnvironmentVariableA("ZQ_CE_DISCONNECT_AFTER", "0");
+        Reconnect();
+        JobRecord job = Job(kJobCodeAttributes, "\\", gDevice, {"b.txt"}, "", true, false);
+        job.flags = 0;
+        job.attrSet = kAttrHidden;
+        DialogAnswerer answer("b.txt", {IDCANCEL}); // a Retry/Cancel box
+        AttrJobThread(&job);
+        answer.Join();
+        EXPECT_EQ(answer.answered(), 1);
+        EXPECT_EQ(job.state, kJobStop);
+        EXPECT_EQ(HostAttrs(gDevice + "\\b.txt"), 0u);
+        Reconnect();
+    }
+    // Cancel once the first entry has changed: the rest stay as they were.
+    // Every device call is slow, so the cancel lands while the worker is
+    // still between the two entries.
+    {
+        SetEnvironmentVariableA("ZQ_CE_SLOW_MS", "500");
+        Reconnect();
+        JobRecord job = Job(kJobCodeAttributes, "\\", gDevice, {"b.txt", "c.txt"}, "", true, false);
+        job.flags = 0;
+        job.attrSet = kAttrHidden;
+        std::thread canceller([&] {
+            DWORD start = GetTickCount();
+            while (HostAttrs(gDevice + "\\b.txt") != FILE_ATTRIBUTE_HIDDEN && GetTickCount() - start < 30000)
+                Sleep(1);
+            job.cancel = 1;
+        });
+        AttrJobThread(&job);
+        canceller.join();
+        EXPECT_EQ(HostAttrs(gDevice + "\\b.txt"), (DWORD)FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_EQ(HostAttrs(gDevice + "\\c.txt"), 0u);
+        EXPECT_EQ(job.errors, 0u);
+    }
+}
+
+TEST_F(CePanel, TheAttributesCommandOnADevicePanel) {
+    WriteFileBytes(gDevice + "\\note.txt", "n");
+    const uint64_t written = Utc(2010, 6, 15, 12, 30, 40);
+    HANDLE h = CreateFileA((gDevice + "\\note.txt").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME ft = {(DWORD)written, (DWORD)(written >> 32)};
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+    ShowDevice("\\", 1);
+    gApp->activePanel = 0;
+    gApp->generalOptions = 0;
+    CursorTo(0, "note.txt");
+
+    // The dialog shows the device file's bits and time; "Compressed" is no
+    // choice there. Read-only and hidden checked, OK: the job runs.
+    std::string shownDate, shownTime;
+    bool compressedOffered = true;
+    DialogAnswerer answer(" Attributes", {IDOK}, [&](int) {
+        HWND dialog = FindWindowA("#32770", " Attributes");
+        char text[32] = "";
+        GetDlgItemTextA(dialog, kIdAttrWriteDate, text, sizeof text);
+        shownDate = text;
+        GetDlgItemTextA(dialog, kIdAttrWriteTime, text, sizeof text);
+        shownTime = text;
+        compressedOffered = IsWindowEnabled(GetDlgItem(dialog, kIdAttrCompressed)) != 0;
+        SendMessageA(GetDlgItem(dialog, kIdAttrReadOnly), BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageA(GetDlgItem(dialog, kIdAttrHidden), BM_SETCHECK, BST_CHECKED, 0);
+    });
+    AttrCommand(gMainWindow);
+    answer.Join();
+    ASSERT_EQ(answer.answered(), 1);
+    FILETIME local;
+    SYSTEMTIME st;
+    FileTimeToLocalFileTime(&ft, &local);
+    FileTimeToSystemTime(&local, &st);
+    char date[16], time[16];
+    snprintf(date, sizeof date, "%02u.%02u.%04u", st.wDay, st.wMonth, st.wYear);
+    snprintf(time, sizeof time, "%02u:%02u:%02u", st.wHour, st.wMinute, st.wSecond);
+    EXPECT_EQ(shownDate, date);
+    EXPECT_EQ(shownTime, time);
+    EXPECT_FALSE(compressedOffered);
+    ASSERT_TRUE(WaitFor([] {
+        return HostAttrs(gDevice + "\\note.txt") == (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    })) << HostAttrs(gDevice + "\\note.txt");
+    EXPECT_EQ(HostWriteTime(gDevice + "\\note.txt"), written);
+    SetFileAttributesA((gDevice + "\\note.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// ---- F3 and F4 on device files ---------------------------------------------------
+
+namespace {
+
+int gBeeps;
+void CountBeep(UINT) {
+    ++gBeeps;
+}
+
+std::vector<std::string> LogLines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::string all = ReadFileBytes(log);
+    if (all == "<missing>") return lines;
+    size_t at = 0;
+    while (at < all.size()) {
+        size_t end = all.find("\r\n", at);
+        if (end == std::string::npos) end = all.size();
+        lines.push_back(all.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+// The file a logged start of the stand-in editor was given: the word after
+// the program.
+std::string LoggedFile(const std::string& line) {
+    size_t start = line.find(' ') + 1;
+    return line.substr(start, line.find_first_of(" |", start) - start);
+}
+
+BOOL CALLBACK AddCaption(HWND window, LPARAM out) {
+    WCHAR wide[200] = L"";
+    char text[200] = "", cls[64] = "";
+    InternalGetWindowText(window, wide, 200);
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    GetClassNameA(window, cls, sizeof cls);
+    *(std::string*)out += std::string("[") + cls + ":" + text + (IsWindowVisible(window) ? "+" : "-") + "]";
+    return TRUE;
+}
+std::string TopCaptions() {
+    std::string out;
+    EnumWindows(AddCaption, (LPARAM)&out);
+    return out;
+}
+
+bool RefreshIdle() {
+    return !(gRefreshFlags[0].load() & kRefreshWanted) && !(gRefreshFlags[1].load() & kRefreshWanted);
+}
+
+} // namespace
+
+TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
+    const std::string device = gDevice + "\\Docs\\note.txt";
+    const std::string original = "hello device\r\n", edit = "edited by ZQEDIT\r\n";
+    CreateDirectoryA((gDevice + "\\Docs").c_str(), nullptr);
+    WriteFileBytes(device, original);
+    // The stand-in editor as viewer and editor; as editor it waits for a
+    // file, so the test decides when it ends.
+    const std::string ini = gRoot + "\\edit.ini", log = gRoot + "\\zqedit.log", go = gRoot + "\\go";
+    DeleteFileA(log.c_str());
+    DeleteFileA(go.c_str());
+    WritePrivateProfileStringA("Viewer", "1", "*.txt=T:\\ZQEDIT.EXE=/v", ini.c_str());
+    WritePrivateProfileStringA("Editor", "1", ("*.txt=T:\\ZQEDIT.EXE=/wait=" + go).c_str(), ini.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+    lstrcpynA(gApp->modulePath, ini.c_str(), sizeof gApp->modulePath);
+    ExtProgListsForget();
+    SetEnvironmentVariableA("ZQEDIT_LOG", log.c_str());
+    gBeeps = 0;
+    void (*oldBeep)(UINT) = gCommandBeep;
+    gCommandBeep = CountBeep;
+
+    ShowDevice("\\", 1);
+    gApp->activePanel = 0;
+    CursorTo(0, "Docs");
+    MainCommandDispatch(gMainWindow, 102); // a folder has nothing to view
+    EXPECT_EQ(gBeeps, 1);
+    Key(0, VK_RETURN);
+    ASSERT_TRUE(WaitFor([] { return Listed(0, "\\Docs", 2); }));
+    CursorTo(0, "note.txt");
+
+    // F3: the viewer gets a complete local copy.
+    MainCommandDispatch(gMainWindow, 102);
+    ASSERT_TRUE(WaitFor([&] { return LogLines(log).size() == 1; })) << ReadFileBytes(log);
+    std::string viewed = LoggedFile(LogLines(log)[0]);
+    EXPECT_NE(LogLines(log)[0].find(" /v"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(viewed), original);
+    EXPECT_EQ(ReadFileBytes(device), original);
+
+    // F4: the editor works on its copy; once it ends, the copy goes back.
+    MainCommandDispatch(gMainWindow, 104);
+    ASSERT_TRUE(WaitFor([&] { return LogLines(log).size() == 1 && !EditWatchIdle(); }));
+    EXPECT_EQ(ReadFileBytes(device), original); // nothing goes back while the editor runs
+    WriteFileBytes(go, "go");
+    ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(device) == original + edit && EditWatchIdle(); }))
+        << ReadFileBytes(device);
+    ASSERT_EQ(LogLines(log).size(), 2u);
+    std::string edited = LoggedFile(LogLines(log)[1]);
+    EXPECT_NE(edited, viewed);
+    EXPECT_EQ(ListNames(gDevice + "\\Docs"), std::vector<std::string>{"note.txt"}); // no temporary name left
+    EXPECT_EQ(gBeeps, 1);
+
+    // F4 again, the copy changed, and the link drops during the put-back:
+    // the device file keeps its bytes, the user is told, the edited copy stays.
+    DeleteFileA(go.c_str());
+    ASSERT_TRUE(WaitFor([] { return RefreshIdle() && Listed(0, "\\Docs", 2); }));
+    CursorTo(0, "note.txt");
+    MainCommandDispatch(gMainWindow, 104);
+    ASSERT_TRUE(WaitFor([&] { return LogLines(log).size() == 2 && !EditWatchIdle() && RefreshIdle(); }))
+        << gBeeps << " " << EditWatchIdle() << " " << RefreshIdle() << " " << ReadFileBytes(log) << " "
+        << TopCaptions() << CursorName(0);
+    SetEnvironmentVariableA("ZQ_CE_DISCONNECT_AFTER", "3");
+    Reconnect();
+    DialogAnswerer told("\\Zq\\", {IDCANCEL}); // a Retry/Cancel box
+    WriteFileBytes(go, "go");
+    ASSERT_TRUE(WaitFor([&] { return LogLines(log).size() == 3 && EditWatchIdle(); }))
+        << LogLines(log).size() << " " << EditWatchIdle() << " " << told.answered() << " "
+        << ::testing::PrintToString(ListNames(gDevice + "\\Docs")) << " " << TopCaptions();
+    told.Join();
+    EXPECT_EQ(told.answered(), 1);
+    EXPECT_EQ(ReadFileBytes(device), original + edit);
+    std::string kept = LoggedFile(LogLines(log)[2]);
+    EXPECT_EQ(ReadFileBytes(kept), original + edit + edit);
+
+    // The next connect removes what the cut upload left beside the file.
+    EXPECT_GE(CeLeftoverCount(), 1u);
+    Reconnect();
+    EXPECT_EQ(ListNames(gDevice + "\\Docs"), std::vector<std::string>{"note.txt"});
+    EXPECT_EQ(CeLeftoverCount(), 0u);
+    EXPECT_EQ(ReadFileBytes(device), original + edit);
+
+    // No editor configured: the editor window edits the copy, and a save
+    // goes back to the device when the window closes.
+    WritePrivateProfileStringA("Editor", nullptr, nullptr, ini.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+    ExtProgListsForget();
+    ASSERT_TRUE(WaitFor([] { return RefreshIdle() && Listed(0, "\\Docs", 2); }));
+    CursorTo(0, "note.txt");
+    MainCommandDispatch(gMainWindow, 104);
+    HWND editor = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (editor = FindWindowA("ZqEdit", nullptr)) != nullptr; }));
+    EditWindowRecord* record = (EditWindowRecord*)GetWindowLongPtrA(editor, GWLP_USERDATA);
+    ASSERT_NE(record, nullptr);
+    SetWindowTextW(GetDlgItem(editor, kEditChildId), L"changed on the desktop\r\n");
+    ASSERT_EQ(EditSave(record), 0u);
+    SendMessageA(GetDlgItem(editor, kEditChildId), EM_SETMODIFY, 0, 0);
+    EXPECT_EQ(ReadFileBytes(device), original + edit); // only the closed window hands it back
+    DestroyWindow(editor);
+    ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(device) == "changed on the desktop\r\n"; }))
+        << ReadFileBytes(device);
+    EXPECT_EQ(ListNames(gDevice + "\\Docs"), std::vector<std::string>{"note.txt"});
+    gCommandBeep = oldBeep;
+    SetEnvironmentVariableA("ZQEDIT_LOG", nullptr);
+    gApp->modulePath[0] = 0;
+    ExtProgListsForget();
 }
