@@ -2,8 +2,8 @@
 // command line and folder to the log named by ZQEDIT_LOG (when set). As an
 // editor it appends "edited by ZQEDIT" to every argument that names a file,
 // the way a user's save would; "/v" makes it a viewer that changes nothing.
-// "/wait=<file>" first waits until that file exists, so a test decides when
-// the editor ends.
+// "/wait=<file>" (or "/wait:<file>", which a settings value can hold) first
+// waits until that file exists, so a test decides when the editor ends.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -16,7 +16,7 @@ int main(int argc, char **argv) {
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "/v"))
             viewer = true;
-        else if (!strncmp(argv[i], "/wait=", 6))
+        else if (!strncmp(argv[i], "/wait=", 6) || !strncmp(argv[i], "/wait:", 6))
             waitFor = argv[i] + 6;
     }
     for (int tries = 0; waitFor && tries < 6000 && GetFileAttributesA(waitFor) == INVALID_FILE_ATTRIBUTES; tries++)

@@ -804,7 +804,7 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     DeleteFileA(log.c_str());
     DeleteFileA(go.c_str());
     WritePrivateProfileStringA("Viewer", "1", "*.txt=T:\\ZQEDIT.EXE=/v", ini.c_str());
-    WritePrivateProfileStringA("Editor", "1", ("*.txt=T:\\ZQEDIT.EXE=/wait=" + go).c_str(), ini.c_str());
+    WritePrivateProfileStringA("Editor", "1", ("*.txt=T:\\ZQEDIT.EXE=/wait:" + go).c_str(), ini.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
     lstrcpynA(gApp->modulePath, ini.c_str(), sizeof gApp->modulePath);
     ExtProgListsForget();
@@ -854,15 +854,17 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
         << TopCaptions() << CursorName(0);
     SetEnvironmentVariableA("ZQ_CE_DISCONNECT_AFTER", "3");
     Reconnect();
-    DialogAnswerer told("\\Zq\\", {IDCANCEL}); // a Retry/Cancel box
     WriteFileBytes(go, "go");
-    ASSERT_TRUE(WaitFor([&] { return LogLines(log).size() == 3 && EditWatchIdle(); }))
-        << LogLines(log).size() << " " << EditWatchIdle() << " " << told.answered() << " "
-        << ::testing::PrintToString(ListNames(gDevice + "\\Docs")) << " " << TopCaptions();
+    ASSERT_TRUE(WaitFor([&] { return LogLines(log).size() == 3; }));
+    std::string kept = LoggedFile(LogLines(log)[2]);
+    // The box names the edited copy.
+    DialogAnswerer told(kept.substr(kept.rfind('\\') + 1).c_str(), {IDCANCEL}); // a Retry/Cancel box
+    ASSERT_TRUE(WaitFor([&] { return EditWatchIdle(); }))
+        << told.answered() << " " << ::testing::PrintToString(ListNames(gDevice + "\\Docs")) << " "
+        << TopCaptions();
     told.Join();
     EXPECT_EQ(told.answered(), 1);
     EXPECT_EQ(ReadFileBytes(device), original + edit);
-    std::string kept = LoggedFile(LogLines(log)[2]);
     EXPECT_EQ(ReadFileBytes(kept), original + edit + edit);
 
     // The next connect removes what the cut upload left beside the file.
