@@ -725,15 +725,8 @@ TEST_F(CePanel, TheAttributesCommandOnADevicePanel) {
     AttrCommand(gMainWindow);
     answer.Join();
     ASSERT_EQ(answer.answered(), 1);
-    FILETIME local;
-    SYSTEMTIME st;
-    FileTimeToLocalFileTime(&ft, &local);
-    FileTimeToSystemTime(&local, &st);
-    char date[16], time[16];
-    snprintf(date, sizeof date, "%02u.%02u.%04u", st.wDay, st.wMonth, st.wYear);
-    snprintf(time, sizeof time, "%02u:%02u:%02u", st.wHour, st.wMinute, st.wSecond);
-    EXPECT_EQ(shownDate, date);
-    EXPECT_EQ(shownTime, time);
+    EXPECT_EQ(shownDate, LocalDateText(ft));
+    EXPECT_EQ(shownTime, LocalTimeText(ft));
     EXPECT_FALSE(compressedOffered);
     ASSERT_TRUE(WaitFor([] {
         return HostAttrs(gDevice + "\\note.txt") == (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);

@@ -175,15 +175,8 @@ TEST_F(AttrJobTest, DialogForOneFileShowsItsBitsAndTimes)
     EXPECT_FALSE(GetWindowLongA(GetDlgItem(run.dialog, kIdAttrFilter), GWL_STYLE) & WS_VISIBLE);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(run.dialog, kIdAttrInclDirs)));
     // The modification pair shows the file's time in local time.
-    FILETIME local;
-    SYSTEMTIME st;
-    FileTimeToLocalFileTime(&ft, &local);
-    FileTimeToSystemTime(&local, &st);
-    char date[16], time[16];
-    snprintf(date, sizeof date, "%02u.%02u.%04u", st.wDay, st.wMonth, st.wYear);
-    snprintf(time, sizeof time, "%02u:%02u:%02u", st.wHour, st.wMinute, st.wSecond);
-    EXPECT_EQ(run.Text(kIdAttrWriteDate), date);
-    EXPECT_EQ(run.Text(kIdAttrWriteTime), time);
+    EXPECT_EQ(run.Text(kIdAttrWriteDate), LocalDateText(ft));
+    EXPECT_EQ(run.Text(kIdAttrWriteTime), LocalTimeText(ft));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(run.dialog, kIdAttrWriteDate)));
     // "Compressed" is offered on NTFS volumes only.
     EXPECT_EQ(IsWindowEnabled(GetDlgItem(run.dialog, kIdAttrCompressed)) != 0, AttrIsNtfsDrive(dir[0]) == 0);

@@ -223,3 +223,28 @@ bool PumpUntil(bool (*done)(void *), void *context, DWORD timeoutMs)
 
 static bool Never(void *) { return false; }
 void PumpFor(DWORD ms) { PumpUntil(Never, nullptr, ms); }
+
+static SYSTEMTIME LocalOf(const FILETIME &utc)
+{
+    FILETIME local;
+    SYSTEMTIME st = {};
+    FileTimeToLocalFileTime(&utc, &local);
+    FileTimeToSystemTime(&local, &st);
+    return st;
+}
+
+std::string LocalDateText(const FILETIME &utc)
+{
+    SYSTEMTIME st = LocalOf(utc);
+    char text[16];
+    snprintf(text, sizeof text, "%02u.%02u.%04u", st.wDay, st.wMonth, st.wYear);
+    return text;
+}
+
+std::string LocalTimeText(const FILETIME &utc)
+{
+    SYSTEMTIME st = LocalOf(utc);
+    char text[16];
+    snprintf(text, sizeof text, "%02u:%02u:%02u", st.wHour, st.wMinute, st.wSecond);
+    return text;
+}

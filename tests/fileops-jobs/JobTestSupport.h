@@ -44,6 +44,11 @@ class DialogAnswerer {
     std::thread thread_;
 };
 
+// A UTC time as the date and time fields of the attributes dialog show it
+// (local time, "dd.mm.yyyy" and "hh:mm:ss").
+std::string LocalDateText(const FILETIME &utc);
+std::string LocalTimeText(const FILETIME &utc);
+
 // Pumps messages of this thread until `done` returns true or the time runs out.
 bool PumpUntil(bool (*done)(void *), void *context, DWORD timeoutMs);
 void PumpFor(DWORD ms);
