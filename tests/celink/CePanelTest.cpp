@@ -787,7 +787,7 @@ bool RefreshIdle() {
 } // namespace
 
 TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
-    const std::string device = gDevice + "\\Docs\\note.txt";
+    const std::string device = gDevice + "\\note.txt";
     const std::string original = "hello device\r\n", edit = "edited by ZQEDIT\r\n";
     CreateDirectoryA((gDevice + "\\Docs").c_str(), nullptr);
     WriteFileBytes(device, original);
@@ -806,13 +806,11 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     void (*oldBeep)(UINT) = gCommandBeep;
     gCommandBeep = CountBeep;
 
-    ShowDevice("\\", 1);
+    ShowDevice("\\", 2);
     gApp->activePanel = 0;
     CursorTo(0, "Docs");
     MainCommandDispatch(gMainWindow, 102); // a folder has nothing to view
     EXPECT_EQ(gBeeps, 1);
-    Key(0, VK_RETURN);
-    ASSERT_TRUE(WaitFor([] { return Listed(0, "\\Docs", 2); }));
     CursorTo(0, "note.txt");
 
     // F3: the viewer gets a complete local copy.
@@ -833,13 +831,13 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     ASSERT_EQ(LogLines(log).size(), 2u);
     std::string edited = LoggedFile(LogLines(log)[1]);
     EXPECT_NE(edited, viewed);
-    EXPECT_EQ(ListNames(gDevice + "\\Docs"), std::vector<std::string>{"note.txt"}); // no temporary name left
+    EXPECT_EQ(ListNames(gDevice), (std::vector<std::string>{"Docs", "note.txt"})); // no temporary name left
     EXPECT_EQ(gBeeps, 1);
 
     // F4 again, the copy changed, and the link drops during the put-back:
     // the device file keeps its bytes, the user is told, the edited copy stays.
     DeleteFileA(go.c_str());
-    ASSERT_TRUE(WaitFor([] { return RefreshIdle() && Listed(0, "\\Docs", 2); }));
+    ASSERT_TRUE(WaitFor([] { return RefreshIdle() && Listed(0, "\\", 2); }));
     CursorTo(0, "note.txt");
     MainCommandDispatch(gMainWindow, 104);
     ASSERT_TRUE(WaitFor([&] { return LogLines(log).size() == 2 && !EditWatchIdle() && RefreshIdle(); }))
@@ -853,7 +851,7 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     // The box names the edited copy.
     DialogAnswerer told(kept.substr(kept.rfind('\\') + 1).c_str(), {IDCANCEL}); // a Retry/Cancel box
     ASSERT_TRUE(WaitFor([&] { return EditWatchIdle(); }))
-        << told.answered() << " " << ::testing::PrintToString(ListNames(gDevice + "\\Docs")) << " "
+        << told.answered() << " " << ::testing::PrintToString(ListNames(gDevice)) << " "
         << TopCaptions();
     told.Join();
     EXPECT_EQ(told.answered(), 1);
@@ -863,7 +861,7 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     // The next connect removes what the cut upload left beside the file.
     EXPECT_GE(CeLeftoverCount(), 1u);
     Reconnect();
-    EXPECT_EQ(ListNames(gDevice + "\\Docs"), std::vector<std::string>{"note.txt"});
+    EXPECT_EQ(ListNames(gDevice), (std::vector<std::string>{"Docs", "note.txt"}));
     EXPECT_EQ(CeLeftoverCount(), 0u);
     EXPECT_EQ(ReadFileBytes(device), original + edit);
 
@@ -872,7 +870,7 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     WritePrivateProfileStringA("Editor", nullptr, nullptr, ini.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
     ExtProgListsForget();
-    ASSERT_TRUE(WaitFor([] { return RefreshIdle() && Listed(0, "\\Docs", 2); }));
+    ASSERT_TRUE(WaitFor([] { return RefreshIdle() && Listed(0, "\\", 2); }));
     CursorTo(0, "note.txt");
     MainCommandDispatch(gMainWindow, 104);
     HWND editor = nullptr;
@@ -886,7 +884,7 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     DestroyWindow(editor);
     ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(device) == "changed on the desktop\r\n"; }))
         << ReadFileBytes(device);
-    EXPECT_EQ(ListNames(gDevice + "\\Docs"), std::vector<std::string>{"note.txt"});
+    EXPECT_EQ(ListNames(gDevice), (std::vector<std::string>{"Docs", "note.txt"}));
     gCommandBeep = oldBeep;
     SetEnvironmentVariableA("ZQEDIT_LOG", nullptr);
     gApp->modulePath[0] = 0;
