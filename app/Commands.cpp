@@ -43,6 +43,7 @@
 #include "tools/DiffWindow.h"
 #include "panels/FilterDialog.h"
 #include "frontends/FtpFrontEnd.h"
+#include "frontends/FtpTools.h"
 #include "panels/Location.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
@@ -81,10 +82,7 @@ static const struct {
     {110, 110},     // print
     {127, 127},     // HTML references
     {211, 211},     // folder sizes
-    {217, 217},     // FTP log
-    {227, 227},     // FTP raw listing
     {301, 301},     // search
-    {318, 318},     // ping
     {322, 322},     // directory listing
     {324, 324},     // go to
     {406, 406},     // packer options
@@ -597,6 +595,10 @@ void MainCommandDispatch(HWND window, WPARAM wParam) {
     if (gApp->dragRect.bottom == 0)
         ReleaseCapture();
     BarsRepaintButtons(0);
+    // The FTP log list shares its id with the command that shows it; only a
+    // double click on it (or the command itself) opens the log.
+    if (id == 217 && HIWORD(wParam) != 0 && HIWORD(wParam) != LBN_DBLCLK)
+        return;
     if (CommandRefused(id))
         return;
     MainCommandRun(window, id);
@@ -967,6 +969,17 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 219:
         FtpToggleShowHidden(active);
+        return;
+    case 217:
+        if (!FtpShowLogText(window, gApp->ftpLogList))
+            CommandBeep();
+        return;
+    case 227:
+        if (!FtpShowRawListing(window, active))
+            CommandBeep();
+        return;
+    case 318:
+        FtpShowPing(window);
         return;
     case 29000:
         UserMenuShow(window);

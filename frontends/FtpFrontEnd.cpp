@@ -19,6 +19,7 @@
 #include "base/Texts.h"
 #include "fileops/Job.h"
 #include "frontends/Libraries.h"
+#include "frontends/PasswordDialog.h"
 #include "panels/DirRead.h"
 #include "panels/Filter.h"
 #include "panels/FilterDialog.h"
@@ -37,6 +38,12 @@ FtpHostServicesEx gTableB;
 // ---- host functions behind the tables -------------------------------------------
 
 void FTPCALL HostIniMakePath(const void*, char* out) { IniGetPath(out); }
+void FTPCALL HostIniSaveComboList(void* combo, const char* file, const char* section, int32_t count) {
+    IniSaveComboList((HWND)combo, file, section, count);
+}
+void FTPCALL HostIniLoadComboList(void* combo, const char* file, const char* section, int32_t count) {
+    IniLoadComboList((HWND)combo, file, section, count);
+}
 
 void FTPCALL HostGetText(int32_t id, char* buffer, int32_t size) {
     if (!buffer || size <= 0) return;
@@ -176,10 +183,11 @@ void FTPCALL HostSetConnectionTitle(int32_t ch, const char* text) {
     lstrcpynA(gApp->drives[entry].displayName, text, sizeof gApp->drives[entry].displayName);
 }
 
+// Called on the library's connect thread when a site keeps no password; the
+// answer lives only in the session, never in the settings file.
 int32_t FTPCALL HostAskPassword(void* owner, FtpPasswordQuestion* question) {
-    (void)owner;
-    (void)question;
-    return 0;  // the password prompt of the archive front end is not in the program yet
+    if (!question || !question->buffer || question->maxLength <= 0) return 0;
+    return PasswordDialog((HWND)owner, question->buffer, (uint32_t)question->maxLength + 1) ? 1 : 0;
 }
 
 void* FTPCALL HostLocationFree(void* node) { return LocationFree((LocationNode*)node); }
@@ -238,6 +246,8 @@ void FillTables() {
     a.isWinNT = (int32_t*)&gApp->isWinNT;
     a.app = gApp;
     a.iniMakePath = HostIniMakePath;
+    a.iniSaveComboList = HostIniSaveComboList;
+    a.iniLoadComboList = HostIniLoadComboList;
     a.getText = HostGetText;
     a.localiseDialog = HostLocaliseDialog;
     a.comboPutFirst = HostComboPutFirst;

@@ -130,6 +130,9 @@ SOCKET FtpLibConnectTimed(FtpSession* s, const sockaddr_in& addr);
 
 void FtpU64Text(uint64_t v, char* out);  // out: 21 bytes
 
+// Command 3: the Ping dialog.
+int32_t FtpCmdPing(intptr_t* r);
+
 // Listings.
 int FtpLibListDirectory(const char* path, FtpSession* s, bool showHidden);
 int32_t FtpCmdList(intptr_t* r);

@@ -172,6 +172,8 @@ int32_t Dispatch(intptr_t* r) {
   switch (r[0]) {
     case kFtpInit:
       return CmdInit(r);
+    case kFtpPing:
+      return FtpCmdPing(r);
     case kFtpGetLocalPath: {
       FtpSession* s = reinterpret_cast<FtpSession*>(r[1]);
       if (s && r[2]) FtpCopy(reinterpret_cast<char*>(r[2]), s->localPath, 260);

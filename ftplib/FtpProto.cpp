@@ -184,3 +184,43 @@ int32_t FtpChmodTarget(uint32_t current, uint32_t setMask, uint32_t clearMask) {
   uint32_t next = ((current | setMask) & ~clearMask) & kPerm;
   return next == now ? -1 : int32_t(next);
 }
+
+uint16_t FtpLibPingChecksum(const void* data, size_t length) {
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  uint32_t sum = 0;
+  size_t i = 0;
+  for (; i + 1 < length; i += 2) {
+    uint16_t word;
+    memcpy(&word, p + i, 2);
+    sum += word;
+  }
+  if (i < length) {
+    uint16_t last = 0;
+    memcpy(&last, p + i, 1);
+    sum += last;
+  }
+  sum = (sum >> 16) + (sum & 0xFFFF);
+  sum += sum >> 16;
+  return uint16_t(~sum);
+}
+
+FtpPingVerdict FtpPingClassify(const uint8_t* data, size_t length, uint16_t id, uint16_t sequence, int* type,
+                               uint16_t* replySequence, uint32_t* sentTicks) {
+  *type = -1;
+  if (length < 1) return kPingShort;
+  size_t header = size_t(data[0] & 0x0F) * 4;
+  if (length < header + 8) return kPingShort;
+  const uint8_t* icmp = data + header;
+  uint16_t gotId, gotSequence;
+  memcpy(&gotId, icmp + 4, 2);
+  memcpy(&gotSequence, icmp + 6, 2);
+  *type = icmp[0];
+  *replySequence = gotSequence;
+  *sentTicks = 0;
+  if (length >= header + 12) memcpy(sentTicks, icmp + 8, 4);
+  if (icmp[0] == 8 && gotId == id) return kPingOwnEcho;
+  if (icmp[0] != 0) return kPingOtherType;
+  if (gotId != id) return kPingForeign;
+  if (gotSequence != sequence) return kPingStale;
+  return kPingReply;
+}

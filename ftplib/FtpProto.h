@@ -55,3 +55,21 @@ void FtpFormatMode(char* out, size_t size, uint32_t mode);
 uint32_t FtpModeToOctal(uint32_t mode);
 // Permission bits of (current | set) & ~clear; -1 when they equal current's.
 int32_t FtpChmodTarget(uint32_t current, uint32_t setMask, uint32_t clearMask);
+
+// Internet checksum (RFC 1071) of an ICMP message: ones'-complement sum of
+// 16-bit words in memory order, an odd last byte added alone, inverted.
+uint16_t FtpLibPingChecksum(const void* data, size_t length);
+
+// What one datagram read from a raw ICMP socket is to the ping loop.
+enum FtpPingVerdict {
+  kPingShort,     // shorter than its IP header and an ICMP header
+  kPingOwnEcho,   // our own echo request, seen by a socket on the same host
+  kPingOtherType, // another ICMP type: `type` says which
+  kPingForeign,   // an echo reply to another process
+  kPingStale,     // our reply to an earlier request
+  kPingReply,     // the reply to the request just sent
+};
+// `data` holds the IPv4 header and the ICMP message; `id` and `sequence`
+// are those of the request just sent.
+FtpPingVerdict FtpPingClassify(const uint8_t* data, size_t length, uint16_t id, uint16_t sequence, int* type,
+                               uint16_t* replySequence, uint32_t* sentTicks);

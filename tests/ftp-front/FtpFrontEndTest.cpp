@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "AppState.h"
 #include "JobTestSupport.h"
@@ -23,6 +24,8 @@
 #include "frontends/ArcFrontEnd.h"
 #include "frontends/FtpFrontEnd.h"
 #include "frontends/FtpJobs.h"
+#include "frontends/FtpTools.h"
+#include "tools/ViewerWindow.h"
 #include "frontends/Libraries.h"
 #include "panels/EntryBuild.h"
 #include "panels/Location.h"
@@ -60,7 +63,8 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 // The site manager of the library, filled and confirmed from another
 // thread while FtpConnectPanel waits in it.
-void AnswerSiteManager(const std::string& host, const std::string& folder) {
+void AnswerSiteManager(const std::string& host, const std::string& folder, const char* password = "secret",
+                       bool storePassword = false) {
     HWND dialog = nullptr;
     for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
         dialog = FindOwnWindow("#32770", "FTP sites");
@@ -72,8 +76,9 @@ void AnswerSiteManager(const std::string& host, const std::string& folder) {
     SetDlgItemTextA(dialog, 14203, host.c_str());
     CheckDlgButton(dialog, 14303, BST_UNCHECKED);
     SetDlgItemTextA(dialog, 14302, "tester");
-    SetDlgItemTextA(dialog, 15202, "secret");
+    SetDlgItemTextA(dialog, 15202, password);
     SetDlgItemTextA(dialog, 14204, folder.c_str());
+    CheckDlgButton(dialog, 14304, storePassword ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, 14306, BST_CHECKED);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
@@ -196,7 +201,7 @@ class FtpFrontEnd : public ::testing::Test {
         int port = Ports()[server];
         if (!port) return false;
         std::string host = "127.0.0.1:" + std::to_string(port);
-        std::thread user(AnswerSiteManager, host, folder);
+        std::thread user([&] { AnswerSiteManager(host, folder); });
         bool opened = FtpConnectPanel(main, panel);
         user.join();
         if (!opened) return false;
@@ -742,4 +747,252 @@ TEST_F(FtpFrontEnd, ChmodDialogsAndTheAttributeJobSetTheServersFileModes) {
         EXPECT_TRUE(seen.found);
         Done(&job);
     }
+}
+
+namespace {
+
+// A window of this process with the caption, waited for up to 20 s.
+HWND WaitOwnWindow(const char* cls, const char* title) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
+        HWND w = FindOwnWindow(cls, title);
+        if (w && IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
+}
+
+// A site without a stored password: the user answers the login's password
+// question with `typed`, or cancels it when `typed` is null; a cancel is
+// followed by the connect-failed box, which is confirmed too.
+void AnswerPasswordSite(const std::string& host, const std::string& folder, const char* typed, bool* asked) {
+    AnswerSiteManager(host, folder, "", false);
+    HWND question = WaitOwnWindow("#32770", " Password:");
+    *asked = question != nullptr;
+    if (!question)
+        return;
+    if (typed) {
+        SetDlgItemTextA(question, 15202, typed);
+        PostMessageA(question, WM_COMMAND, IDOK, 0);
+        return;
+    }
+    PostMessageA(question, WM_COMMAND, IDCANCEL, 0);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
+        for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", nullptr); box;
+             box = FindWindowExA(nullptr, box, "#32770", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(box, &pid);
+            char text[256] = "";
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(box) && strstr(text, "Connect failed")) {
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+        }
+    }
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+TEST_F(FtpFrontEnd, ASiteWithoutPasswordAsksForItAndNeverStoresIt) {
+    int port = Ports()["A"];
+    ASSERT_NE(0, port);
+    std::string host = "127.0.0.1:" + std::to_string(port);
+    WriteFileBytes(serverRoot + "\\seen.txt", "x");
+
+    bool asked = false;
+    std::thread user(AnswerPasswordSite, host, remote, "secret", &asked);
+    bool opened = FtpConnectPanel(main, 0);
+    AttachWait w = {0};
+    bool attached = opened && PumpUntil(Attached, &w, 30000);
+    user.join();
+    EXPECT_TRUE(asked) << "the login asked for the password";
+    ASSERT_TRUE(attached) << "the typed password logged in";
+    EXPECT_EQ(1u, ListPanel(0).count("seen.txt"));
+
+    std::string settings = ReadText(gApp->modulePath);
+    EXPECT_NE(std::string::npos, settings.find("M1=loopback")) << settings;
+    EXPECT_EQ(std::string::npos, settings.find("W1=")) << settings;
+    EXPECT_EQ(std::string::npos, settings.find("secret")) << settings;
+    FtpDisconnect(kFtpSlotCount);
+    struct Closed {
+        static bool Done(void*) { return FtpCountInUse() == 0 && !gApp->ftpSlots[1]; }
+    };
+    ASSERT_TRUE(PumpUntil(Closed::Done, nullptr, 20000));
+
+    // Cancel: nothing is connected and the panel stays where it was.
+    asked = false;
+    std::thread canceller(AnswerPasswordSite, host, remote, nullptr, &asked);
+    FtpConnectPanel(main, 1);
+    struct Failed {
+        static bool Done(void*) { return FtpCountInUse() == 0 && !gApp->ftpSlots[1] && !gApp->ftpLogList; }
+    };
+    bool closed = PumpUntil(Failed::Done, nullptr, 30000);
+    canceller.join();
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(closed) << "a cancelled password question leaves no connection";
+    EXPECT_EQ(nullptr, gApp->panels[1].location);
+    settings = ReadText(gApp->modulePath);
+    EXPECT_EQ(std::string::npos, settings.find("W1=")) << settings;
+}
+
+TEST_F(FtpFrontEnd, TheLogAndTheRawListingReadBackAsTheSessionSawThem) {
+    const std::string canned =
+        "-rw-r--r--   1 owner    group        1234 Jan  1 12:00 one.txt\r\n"
+        "drwxr-xr-x   2 owner    group        4096 Feb 29  2024 sub dir\r\n"
+        "lrwxrwxrwx   1 owner    group           7 Mar  3 09:15 up -> ../..\r\n";
+    WriteFileBytes(serverRoot + "\\.listing", canned);
+    ASSERT_TRUE(Connect(0, "A", remote));
+    std::map<std::string, Listed> listed = ListPanel(0);
+    EXPECT_EQ(1u, listed.count("one.txt"));
+    EXPECT_EQ(1u, listed.count("sub dir"));
+
+    char raw[MAX_PATH] = "";
+    // The other panel is local: the active panel's neighbour serves.
+    EXPECT_TRUE(FtpShowRawListing(main, 1, raw));
+    ASSERT_NE(0, raw[0]);
+    EXPECT_EQ(std::string(".d"), std::string(raw).substr(strlen(raw) - 2));
+    EXPECT_EQ(canned, ReadText(raw)) << "the listing as the server sent it";
+
+    char logPath[MAX_PATH] = "";
+    EXPECT_TRUE(FtpShowLogText(main, gApp->ftpLogList, logPath));
+    ASSERT_NE(0, logPath[0]);
+    std::string expected;
+    LRESULT count = SendMessageA(gApp->ftpLogList, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        char line[2048] = "";
+        SendMessageA(gApp->ftpLogList, LB_GETTEXT, (WPARAM)i, (LPARAM)line);
+        expected += std::string(line) + "\r\n";
+    }
+    std::string log = ReadText(logPath);
+    EXPECT_EQ(expected, log);
+    for (const char* seen : {"------->", "USER tester", "230", "PASV", "LIST", "226"})
+        EXPECT_NE(std::string::npos, log.find(seen)) << seen << "\n" << log;
+    EXPECT_EQ(std::string::npos, log.find("secret")) << "the password stays out of the log";
+    HWND viewer = ViewerFindWindow("FTP");
+    EXPECT_NE(nullptr, viewer) << "the viewer window shows the log";
+    // Shown again, the log is read afresh: the window shows the newer file.
+    FtpForgetAllListings(Node(0));
+    ListPanel(0);
+    char again[MAX_PATH] = "";
+    EXPECT_TRUE(FtpShowLogText(main, gApp->ftpLogList, again));
+    EXPECT_STRNE(logPath, again);
+    std::string later = ReadText(again);
+    EXPECT_EQ(log, later.substr(0, log.size()));
+    EXPECT_GT(later.size(), log.size()) << "the second listing was logged";
+    EXPECT_NE(nullptr, ViewerFindWindow("FTP"));
+    lstrcpynA(logPath, again, sizeof logPath);
+
+    // Without a connection there is nothing to show.
+    FtpDisconnect(kFtpSlotCount);
+    struct Closed {
+        static bool Done(void*) { return FtpCountInUse() == 0 && !gApp->ftpLogList; }
+    };
+    ASSERT_TRUE(PumpUntil(Closed::Done, nullptr, 20000));
+    gApp->panels[0].location = LocationFree(gApp->panels[0].location);
+    EXPECT_FALSE(FtpShowRawListing(main, 0, raw));
+    EXPECT_FALSE(FtpShowLogText(main, gApp->ftpLogList, logPath));
+    DeleteFileA(logPath);
+}
+
+namespace {
+
+std::vector<std::string> ListLines(HWND list) {
+    std::vector<std::string> lines;
+    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        char line[512] = "";
+        if (SendMessageA(list, LB_GETTEXTLEN, (WPARAM)i, 0) < (LRESULT)sizeof line)
+            SendMessageA(list, LB_GETTEXT, (WPARAM)i, (LPARAM)line);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool WaitFor(bool (*done)(HWND), HWND w) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(20))
+        if (done(w))
+            return true;
+    return false;
+}
+
+struct PingRun {
+    std::vector<std::string> live, unknown;
+    bool stopped = false, finished = false;
+};
+
+// Works the Ping dialog as a user does: pings this host until three lines
+// stand, stops, then asks for a host no name service knows, and cancels.
+void DrivePing(PingRun* run) {
+    HWND dialog = WaitOwnWindow("#32770", "Ping");
+    if (!dialog)
+        return;
+    HWND list = GetDlgItem(dialog, 14301);
+    SetDlgItemTextA(dialog, 14302, "127.0.0.1");
+    PostMessageA(dialog, WM_COMMAND, 99, 0);
+    // Other programs on this machine may ping too: their packets make lines
+    // of their own, so the replies are counted.
+    WaitFor([](HWND l) {
+        int replies = 0;
+        for (const std::string& line : ListLines(l))
+            replies += line[0] == '#';
+        return replies >= 3;
+    }, list);
+    PostMessageA(dialog, WM_COMMAND, 7, 0);
+    run->stopped = WaitFor([](HWND d) { return IsWindowEnabled(GetDlgItem(d, 99)) != FALSE; }, dialog);
+    run->live = ListLines(list);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    // A label longer than 63 characters is refused by the resolver before
+    // any query leaves this machine.
+    SetDlgItemTextA(dialog, 14302, (std::string(70, 'a') + ".invalid").c_str());
+    PostMessageA(dialog, WM_COMMAND, 99, 0);
+    run->finished = WaitFor([](HWND d) {
+        return SendMessageA(GetDlgItem(d, 14301), LB_GETCOUNT, 0, 0) >= 1 && IsWindowEnabled(GetDlgItem(d, 99));
+    }, dialog);
+    run->unknown = ListLines(list);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+}  // namespace
+
+TEST_F(FtpFrontEnd, PingShowsOneLinePerReplyAndNamesAnUnknownHost) {
+    PingRun run;
+    std::thread user(DrivePing, &run);
+    EXPECT_TRUE(FtpShowPing(main));
+    user.join();
+    EXPECT_TRUE(run.stopped) << "Stop ends the echoes";
+    std::vector<std::string> replies;
+    for (const std::string& line : run.live) {
+        if (line[0] == '#')
+            replies.push_back(line);
+        else
+            EXPECT_TRUE(line == "Someone else's packet!" || line.rfind("Non-echo type", 0) == 0) << line;
+    }
+    ASSERT_GE(replies.size(), 3u);
+    for (size_t i = 0; i < replies.size(); i++) {
+        int sequence = -1, bytes = 0, ms = -1;
+        char from[32] = "";
+        int got = sscanf(replies[i].c_str(), "#%d, %d bytes from: %31[0-9.], time: %d ms", &sequence, &bytes, from, &ms);
+        EXPECT_EQ(4, got) << replies[i];
+        EXPECT_EQ((int)i, sequence) << "one reply per echo, in order, never our own request: " << replies[i];
+        EXPECT_EQ(32, bytes) << "IP header and the 12-byte echo";
+        EXPECT_STREQ("127.0.0.1", from);
+        EXPECT_GE(ms, 0);
+        EXPECT_LT(ms, 1000);
+    }
+    EXPECT_TRUE(run.finished);
+    ASSERT_EQ(1u, run.unknown.size());
+    EXPECT_EQ("Host " + std::string(70, 'a') + ".invalid not found!", run.unknown[0]);
+    char first[140] = "";
+    GetPrivateProfileStringA("Ping", "1", "", first, sizeof first, gApp->modulePath);
+    EXPECT_EQ(std::string(70, 'a') + ".invalid", first) << "the newest host heads the history";
+    char second[140] = "";
+    GetPrivateProfileStringA("Ping", "2", "", second, sizeof second, gApp->modulePath);
+    EXPECT_STREQ("127.0.0.1", second);
 }

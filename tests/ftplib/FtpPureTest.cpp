@@ -1,6 +1,8 @@
 // Listing parser, reply reader, login sequences, modes and stored sites.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -441,6 +443,62 @@ TEST(FtpSites, CancelRestoresLongSection) {
   FtpSitesRestore(ini, snap);
   free(snap);
   EXPECT_EQ(before, mem.sections["FTP"]);
+}
+
+TEST(FtpPing, ChecksumFollowsTheInternetRule) {
+  // The example of RFC 1071: the words 0x0001 f203 f4f5 f6f7 sum to 0xddf2
+  // (byte order as in memory), inverted 0x220d.
+  const uint8_t words[] = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
+  uint16_t sum = FtpLibPingChecksum(words, sizeof(words));
+  uint8_t bytes[2];
+  memcpy(bytes, &sum, 2);
+  EXPECT_EQ(0x22, bytes[0]);
+  EXPECT_EQ(0x0d, bytes[1]);
+  // A message that carries its own checksum sums to zero; an odd length
+  // adds its last byte alone.
+  uint8_t echo[13] = {8, 0, 0, 0, 0x34, 0x12, 7, 0, 0x45, 0x45, 0x45, 0x45, 0x99};
+  for (size_t length : {size_t(12), size_t(13)}) {
+    echo[2] = echo[3] = 0;
+    uint16_t c = FtpLibPingChecksum(echo, length);
+    memcpy(echo + 2, &c, 2);
+    EXPECT_EQ(0, FtpLibPingChecksum(echo, length)) << length;
+  }
+}
+
+TEST(FtpPing, OnlyTheReplyToTheLastRequestCounts) {
+  const uint16_t id = 0x1234, sequence = 7;
+  struct Case {
+    uint8_t type;
+    uint16_t id, sequence;
+    size_t length;
+    FtpPingVerdict verdict;
+  } cases[] = {
+      {0, id, sequence, 32, kPingReply},       {8, id, sequence, 32, kPingOwnEcho},
+      {0, 0x4321, sequence, 32, kPingForeign}, {0, id, 6, 32, kPingStale},
+      {3, id, sequence, 32, kPingOtherType},   {0, id, sequence, 27, kPingShort},
+  };
+  for (const Case& c : cases) {
+    uint8_t packet[32] = {0x45};  // IPv4, a 20-byte header
+    packet[20] = c.type;
+    memcpy(packet + 24, &c.id, 2);
+    memcpy(packet + 26, &c.sequence, 2);
+    uint32_t ticks = 5000;
+    memcpy(packet + 28, &ticks, 4);
+    int type = -2;
+    uint16_t gotSequence = 0;
+    uint32_t sent = 0;
+    EXPECT_EQ(c.verdict, FtpPingClassify(packet, c.length, id, sequence, &type, &gotSequence, &sent))
+        << int(c.type) << " " << c.id << " " << c.sequence << " " << c.length;
+    if (c.verdict == kPingReply) {
+      EXPECT_EQ(sequence, gotSequence);
+      EXPECT_EQ(5000u, sent);
+    }
+  }
+  const uint8_t headerOnly[1] = {0x4F};  // a 60-byte header and nothing behind it
+  int type;
+  uint16_t q;
+  uint32_t t;
+  EXPECT_EQ(kPingShort, FtpPingClassify(headerOnly, 1, id, sequence, &type, &q, &t));
 }
 
 }  // namespace
