@@ -11,10 +11,12 @@
 namespace {
 
 // Each waveOut call is a round trip to the system's audio thread (under Wine
-// it costs more than decoding the frame), so a buffer carries several
-// frames: 8 buffers of 8 frames keep about 1.5 s queued.
+// it costs more than decoding the frame), so a buffer carries as many frames
+// as make about 3/4 s of sound, up to 32: the position shown moves with the
+// buffers the device returns, and must never step by a whole second. 8 such
+// buffers keep about 6 s queued.
 constexpr int kBuffers = 8;
-constexpr int kFramesPerBuffer = 8;
+constexpr int kFramesPerBuffer = 32;
 // A device that returns no buffer for this long while playing is taken
 // for hung: playback ends rather than waiting for ever.
 constexpr DWORD kDeviceStallMs = 10000;
@@ -170,6 +172,10 @@ HWAVEOUT OpenDevice(Mp3Player* p, const MpaStreamInfo& f, HANDLE event) {
 // Plays the decoded frames; returns when the data ends, a stop arrives or
 // the device stalls.
 void PlayLoop(Mp3Player* p, Mp3Decoding* d, HWAVEOUT dev, Buffer* bufs) {
+    const MpaStreamInfo& f = d->format;
+    uint32_t fillBytes = (uint32_t)f.sampleRate * (uint32_t)f.channels * (uint32_t)(f.bits / 8) * 3 / 4;
+    if (!fillBytes)
+        fillBytes = 1; // at least a frame a buffer
     bool dataEnded = false;
     DWORD lastProgress = GetTickCount();
     for (;;) {
@@ -197,7 +203,7 @@ void PlayLoop(Mp3Player* p, Mp3Decoding* d, HWAVEOUT dev, Buffer* bufs) {
                 free = &bufs[i];
         if (free) {
             uint32_t n = 0;
-            for (int i = 0; i < kFramesPerBuffer && !p->stopFlag && p->seekRequest < 0; i++) {
+            for (int i = 0; i < kFramesPerBuffer && n < fillBytes && !p->stopFlag && p->seekRequest < 0; i++) {
                 uint32_t got = Mp3DecodingNext(d, free->data + n);
                 if (!got) {
                     dataEnded = true;

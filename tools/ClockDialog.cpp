@@ -130,15 +130,7 @@ void Localise(HWND dialog) {
     static const int kPairs[][2] = {{99, Txt::butOK},           {IDCANCEL, Txt::butCancel},
                                     {kIdClockNow, Txt::dlgClockNow}, {kIdClockDateLabel, Txt::textDate},
                                     {kIdClockTimeLabel, Txt::textTime}};
-    char text[128];
-    TextGet(Txt::dlgClock, text, sizeof text);
-    if (text[0])
-        SetWindowTextA(dialog, text);
-    for (const auto &pair : kPairs) {
-        TextGet(pair[1], text, sizeof text);
-        if (text[0])
-            SetDlgItemTextA(dialog, pair[0], text);
-    }
+    DlgSetTexts(dialog, Txt::dlgClock, kPairs);
 }
 
 void OnInit(HWND dialog, ClockState *s) {

@@ -24,15 +24,7 @@ void Localise(HWND dialog) {
                                     {kIdColorClassic, Txt::txtClassic},
                                     {kIdColorUser, Txt::txtUserDef},
                                     {kIdColorChoose, Txt::butColor}};
-    char text[128];
-    TextGet(Txt::dlgPanelColor, text, sizeof text);
-    if (text[0])
-        SetWindowTextA(dialog, text);
-    for (const auto &pair : kPairs) {
-        TextGet(pair[1], text, sizeof text);
-        if (text[0])
-            SetDlgItemTextA(dialog, pair[0], text);
-    }
+    DlgSetTexts(dialog, Txt::dlgPanelColor, kPairs);
 }
 
 void RepaintSamples(HWND dialog) {

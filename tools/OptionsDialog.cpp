@@ -115,16 +115,9 @@ void Localise(HWND dialog) {
         {12018, Txt::txtParameters}, {12038, Txt::txtParameters}, {12004, Txt::butDelete},  {12024, Txt::butDelete},
         {12005, Txt::butMoveUp},   {12025, Txt::butMoveUp},     {12006, Txt::butMoveDown},  {12026, Txt::butMoveDown},
         {95, Txt::butBrowse},      {11864, Txt::butBrowse}};
-    char text[160];
-    TextGet(Txt::sb_Opt, text, sizeof text);
-    if (text[0])
-        SetWindowTextA(dialog, text);
-    for (const auto &pair : kPairs) {
-        TextGet(pair[1], text, sizeof text);
-        if (text[0])
-            SetDlgItemTextA(dialog, pair[0], text);
-    }
+    DlgSetTexts(dialog, Txt::sb_Opt, kPairs);
     // Check boxes and radio buttons: the text id is the control id.
+    char text[160];
     for (int page = 0; page < kOptionPageCount; page++) {
         for (const int *id = kPages[page]; *id; id++) {
             char cls[16] = "";

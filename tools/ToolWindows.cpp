@@ -270,6 +270,31 @@ static void GoToAndMaybeClose(HWND dialog, uint32_t closeBit, int toggleCommand)
         PostMessageA(gMainWindow, WM_COMMAND, toggleCommand, 0);
 }
 
+// The commands History and Favorites share; -1 for any other.
+static INT_PTR ListToolCommand(HWND dialog, int command, int notify, uint32_t closeBit, int toggleCommand) {
+    switch (command) {
+    case IDOK:
+    case kCmdJobFinished:
+    case kTwGoTo:
+        GoToAndMaybeClose(dialog, closeBit, toggleCommand);
+        return TRUE;
+    case IDCANCEL:
+        PostMessageA(gMainWindow, WM_COMMAND, toggleCommand, 0);
+        return TRUE;
+    case kTwRemove:
+        ToolListDeleteCurrent(dialog);
+        return TRUE;
+    case kToolListBox:
+        if (notify == LBN_DBLCLK)
+            PostMessageA(dialog, WM_COMMAND, kCmdJobFinished, 0);
+        return TRUE;
+    case kTwCloseWin:
+        SetOptionBit(closeBit, IsDlgButtonChecked(dialog, kTwCloseWin) == BST_CHECKED);
+        return TRUE;
+    }
+    return -1;
+}
+
 INT_PTR CALLBACK HistoryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     INT_PTR common = ToolWndCommon(dialog, message, wParam, lParam, kToolHistory, kPosHistory, 200);
     if (message == WM_INITDIALOG)
@@ -278,27 +303,11 @@ INT_PTR CALLBACK HistoryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return common;
     if (message != WM_COMMAND)
         return FALSE;
-    switch (LOWORD(wParam)) {
-    case IDOK:
-    case kCmdJobFinished:
-    case kTwGoTo:
-        GoToAndMaybeClose(dialog, kGenHistoryClose, 302);
-        return TRUE;
-    case IDCANCEL:
-        PostMessageA(gMainWindow, WM_COMMAND, 302, 0);
-        return TRUE;
-    case kTwRemove:
-        ToolListDeleteCurrent(dialog);
-        return TRUE;
-    case kToolListBox:
-        if (HIWORD(wParam) == LBN_DBLCLK)
-            PostMessageA(dialog, WM_COMMAND, kCmdJobFinished, 0);
-        return TRUE;
-    case kTwKeep:
+    INT_PTR shared = ListToolCommand(dialog, LOWORD(wParam), HIWORD(wParam), kGenHistoryClose, 302);
+    if (shared != -1)
+        return shared;
+    if (LOWORD(wParam) == kTwKeep) {
         SetOptionBit(kGenKeepHistory, IsDlgButtonChecked(dialog, kTwKeep) == BST_CHECKED);
-        return TRUE;
-    case kTwCloseWin:
-        SetOptionBit(kGenHistoryClose, IsDlgButtonChecked(dialog, kTwCloseWin) == BST_CHECKED);
         return TRUE;
     }
     return FALSE;
@@ -312,18 +321,10 @@ INT_PTR CALLBACK FavoritesDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return common;
     if (message != WM_COMMAND)
         return FALSE;
+    INT_PTR shared = ListToolCommand(dialog, LOWORD(wParam), HIWORD(wParam), kGenFavoritesClose, 303);
+    if (shared != -1)
+        return shared;
     switch (LOWORD(wParam)) {
-    case IDOK:
-    case kCmdJobFinished:
-    case kTwGoTo:
-        GoToAndMaybeClose(dialog, kGenFavoritesClose, 303);
-        return TRUE;
-    case IDCANCEL:
-        PostMessageA(gMainWindow, WM_COMMAND, 303, 0);
-        return TRUE;
-    case kTwRemove:
-        ToolListDeleteCurrent(dialog);
-        return TRUE;
     case kTwAdd: {
         int panel = ActivePanel();
         if (!gApp->panels[panel].location)
@@ -335,13 +336,6 @@ INT_PTR CALLBACK FavoritesDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return TRUE;
     case kTwDown:
         DlgListBoxMoveDown(dialog, kToolListBox);
-        return TRUE;
-    case kToolListBox:
-        if (HIWORD(wParam) == LBN_DBLCLK)
-            PostMessageA(dialog, WM_COMMAND, kCmdJobFinished, 0);
-        return TRUE;
-    case kTwCloseWin:
-        SetOptionBit(kGenFavoritesClose, IsDlgButtonChecked(dialog, kTwCloseWin) == BST_CHECKED);
         return TRUE;
     }
     return FALSE;

@@ -121,15 +121,7 @@ void Localise(HWND dialog) {
         {kIdUmDelete, Txt::butDelete}, {kIdUmBrowse, Txt::butBrowse},   {kIdUmUp, Txt::butMoveUp},
         {kIdUmDown, Txt::butMoveDown}, {14212, Txt::txtUmTitle},         {14221, Txt::txtTbCommand},
         {14222, Txt::txtTbWorkDir},  {14223, Txt::txtTbParams},          {14224, Txt::txtTbRun}};
-    char text[128];
-    TextGet(Txt::dlgUserMenu, text, sizeof text);
-    if (text[0])
-        SetWindowTextA(dialog, text);
-    for (const auto &pair : kPairs) {
-        TextGet(pair[1], text, sizeof text);
-        if (text[0])
-            SetDlgItemTextA(dialog, pair[0], text);
-    }
+    DlgSetTexts(dialog, Txt::dlgUserMenu, kPairs);
 }
 
 void OnInit(HWND dialog, UserMenuEdit *e) {

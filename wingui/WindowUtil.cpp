@@ -219,6 +219,18 @@ int WndInvalidateFrame(HWND window) {
     return 1;
 }
 
+void DlgSetTexts(HWND dialog, int titleText, const int (*pairs)[2], size_t count) {
+    char text[256];
+    TextGet(titleText, text, sizeof text);
+    if (text[0])
+        SetWindowTextA(dialog, text);
+    for (size_t i = 0; i < count; i++) {
+        TextGet(pairs[i][1], text, sizeof text);
+        if (text[0])
+            SetDlgItemTextA(dialog, pairs[i][0], text);
+    }
+}
+
 void DlgComboPutFirst(HWND combo, const char *text) {
     if (!text || !*text)
         return;

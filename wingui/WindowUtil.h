@@ -48,6 +48,12 @@ LRESULT CALLBACK WndNoEraseProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void WndSubclassNoErase(HWND window);
 int WndInvalidateFrame(HWND window);
 
+// The dialog's caption from text `titleText` and each control pairs[i][0]
+// from text pairs[i][1]; a text the language lacks keeps the template's.
+void DlgSetTexts(HWND dialog, int titleText, const int (*pairs)[2], size_t count);
+template <size_t N> void DlgSetTexts(HWND dialog, int titleText, const int (&pairs)[N][2]) {
+    DlgSetTexts(dialog, titleText, pairs, N);
+}
 void DlgComboPutFirst(HWND combo, const char *text);
 void DlgListBoxMoveUp(HWND dialog, int listId);
 void DlgListBoxMoveDown(HWND dialog, int listId);

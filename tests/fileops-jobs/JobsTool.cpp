@@ -36,12 +36,19 @@ static unsigned long long gCancelAfter;
 
 static bool Finished(void *)
 {
-    if (!IsWindow(gDialog))
-        return true;
-    JobRecord *rec = (JobRecord *)GetWindowLongPtrA(gDialog, GWLP_USERDATA);
-    if (gCancelAfter && rec && rec->done >= gCancelAfter && !rec->cancel)
-        PostMessageA(gDialog, WM_COMMAND, IDCANCEL, 0);
-    return false;
+    return !IsWindow(gDialog);
+}
+
+// The Cancel button, pressed from the copying thread itself once enough has
+// been copied: the copy waits until the dialog has taken the press, so the
+// cancel lands inside the file however busy the machine is.
+static void CancelAfterThreshold(JobRecord *job)
+{
+    static bool pressed;
+    if (!pressed && job->done >= gCancelAfter && IsWindow(gDialog)) {
+        pressed = true;
+        SendMessageA(gDialog, WM_COMMAND, IDCANCEL, 0);
+    }
 }
 
 int main(int argc, char **argv)
@@ -119,8 +126,10 @@ int main(int argc, char **argv)
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
     uint16_t code = strcmp(argv[1], "move") == 0 ? kJobCodeMove : kJobCodeCopy;
-    if (argc > 4)
+    if (argc > 4) {
         gCancelAfter = strtoull(argv[4], nullptr, 10);
+        gJobProgressHook = CancelAfterThreshold;
+    }
     JobRecord job = MakeJob(code, argv[2], argv[3], kJobInclSubDirs, SelectionOf(argv[2]));
     job.workers = 0;
     job.titleId = code == kJobCodeMove ? 4033 : 4031;

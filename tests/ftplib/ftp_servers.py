@@ -20,6 +20,7 @@ import os
 import socket
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -160,9 +161,31 @@ def start_server(name, ioloop, limit=0):
     handler.authorizer = auth
     if limit:
         # Slow data: a transfer is surely still running when a test acts.
+        # The library's throttle lets the first seconds' worth through at
+        # once and none at all when a transfer starts late on a busy
+        # machine; this one paces every transfer from its first byte.
         class Slow(ThrottledDTPHandler):
             read_limit = limit
             write_limit = limit
+            _paced_since = None
+
+            def _throttle_bandwidth(self, len_chunk, max_speed):
+                now = time.monotonic()
+                if self._paced_since is None:
+                    self._paced_since = now
+                self._datacount += len_chunk
+                ahead = self._paced_since + self._datacount / max_speed - now
+                if ahead <= 0.005 or self.sleeping:
+                    return
+
+                def unsleep():
+                    self.sleeping = False
+                    self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
+
+                self.sleeping = True
+                self.del_channel()
+                self._cancel_throttler()
+                self._throttler = self.ioloop.call_later(ahead, unsleep, _errback=self.handle_error)
         handler.dtp_handler = Slow
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", 0), handler, ioloop=ioloop)
