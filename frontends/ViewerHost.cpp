@@ -77,6 +77,8 @@ struct TextLoad {
     COLORREF textColor;
 };
 
+constexpr DWORD kTextLoadAtOnce = 256 * 1024;
+
 unsigned __stdcall TextLoadThread(void* param) {
     TextLoad* load = static_cast<TextLoad*>(param);
     ViewerSendCommand(kViewCmdLoadText, reinterpret_cast<uintptr_t>(&load->view));
@@ -110,6 +112,15 @@ void HostCreateTextView(HWND window, ViewRecord* view) {
     load->view.openPath = load->path;
     load->view.displayPath = load->path;
     load->view.textColor = &load->textColor;
+    // A small file is read at once: it is in before the view can close, so
+    // a copy made for the view can go with it and nothing holds the file
+    // after the close. A large one comes in on a thread of its own.
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (GetFileAttributesExA(load->path, GetFileExInfoStandard, &info) && !info.nFileSizeHigh &&
+        info.nFileSizeLow <= kTextLoadAtOnce) {
+        TextLoadThread(load);
+        return;
+    }
     HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, TextLoadThread, load, 0, nullptr));
     if (thread)
         CloseHandle(thread);
