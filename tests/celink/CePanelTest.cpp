@@ -860,6 +860,7 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
 
     // The next connect removes what the cut upload left beside the file.
     EXPECT_GE(CeLeftoverCount(), 1u);
+    SetEnvironmentVariableA("ZQ_CE_DISCONNECT_AFTER", nullptr); // a whole link this time
     Reconnect();
     EXPECT_EQ(ListNames(gDevice), (std::vector<std::string>{"Docs", "note.txt"}));
     EXPECT_EQ(CeLeftoverCount(), 0u);
