@@ -3,7 +3,7 @@
 //   dialogs_tool normalise <ini>          load and save the settings
 //   dialogs_tool <dialog> <ini> ok|cancel  load, drive the dialog, save
 //   dialogs_tool clock <flag> <day> <month> <year>  show the date and time
-//       dialog on that date, write <flag>.shown, close when <flag>.done
+//       dialog on that date, write <flag>.shown once it is painted, close when <flag>.done
 //       appears (for screenshots)
 // Dialogs: colors, menu, options. "cancel" makes the same edits and then
 // presses Cancel.
@@ -259,7 +259,9 @@ VOID CALLBACK ShowClock(HWND, UINT, UINT_PTR timer, DWORD) {
     static bool shown;
     if (!shown) {
         SetWindowPos(dialog, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
-        UpdateWindow(dialog);
+        // Painted whole, calendar included, before the flag says so.
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        GdiFlush();
         snprintf(path, sizeof path, "%s.shown", gFlag);
         HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (h != INVALID_HANDLE_VALUE)
