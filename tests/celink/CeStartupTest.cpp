@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "../OwnProcess.h"
+
 #include <string>
 #include <vector>
 
@@ -11,29 +13,7 @@ namespace {
 
 const int kDeviceButton = 37; // the drive table's mobile-device entry
 
-struct Process {
-    PROCESS_INFORMATION pi = {};
-    bool started = false;
-    ~Process() {
-        // Only a process this test started, and only when it failed to end.
-        if (started && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(pi.hProcess, 99);
-            WaitForSingleObject(pi.hProcess, 5000);
-        }
-        if (started) {
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
-        }
-    }
-    bool Start(const std::string& exe, const std::string& args) {
-        std::string line = "\"" + exe + "\" " + args;
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        started =
-            CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si, &pi) != 0;
-        return started;
-    }
-};
+using Process = OwnProcess;
 
 struct Windows {
     DWORD pid;

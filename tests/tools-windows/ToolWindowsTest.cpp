@@ -4,6 +4,8 @@
 // checked on real kestrom.exe processes started twice.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include "tests/OwnProcess.h"
 #include <shlobj.h>
 
 #include <stdio.h>
@@ -523,28 +525,7 @@ TEST_F(ToolWindows, ContainerCopyMoveAndDeleteTheSelectedLines) {
 
 // ---- a real program started twice
 
-struct Process {
-    PROCESS_INFORMATION pi = {};
-    bool started = false;
-    ~Process() {
-        // Only a process this test started, and only when it failed to end.
-        if (started && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(pi.hProcess, 99);
-            WaitForSingleObject(pi.hProcess, 5000);
-        }
-        if (started) {
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
-        }
-    }
-    bool Start(const std::string &args) {
-        std::string line = "\"T:\\kestrom.exe\" " + args;
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        started = CreateProcessA("T:\\kestrom.exe", &line[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si, &pi) != 0;
-        return started;
-    }
-};
+using Process = OwnProcess;
 
 struct FindData {
     DWORD pid;
@@ -595,7 +576,7 @@ TEST(ToolWindowsRestart, HistoryAndFavoritesSurviveARestart) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
     {
         Process p;
-        ASSERT_TRUE(p.Start("/I=" + ini));
+        ASSERT_TRUE(p.Start("T:\\kestrom.exe", "/I=" + ini));
         HWND mainWindow = WaitWindow(p, "Zq Vandrell", nullptr, true);
         ASSERT_NE(mainWindow, nullptr);
         HWND fav = WaitWindow(p, "#32770", "Favorites", false);
@@ -615,7 +596,7 @@ TEST(ToolWindowsRestart, HistoryAndFavoritesSurviveARestart) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
     {
         Process p;
-        ASSERT_TRUE(p.Start("/I=" + ini));
+        ASSERT_TRUE(p.Start("T:\\kestrom.exe", "/I=" + ini));
         HWND mainWindow = WaitWindow(p, "Zq Vandrell", nullptr, true);
         ASSERT_NE(mainWindow, nullptr);
         HWND hist = WaitWindow(p, "#32770", "History", false);
