@@ -29,6 +29,9 @@ int DriveBarLetterOfKind(int index, int base, unsigned kind);
 // Win32 side.
 // System temp folder + "Zq\" (removed at exit).
 void PathGetTempFolder(char *buffer, size_t size);
+// The folder for a user's edited copies that could not go back where they
+// came from: beside the temporary folder, and never emptied by the program.
+void PathGetKeptFolder(char *buffer, size_t size);
 // True when path names a file inside that folder: a copy the program made
 // itself. Only such a file may be deleted when the view that used it closes;
 // any other path, however it differs from the name shown, is the user's.

@@ -25,6 +25,21 @@ void PathGetTempFolder(char *buffer, size_t size) {
     CreateDirectoryA(buffer, nullptr);
 }
 
+void PathGetKeptFolder(char *buffer, size_t size) {
+    buffer[0] = 0;
+    DWORD len = GetTempPathA((DWORD)size, buffer);
+    if (len == 0 || len >= size) {
+        buffer[0] = 0;
+        return;
+    }
+    PathAddBackslash(buffer);
+    if (StrAppend(buffer, "Zq kept\\", size)) {
+        buffer[0] = 0;
+        return;
+    }
+    CreateDirectoryA(buffer, nullptr);
+}
+
 bool PathIsOwnTemporary(const char *path) {
     if (!path || !path[0])
         return false;

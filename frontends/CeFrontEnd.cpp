@@ -282,10 +282,10 @@ int CeSetAttributes(const char* path, uint32_t attributes) {
     return CeSendCommand(kCeSetAttr, (uintptr_t)path, attributes, 0, 0);
 }
 
-void CeReportError(HWND owner, int result, const char* path, JobRecord* job) {
-    if (result <= 0) return;
+uint32_t CeReportError(HWND owner, int result, const char* path, JobRecord* job) {
+    if (result <= 0) return 0;
     JobErrorReport report = {owner, result, path, kCtxNone, job};
-    JobReportError(&report);
+    return JobReportError(&report);
 }
 
 // ---- job steps ----------------------------------------------------------------
@@ -491,7 +491,7 @@ int CeJobDeleteTree(JobRecord* job, const char* path) {
     return Fail(job, removed, path);
 }
 
-int CeJobCopyFile(CopyItem* item) {
+int CeTransferFile(CopyItem* item) {
     JobRecord* job = item->job;
     JobPairText(job, item->source, item->target);
     Side from = SideOf(job->sourceLocation), to = SideOf(job->targetLocation);
@@ -521,7 +521,11 @@ int CeJobCopyFile(CopyItem* item) {
         // link was gone by then, the next connect does.
         CeNoteLeftovers(item->target);
     }
-    return Fail(job, result, item->source);
+    return result;
+}
+
+int CeJobCopyFile(CopyItem* item) {
+    return Fail(item->job, CeTransferFile(item), item->source);
 }
 
 int CeJobMoveFile(CopyItem* item) {

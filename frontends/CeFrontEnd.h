@@ -66,13 +66,16 @@ uint32_t CeReadAttributes(const char* path);
 
 // Positive results go to the file-error box (the job's log in statistics
 // mode); 0 and negative ones show nothing.
-void CeReportError(HWND owner, int result, const char* path, JobRecord* job = nullptr);
+uint32_t CeReportError(HWND owner, int result, const char* path, JobRecord* job = nullptr);
 
 // ---- job steps (the item's paths are device paths on the device side) ----
 int CeJobRename(CopyItem* item);
 int CeMakeDir(HWND owner, const char* path);
 int CeJobDeleteFile(JobRecord* job, const char* path);
 int CeJobDeleteTree(JobRecord* job, const char* path);
+// One file between the device and this machine (or on the device), counted
+// against the job; a failure is only returned, never reported.
+int CeTransferFile(CopyItem* item);
 int CeJobCopyFile(CopyItem* item);
 int CeJobMoveFile(CopyItem* item);
 int CeJobCopyTree(CopyItem* item);

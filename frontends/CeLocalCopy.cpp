@@ -76,14 +76,65 @@ DWORD WINAPI CeFetchJobThread(void* param) {
     return 0;
 }
 
+// An edited copy whose way back failed leaves the program's temporary
+// folder, which the last instance to close empties: it goes under the
+// device file's own name into the folder kept for such copies, and `out`
+// names where it is now (its old place when it could not move).
+void KeepEditedCopy(const char* copy, const char* deviceFile, char* out, size_t size) {
+    CopyText(out, copy, size);
+    char folder[MAX_PATH], name[MAX_PATH], kept[MAX_PATH];
+    PathGetKeptFolder(folder, sizeof folder);
+    if (!folder[0]) return;
+    CopyText(name, deviceFile + PathFindName(deviceFile), sizeof name);
+    size_t dot = PathFindExtension(name);
+    char stem[MAX_PATH];
+    CopyText(stem, name, sizeof stem);
+    stem[dot] = 0;
+    for (unsigned n = 1; n < 100; ++n) {
+        CopyText(kept, folder, sizeof kept);
+        int cut = StrAppend(kept, n == 1 ? name : stem, sizeof kept);
+        if (n > 1) {
+            char number[16];
+            wsprintfA(number, " (%u)", n);
+            cut |= StrAppend(kept, number, sizeof kept);
+            cut |= StrAppend(kept, name + dot, sizeof kept);
+        }
+        if (cut) return;
+        if (MoveFileA(copy, kept)) {
+            CopyText(out, kept, size);
+            return;
+        }
+        DWORD why = GetLastError();
+        if (why != ERROR_ALREADY_EXISTS && why != ERROR_FILE_EXISTS) return;
+    }
+}
+
 DWORD WINAPI CePutBackJobThread(void* param) {
     JobRecord* job = static_cast<JobRecord*>(param);
     const LocationNode* node = job->targetLocation;
     if (node && node->kind == kLocationCeDevice && node->archivePath[0]) {
-        // A failure leaves the device file as it was and the edited copy
-        // where the box names it.
-        CopyItem item;
-        TransferOne(job, job->target, &item, node->archivePath);
+        // A failure leaves the device file as it was; the edited copy is
+        // kept where the box names it, and Retry sends it again.
+        bool kept = false;
+        for (;;) {
+            CopyItem item = {};
+            item.job = job;
+            CopyText(item.source, job->target, sizeof item.source);
+            CopyText(item.target, node->archivePath, sizeof item.target);
+            item.sourceSize = job->total;
+            job->filesSelected = 0;
+            int result = CeTransferFile(&item);
+            if (result == 0) break;
+            if (!kept) {
+                char moved[MAX_PATH];
+                KeepEditedCopy(job->target, node->archivePath, moved, sizeof moved);
+                CopyText(job->target, moved, sizeof job->target);
+                kept = true;
+            }
+            if (result == kCeSkipped || JobStopped(job) ||
+                CeReportError(job->dialog, Loud(result), job->target, job) != IDRETRY)
+                break;
+        }
     }
     JobFinish(job);
     return 0;

@@ -20,6 +20,8 @@
 #include "fileops/DeleteJob.h"
 #include "fileops/Job.h"
 #include "app/Commands.h"
+#include "app/Startup.h"
+#include "base/Paths.h"
 #include "frontends/CeFrontEnd.h"
 #include "frontends/CePanel.h"
 #include "frontends/Libraries.h"
@@ -794,6 +796,10 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     // The stand-in editor as viewer and editor; as editor it waits for a
     // file, so the test decides when it ends.
     const std::string ini = gRoot + "\\edit.ini", log = gRoot + "\\zqedit.log", go = gRoot + "\\go";
+    char keptFolder[MAX_PATH];
+    PathGetKeptFolder(keptFolder, sizeof keptFolder);
+    const std::string kept = std::string(keptFolder) + "note.txt";
+    DeleteFileA(kept.c_str());
     DeleteFileA(log.c_str());
     DeleteFileA(go.c_str());
     WritePrivateProfileStringA("Viewer", "1", "*.txt=T:\\ZQEDIT.EXE=/v", ini.c_str());
@@ -847,16 +853,24 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     Reconnect();
     WriteFileBytes(go, "go");
     ASSERT_TRUE(WaitFor([&] { return LogLines(log).size() == 3; }));
-    std::string kept = LoggedFile(LogLines(log)[2]);
-    // The box names the edited copy.
-    DialogAnswerer told(kept.substr(kept.rfind('\\') + 1).c_str(), {IDCANCEL}); // a Retry/Cancel box
+    const std::string copy = LoggedFile(LogLines(log)[2]);
+    // The box names the edited copy, which has left the temporary folder
+    // (the last instance to close empties that) for the kept folder, under
+    // the device file's name. Retry sends it again; the link is still down.
+    DialogAnswerer told("Zq kept", {IDRETRY, IDCANCEL}); // Retry/Cancel boxes
     ASSERT_TRUE(WaitFor([&] { return EditWatchIdle(); }))
         << told.answered() << " " << ::testing::PrintToString(ListNames(gDevice)) << " "
         << TopCaptions();
     told.Join();
-    EXPECT_EQ(told.answered(), 1);
+    EXPECT_EQ(told.answered(), 2);
     EXPECT_EQ(ReadFileBytes(device), original + edit);
     EXPECT_EQ(ReadFileBytes(kept), original + edit + edit);
+    EXPECT_EQ(ReadFileBytes(copy), "<missing>");
+    char temp[MAX_PATH];
+    PathGetTempFolder(temp, sizeof temp);
+    DirRemoveTree(temp); // what closing the last instance does
+    EXPECT_EQ(ReadFileBytes(kept), original + edit + edit);
+    DeleteFileA(kept.c_str());
 
     // The next connect removes what the cut upload left beside the file.
     EXPECT_GE(CeLeftoverCount(), 1u);
