@@ -16,6 +16,7 @@
 #include "fileops/Job.h"
 #include "frontends/CeFrontEnd.h"
 #include "frontends/Libraries.h"
+#include "wingui/WindowUtil.h"
 
 namespace {
 
@@ -109,6 +110,16 @@ void KeepEditedCopy(const char* copy, const char* deviceFile, char* out, size_t 
     }
 }
 
+// The failure, and under it where the edited copy is now.
+int TellKept(JobRecord* job, int error) {
+    char text[512 + MAX_PATH];
+    const char* path = job->target;
+    FileErrorText(error, text, 512, &path, kCtxNone);
+    StrAppend(text, "\r\n\r\n", sizeof text);
+    StrAppend(text, job->target, sizeof text);
+    return MsgBox(job->dialog, text, job->target, MB_RETRYCANCEL | MB_ICONSTOP);
+}
+
 DWORD WINAPI CePutBackJobThread(void* param) {
     JobRecord* job = static_cast<JobRecord*>(param);
     const LocationNode* node = job->targetLocation;
@@ -131,9 +142,7 @@ DWORD WINAPI CePutBackJobThread(void* param) {
                 CopyText(job->target, moved, sizeof job->target);
                 kept = true;
             }
-            if (result == kCeSkipped || JobStopped(job) ||
-                CeReportError(job->dialog, Loud(result), job->target, job) != IDRETRY)
-                break;
+            if (result == kCeSkipped || JobStopped(job) || TellKept(job, Loud(result)) != IDRETRY) break;
         }
     }
     JobFinish(job);

@@ -857,12 +857,18 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     // The box names the edited copy, which has left the temporary folder
     // (the last instance to close empties that) for the kept folder, under
     // the device file's name. Retry sends it again; the link is still down.
-    DialogAnswerer told("Zq kept", {IDRETRY, IDCANCEL}); // Retry/Cancel boxes
+    std::string toldText;
+    DialogAnswerer told("note.txt", {IDRETRY, IDCANCEL}, [&](int) { // Retry/Cancel boxes
+        char text[1024] = "";
+        GetDlgItemTextA(FindWindowA("#32770", "note.txt"), 0xFFFF, text, sizeof text); // the box's text
+        toldText = text;
+    });
     ASSERT_TRUE(WaitFor([&] { return EditWatchIdle(); }))
         << told.answered() << " " << ::testing::PrintToString(ListNames(gDevice)) << " "
         << TopCaptions();
     told.Join();
     EXPECT_EQ(told.answered(), 2);
+    EXPECT_NE(toldText.find("\r\n" + kept), std::string::npos) << toldText;
     EXPECT_EQ(ReadFileBytes(device), original + edit);
     EXPECT_EQ(ReadFileBytes(kept), original + edit + edit);
     EXPECT_EQ(ReadFileBytes(copy), "<missing>");
