@@ -109,6 +109,10 @@ template <class Reset>
 int CeListWithRetry(const char* pattern, CeListCallback callback, void* user, Reset reset) {
     int result = CeSendCommand(kCeList, (uintptr_t)pattern, (uintptr_t)callback, (uintptr_t)user, 0);
     if (result == 0 || result == ERROR_INVALID_NAME || result == ERROR_FILENAME_EXCED_RANGE) return result;
+    // The device answered: a folder that is not there needs no new link,
+    // and a reconnect would cut every transfer under way.
+    if (result == ERROR_PATH_NOT_FOUND || result == ERROR_FILE_NOT_FOUND || result == ERROR_ACCESS_DENIED)
+        return result;
     if (!gApp->ceEntry) return kCeNoLibrary;
     reset();
     CeStartConnect();

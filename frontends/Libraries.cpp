@@ -95,6 +95,9 @@ void FtpUnload() {
 const char *gCeLibraryName = "PELLIX.DLL";
 const char *gArcLibraryName = "BRISAN.DLL";
 
+// Non-zero while a connect thread runs.
+static volatile LONG gCeConnecting;
+
 static unsigned __stdcall CeConnectThread(void *) {
     if (gApp && gApp->ceEntry) {
         CeFillHostServices();
@@ -107,17 +110,26 @@ static unsigned __stdcall CeConnectThread(void *) {
             CeSweepLeftovers();
         InterlockedIncrement(&gApp->ceConnected);
     }
+    InterlockedExchange(&gCeConnecting, 0);
     return 0;
 }
 
 void CeStartConnect() {
     if (!gApp->ceEntry)
         return;
+    // One connect at a time: a second one would take the link down under
+    // the callers of the first. Whoever asks while one runs waits for it.
+    if (InterlockedExchange(&gCeConnecting, 1))
+        return;
     gApp->ceConnected = 0;
     HANDLE thread = (HANDLE)_beginthreadex(nullptr, 0, CeConnectThread, nullptr, 0, nullptr);
     if (thread)
         CloseHandle(thread);
+    else
+        InterlockedExchange(&gCeConnecting, 0);
 }
+
+bool CeConnectRunning() { return gCeConnecting != 0; }
 
 void CeLoad() {
     if (!gApp->ceLib) {

@@ -24,6 +24,8 @@ void FtpUnload();
 extern const char *gCeLibraryName; // "PELLIX.DLL"; tests name one that is not there
 void CeLoad();
 void CeStartConnect();
+// True while a connect started by CeStartConnect is still under way.
+bool CeConnectRunning();
 void CeDisconnect();
 int CeSendCommand(uint32_t code, uintptr_t a1, uintptr_t a2, uintptr_t a3, uintptr_t a4); // -1 when unavailable
 void CeUnload();
