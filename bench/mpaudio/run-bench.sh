@@ -64,5 +64,10 @@ if [ "${BENCH_WINE:-1}" = 1 ] && [ -f "$play" ]; then
     echo -n "l3-320.mp3 played under Wine ($tb): "
     HOME="$winwork/home" "$root/scripts/with-sandbox" --build "$root/$tb" \
         env HOME="$winwork/home" wine 'T:\mpaplay.exe' "S:\\${tb//\//\\}\\mpaudio-bench\\l3-320.mp3" 2>&1 | tr -d '\r' | tail -1
+    # The rest of the process's time is the system's sound path: the same
+    # length of silence through waveOut, with no decoding at all.
+    echo -n "600 s of silence under Wine ($tb): "
+    HOME="$winwork/home" "$root/scripts/with-sandbox" --build "$root/$tb" \
+        env HOME="$winwork/home" wine 'T:\wavesilence.exe' 600 2>&1 | tr -d '\r' | tail -1
     rm -rf "$winwork"
 fi
