@@ -241,10 +241,16 @@ static int RenderOne(const char* file, const char* outPath, int frame) {
         DeleteObject(sdib);
         DeleteDC(sdc);
     }
+    // The top-left part of a picture bigger than any the comparisons use:
+    // a damaged header may ask for a size that the viewer shows in parts
+    // but that one bitmap here could not hold on a busy machine.
+    const int32_t kMaxSide = 8192;
+    const int32_t width = view.contentWidth < kMaxSide ? view.contentWidth : kMaxSide;
+    const int32_t height = view.contentHeight < kMaxSide ? view.contentHeight : kMaxSide;
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = view.contentWidth;
-    bi.bmiHeader.biHeight = view.contentHeight;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 24;
     void* bits = nullptr;
@@ -253,7 +259,7 @@ static int RenderOne(const char* file, const char* outPath, int frame) {
     int rc = 1;
     if (dib && bits) {
         HGDIOBJ old = SelectObject(dc, dib);
-        RECT rect = {0, 0, view.contentWidth, view.contentHeight};
+        RECT rect = {0, 0, width, height};
         HBRUSH brush = CreateSolidBrush(gApp->colorViewer[1]);
         ViewerPaint(window, dc, &rect, brush, &view);
         GdiFlush();
@@ -261,15 +267,15 @@ static int RenderOne(const char* file, const char* outPath, int frame) {
         if (times)
             fprintf(stderr, "open %lu ms, first screen %lu ms, whole picture %lu ms\n", t1 - t0, screenMs,
                     t2 - t1 - screenMs);
-        uint32_t stride = ((uint32_t)view.contentWidth * 3 + 3) & ~3u;
-        rc = WriteBmp(outPath, static_cast<uint8_t*>(bits), view.contentWidth, view.contentHeight, stride)
+        uint32_t stride = ((uint32_t)width * 3 + 3) & ~3u;
+        rc = WriteBmp(outPath, static_cast<uint8_t*>(bits), width, height, stride)
                  ? 0
                  : 1;
         SelectObject(dc, old);
         DeleteObject(brush);
         DeleteObject(dib);
     } else {
-        fprintf(stderr, "viewrender: no bitmap of %d x %d\n", view.contentWidth, view.contentHeight);
+        fprintf(stderr, "viewrender: no bitmap of %d x %d\n", width, height);
     }
     DeleteDC(dc);
     ViewerClose(&view);

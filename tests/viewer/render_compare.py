@@ -313,7 +313,9 @@ def check_damaged():
                 f.write(v)
             rc, kind, _ = render(path)
             if rc not in (0, 2):
-                fail(f"damaged {os.path.basename(path)}: exit {rc}")
+                with open(path + ".out", errors="replace") as f:
+                    said = f.read()[-400:]
+                fail(f"damaged {os.path.basename(path)}: exit {rc}, kind {kind}: {said}")
     # Sizes that no picture may ask for: the reader refuses before allocating.
     huge = bytearray(open(os.path.join(WORK, "rgb8.png"), "rb").read())
     huge[16:24] = struct.pack(">II", 0x7FFFFFFF, 0x7FFFFFFF)
