@@ -253,14 +253,16 @@ unsigned __stdcall PingThread(void* arg) {
     } else {
       InterlockedExchange(&p->stop, 0);
       PingLoop(p, list);
-      if (IsWindow(dialog) && p->dialog == dialog) {
-        EnableRunning(dialog, false);
-        PostMessageA(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, kIdStart)), TRUE);
-      }
       WSACleanup();
     }
   }
+  // Start is offered again only once a press of it can start a new run.
+  bool shown = dialog && IsWindow(dialog) && p->dialog == dialog;
   InterlockedExchange(&p->running, 0);
+  if (shown) {
+    EnableRunning(dialog, false);
+    PostMessageA(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, kIdStart)), TRUE);
+  }
   return 0;
 }
 
