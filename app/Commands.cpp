@@ -59,6 +59,7 @@
 #include "tools/RunServices.h"
 #include "tools/TextEditor.h"
 #include "tools/ExtPrograms.h"
+#include "tools/FindTool.h"
 #include "tools/ToolWindows.h"
 #include "tools/ViewerWindow.h"
 
@@ -80,9 +81,7 @@ static const struct {
 } kNotBuiltIds[] = {
     {101, 101},     // run dialog
     {110, 110},     // print
-    {127, 127},     // HTML references
     {211, 211},     // folder sizes
-    {301, 301},     // search
     {322, 322},     // directory listing
     {324, 324},     // go to
     {406, 406},     // packer options
@@ -763,6 +762,14 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 119:
         RestoreSelection(active);
+        return;
+    case 127:
+        if (PanelGetCursorFile(window, active, path, 260))
+            PanelSelectHtmlLinks(window, path, active);
+        return;
+    case 301:
+        if (FindToolStart(window, active) != 0)
+            gFindShellSearch(window, gApp->panelPath[active]);
         return;
     case 206:
     case 207:

@@ -36,6 +36,7 @@
 #include "panels/PanelStatus.h"
 #include "panels/PanelViewMenu.h"
 #include "panels/PanelWindow.h"
+#include "tools/FindTool.h"
 #include "tools/RunServices.h"
 #include "tools/ToolWindows.h"
 
@@ -225,6 +226,7 @@ void OnMainDestroy(HWND window) {
     ExitWatchdogStart();
     PanelRefreshStop();
     ToolBarStopIconLoader();
+    FindToolUnlink();
     // A refresh thread that did not end in time may still read the list.
     if (!(gRefreshFlags[0].load() & kRefreshAlive)) {
         MemFree(&gApp->shareList.data);
@@ -592,6 +594,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
         }
         return 0;
+    case kFindToolMessage:
+        return FindToolResult(window, wParam, lParam);
     case kMsgInstanceHandover:
         return ReceiveInstanceHandover();
     case kMsgTrayCallback:

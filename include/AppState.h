@@ -31,6 +31,14 @@ struct OptionalApis {
     FARPROC pathMatchSpec; // PathMatchSpecA, null when missing
 };
 
+// The link to the external search tool (tools/FindTool.h).
+struct FindToolLink {
+    HWND volatile toolWindow; // null while unknown
+    char *view;               // the shared memory, null until made
+    HANDLE mapping;
+    HANDLE thread; // the link thread of the last search
+};
+
 struct AppState {
     // files and folders
     char modulePath[260]; // settings file name (see IniGetPath)
@@ -153,6 +161,7 @@ struct AppState {
     ViewRecord quickView;
     HWND toolWindows[kToolWindowCount];
     HWND logoWindow, logoReturnWindow;
+    FindToolLink findTool;
     ToolWndEntry *modelessDialogs;
     uint32_t modelessDialogCount;
 

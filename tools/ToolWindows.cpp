@@ -227,7 +227,7 @@ static void ShowChecks(HWND dialog, uint32_t closeBit, uint32_t keepBit) {
 static int ActivePanel() { return gApp->activePanel & 1; }
 
 // The panel leaves every virtual location it shows, innermost first.
-static void PanelLeaveLocations(int panel) {
+void PanelLeaveLocations(int panel) {
     LocationNode *node = gApp->panels[panel].location;
     while (node) {
         LocationNode *parent = LocationFollowsParent(node) ? node->parent : nullptr;

@@ -26,6 +26,8 @@ void ToolListDeleteCurrent(HWND toolDialog);
 // The panel goes to the list's current line (History, Favorites).
 void ToolListGoTo(HWND toolDialog, int panel);
 
+// The panel leaves every virtual location it shows, innermost first.
+void PanelLeaveLocations(int panel);
 // The active panel shows the file's folder with the cursor on the file.
 void ContainerGoToFile(const char *path);
 // Attributes of a Container line: its item data, read from the file the

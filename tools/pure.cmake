@@ -2,3 +2,4 @@
 list(APPEND KESTROM_PURE_SOURCES tools/HexFormat.cpp)
 list(APPEND KESTROM_PURE_SOURCES tools/TextCodec.cpp)
 list(APPEND KESTROM_PURE_SOURCES tools/DiffCore.cpp)
+list(APPEND KESTROM_PURE_SOURCES tools/HtmlRefs.cpp)
