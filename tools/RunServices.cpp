@@ -90,6 +90,20 @@ void RunOpenFile(HWND owner, const char *path, const char *folder, int show) {
     ShellExecuteExA(&info);
 }
 
+BOOL(WINAPI *gRunShellExecute)(SHELLEXECUTEINFOA *) = ShellExecuteExA;
+
+void RunPrintFile(HWND owner, const char *file, const char *folder) {
+    SHELLEXECUTEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.hwnd = owner;
+    info.lpVerb = "print";
+    info.lpFile = file;
+    info.lpDirectory = folder;
+    info.nShow = SW_SHOWNORMAL;
+    gRunShellExecute(&info);
+}
+
 BOOL(WINAPI *gRunOpenFileName)(LPOPENFILENAMEA) = GetOpenFileNameA;
 
 void RunBrowseProgram(HWND owner, char *out, int withLinks) {

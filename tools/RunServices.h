@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 // Restores a minimised or hidden window, activates it and brings it to the
 // top; null or destroyed windows are ignored.
@@ -15,6 +16,10 @@ DWORD RunCommandLine(const char *commandLine, const char *folder, int show, DWOR
 // (an id may be reused once the process has ended; the handle may not).
 DWORD RunCommandLineProcess(const char *commandLine, const char *folder, int show, DWORD *waitCode, char switchChar,
                             HANDLE *process);
+// Prints a document through the shell's "print" verb, in folder when given.
+void RunPrintFile(HWND owner, const char *file, const char *folder);
+// The shell call behind it; tests replace it.
+extern BOOL(WINAPI *gRunShellExecute)(SHELLEXECUTEINFOA *info);
 // Programs run through RunCommandLine, other files through the shell.
 void RunOpenFile(HWND owner, const char *path, const char *folder, int show);
 // The file-open dialog for a program ("*.exe;*.com", with ";*.lnk" when

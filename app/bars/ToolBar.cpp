@@ -26,6 +26,9 @@
 #include "fileops/Job.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelWindow.h"
+#include "fileops/ToolJobs.h"
+#include "tools/ExtPrograms.h"
+#include "tools/HexEditor.h"
 #include "tools/RunServices.h"
 
 static struct {
@@ -309,16 +312,51 @@ static void ToolBarDropJob(HWND button, HDROP drop, int code, int title, int cap
     JobShowDialog(gMainWindow, progress, &job);
 }
 
+static bool IsFolderPath(const char *path) {
+    DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 static void ToolBarDropFiles(HWND button, HDROP drop, int command) {
     char path[MAX_PATH];
     UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    switch (command) {
-    case 101:
-        for (UINT i = 0; i < count; i++) {
-            if (DragQueryFileA(drop, i, path, sizeof path))
-                RunOpenFile(button, path, nullptr, SW_SHOWNORMAL);
+    for (UINT i = 0; i < count; i++) {
+        if (!DragQueryFileA(drop, i, path, sizeof path))
+            continue;
+        // Dropped names are files on disk, whatever location the active panel
+        // shows: the viewer and editor take them as they are, never through a
+        // panel's archive, FTP or device copy.
+        switch (command) {
+        case 101:
+            RunOpenFile(button, path, nullptr, SW_SHOWNORMAL);
+            break;
+        case 102:
+            if (!IsFolderPath(path))
+                ViewerOpenFile(gMainWindow, path, path, nullptr);
+            break;
+        case 103:
+            if (!IsFolderPath(path))
+                HexOpenWindow(path);
+            break;
+        case 104:
+            if (!IsFolderPath(path))
+                EditOpenFile(gMainWindow, path, path, nullptr);
+            break;
+        case 110:
+            if (!IsFolderPath(path))
+                RunPrintFile(button, path, nullptr);
+            break;
+        case 121:
+            // The first file is encoded; folders before it are passed over,
+            // every name after it is left alone.
+            if (IsFolderPath(path))
+                continue;
+            UuCommand(button, path);
+            i = count;
+            break;
         }
-        break;
+    }
+    switch (command) {
     case 105:
         ToolBarDropJob(button, drop, 1038, 4031, 4032, 10100, 10301, CopyDialogProc);
         break;
@@ -327,10 +365,6 @@ static void ToolBarDropFiles(HWND button, HDROP drop, int command) {
         break;
     case 109:
         ToolBarDropJob(button, drop, 1041, 4037, 4038, 10600, 10300, DelDialogProc);
-        break;
-    default:
-        // View, hex edit, edit, print and encode act through the editors,
-        // viewer and encoder windows once they take files.
         break;
     }
     DragFinish(drop);

@@ -18,7 +18,10 @@
 #include "app/Startup.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
+#include "tools/RunServices.h"
 #include "tools/ToolWindows.h"
+#include "app/bars/ToolBar.h"
+#include "tests/OwnWindow.h"
 
 namespace {
 
@@ -148,6 +151,8 @@ class ToolWindows : public ::testing::Test {
         WritePrivateProfileStringA(s, "Language", "US", gIni.c_str());
         WritePrivateProfileStringA(s, "PathL", kLeft.c_str(), gIni.c_str());
         WritePrivateProfileStringA(s, "PathR", "C:\\windows", gIni.c_str());
+        // View, Hex edit, Edit, Print, Encode and Copy (table position + 2).
+        WritePrivateProfileStringA(s, "ToolBar", "25,4,5,6,13,54,8", gIni.c_str());
         WritePrivateProfileStringA("Viewer", "1", "*.txt=T:\\ZQEDIT.EXE=/v", gIni.c_str());
         WritePrivateProfileStringA("Editor", "1", "*.txt=T:\\ZQEDIT.EXE=-e *.*==C:\\", gIni.c_str());
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, gIni.c_str());
@@ -521,6 +526,90 @@ TEST_F(ToolWindows, ContainerCopyMoveAndDeleteTheSelectedLines) {
     EXPECT_EQ(Lines(container), std::vector<std::string>{src + "\\b.txt"});
     EXPECT_EQ(Tree(src), want);
     ClearList(container);
+}
+
+// ---- files dropped on the tool bar's buttons
+
+std::vector<std::string> gShellCalls;
+BOOL WINAPI RecordShellExecute(SHELLEXECUTEINFOA *info) {
+    gShellCalls.push_back(std::string(info->lpVerb ? info->lpVerb : "") + "|" + info->lpFile + "|" +
+                          (info->lpDirectory ? info->lpDirectory : ""));
+    return TRUE;
+}
+
+// A text of a control of the dialog (any control), or "".
+std::string DialogTextWith(HWND dialog, const std::string &part) {
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char text[300] = "";
+        GetWindowTextA(c, text, sizeof text);
+        if (strstr(text, part.c_str()))
+            return text;
+    }
+    return "";
+}
+
+// A shown dialog of this process with a control whose text holds `part`.
+HWND DialogWithText(const std::string &part) {
+    HWND w = nullptr;
+    while ((w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && !DialogTextWith(w, part).empty())
+            return w;
+    }
+    return nullptr;
+}
+
+HWND ToolButton(int command) {
+    ToolbarButton *b = ToolBarFind(command);
+    return b && b->command == command ? (HWND)b->window : nullptr;
+}
+
+TEST_F(ToolWindows, FilesDroppedOnTheToolBarOpenTheViewerHexEditorEditorPrintAndEncoder) {
+    std::string one = kLeft + "\\one.txt", two = kLeft + "\\two.txt";
+    WriteAll(one, "one\r\n");
+    WriteAll(two, "two\r\n");
+    DeleteFileA(gLog.c_str());
+    for (int command : {102, 103, 104, 110, 121})
+        ASSERT_NE(ToolButton(command), nullptr) << command;
+
+    // View and Edit: the programs configured for the masks, on each file.
+    SendMessageA(ToolButton(102), WM_DROPFILES, (WPARAM)MakeDrop({one, kFolder}), 0);
+    ASSERT_TRUE(WaitFor([] { return LogLines().size() == 1; }));
+    EXPECT_EQ(LogLines()[0].substr(0, LogLines()[0].find('|')), "T:\\ZQEDIT.EXE " + ShortPath(one) + " /v");
+    SendMessageA(ToolButton(104), WM_DROPFILES, (WPARAM)MakeDrop({kFolder, one, two}), 0);
+    ASSERT_TRUE(WaitFor([] { return LogLines().size() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return ReadAll(two) == "two\r\nedited by ZQEDIT\r\n"; }));
+    EXPECT_EQ(ReadAll(one), "one\r\nedited by ZQEDIT\r\n");
+
+    // Hex edit: a hex editor window on the file.
+    EXPECT_EQ(FindOwnWindow("ZqHex", nullptr), nullptr);
+    SendMessageA(ToolButton(103), WM_DROPFILES, (WPARAM)MakeDrop({two}), 0);
+    HWND hex = FindOwnWindow("ZqHex", nullptr);
+    ASSERT_NE(hex, nullptr);
+    char title[300] = "";
+    GetWindowTextA(hex, title, sizeof title);
+    EXPECT_NE(strstr(title, "two.txt"), nullptr) << title;
+    SendMessageA(hex, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(hex); }));
+
+    // Print: the shell's "print" verb on each file, never on a folder.
+    gShellCalls.clear();
+    gRunShellExecute = RecordShellExecute;
+    SendMessageA(ToolButton(110), WM_DROPFILES, (WPARAM)MakeDrop({one, kFolder, two}), 0);
+    gRunShellExecute = ShellExecuteExA;
+    EXPECT_EQ(gShellCalls, (std::vector<std::string>{"print|" + one + "|", "print|" + two + "|"}));
+
+    // Encode: the first file after the folders, the names after it left alone.
+    PostMessageA(ToolButton(121), WM_DROPFILES, (WPARAM)MakeDrop({kFolder, two, one}), 0);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (question = DialogWithText("Encode")) != nullptr; }));
+    EXPECT_EQ(DialogTextWith(question, "Encode"), "Encode two.txt to");
+    PostMessageA(question, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(question); }));
+    // The drop has ended: no second question follows for the next name.
+    SendMessageA(ToolButton(121), WM_NULL, 0, 0);
+    EXPECT_EQ(DialogWithText("Encode"), nullptr);
 }
 
 // ---- a real program started twice
