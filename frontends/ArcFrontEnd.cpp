@@ -674,6 +674,26 @@ void ArcJobPack(JobRecord *job) {
             JobUnmarkSourceEntry(job, rec->name);
 }
 
+intptr_t ArcJobPackPairs(JobRecord *job, const char *archive, const char *sourceFolder, const char *const *pairs) {
+    ArcPackItem item = {sourceFolder, archive, job, &job->cancel, job->dialog};
+    uintptr_t args[8] = {(uintptr_t)&item, (uintptr_t)pairs, (uintptr_t)((gApp->confirmFlags & kConfirmCopy) ? 1 : 0),
+                         gApp->packerChoice, 0, 0, 0, 0};
+    tJob = job;
+    intptr_t r = ArcSendCommandEx(kArcPack, args);
+    tJob = nullptr;
+    return r;
+}
+
+bool ArcJobListMembers(JobRecord *job, const char *archive, ArcListCallback callback, void *names) {
+    ArcExtractItem item = {job, names, nullptr, &job->cancel, job->dialog, archive, 0};
+    uintptr_t args[8] = {(uintptr_t)job, 0, (uintptr_t)&item, (uintptr_t)callback, (uintptr_t)gApp->archivePassword,
+                         0, 0, 0};
+    tJob = job;
+    intptr_t r = ArcSendCommandEx(kArcEnumForExtract, args);
+    tJob = nullptr;
+    return r != 0;
+}
+
 void ArcJobUnpack(JobRecord *job) {
     tJob = job;
     for (const SelectionRecord *rec = SelListFirst(job->selection); rec && !JobStopped(job); rec = SelListNext(rec)) {

@@ -54,5 +54,12 @@ void ArcJobCopyOut(JobRecord *job);
 // Packs the job's selection (source folder `sourceDir`) into the archive
 // `secondName` through the library (job 1042 with a library format).
 void ArcJobPack(JobRecord *job);
+// Packs (source path, member name) pairs, ended by two nulls, into
+// `archive` for the job (its reports, cancel flag and progress): 0 or the
+// library's error.
+intptr_t ArcJobPackPairs(JobRecord *job, const char *archive, const char *sourceFolder, const char *const *pairs);
+// Hands every member of `archive` to the callback, whose context is an
+// ArcExtractItem with `names` as given; false when it cannot be read.
+bool ArcJobListMembers(JobRecord *job, const char *archive, ArcListCallback callback, void *names);
 // Unpacks the archive `secondName` into the folder `target` (job 1043).
 void ArcJobUnpack(JobRecord *job);

@@ -20,6 +20,9 @@
 #include "frontends/Libraries.h"
 #include "frontends/PackCommands.h"
 #include "panels/EntryBuild.h"
+#include "fileops/CopyJob.h"
+#include "panels/Location.h"
+#include "tools/ContainerJobs.h"
 #include "wingui/ShellServices.h"
 
 namespace {
@@ -114,6 +117,7 @@ class Archive : public ::testing::Test {
         ASSERT_NE(ArcGetArchiveType((kData + "tree.zip").c_str()), 0) << "BRISAN.DLL missing beside the test";
     }
     void TearDown() override {
+        gApp->panels[0].location = nullptr;
         if (node)
             MemFree(&node);
         SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", nullptr);
@@ -429,6 +433,118 @@ std::string WriteDefinitions(const std::string &folder, const char *program) {
     std::string path = folder + "\\VANDZIP.SET";
     WriteFileBytes(path, std::string(image.begin(), image.end()));
     return path;
+}
+
+
+// ---- dropped files into an archive a panel shows
+
+// The packed name list of a drop job: u16 record length, the name, a zero.
+void *DropList(const std::vector<std::string> &names) {
+    std::string bytes;
+    for (const std::string &n : names) {
+        uint16_t length = (uint16_t)(2 + n.size() + 1);
+        bytes.append((const char *)&length, 2);
+        bytes.append(n.c_str(), n.size() + 1);
+    }
+    bytes.append(4, '\0');
+    void *list = malloc(bytes.size());
+    memcpy(list, bytes.data(), bytes.size());
+    return list;
+}
+
+JobRecord DropJob(uint16_t code, const std::vector<std::string> &names, const std::string &target) {
+    JobRecord job = MakeJob(code, "", target, kJobInclSubDirs, nullptr);
+    job.itemCount = (uint32_t)names.size();
+    if (names.size() == 1)
+        lstrcpynA(job.secondName, names[0].c_str(), sizeof job.secondName);
+    else
+        job.selection = DropList(names);
+    return job;
+}
+
+TEST_F(Archive, DroppedFilesMovedIntoAnArchiveLeaveOnlyWhenTheyArrived) {
+    std::string dir = JobTestScratch("drop-into-archive");
+    std::string zip = dir + "\\a.zip", src = dir + "\\src";
+    CreateDirectoryA((dir + "\\old").c_str(), nullptr);
+    CreateDirectoryA(src.c_str(), nullptr);
+    CreateDirectoryA((src + "\\tree").c_str(), nullptr);
+    WriteFileBytes(dir + "\\old\\keep.txt", "old");
+    WriteFileBytes(src + "\\keep.txt", "the newer keep");
+    WriteFileBytes(src + "\\new.txt", "new file");
+    WriteFileBytes(src + "\\tree\\x.txt", "in the tree");
+
+    // The panel shows a.zip, made by a pack of the older keep.txt.
+    SelectionBuilder b;
+    SelListAppend(&b, "keep.txt", 0, 0, 0, 0, 0);
+    void *selection = SelListRelease(&b);
+    JobRecord pack = MakeJob(kJobCodePack, dir + "\\old", zip, 0, selection);
+    ArcJobPack(&pack);
+    free(selection);
+    ASSERT_NE(pack.state, kJobStop);
+    DirListing listing = {};
+    node = ArcOpenArchive(zip.c_str(), &listing, gApp->archivePassword);
+    ASSERT_NE(node, nullptr);
+    DirListingFree(&listing);
+    gApp->panels[0].location = node;
+    std::string packed = ReadFileBytes(zip);
+
+    // A target that only starts like the archive's name is a file of its own.
+    std::string sibling = zip + "2";
+    JobRecord beside = DropJob(kJobCodeDropCopy, {dir + "\\old\\keep.txt"}, sibling);
+    DropCopyJobThread(&beside);
+    EXPECT_EQ(ReadFileBytes(sibling), "old");
+    EXPECT_EQ(beside.targetLocation, nullptr);
+    EXPECT_TRUE(ReadFileBytes(zip) == packed);
+
+    // A move with the overwrite question on: the user keeps the older
+    // keep.txt in the archive, so its source stays; the others arrive and go.
+    gApp->confirmFlags = kConfirmCopy;
+    JobRecord move = DropJob(kJobCodeDropMove, {src + "\\keep.txt", src + "\\new.txt", src + "\\tree"}, zip);
+    {
+        DialogAnswerer no("The following file already exists", {kIdOverwriteSkip});
+        DropCopyJobThread(&move);
+        no.Join();
+        EXPECT_EQ(no.answered(), 1);
+    }
+    gApp->confirmFlags = 0;
+    EXPECT_NE(move.state, kJobStop);
+    EXPECT_EQ(move.errors, 1u); // keep.txt, kept
+    EXPECT_EQ(ReadFileBytes(src + "\\keep.txt"), "the newer keep");
+    EXPECT_FALSE(Exists(src + "\\new.txt"));
+    EXPECT_FALSE(Exists(src + "\\tree"));
+    std::map<std::string, Listed> all;
+    Walk(node, "", &all);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all["keep.txt"].size, 3u);
+    EXPECT_EQ(all["new.txt"].size, 8u);
+    EXPECT_EQ(all["tree\\x.txt"].size, 11u);
+    free(move.selection);
+    LocationCloneFree(move.targetLocation);
+
+    // A pack that fails half-way moves nothing: every source stays.
+    WriteFileBytes(src + "\\late.txt", "late");
+    std::string before = ReadFileBytes(zip);
+    SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", "1");
+    JobRecord failed = DropJob(kJobCodeDropMove, {src + "\\late.txt", src + "\\keep.txt"}, zip + "\\inner");
+    failed.flags |= kJobStatistics; // the write error becomes a log line, not a box
+    DropCopyJobThread(&failed);
+    SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", nullptr);
+    EXPECT_EQ(failed.state, kJobStop);
+    EXPECT_TRUE(Exists(src + "\\late.txt"));
+    EXPECT_TRUE(Exists(src + "\\keep.txt"));
+    EXPECT_TRUE(ReadFileBytes(zip) == before);
+    free(failed.selection);
+    LocationCloneFree(failed.targetLocation);
+
+    // Into a folder inside the archive, as the target names it.
+    JobRecord inner = DropJob(kJobCodeDropMove, {src + "\\late.txt"}, zip + "\\inner\\deeper");
+    DropCopyJobThread(&inner);
+    EXPECT_NE(inner.state, kJobStop);
+    EXPECT_FALSE(Exists(src + "\\late.txt"));
+    all.clear();
+    Walk(node, "", &all);
+    EXPECT_EQ(all["inner\\deeper\\late.txt"].size, 4u);
+    LocationCloneFree(inner.targetLocation);
 }
 
 } // namespace
