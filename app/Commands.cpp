@@ -42,6 +42,7 @@
 #include "tools/UserMenuDialog.h"
 #include "tools/DiffWindow.h"
 #include "panels/FilterDialog.h"
+#include "frontends/ArcFrontEnd.h"
 #include "frontends/FtpFrontEnd.h"
 #include "frontends/FtpTools.h"
 #include "panels/Location.h"
@@ -554,6 +555,29 @@ static void CommandPrompt() {
     RunCommandLine("CMD.EXE", gApp->panelPath[ActivePanel()], SW_SHOW, nullptr, 'K');
 }
 
+// On an FTP panel the FTP library's find window searches the server; a
+// device panel has no search. Elsewhere the system's search opens on the
+// panel's folder; the search tool and a configured search program
+// (moreOptions 0x20000, 0x40000) are not in the program yet.
+static void SearchCommand(HWND window, int panel) {
+    const LocationNode *node = gApp->panels[panel].location;
+    if (node && node->kind == kLocationFtp) {
+        char shown[520];
+        ArcGetPanelPath(panel, shown, sizeof shown);
+        FtpOpenFindWindow(node, shown);
+        return;
+    }
+    if (node && node->kind >= kLocationCeDevice && node->kind <= 20004)
+        return;
+    if (gApp->moreOptions & 0x60000) {
+        CommandBeep();
+        return;
+    }
+    char folder[260];
+    PanelGetPath(panel, folder, sizeof folder);
+    ShellExecuteA(window, "find", folder, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 static void ShutDownCommand(HWND window) {
     if (gApp->generalOptions & kGenAutoSave)
         SaveSettings();
@@ -987,6 +1011,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 318:
         FtpShowPing(window);
+        return;
+    case 301:
+        SearchCommand(window, active);
         return;
     case 29000:
         UserMenuShow(window);

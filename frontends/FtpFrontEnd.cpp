@@ -13,7 +13,9 @@
 #include "app/bars/CommandLine.h"
 #include "app/bars/FunctionKeys.h"
 #include "app/bars/StatusBar.h"
+#include "base/DateTime.h"
 #include "base/Memory.h"
+#include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/Strings.h"
 #include "base/Texts.h"
@@ -28,6 +30,7 @@
 #include "panels/PanelViewMenu.h"
 #include "panels/PanelWindow.h"
 #include "wingui/ShellServices.h"
+#include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
 
 namespace {
@@ -233,6 +236,37 @@ void FTPCALL HostPathGetTempFolder(char* buffer, uint32_t size) { PathGetTempFol
 int32_t FTPCALL HostMsgBoxId(void* owner, int32_t id, const char* caption, uint32_t type) {
     return MsgBoxId((HWND)owner, (unsigned)id, caption ? caption : gWindowTitle, type);
 }
+int32_t FTPCALL HostToolWndRegister(void* window, int32_t kind, void* data) {
+    return ToolWndRegister((HWND)window, kind, data);
+}
+void FTPCALL HostToolWndUnregister(void* window) { ToolWndUnregister((HWND)window); }
+
+int32_t FTPCALL HostFilterMatch(const char* folder, const char* name, uint32_t attributes, uint16_t date,
+                                uint16_t time, const uint64_t* size, const void* filter) {
+    if (!filter) return 1;
+    return FilterTestEntry(folder, name, (uint16_t)attributes, date, time, size, (const FilterSpec*)filter);
+}
+int32_t FTPCALL HostFilterMatchMasks(const char* path, const char* masks) { return FilterMatchMasks(path, masks); }
+
+int32_t FTPCALL HostLoadPlacement(const char* section, int32_t* x, int32_t* y, int32_t* width, int32_t* height) {
+    char settings[MAX_PATH];
+    IniGetPath(settings);
+    int show = 0;
+    WndLoadPlacement(settings, section, x, y, width, height, &show);
+    return *width != CW_USEDEFAULT && *height != CW_USEDEFAULT;
+}
+void FTPCALL HostSavePlacement(void* window, const char* section) {
+    char settings[MAX_PATH];
+    IniGetPath(settings);
+    WndSavePlacement((HWND)window, settings, section);
+}
+
+void FTPCALL HostFormatDosDateTime(char* out, uint16_t date, uint16_t time, uint32_t size) {
+    StrFormatDosDateTime(out, date, time, size);
+}
+void FTPCALL HostFormatAttributes(char* out, uint32_t attributes) { StrFormatAttributes(out, attributes); }
+void FTPCALL HostFormatNumber64(const uint64_t* value, char* out) { StrFormatNumber64(value, out); }
+
 void FTPCALL HostBringToFront(void* window) {
     if (window) SetForegroundWindow((HWND)window);
 }
@@ -265,6 +299,8 @@ void FillTables() {
     b.criticalSection = &gApp->dialogListLock;
     b.windowsDir = gApp->windowsDir;
     b.fileWord = gApp->fileWord;
+    b.toolWndRegister = HostToolWndRegister;
+    b.toolWndUnregister = HostToolWndUnregister;
     b.transferType = HostTransferType;
     b.filterDialog = HostFilterDialog;
     b.refreshPanel = HostRefreshPanel;
@@ -286,6 +322,13 @@ void FillTables() {
     b.setConnectionTitle = HostSetConnectionTitle;
     b.askPassword = HostAskPassword;
     b.locationFree = HostLocationFree;
+    b.filterMatch = HostFilterMatch;
+    b.filterMatchMasks = HostFilterMatchMasks;
+    b.loadPlacement = HostLoadPlacement;
+    b.savePlacement = HostSavePlacement;
+    b.formatDosDateTime = HostFormatDosDateTime;
+    b.formatAttributes = HostFormatAttributes;
+    b.formatNumber64 = HostFormatNumber64;
     b.iniGetString = HostIniGetString;
     b.iniWriteString = HostIniWriteString;
     b.iniGetSection = HostIniGetSection;
@@ -939,4 +982,33 @@ int FtpMakeRemoteDir(HWND owner, const LocationNode* location, const char* name,
     if (char* cut = strpbrk(first, "\\/")) *cut = 0;
     PanelRequestRereadSelect(panel & 1, first);
     return 0;
+}
+
+// ---- FTP Find ------------------------------------------------------------------------------------
+
+namespace {
+void FTPCALL FindGoTo(FtpSession* session, const char* name, const char* folder) {
+    FtpFindGoTo(session, name, folder);
+}
+}  // namespace
+
+void FtpOpenFindWindow(const LocationNode* connection, const char* startFolder) {
+    FtpSendCommand(kFtpFind, (intptr_t)gApp->hInstance, 0, (intptr_t)connection, (intptr_t)startFolder,
+                   (intptr_t)&gApp->syncFilter, (intptr_t)FindGoTo, 0);
+}
+
+void FtpFindGoTo(FtpSession* session, const char* name, const char* folder) {
+    FtpSendCommand(kFtpGoTo, (intptr_t)session, (intptr_t)name, (intptr_t)folder, gApp->activePanel & 1,
+                   (intptr_t)FtpAttachPanelCallback, (intptr_t)FtpOnPanelPathChanged);
+}
+
+void StrFormatAttributes(char* out, uint32_t attributes) {
+    if (attributes & kEntryRemote) {
+        char mode[8] = "";
+        FtpSendCommand(kFtpFormatMode, (intptr_t)mode, (intptr_t)(attributes & 0xFFFF));
+        const char* text = mode[0] == ' ' ? mode + 1 : mode;
+        lstrcpynA(out, text, 8);
+        return;
+    }
+    StrFormatDosAttributes(out, attributes);
 }

@@ -99,3 +99,17 @@ struct FtpEntry {
 // failed; *leftOut counts names that are not plain.
 int FtpListRemote(const LocationNode* connection, const char* folder, FtpEntry** entries, uint32_t* count,
                   uint32_t* leftOut);
+
+// ---- FTP Find --------------------------------------------------------------------------------
+
+// The library's FTP Find window for the connection, searching from
+// `startFolder` (the panel's display path; a leading "X:" is dropped); an
+// open one comes to the front.
+void FtpOpenFindWindow(const LocationNode* connection, const char* startFolder);
+// A hit chosen in the FTP Find window: the active panel shows its folder
+// with the cursor on the name.
+void FtpFindGoTo(FtpSession* session, const char* name, const char* folder);
+
+// The attribute column's text: the UNIX mode of an FTP entry (bit 0x8000)
+// as the FTP library writes it, else the DOS attribute letters. out: 16 bytes.
+void StrFormatAttributes(char* out, uint32_t attributes);

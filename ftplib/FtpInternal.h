@@ -144,5 +144,9 @@ void FtpLibSaveListing(HWND owner, HANDLE file, FtpSession* s);
 unsigned __stdcall FtpLibConnectThread(void* session);
 unsigned __stdcall FtpLibDisconnectThread(void* variable);
 int32_t FtpCmdOps(intptr_t* r);
+// Command 45: the FTP Find window of a connection.
+int32_t FtpCmdFind(intptr_t* r);
+// Closes the connection's FTP Find window, if any, and waits until it is gone.
+void FtpLibCloseFindWindow(FtpSession* s);
 // Commands 43 (chmod dialog) and 44 (FTP Auto dialog).
 int32_t FtpCmdDialogs(intptr_t* r);

@@ -211,6 +211,8 @@ int32_t Dispatch(intptr_t* r) {
     case kFtpChmodDialog:
     case kFtpAutoDialog:
       return FtpCmdDialogs(r);
+    case kFtpFind:
+      return FtpCmdFind(r);
     case kFtpChangeDirThread:
     case kFtpChangeDirSync:
     case kFtpDelete:

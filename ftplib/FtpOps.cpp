@@ -89,6 +89,7 @@ unsigned __stdcall FtpLibDisconnectThread(void* arg) {
   InterlockedExchange(&s->closing, 1);
   InterlockedExchange(&s->disconnecting, 1);
   while (s->operations > 0 || s->busy > 0) Sleep(100);
+  FtpLibCloseFindWindow(s);
   if (s->control != INVALID_SOCKET) {
     FtpLibCommandOnce(s, "QUIT");
     FtpLibCloseControl(s);

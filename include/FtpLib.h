@@ -41,6 +41,9 @@ enum FtpCommandCode : int32_t {
   kFtpFormatMode = 42,
   kFtpChmodDialog = 43,
   kFtpAutoDialog = 44,
+  // {45, host instance, 0, connection block, start folder, filter record,
+  // go-to callback, 0}: the connection comes in word 3 and the folder to
+  // search (a leading "X:" is dropped) in word 4; words 2 and 7 stay 0.
   kFtpFind = 45,
   kFtpGoTo = 46,
   kFtpRaw = 47,
@@ -138,6 +141,9 @@ typedef void(FTPCALL* FtpAttachCallback)(int32_t panel, int32_t slot);
 // The host asks its overwrite or resume question and leaves the answer in
 // the job's state word. The offset is 64-bit: files beyond 4 GiB resume too.
 typedef void(FTPCALL* FtpAskCallback)(FtpCopyItem* item, uint64_t resumeOffset);
+// FTP Find's go to: the host shows the folder in its active panel and puts
+// the cursor on the name.
+typedef void(FTPCALL* FtpFindGoToCallback)(FtpSession* session, const char* name, const char* folder);
 
 struct FtpGrowBuffer {
   char* data;
@@ -197,23 +203,27 @@ struct FtpHostServicesEx {
   void* setMenuFromTable;
   int32_t(FTPCALL* askPassword)(void* owner, FtpPasswordQuestion* question);
   void*(FTPCALL* locationFree)(void* node);
-  void* filterMatch;
-  void* filterMatchMasks;
+  // 1 when the entry passes the filter record.
+  int32_t(FTPCALL* filterMatch)(const char* folder, const char* name, uint32_t attributes, uint16_t date,
+                                uint16_t time, const uint64_t* size, const void* filter);
+  // Non-zero when the name part of the path matches one of the ";" masks.
+  int32_t(FTPCALL* filterMatchMasks)(const char* path, const char* masks);
   void* listView[9];  // 33..41
   uint32_t(FTPCALL* iniGetString)(const char* section, const char* key, const char* def, char* buffer,
                                   uint32_t size, const char* file);
   int32_t(FTPCALL* iniWriteString)(const char* section, const char* key, const char* value, const char* file);
   uint32_t(FTPCALL* iniGetSection)(const char* section, char* buffer, uint32_t size, const char* file);
   int32_t(FTPCALL* iniWriteSection)(const char* section, const char* text, const char* file);
-  void* loadPlacement;
-  void* savePlacement;
+  // Window placement under a settings section; false when none is stored.
+  int32_t(FTPCALL* loadPlacement)(const char* section, int32_t* x, int32_t* y, int32_t* width, int32_t* height);
+  void(FTPCALL* savePlacement)(void* window, const char* section);
   void(FTPCALL* comboPutFirst)(void* combo, const char* text);
   int32_t(FTPCALL* memBufAppend)(FtpGrowBuffer* buffer, const void* data, uint32_t length);
   void(FTPCALL* pathToSlashes)(char* path);
-  void* formatDosDateTime;
+  void(FTPCALL* formatDosDateTime)(char* out, uint16_t date, uint16_t time, uint32_t size);
   void* toolBarCreate;
-  void* formatAttributes;
-  void* formatNumber64;
+  void(FTPCALL* formatAttributes)(char* out, uint32_t attributes);  // out: 16 bytes
+  void(FTPCALL* formatNumber64)(const uint64_t* value, char* out);   // out: 32 bytes
   uint16_t(FTPCALL* pathFindExtension)(const char* path);
   uint16_t(FTPCALL* pathFindName)(const char* path);
   void(FTPCALL* pathGetTempFolder)(char* buffer, uint32_t size);
@@ -232,7 +242,11 @@ static_assert(sizeof(FtpCommandRecord) == 9 * 4, "nine 32-bit words");
 static_assert(sizeof(FtpHostServices) == 14 * 4, "14 slots");
 static_assert(sizeof(FtpHostServicesEx) == 66 * 4, "66 slots");
 static_assert(offsetof(FtpHostServicesEx, locationFree) == 30 * 4, "slot B30");
+static_assert(offsetof(FtpHostServicesEx, filterMatch) == 31 * 4, "slot B31");
 static_assert(offsetof(FtpHostServicesEx, iniGetString) == 42 * 4, "slot B42");
+static_assert(offsetof(FtpHostServicesEx, loadPlacement) == 46 * 4, "slot B46");
+static_assert(offsetof(FtpHostServicesEx, formatDosDateTime) == 51 * 4, "slot B51");
+static_assert(offsetof(FtpHostServicesEx, formatNumber64) == 54 * 4, "slot B54");
 static_assert(offsetof(FtpHostServicesEx, strAppend) == 65 * 4, "slot B65");
 static_assert(offsetof(FtpCopyItem, job) == 520, "copy item layout");
 static_assert(offsetof(FtpCopyItem, sourceSize) == 536, "copy item layout");

@@ -2,9 +2,13 @@
 // test, the site manager answered as a user answers it, panels listing real
 // servers on loopback, and the copy, move, rename and delete jobs both ways.
 #include <winsock2.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -17,6 +21,8 @@
 
 #include "AppState.h"
 #include "JobTestSupport.h"
+#include "app/Commands.h"
+#include "base/DateTime.h"
 #include "fileops/AttrJob.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
@@ -995,4 +1001,272 @@ TEST_F(FtpFrontEnd, PingShowsOneLinePerReplyAndNamesAnUnknownHost) {
     char second[140] = "";
     GetPrivateProfileStringA("Ping", "2", "", second, sizeof second, gApp->modulePath);
     EXPECT_STREQ("127.0.0.1", second);
+}
+
+namespace {
+// The FTP Find window of this process and its controls.
+struct FindPanel {
+    HWND window = nullptr;
+    HWND list() const { return GetDlgItem(window, 1000); }
+    HWND mask() const { return GetDlgItem(window, 1001); }
+    HWND status() const { return GetDlgItem(window, 1004); }
+};
+
+bool FindWindowUp(void* w) {
+    static_cast<FindPanel*>(w)->window = FindOwnWindow("FTPFind", "FTP Find");
+    return static_cast<FindPanel*>(w)->window != nullptr;
+}
+
+bool SearchIdle(void* w) {
+    HMENU menu = GetMenu(static_cast<FindPanel*>(w)->window);
+    return menu && !(GetMenuState(menu, 301, MF_BYCOMMAND) & MF_GRAYED) &&
+           (GetMenuState(menu, 526, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+// Searches with the mask, subfolders included, and waits for the end.
+bool RunSearch(FindPanel& f, const char* mask) {
+    SetWindowTextA(f.mask(), mask);
+    CheckDlgButton(f.window, 10103, BST_CHECKED);
+    CheckDlgButton(f.window, 11801, BST_UNCHECKED);
+    CheckDlgButton(f.window, 14505, BST_UNCHECKED);
+    SendMessageA(f.window, WM_COMMAND, 301, 0);
+    return PumpUntil(SearchIdle, &f, 30000);
+}
+
+std::string ItemText(HWND list, int row, int column) {
+    char text[600] = "";
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
+    return text;
+}
+
+std::string StatusText(HWND status, int part) {
+    char text[512] = "";
+    SendMessageA(status, SB_GETTEXTA, (WPARAM)part, (LPARAM)text);
+    return text;
+}
+
+// Answers the save dialog of an export with `path`, as a user types it.
+void AnswerSave(HWND owner, const std::string& path, bool* answered) {
+    HWND dialog = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000 && !dialog; Sleep(20)) {
+        dialog = FindOwnWindow("#32770", nullptr);
+        if (dialog && (!IsWindowVisible(dialog) || GetWindow(dialog, GW_OWNER) != owner)) dialog = nullptr;
+    }
+    if (!dialog) return;
+    // The name field: the combo box of the Explorer-style dialog, else the edit.
+    if (!SetDlgItemTextA(dialog, 1148, path.c_str()) && !SetDlgItemTextA(dialog, 1152, path.c_str())) return;
+    *answered = true;
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(dialog, IDOK));
+}
+
+std::vector<std::string> FileLines(const std::string& path) {
+    std::string text = ReadFileBytes(path);
+    std::vector<std::string> lines;
+    size_t at = 0;
+    for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    EXPECT_EQ(at, text.size()) << path << ": every line ends with CR LF";
+    return lines;
+}
+
+std::string Quoted(const std::string& field) {
+    if (field.find_first_of(";\"") == std::string::npos) return field;
+    std::string out = "\"";
+    for (char c : field) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+}  // namespace
+
+TEST_F(FtpFrontEnd, FindSearchesTheServerTreeNeverThroughLinksAndExportsEveryName) {
+    const std::string folder = remote + "/find";
+    ASSERT_EQ("200 built", ServerReply(Ports()["A"], "SITE FIXTURE find " + folder));
+    ASSERT_TRUE(Connect(0, "A", folder));
+    gApp->activePanel = 0;
+    MainCommandDispatch(main, 301);  // Search (Alt+F7) on the FTP panel
+    FindPanel f;
+    ASSERT_TRUE(PumpUntil(FindWindowUp, &f, 20000)) << "the search command opens the FTP Find window";
+    MainCommandDispatch(main, 301);
+    EXPECT_EQ(f.window, FindOwnWindow("FTPFind", "FTP Find")) << "one window per connection";
+
+    // "loop" points at the folder itself and "sub dir/back" at its parent:
+    // a search that entered links would never end or find each file again.
+    ASSERT_TRUE(RunSearch(f, "*.txt"));
+    const std::string ue = "Gr\xc3\xbc\xc3\x9f" "e.txt";  // as the server sends the name (UTF-8)
+    std::set<std::string> expected = {folder + "/a b.txt",        folder + "/x\"q.txt", folder + "/a<b>&c.txt",
+                                      folder + "/semi;colon.txt", folder + "/" + ue,    folder + "/sub dir/deep.txt"};
+    std::multiset<std::string> found;
+    int rows = (int)SendMessageA(f.list(), LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; i < rows; i++) found.insert(ItemText(f.list(), i, 4) + "/" + ItemText(f.list(), i, 0));
+    EXPECT_EQ(std::multiset<std::string>(expected.begin(), expected.end()), found);
+    EXPECT_EQ("Total 6 files, 21 bytes", StatusText(f.status(), 1));
+
+    // Everything, folders and links included, into the three export files.
+    ASSERT_TRUE(RunSearch(f, "*"));
+    ASSERT_EQ(10, SendMessageA(f.list(), LVM_GETITEMCOUNT, 0, 0));
+    const std::string fileMode = ModeOnServer(folder + "/a b.txt").substr(1);
+    const std::string dirMode = ModeOnServer(folder + "/sub dir").substr(1);
+    ASSERT_EQ(3u, fileMode.size());
+    char date[64];
+    StrFormatDosDateTime(date, (uint16_t)((2020 - 1980) << 9 | 1 << 5 | 2), 0, sizeof date);
+    struct Hit {
+        std::string folder, name;
+        char kind;  // f file, d folder, l link
+        int size;
+    } hits[] = {{folder, "a b.txt", 'f', 5},          {folder, "x\"q.txt", 'f', 3},
+                {folder, "a<b>&c.txt", 'f', 1},       {folder, "semi;colon.txt", 'f', 2},
+                {folder, ue, 'f', 4},                 {folder, "sub dir", 'd', 0},
+                {folder, "loop", 'l', 0},             {folder + "/sub dir", "deep.txt", 'f', 6},
+                {folder + "/sub dir", "other.dat", 'f', 7}, {folder + "/sub dir", "back", 'l', 0}};
+    std::vector<std::string> text, csv, html;
+    for (const Hit& h : hits) {
+        std::string attr = h.kind == 'l' ? "L777" : h.kind == 'd' ? dirMode : fileMode;
+        std::string size = h.kind == 'l' ? "<LINK>" : h.kind == 'd' ? "<DIR>" : std::to_string(h.size);
+        std::string full = h.folder + "/" + h.name;
+        char line[800];
+        snprintf(line, sizeof line, "%6s%15s%20s   %s", attr.c_str(), size.c_str(), date, full.c_str());
+        text.push_back(line);
+        csv.push_back(attr + ";" + size + ";" + date + ";" + Quoted(full));
+        std::string type = "LINK";
+        if (h.kind != 'l') {
+            SHFILEINFOA info = {};
+            SHGetFileInfoA(h.name.c_str(), h.kind == 'd' ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, &info,
+                           sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_TYPENAME);
+            type = info.szTypeName;
+            ASSERT_FALSE(type.empty()) << h.name;
+        }
+        html.push_back("<TR><TD>" + Escaped(h.name) + "</TD><TD ALIGN=RIGHT>" + (h.kind == 'f' ? size : "") +
+                       "</TD><TD>" + date + "</TD><TD>" + attr + "</TD><TD>" + Escaped(type) + "</TD><TD>" +
+                       Escaped(h.folder));
+    }
+    struct Export {
+        int command;
+        const char* extension;
+        std::vector<std::string> head, body, tail;
+    } exports[] = {
+        {527, ".txt", {}, text, {}},
+        {528, ".csv", {"Attributes;Size;Modified;Name"}, csv, {}},
+        {529, ".htm",
+         {"<HTML>", "<BODY>", "<TABLE BORDER=1>",
+          "<TR><TH>Name</TH><TH>Size</TH><TH>Modified</TH><TH>Attributes</TH><TH>Type</TH><TH>Path</TH></TR>"},
+         html,
+         {"</TABLE>", "</BODY>", "</HTML>"}},
+    };
+    for (Export& e : exports) {
+        std::string path = local + "\\hits" + e.extension;
+        bool answered = false;
+        std::thread user([&] { AnswerSave(f.window, path, &answered); });
+        SendMessageA(f.window, WM_COMMAND, (WPARAM)e.command, 0);
+        user.join();
+        ASSERT_TRUE(answered) << e.extension;
+        std::vector<std::string> lines = FileLines(path);
+        ASSERT_EQ(e.head.size() + e.body.size() + e.tail.size(), lines.size()) << e.extension;
+        std::vector<std::string> head(lines.begin(), lines.begin() + e.head.size());
+        std::vector<std::string> body(lines.begin() + e.head.size(), lines.end() - e.tail.size());
+        std::vector<std::string> tail(lines.end() - e.tail.size(), lines.end());
+        EXPECT_EQ(e.head, head) << e.extension;
+        EXPECT_EQ(e.tail, tail) << e.extension;
+        // Hits come in the order the server lists them.
+        std::sort(body.begin(), body.end());
+        std::sort(e.body.begin(), e.body.end());
+        EXPECT_EQ(e.body, body) << e.extension;
+        for (const std::string& name : ListNames(local))
+            EXPECT_EQ(0u, name.rfind("hits.", 0)) << name << ": no temporary file is left";
+    }
+
+    // The connection goes: so does its window.
+    FtpDisconnect(kFtpSlotCount);
+    struct Gone {
+        static bool Done(void*) { return FindOwnWindow("FTPFind", "FTP Find") == nullptr; }
+    };
+    EXPECT_TRUE(PumpUntil(Gone::Done, nullptr, 20000));
+}
+
+TEST_F(FtpFrontEnd, APanelListsTenThousandEntriesOddNamesAndLinksAsTheServerHasThem) {
+    const std::string folder = remote + "/big";
+    ASSERT_EQ("200 built", ServerReply(Ports()["A"], "SITE FIXTURE listing " + folder));
+    ASSERT_TRUE(Connect(0, "A", folder));
+    std::map<std::string, Listed> listed = ListPanel(0);
+    // Every name as the server sends it (UTF-8), each with its size and kind.
+    std::map<std::string, Listed> expected;
+    for (int i = 0; i < 10000; i++) expected["n" + std::to_string(i)] = {0, 0};
+    expected["name with blanks.txt"] = {5, 0};
+    expected["Gr\xc3\xbc\xc3\x9f" "e.txt"] = {4, 0};
+    expected["Neuer Ordner"] = {0, kEntryFolder};
+    // A listing does not say where a link leads: both are links that may
+    // be folders, and a link is never walked into.
+    expected["link to file"] = {0, kEntryShared | kEntryFolder};
+    expected["link to folder"] = {0, kEntryShared | kEntryFolder};
+    expected[".."] = {0, kEntryFolder | kEntryUpDir};
+    ASSERT_EQ(expected.size(), listed.size());
+    for (const auto& e : expected) {
+        auto got = listed.find(e.first);
+        ASSERT_NE(listed.end(), got) << e.first;
+        // Links are entries of their own, never taken for their target.
+        EXPECT_EQ(e.second.flags, got->second.flags & (kEntryFolder | kEntryUpDir | kEntryShared)) << e.first;
+        if (!(e.second.flags & (kEntryShared | kEntryFolder))) {
+            EXPECT_EQ(e.second.size, got->second.size) << e.first;
+        }
+    }
+}
+
+namespace {
+// Types the masks into the FTP Auto dialog and presses the button.
+void AnswerAuto(const char* masks, int button, std::string* shown) {
+    HWND dialog = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000 && !dialog; Sleep(20)) {
+        dialog = FindOwnWindow("#32770", "FTP Auto");
+        if (dialog && !IsWindowVisible(dialog)) dialog = nullptr;
+    }
+    if (!dialog) return;
+    char text[300] = "";
+    GetDlgItemTextA(dialog, 14352, text, sizeof text);
+    *shown = text;
+    SetDlgItemTextA(dialog, 14352, masks);
+    PostMessageA(dialog, WM_COMMAND, button, 0);
+}
+}  // namespace
+
+TEST_F(FtpFrontEnd, ChoosingAutomaticOnTheFtpBarEditsTheTextMasks) {
+    ASSERT_TRUE(Connect(0, "A", remote));
+    HWND combo = gApp->ftpModeCombo;
+    ASSERT_NE(nullptr, combo);
+    lstrcpynA(gApp->textFilePatterns, "*.txt", sizeof gApp->textFilePatterns);
+    struct Case {
+        int button;
+        const char* typed;
+        const char* kept;  // the masks afterwards, in the program and in the settings file
+    } cases[] = {{IDCANCEL, "*.bin", "*.txt"}, {IDOK, "*.log;*.ini;.htaccess", "*.log;*.ini;.htaccess"}};
+    WritePrivateProfileStringA("Zq Vandrell", "FTPAuto", "*.txt", gApp->modulePath);
+    for (const Case& c : cases) {
+        std::string shown;
+        std::thread user([&] { AnswerAuto(c.typed, c.button, &shown); });
+        // The user picks "Automatic": the combo tells its frame.
+        SendMessageA(combo, CB_SETCURSEL, 2, 0);
+        SendMessageA(GetParent(combo), WM_COMMAND, MAKEWPARAM(217, CBN_SELCHANGE), (LPARAM)combo);
+        user.join();
+        EXPECT_EQ("*.txt", shown.substr(0, 5)) << "the dialog shows the masks in use";
+        EXPECT_STREQ(c.kept, gApp->textFilePatterns);
+        char stored[300] = "";
+        GetPrivateProfileStringA("Zq Vandrell", "FTPAuto", "", stored, sizeof stored, gApp->modulePath);
+        EXPECT_STREQ(c.kept, stored);
+        EXPECT_EQ(c.kept[2] == 'l' ? 'A' : 'I', FtpGetTransferType("notes.log"));
+    }
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "FtpFindExport.h"
 #include "FtpListParse.h"
 #include "FtpProto.h"
 #include "FtpSites.h"
@@ -499,6 +500,63 @@ TEST(FtpPing, OnlyTheReplyToTheLastRequestCounts) {
   uint16_t q;
   uint32_t t;
   EXPECT_EQ(kPingShort, FtpPingClassify(headerOnly, 1, id, sequence, &type, &q, &t));
+}
+
+
+// The three export forms of FTP Find for names a server may send: blanks,
+// quotes, ";", markup characters and non-ASCII bytes.
+TEST(FtpFindExport, EachFormKeepsEveryNameIntactAndHarmless) {
+  struct Case {
+    const char* folder;
+    const char* name;
+    bool folderHit, link, modeWord;
+    const char* text;
+    const char* csv;
+    const char* html;
+  } cases[] = {
+      {"/pub", "a b.txt", false, false, true, "   644             12     1/2/2020  00:00   /pub/a b.txt",
+       "644;12;1/2/2020  00:00;/pub/a b.txt",
+       "<TR><TD>a b.txt</TD><TD ALIGN=RIGHT>12</TD><TD>1/2/2020  00:00</TD><TD>644</TD><TD>TXT-File</TD><TD>/pub"},
+      {"/", "x\"q;y.txt", false, false, true, "   644             12     1/2/2020  00:00   /x\"q;y.txt",
+       "644;12;1/2/2020  00:00;\"/x\"\"q;y.txt\"",
+       "<TR><TD>x&quot;q;y.txt</TD><TD ALIGN=RIGHT>12</TD><TD>1/2/2020  00:00</TD><TD>644</TD><TD>TXT-File</TD>"
+       "<TD>/"},
+      {"/a<b>", "c&d<e>.htm", false, false, false, "   644             12     1/2/2020  00:00   /a<b>/c&d<e>.htm",
+       "644;12;1/2/2020  00:00;/a<b>/c&d<e>.htm",
+       "<TR><TD><A HREF=\"/a%3Cb%3E/c%26d%3Ce%3E.htm\">c&amp;d&lt;e&gt;.htm</A></TD><TD ALIGN=RIGHT>12</TD>"
+       "<TD>1/2/2020  00:00</TD><TD>644</TD><TD>TXT-File</TD><TD>/a&lt;b&gt;"},
+      {"\\dos dir", "Gr\xc3\xbc\xc3\x9f" "e.txt", false, false, false,
+       "   644             12     1/2/2020  00:00   \\dos dir\\Gr\xc3\xbc\xc3\x9f" "e.txt",
+       "644;12;1/2/2020  00:00;\\dos dir\\Gr\xc3\xbc\xc3\x9f" "e.txt",
+       "<TR><TD><A HREF=\"/dos%20dir/Gr%C3%BC%C3%9Fe.txt\">Gr\xc3\xbc\xc3\x9f" "e.txt</A></TD><TD ALIGN=RIGHT>12</TD>"
+       "<TD>1/2/2020  00:00</TD><TD>644</TD><TD>TXT-File</TD><TD>\\dos dir"},
+      {"/pub", "sub", true, false, true, "   644          <DIR>     1/2/2020  00:00   /pub/sub",
+       "644;<DIR>;1/2/2020  00:00;/pub/sub",
+       "<TR><TD>sub</TD><TD ALIGN=RIGHT></TD><TD>1/2/2020  00:00</TD><TD>644</TD><TD>TXT-File</TD><TD>/pub"},
+      {"/pub", "up", true, true, true, "   644         <LINK>     1/2/2020  00:00   /pub/up",
+       "644;<LINK>;1/2/2020  00:00;/pub/up",
+       "<TR><TD>up</TD><TD ALIGN=RIGHT></TD><TD>1/2/2020  00:00</TD><TD>644</TD><TD>LINK</TD><TD>/pub"},
+  };
+  for (const Case& c : cases) {
+    FtpFindRow row = {};
+    row.folder = c.folder;
+    row.name = c.name;
+    row.separator = c.folder[0] == '\\' ? '\\' : '/';
+    row.isFolder = c.folderHit;
+    row.isLink = c.link;
+    row.hasModeWord = c.modeWord;
+    row.attrText = "644";
+    row.sizeText = "12";
+    row.dateText = "1/2/2020  00:00";
+    row.typeText = "TXT-File";
+    EXPECT_EQ(c.text, FtpFindTextLine(row)) << c.name;
+    EXPECT_EQ(c.csv, FtpFindCsvLine(row)) << c.name;
+    EXPECT_EQ(c.html, FtpFindHtmlLine(row)) << c.name;
+  }
+  const char* titles[6] = {"Name", "Size", "Modified", "Attributes", "Type", "Path"};
+  EXPECT_EQ("<TR><TH>Name</TH><TH>Size</TH><TH>Modified</TH><TH>Attributes</TH><TH>Type</TH><TH>Path</TH></TR>",
+            FtpFindHtmlHeader(titles));
+  EXPECT_EQ("Attributes;Size;Modified;Name", FtpFindCsvHeader("Attributes", "Size", "Modified", "Name"));
 }
 
 }  // namespace

@@ -1,7 +1,15 @@
 // The FTP library against real servers on loopback: pyftpdlib (A and B),
 // vsftpd and a scripted firewall peer, started by the CTest fixture.
+#include <winsock2.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 #include "tests/OwnWindow.h"
+
+#include <algorithm>
+#include <set>
 
 #include <fstream>
 #include <map>
@@ -829,3 +837,228 @@ TEST_F(FtpServer, ThreadCommandsChangeFolderAndRunRawCommands) {
 }
 
 }  // namespace
+
+namespace {
+
+// The FTP Find window as a user meets it: created by command 45, driven
+// by its commands, read back through its list view and status bar.
+struct FindUi {
+  HWND window = nullptr;
+  HWND list() const { return GetDlgItem(window, 1000); }
+  HWND mask() const { return GetDlgItem(window, 1001); }
+  HWND status() const { return GetDlgItem(window, 1004); }
+};
+
+bool PumpFor(bool (*done)(void*), void* context, DWORD ms) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    if (done(context)) return true;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return done(context);
+}
+
+bool SearchIdle(void* p) {
+  HMENU menu = GetMenu(static_cast<FindUi*>(p)->window);
+  return menu && !(GetMenuState(menu, 301, MF_BYCOMMAND) & MF_GRAYED) &&
+         (GetMenuState(menu, 526, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+bool RunSearch(FindUi& f, const char* mask) {
+  SetWindowTextA(f.mask(), mask);
+  CheckDlgButton(f.window, 10103, BST_CHECKED);
+  CheckDlgButton(f.window, 11801, BST_UNCHECKED);
+  SendMessageA(f.window, WM_COMMAND, 301, 0);
+  return PumpFor(SearchIdle, &f, 30000);
+}
+
+std::string Cell(HWND list, int row, int column) {
+  char text[600] = "";
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(list, LVM_GETITEMTEXTA, WPARAM(row), LPARAM(&item));
+  return text;
+}
+
+std::string StatusPart(HWND status, int part) {
+  char text[512] = "";
+  SendMessageA(status, SB_GETTEXTA, WPARAM(part), LPARAM(text));
+  return text;
+}
+
+// Types `path` into the export's save dialog and presses Save.
+void AnswerSave(HWND owner, const std::string& path, bool* answered) {
+  HWND dialog = nullptr;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000 && !dialog; Sleep(20)) {
+    dialog = FindOwnWindow("#32770", nullptr);
+    if (dialog && (!IsWindowVisible(dialog) || GetWindow(dialog, GW_OWNER) != owner)) dialog = nullptr;
+  }
+  if (!dialog) return;
+  // The Explorer-style dialog's name combo box, else the old-style edit.
+  if (!SetDlgItemTextA(dialog, 1148, path.c_str()) && !SetDlgItemTextA(dialog, 1152, path.c_str())) return;
+  *answered = true;
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(dialog, IDOK)));
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+    lines.push_back(text.substr(at, end - at));
+  EXPECT_EQ(at, text.size()) << "every line ends with CR LF";
+  return lines;
+}
+
+std::string CsvField(const std::string& field) {
+  if (field.find_first_of(";\"") == std::string::npos) return field;
+  std::string out = "\"";
+  for (char c : field) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+std::string Html(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string gGoneTo;
+void FTPCALL GoTo(FtpSession*, const char* name, const char* folder) { gGoneTo = std::string(folder) + "|" + name; }
+
+bool WindowGone(void*) { return FindOwnWindow("FTPFind", "FTP Find") == nullptr; }
+
+}  // namespace
+
+TEST_F(FtpServer, FindSearchesTheTreeNeverThroughLinksAndExportsEveryName) {
+  Connection c;
+  ASSERT_TRUE(c.Open(MakeSite(ports["A"], true)));
+  const std::string folder = "/find" + std::to_string(GetCurrentProcessId());
+  ASSERT_EQ(2, FtpLibCommand(c.s, "SITE FIXTURE find %s", folder.c_str())) << c.s->reply;
+  FtpTestHost::Get().options = 0;
+  CallF(kFtpFind, 0, 0, intptr_t(c.block), intptr_t(("1:" + folder).c_str()), 0, intptr_t(&GoTo), 0);
+  FindUi f;
+  f.window = FindOwnWindow("FTPFind", "FTP Find");
+  ASSERT_NE(nullptr, f.window);
+  CallF(kFtpFind, 0, 0, intptr_t(c.block), intptr_t(folder.c_str()), 0, intptr_t(&GoTo), 0);
+  EXPECT_EQ(f.window, FindOwnWindow("FTPFind", "FTP Find")) << "one window per connection";
+
+  // "loop" leads to its own folder and "sub dir/back" to its parent: a
+  // search that entered links would not end, or would find files twice.
+  ASSERT_TRUE(RunSearch(f, "*.txt"));
+  const std::string ue = "Gr\xc3\xbc\xc3\x9f" "e.txt";  // the name as the server sends it (UTF-8)
+  std::multiset<std::string> expected = {folder + "/a b.txt",        folder + "/x\"q.txt", folder + "/a<b>&c.txt",
+                                         folder + "/semi;colon.txt", folder + "/" + ue,    folder + "/sub dir/deep.txt"};
+  std::multiset<std::string> found;
+  int rows = int(SendMessageA(f.list(), LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < rows; i++) found.insert(Cell(f.list(), i, 4) + "/" + Cell(f.list(), i, 0));
+  EXPECT_EQ(expected, found);
+  EXPECT_EQ("text 5501 6 text 5504, 21 text 5058", StatusPart(f.status(), 1));
+
+  // Go to hands the focused hit's folder and name to the host.
+  gGoneTo.clear();
+  SendMessageA(f.window, WM_COMMAND, 324, 0);
+  EXPECT_EQ(Cell(f.list(), 0, 4) + "|" + Cell(f.list(), 0, 0), gGoneTo);
+
+  // Everything, folders and links too, into the three export files.
+  ASSERT_TRUE(RunSearch(f, "*"));
+  ASSERT_EQ(10, SendMessageA(f.list(), LVM_GETITEMCOUNT, 0, 0));
+  auto mode = [&](const std::string& path) {
+    FtpLibCommand(c.s, "SITE MODEOF %s", path.c_str());
+    std::string r = c.s->reply;
+    return r.size() > 5 ? r.substr(5) : r;  // "200 0644" -> "644"
+  };
+  const std::string fileMode = mode(folder + "/a b.txt"), dirMode = mode(folder + "/sub dir");
+  ASSERT_EQ(3u, fileMode.size()) << fileMode;
+  const char* date = "2020-01-02  00:00";
+  struct Hit {
+    std::string folder, name;
+    char kind;  // f file, d folder, l link
+    int size;
+  } hits[] = {{folder, "a b.txt", 'f', 5},          {folder, "x\"q.txt", 'f', 3},
+              {folder, "a<b>&c.txt", 'f', 1},       {folder, "semi;colon.txt", 'f', 2},
+              {folder, ue, 'f', 4},                 {folder, "sub dir", 'd', 0},
+              {folder, "loop", 'l', 0},             {folder + "/sub dir", "deep.txt", 'f', 6},
+              {folder + "/sub dir", "other.dat", 'f', 7}, {folder + "/sub dir", "back", 'l', 0}};
+  std::vector<std::string> text, csv, html;
+  for (const Hit& h : hits) {
+    std::string attr = h.kind == 'l' ? "L777" : h.kind == 'd' ? dirMode : fileMode;
+    std::string size = h.kind == 'l' ? "<LINK>" : h.kind == 'd' ? "<DIR>" : std::to_string(h.size);
+    std::string full = h.folder + "/" + h.name;
+    char line[800];
+    snprintf(line, sizeof line, "%6s%15s%20s   %s", attr.c_str(), size.c_str(), date, full.c_str());
+    text.push_back(line);
+    csv.push_back(attr + ";" + size + ";" + date + ";" + CsvField(full));
+    std::string type = "LINK";
+    if (h.kind != 'l') {
+      SHFILEINFOA info = {};
+      SHGetFileInfoA(h.name.c_str(), h.kind == 'd' ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, &info,
+                     sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_TYPENAME);
+      type = info.szTypeName;
+      ASSERT_FALSE(type.empty()) << h.name;
+    }
+    html.push_back("<TR><TD>" + Html(h.name) + "</TD><TD ALIGN=RIGHT>" + (h.kind == 'f' ? size : "") + "</TD><TD>" +
+                   date + "</TD><TD>" + attr + "</TD><TD>" + Html(type) + "</TD><TD>" + Html(h.folder));
+  }
+  struct Export {
+    int command;
+    const char* extension;
+    std::vector<std::string> head, body, tail;
+  } exports[] = {
+      {527, ".txt", {}, text, {}},
+      {528, ".csv", {"text 4005;text 4003;text 4004;text 4002"}, csv, {}},
+      {529, ".htm",
+       {"<HTML>", "<BODY>", "<TABLE BORDER=1>",
+        "<TR><TH>text 4002</TH><TH>text 4003</TH><TH>text 4004</TH><TH>text 4005</TH><TH>text 4001</TH>"
+        "<TH>text 4029</TH></TR>"},
+       html,
+       {"</TABLE>", "</BODY>", "</HTML>"}},
+  };
+  const std::string base = Temp("find" + std::to_string(GetCurrentProcessId()));
+  for (Export& e : exports) {
+    std::string path = base + e.extension;
+    DeleteFileA(path.c_str());
+    bool answered = false;
+    std::thread user([&] { AnswerSave(f.window, path, &answered); });
+    SendMessageA(f.window, WM_COMMAND, WPARAM(e.command), 0);
+    user.join();
+    ASSERT_TRUE(answered) << e.extension;
+    std::vector<std::string> lines = Lines(Slurp(path));
+    DeleteFileA(path.c_str());
+    ASSERT_EQ(e.head.size() + e.body.size() + e.tail.size(), lines.size()) << e.extension;
+    std::vector<std::string> head(lines.begin(), lines.begin() + long(e.head.size()));
+    std::vector<std::string> body(lines.begin() + long(e.head.size()), lines.end() - long(e.tail.size()));
+    std::vector<std::string> tail(lines.end() - long(e.tail.size()), lines.end());
+    EXPECT_EQ(e.head, head) << e.extension;
+    EXPECT_EQ(e.tail, tail) << e.extension;
+    // Hits come in the order the server lists a folder.
+    std::sort(body.begin(), body.end());
+    std::sort(e.body.begin(), e.body.end());
+    EXPECT_EQ(e.body, body) << e.extension;
+    WIN32_FIND_DATAA data;
+    HANDLE left = FindFirstFileA((path + ".*").c_str(), &data);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, left) << "no temporary file is left";
+    if (left != INVALID_HANDLE_VALUE) FindClose(left);
+  }
+
+  // Closing the connection closes its window first.
+  CallF(kFtpClose, intptr_t(&c.block));
+  EXPECT_TRUE(PumpFor(WindowGone, nullptr, 20000));
+  struct Closed {
+    static bool Done(void* block) { return *static_cast<void**>(block) == nullptr; }
+  };
+  EXPECT_TRUE(PumpFor(Closed::Done, &c.block, 20000));
+}

@@ -14,6 +14,10 @@ Faults, switched on through SITE commands on A or B:
   SITE NOREST        the next REST is refused (502)
 Test questions:
   SITE MODEOF path   "200 " and the octal mode of the file as Linux has it
+Fixtures the program cannot make under Wine (names with quotes and <>,
+symbolic links), built by the server itself:
+  SITE FIXTURE find path      a tree for FTP Find, with link loops
+  SITE FIXTURE listing path   one folder of 10,000 files, odd names and links
 A folder that holds a file ".listing" is listed as that file's text.
 """
 import os
@@ -95,7 +99,7 @@ def make_handler(name):
         banner = "Test server %s ready." % name
 
         proto_cmds = dict(FTPHandler.proto_cmds)
-        for verb in ("DROPAFTER", "SILENT", "SAY421", "LONGLINE", "NOREST", "MODEOF"):
+        for verb in ("DROPAFTER", "SILENT", "SAY421", "LONGLINE", "NOREST", "MODEOF", "FIXTURE"):
             proto_cmds["SITE " + verb] = dict(perm=None, auth=False, arg=None, help="test fault")
 
         def pre_process_command(self, line, cmd, arg):
@@ -136,6 +140,16 @@ def make_handler(name):
                 return
             self.respond("200 %04o" % mode)
 
+        def ftp_SITE_FIXTURE(self, arg):
+            kind, _, path = arg.partition(" ")
+            try:
+                folder = self.fs.ftp2fs(path)
+                build_fixture(kind, folder)
+            except Exception as e:
+                self.respond("550 %s" % e)
+                return
+            self.respond("200 built")
+
         def ftp_SITE_LONGLINE(self, arg):
             self.push("200-" + "x" * 6000 + "\r\n")
             self.respond("200 done")
@@ -150,6 +164,40 @@ def make_handler(name):
             return super().ftp_LIST(path)
 
     return Handler
+
+
+# Every stamp of a fixture: old enough that listings give the year, not the
+# time, in every time zone.
+FIXTURE_TIME = 1577966400  # 2020-01-02 12:00 UTC
+
+
+def build_fixture(kind, folder):
+    os.makedirs(folder, exist_ok=True)
+    if kind == "find":
+        files = {"a b.txt": b"hello", 'x"q.txt': b"abc", "a<b>&c.txt": b"1",
+                 "semi;colon.txt": b"12", "Gr\u00fc\u00dfe.txt": b"1234",
+                 os.path.join("sub dir", "deep.txt"): b"123456",
+                 os.path.join("sub dir", "other.dat"): b"1234567"}
+        links = {"loop": ".", os.path.join("sub dir", "back"): ".."}
+    elif kind == "listing":
+        files = {"n%d" % i: b"" for i in range(10000)}
+        files.update({"name with blanks.txt": b"12345", "Gr\u00fc\u00dfe.txt": b"1234",
+                      os.path.join("Neuer Ordner", "inside"): b"1"})
+        links = {"link to file": "name with blanks.txt", "link to folder": "."}
+    else:
+        raise ValueError("no fixture " + kind)
+    for name, data in files.items():
+        path = os.path.join(folder, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        os.utime(path, (FIXTURE_TIME, FIXTURE_TIME))
+    for name, target in links.items():
+        os.symlink(target, os.path.join(folder, name))
+        os.utime(os.path.join(folder, name), (FIXTURE_TIME, FIXTURE_TIME), follow_symlinks=False)
+    for root, dirs, _ in os.walk(folder):
+        for d in dirs:
+            os.utime(os.path.join(root, d), (FIXTURE_TIME, FIXTURE_TIME))
 
 
 def start_server(name, ioloop, limit=0):
