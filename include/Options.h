@@ -35,6 +35,9 @@ enum : uint16_t {
     kBarStatus = 0x8,
     kBarFkeys = 0x10,
     kBarPanelStatus = 0x20,
+    kBarHexToolbarHidden = 0x40,
+    kBarEditToolbarHidden = 0x80,
+    kBarViewToolbarHidden = 0x100,
     kBarTwoDriveBars = 0x200,
 };
 enum : uint32_t {
@@ -43,6 +46,7 @@ enum : uint32_t {
     kGenLetterJump = 0x10,
     kGenHelp = 0x20,
     kGenKeepHistory = 0x10000,
+    kGenWordWrap = 0x40000, // text editor and viewer text: whichever closes last decides
     kGenCopyRdOnly = 0x800000,
     kGenSelRightMouse = 0x1000000,
     kGenKeepContainer = 0x8000000,

@@ -287,7 +287,9 @@ HWND EditPutBack(const char *localPath, LocationNode *location, uint16_t date, u
 
 // ---- the actions a fetch job runs
 
-static const LocalFileAction kLocalActions[] = {nullptr, ViewerOpenFile, EditOpenFile};
+// A viewer window stepping through a device panel shows the fetched copy in
+// itself (ViewerShowFileAction), the window being the job's owner.
+static const LocalFileAction kLocalActions[] = {nullptr, ViewerOpenFile, EditOpenFile, ViewerShowFileAction};
 
 uint32_t LocalActionIndex(LocalFileAction action) {
     for (uint32_t i = 1; i < sizeof kLocalActions / sizeof kLocalActions[0]; i++)

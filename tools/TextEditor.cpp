@@ -3,18 +3,22 @@
 #include "panels/Location.h"
 #include "tools/ExtPrograms.h"
 
+#include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <vector>
 
 #include "AppState.h"
 #include "app/Language.h"
 #include "app/Menus.h"
 #include "base/Paths.h"
 #include "base/Texts.h"
+#include "wingui/GuiDraw.h"
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
+#include "tools/EditChrome.h"
 #include "tools/EditPrint.h"
 #include "tools/Popup.h"
 #include "tools/RunServices.h"
@@ -222,9 +226,17 @@ static void FindMessage(HWND window, EditWindowRecord *r, FINDREPLACEA *request)
     }
 }
 
+static MenuItemDef *EditPopupItems(const EditWindowRecord *r) {
+    return (r->toolKind == 2 ? gEditorMenu : gViewerMenu)[1].popup;
+}
+
 static LRESULT CALLBACK EditChildProc(HWND child, UINT message, WPARAM wParam, LPARAM lParam) {
     EditWindowRecord *r = RecordOf(GetParent(child));
     WNDPROC old = r ? r->oldChildProc : DefWindowProcW;
+    if (r && message == WM_CONTEXTMENU) { // the window's own Edit menu, not the control's
+        MenuPopupFromTable(GetParent(child), EditPopupItems(r));
+        return 0;
+    }
     LRESULT result = CallWindowProcW(old, child, message, wParam, lParam);
     if (r && (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_LBUTTONDOWN || message == WM_LBUTTONUP ||
               message == WM_CHAR))
@@ -435,19 +447,53 @@ static LRESULT EditCommand(HWND window, EditWindowRecord *r, int id) {
     return 0;
 }
 
-static LRESULT EditOnCreate(HWND window, EditWindowRecord *r, HINSTANCE instance) {
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
-                  ES_NOHIDESEL;
+static HFONT TextFont(const EditWindowRecord *r) {
+    HFONT font = gApp ? (r->toolKind == 2 ? gApp->fontEditor : gApp->fontViewer) : nullptr;
+    return font ? font : (HFONT)GetStockObject(ANSI_FIXED_FONT);
+}
+
+// The edit child in the record's wrap style: without horizontal scrolling the
+// control breaks lines at its edge, and that style is fixed at creation.
+static HWND MakeChild(HWND window, EditWindowRecord *r) {
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL;
+    if (!r->wordWrap)
+        style |= WS_HSCROLL | ES_AUTOHSCROLL;
     if (r->toolKind != 2)
         style |= ES_READONLY;
-    r->textChild = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, 0, 0, 0, 0, window,
-                                   (HMENU)(INT_PTR)kEditChildId, instance, nullptr);
+    HWND child = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, 0, 0, 0, 0, window,
+                                 (HMENU)(INT_PTR)kEditChildId, GetModuleHandleA(nullptr), nullptr);
+    if (!child)
+        return nullptr;
+    SendMessageA(child, WM_SETFONT, (WPARAM)TextFont(r), 0);
+    SendMessageA(child, EM_LIMITTEXT, 0, 0);
+    r->oldChildProc = (WNDPROC)SetWindowLongPtrW(child, GWLP_WNDPROC, (LONG_PTR)EditChildProc);
+    return child;
+}
+
+static const ToolButton kEditorButtons[] = {
+    {STD_FILENEW, 11922}, {STD_FILEOPEN, 11923}, {STD_FILESAVE, 11924}, {0, 0},          {STD_PRINT, 110},
+    {0, 0},               {STD_FIND, 11945},     {STD_REPLACE, 11956}, {0, 0}, {STD_UNDO, 11928},
+    {STD_CUT, 11929},     {STD_COPY, 11930},     {STD_PASTE, 11931}, {STD_DELETE, 11932}};
+static const ToolButton kViewerButtons[] = {{STD_FILEOPEN, 11923}, {0, 0}, {STD_PRINT, 110}, {0, 0},
+                                            {STD_FIND, 11945},     {0, 0}, {STD_COPY, 11930}};
+
+static uint16_t ToolBarHiddenBit(const EditWindowRecord *r) {
+    return r->toolKind == 2 ? kBarEditToolbarHidden : kBarViewToolbarHidden;
+}
+
+static void MakeToolBar(HWND window, EditWindowRecord *r) {
+    if (r->toolKind == 2)
+        r->toolBar = EditToolBarCreate(window, kEditorButtons, sizeof kEditorButtons / sizeof kEditorButtons[0]);
+    else
+        r->toolBar = EditToolBarCreate(window, kViewerButtons, sizeof kViewerButtons / sizeof kViewerButtons[0]);
+}
+
+bool EditAttachText(HWND window, EditWindowRecord *r) {
+    if (r->textChild)
+        return true;
+    r->textChild = MakeChild(window, r);
     if (!r->textChild)
-        return -1;
-    HFONT font = gApp ? (r->toolKind == 2 ? gApp->fontEditor : gApp->fontViewer) : nullptr;
-    SendMessageA(r->textChild, WM_SETFONT, (WPARAM)(font ? font : GetStockObject(ANSI_FIXED_FONT)), 0);
-    SendMessageA(r->textChild, EM_LIMITTEXT, 0, 0);
-    r->oldChildProc = (WNDPROC)SetWindowLongPtrW(r->textChild, GWLP_WNDPROC, (LONG_PTR)EditChildProc);
+        return false;
     r->findMessage = RegisterWindowMessageA(FINDMSGSTRINGA);
     MenuSetFromTable(window, r->toolKind == 2 ? gEditorMenu : gViewerMenu,
                      r->toolKind == 2 ? gEditorMenu : gViewerMenu);
@@ -456,6 +502,218 @@ static LRESULT EditOnCreate(HWND window, EditWindowRecord *r, HINSTANCE instance
             AppendMenuA(menu, MF_STRING | MF_RIGHTJUSTIFY, 999, "");
         AppendMenuA(menu, MF_STRING | MF_RIGHTJUSTIFY, 102, "");
     }
+    r->shownLine = r->shownColumn = 0;
+    if (!gApp || !(gApp->barOptions & ToolBarHiddenBit(r)))
+        MakeToolBar(window, r);
+    EditLayout(window, r->toolBar, r->textChild);
+    return true;
+}
+
+void EditDetachText(HWND window, EditWindowRecord *r) {
+    if (r->findDialog)
+        DestroyWindow(r->findDialog);
+    r->findDialog = nullptr;
+    if (r->textChild) {
+        SetWindowLongPtrW(r->textChild, GWLP_WNDPROC, (LONG_PTR)r->oldChildProc);
+        DestroyWindow(r->textChild);
+    }
+    r->textChild = nullptr;
+    if (r->toolBar)
+        DestroyWindow(r->toolBar);
+    r->toolBar = nullptr;
+    if (HMENU menu = GetMenu(window)) {
+        SetMenu(window, nullptr);
+        DestroyMenu(menu);
+    }
+}
+
+void EditApplyWordWrap(HWND window, EditWindowRecord *r) {
+    if (!r->textChild)
+        return;
+    std::u16string text = ChildText(r->textChild);
+    DWORD start = 0, end = 0;
+    SendMessageA(r->textChild, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    LRESULT modified = SendMessageA(r->textChild, EM_GETMODIFY, 0, 0);
+    bool focused = GetFocus() == r->textChild;
+    HWND old = r->textChild;
+    SetWindowLongPtrW(old, GWLP_WNDPROC, (LONG_PTR)r->oldChildProc);
+    r->textChild = nullptr;
+    DestroyWindow(old);
+    r->textChild = MakeChild(window, r);
+    if (!r->textChild) { // no child at all would leave an empty window that still claims the file
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return;
+    }
+    SetWindowTextW(r->textChild, W(text));
+    SendMessageA(r->textChild, EM_SETSEL, start, end);
+    SendMessageA(r->textChild, EM_SETMODIFY, modified ? TRUE : FALSE, 0);
+    SendMessageA(r->textChild, EM_SCROLLCARET, 0, 0);
+    EditLayout(window, r->toolBar, r->textChild);
+    if (focused)
+        SetFocus(r->textChild);
+}
+
+// The text windows of one kind (2 editor, 3 viewer) that show a text child.
+static std::vector<HWND> TextWindowsOfKind(int kind) {
+    std::vector<HWND> windows;
+    if (!gApp)
+        return windows;
+    EnterCriticalSection(&gApp->dialogListLock);
+    for (uint32_t i = 0; i < gApp->modelessDialogCount; i++)
+        if (gApp->modelessDialogs[i].kind == kind && gApp->modelessDialogs[i].data)
+            windows.push_back((HWND)gApp->modelessDialogs[i].window);
+    LeaveCriticalSection(&gApp->dialogListLock);
+    return windows;
+}
+
+static void ChooseTextFont(HWND window, EditWindowRecord *r) {
+    if (!gApp)
+        return;
+    int slot = r->toolKind == 2 ? kFontEditor : kFontViewer;
+    COLORREF *colors = r->toolKind == 2 ? gApp->colorEditor : gApp->colorViewer;
+    LOGFONTA font = gApp->fonts[slot];
+    COLORREF color = colors[0];
+    if (!FontChoose(window, &font, &color, 0))
+        return;
+    HFONT made = CreateFontIndirectA(&font);
+    if (!made)
+        return;
+    gApp->fonts[slot] = font;
+    colors[0] = color;
+    HFONT &current = r->toolKind == 2 ? gApp->fontEditor : gApp->fontViewer;
+    HFONT old = current;
+    current = made;
+    for (HWND other : TextWindowsOfKind(r->toolKind)) {
+        EditWindowRecord *e = RecordOf(other);
+        if (e && e->textChild) {
+            SendMessageA(e->textChild, WM_SETFONT, (WPARAM)made, TRUE);
+            InvalidateRect(e->textChild, nullptr, TRUE);
+        }
+    }
+    if (old)
+        DeleteObject(old);
+}
+
+static void ChooseTextBackground(HWND window, EditWindowRecord *r) {
+    if (!gApp)
+        return;
+    COLORREF *colors = r->toolKind == 2 ? gApp->colorEditor : gApp->colorViewer;
+    COLORREF back = colors[1];
+    if (!EditPickColor(window, &back))
+        return;
+    HBRUSH made = CreateSolidBrush(back);
+    if (!made)
+        return;
+    colors[1] = back;
+    HBRUSH &brush = r->toolKind == 2 ? gApp->brushEditorBk : gApp->brushViewerBk;
+    HBRUSH old = brush;
+    brush = made;
+    for (HWND other : TextWindowsOfKind(r->toolKind)) {
+        EditWindowRecord *e = RecordOf(other);
+        if (e && e->textChild)
+            InvalidateRect(e->textChild, nullptr, TRUE);
+    }
+    if (old)
+        DeleteObject(old);
+}
+
+static void ToggleToolBar(HWND window, EditWindowRecord *r) {
+    if (r->toolBar) {
+        DestroyWindow(r->toolBar);
+        r->toolBar = nullptr;
+        if (gApp)
+            gApp->barOptions |= ToolBarHiddenBit(r);
+    } else {
+        MakeToolBar(window, r);
+        if (gApp)
+            gApp->barOptions &= (uint16_t)~ToolBarHiddenBit(r);
+    }
+    EditLayout(window, r->toolBar, r->textChild);
+}
+
+static void InitTextMenu(EditWindowRecord *r, HMENU menu) {
+    UINT find = MF_BYCOMMAND | (r->findDialog ? MF_GRAYED : MF_ENABLED);
+    EnableMenuItem(menu, 11945, find);
+    EnableMenuItem(menu, 11946, find);
+    EnableMenuItem(menu, 11956, find);
+    CheckMenuItem(menu, 241, MF_BYCOMMAND | (r->toolBar ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, 11955, MF_BYCOMMAND | (r->wordWrap ? MF_CHECKED : MF_UNCHECKED));
+    DWORD start = 0, end = 0;
+    SendMessageA(r->textChild, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    UINT selection = MF_BYCOMMAND | (end > start ? MF_ENABLED : MF_GRAYED);
+    EnableMenuItem(menu, 11929, selection);
+    EnableMenuItem(menu, 11930, selection);
+    EnableMenuItem(menu, 11932, selection);
+    EnableMenuItem(menu, 11928,
+                   MF_BYCOMMAND | (SendMessageA(r->textChild, EM_CANUNDO, 0, 0) ? MF_ENABLED : MF_GRAYED));
+    bool text = IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_UNICODETEXT);
+    EnableMenuItem(menu, 11931, MF_BYCOMMAND | (text ? MF_ENABLED : MF_GRAYED));
+}
+
+bool EditTextMessage(HWND window, EditWindowRecord *r, UINT message, WPARAM wParam, LPARAM lParam,
+                     LRESULT *result) {
+    *result = 0;
+    if (!r->textChild)
+        return false;
+    if (r->findMessage && message == r->findMessage) {
+        FindMessage(window, r, (FINDREPLACEA *)lParam);
+        return true;
+    }
+    switch (message) {
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            EditLayout(window, r->toolBar, r->textChild);
+        return true;
+    case WM_SETFOCUS:
+        SetFocus(r->textChild);
+        return true;
+    case WM_COMMAND:
+        if (lParam && (HWND)lParam == r->textChild)
+            return true; // EN_ notifications
+        switch (LOWORD(wParam)) {
+        case 402:
+            ChooseTextFont(window, r);
+            return true;
+        case 11935:
+            ChooseTextBackground(window, r);
+            return true;
+        case 241:
+            ToggleToolBar(window, r);
+            return true;
+        case 11955:
+            r->wordWrap = !r->wordWrap;
+            EditApplyWordWrap(window, r);
+            return true;
+        }
+        *result = EditCommand(window, r, LOWORD(wParam));
+        return true;
+    case WM_NOTIFY:
+        return EditToolTip(lParam);
+    case WM_INITMENUPOPUP:
+        if (!HIWORD(lParam))
+            InitTextMenu(r, (HMENU)wParam);
+        return true;
+    case WM_CONTEXTMENU:
+        MenuPopupFromTable(window, EditPopupItems(r));
+        return true;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+        HBRUSH brush = gApp ? (r->toolKind == 2 ? gApp->brushEditorBk : gApp->brushViewerBk) : nullptr;
+        if ((HWND)lParam != r->textChild || !brush)
+            return false;
+        const COLORREF *colors = r->toolKind == 2 ? gApp->colorEditor : gApp->colorViewer;
+        SetTextColor((HDC)wParam, colors[0]);
+        SetBkColor((HDC)wParam, colors[1]);
+        *result = (LRESULT)brush;
+        return true;
+    }
+    }
+    return false;
+}
+
+static LRESULT EditOnCreate(HWND window, EditWindowRecord *r) {
+    if (!EditAttachText(window, r))
+        return -1;
     if (r->displayPath[0]) {
         uint32_t error = EditLoadEditor(r, r->openPath[0] ? r->openPath : r->displayPath);
         if (error) {
@@ -480,25 +738,12 @@ LRESULT CALLBACK EditFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     EditWindowRecord *r = RecordOf(window);
     if (!r)
         return DefWindowProcA(window, message, wParam, lParam);
-    if (r->findMessage && message == r->findMessage) {
-        FindMessage(window, r, (FINDREPLACEA *)lParam);
-        return 0;
-    }
+    LRESULT result = 0;
+    if (message != WM_DESTROY && EditTextMessage(window, r, message, wParam, lParam, &result))
+        return result;
     switch (message) {
     case WM_CREATE:
-        return EditOnCreate(window, r, ((CREATESTRUCTA *)lParam)->hInstance);
-    case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED && r->textChild)
-            MoveWindow(r->textChild, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
-        return 0;
-    case WM_SETFOCUS:
-        if (r->textChild)
-            SetFocus(r->textChild);
-        return 0;
-    case WM_COMMAND:
-        if (lParam && (HWND)lParam == r->textChild)
-            return 0; // EN_ notifications
-        return EditCommand(window, r, LOWORD(wParam));
+        return EditOnCreate(window, r);
     case WM_CLOSE:
         if (Modified(r) && EditAskSave(window, r->displayPath) == IDCANCEL)
             return 0;
@@ -507,8 +752,13 @@ LRESULT CALLBACK EditFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_QUERYENDSESSION:
         return !(Modified(r) && EditAskSave(window, r->displayPath) == IDCANCEL);
     case WM_DESTROY:
-        if (gApp)
+        if (gApp) {
             WndStorePos(window, &gApp->windowPos[r->toolKind == 2 ? kPosEditor : kPosViewer]);
+            if (r->wordWrap)
+                gApp->generalOptions |= kGenWordWrap;
+            else
+                gApp->generalOptions &= ~(uint32_t)kGenWordWrap;
+        }
         if (r->findDialog)
             DestroyWindow(r->findDialog);
         ToolWndUnregister(window);
@@ -566,6 +816,7 @@ HWND EditCreateWindow(const char *displayPath, const char *openPath, int kind, c
     if (!r)
         return nullptr;
     r->toolKind = (uint16_t)(kind == 2 ? 2 : 3);
+    r->wordWrap = gApp && (gApp->generalOptions & kGenWordWrap) ? 1 : 0;
     snprintf(r->displayPath, sizeof r->displayPath, "%s", displayPath);
     snprintf(r->openPath, sizeof r->openPath, "%s", openPath);
     r->openIsTemporary = lstrcmpiA(r->openPath, r->displayPath) != 0 && PathIsOwnTemporary(r->openPath);

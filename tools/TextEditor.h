@@ -24,7 +24,8 @@ struct EditWindowRecord {
     int32_t searchPos;
     FINDREPLACEA findRecord;
     uint32_t shownLine, shownColumn;
-    uint8_t wordWrap;
+    HWND toolBar;     // null when hidden
+    uint8_t wordWrap; // non-zero: lines wrap at the window edge
     uint16_t byteOrderMark; // kBomNone, kBomLittle, kBomBig
     uint16_t lineEnds;      // kLineEnds...
     bool hadNul;            // zeros are shown as stand-ins and written back
@@ -65,3 +66,20 @@ uint32_t EditSave(EditWindowRecord *record);
 int EditFind(EditWindowRecord *record, const FINDREPLACEA *request, bool replacing);
 
 LRESULT CALLBACK EditFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The text part of a frame, shared by the editor (toolKind 2) and the viewer
+// window's text mode (toolKind 3): the child (control id 1, wrapped by the
+// record's wordWrap), its font, the menu with the caret's place, the tool bar
+// unless hidden by option, the find message. The frame's user data must point
+// at the record (or at a record that starts with it). False when the child
+// could not be made.
+bool EditAttachText(HWND window, EditWindowRecord *record);
+// Removes all of it again (the viewer leaving text mode).
+void EditDetachText(HWND window, EditWindowRecord *record);
+// The messages of the text part (commands, find, size, focus, tips, menus,
+// colours, context menu). True when handled, with the result in *result.
+bool EditTextMessage(HWND window, EditWindowRecord *record, UINT message, WPARAM wParam, LPARAM lParam,
+                     LRESULT *result);
+// Word wrap as the record says; the child is made anew with the other style,
+// keeping its text, selection and modification flag.
+void EditApplyWordWrap(HWND window, EditWindowRecord *record);

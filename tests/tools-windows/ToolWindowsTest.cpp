@@ -398,6 +398,61 @@ TEST_F(ToolWindows, F3AndF4StartTheProgramsConfiguredForTheMasks) {
     EXPECT_EQ(ReadAll(one), "one\r\nedited by ZQEDIT\r\n");
 }
 
+// F3 on a file no configured viewer takes: the viewer window. The keyboard
+// hook's commands then step it through the panel's files (first, previous,
+// next, last), over folders; once the cursor has left the file shown they
+// change nothing. No file is touched on the way.
+TEST_F(ToolWindows, ViewerWindowStepsThroughThePanelsFiles) {
+    SetActiveLeft();
+    CreateDirectoryA((kLeft + "\\stepdir").c_str(), nullptr);
+    const char *names[] = {"step1.dat", "step2.dat", "step3.dat"};
+    for (const char *name : names)
+        WriteAll(kLeft + "\\" + name, std::string("bytes of ") + name);
+    PanelRequestReread(0);
+    ASSERT_TRUE(WaitFor([] { return CursorOn("step1.dat") && CursorOn("step3.dat") && CursorOn("stepdir"); }));
+    std::vector<std::string> files; // the panel's files, in its order
+    {
+        PanelIter iter;
+        for (FileEntry *e = PanelIterBegin(&iter, 0); e; e = PanelIterNext(&iter))
+            if (!EntryIsFolder(e) && !EntryIsUpDir(e))
+                files.push_back(EntryName(e));
+        PanelIterEnd(&iter);
+    }
+    auto at = std::find(files.begin(), files.end(), "step2.dat");
+    ASSERT_TRUE(at != files.end() && at + 1 != files.end());
+    size_t index = (size_t)(at - files.begin());
+
+    ASSERT_TRUE(CursorOn("step2.dat"));
+    SendMessageA(main, WM_COMMAND, 102, 0);
+    HWND viewer = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (viewer = FindWindowA("ZqViewer", nullptr)) != nullptr; }));
+    auto shown = [&] {
+        char caption[300] = "";
+        GetWindowTextA(viewer, caption, sizeof caption);
+        return std::string(caption);
+    };
+    EXPECT_EQ(shown(), "step2.dat");
+    struct {
+        int command;
+        std::string expected;
+    } steps[] = {{1103, files[index + 1]}, {1102, files[index]}, {1101, files.front()}, {1104, files.back()}};
+    for (auto &step : steps) {
+        SendMessageA(viewer, WM_COMMAND, step.command, 0);
+        EXPECT_EQ(shown(), step.expected) << step.command;
+    }
+    ASSERT_TRUE(CursorOn(files.front().c_str()));
+    SendMessageA(viewer, WM_COMMAND, 1103, 0);
+    EXPECT_EQ(shown(), files.back()) << "stepped although the cursor had left the file shown";
+
+    PostMessageA(viewer, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(viewer); }));
+    for (const char *name : names) {
+        EXPECT_EQ(ReadAll(kLeft + "\\" + name), std::string("bytes of ") + name);
+        DeleteFileA((kLeft + "\\" + name).c_str());
+    }
+    RemoveDirectoryA((kLeft + "\\stepdir").c_str());
+}
+
 TEST_F(ToolWindows, ContainerViewAndEditRunOnEverySelectedLine) {
     DeleteFileA(gLog.c_str());
     std::string one = kLeft + "\\one.txt", two = kLeft + "\\two.txt";

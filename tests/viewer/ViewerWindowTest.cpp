@@ -17,7 +17,14 @@
 #include "wingui/WindowList.h"
 #include "frontends/Libraries.h"
 #include "frontends/ViewerHost.h"
+#include "tools/EditChrome.h"
+#include "tools/SafeSave.h"
+#include "tools/TextEditor.h"
 #include "tools/ViewerWindow.h"
+#include "wingui/GuiDraw.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
 
 namespace {
 
@@ -232,6 +239,286 @@ TEST_F(ViewerTest, TextModeShowsTheWholeText) {
         EXPECT_EQ(ReadAll(path), c.bytes) << c.name;
         DeleteFileA(path.c_str());
     }
+}
+
+// The seams of the text mode's dialogs: file names, message boxes, font and
+// colour answered by the test.
+std::string gAskedName;
+bool AnswerName(HWND, char* path, bool) {
+    if (gAskedName.empty()) return false;
+    strcpy(path, gAskedName.c_str());
+    return true;
+}
+std::vector<std::string> gEditorBoxes;
+int EditorBox(HWND, const char* text, const char*, UINT) {
+    gEditorBoxes.push_back(text ? text : "");
+    return IDOK;
+}
+BOOL WINAPI AnswerFont(LPCHOOSEFONTA cf) {
+    lstrcpynA(cf->lpLogFont->lfFaceName, "Courier New", LF_FACESIZE);
+    cf->lpLogFont->lfHeight = -23;
+    cf->rgbColors = RGB(0, 0, 128);
+    return TRUE;
+}
+BOOL WINAPI AnswerColor(LPCHOOSECOLORA cc) {
+    cc->rgbResult = RGB(10, 20, 30);
+    return TRUE;
+}
+
+std::wstring ChildText(HWND child) {
+    int n = GetWindowTextLengthW(child);
+    std::wstring text((size_t)n + 1, L'\0');
+    text.resize((size_t)GetWindowTextW(child, &text[0], n + 1));
+    return text;
+}
+
+std::vector<int> ToolBarCommands(HWND bar) {
+    std::vector<int> commands;
+    int count = (int)SendMessageA(bar, TB_BUTTONCOUNT, 0, 0);
+    for (int i = 0; i < count; i++) {
+        TBBUTTON button = {};
+        SendMessageA(bar, TB_GETBUTTON, i, (LPARAM)&button);
+        commands.push_back(button.idCommand);
+    }
+    return commands;
+}
+
+std::string TipOf(HWND window, int command) {
+    NMTTDISPINFOA tip = {};
+    tip.hdr.code = TTN_NEEDTEXTA;
+    tip.hdr.idFrom = (UINT_PTR)command;
+    SendMessageA(window, WM_NOTIFY, 0, (LPARAM)&tip);
+    return tip.lpszText ? tip.lpszText : "";
+}
+
+// A text file in a viewer window is a small read-only text viewer: its menu,
+// its tool bar with tips, find, word wrap, font, colour and Open, each driven
+// by its command and read back from the window.
+TEST_F(ViewerTest, TextModeIsAReadOnlyTextViewerWithItsMenuAndTools) {
+    gEditorAskFileName = AnswerName;
+    gEditorMsgBox = EditorBox;
+    gChooseFont = AnswerFont;
+    gEditorChooseColor = AnswerColor;
+    gEditorBoxes.clear();
+    std::string words;
+    for (int i = 0; i < 40; i++) words += "word" + std::to_string(i) + " ";
+    std::string path = dir + "menu.txt", other = dir + "other.txt";
+    std::string bytes = "alpha beta\r\nbeta gamma\r\n" + words + "\r\nBETA\r\n";
+    WriteAll(path, bytes);
+    WriteAll(other, "the other file\n");
+    HWND w = ViewerOpenWindow(nullptr, path.c_str(), path.c_str());
+    ASSERT_NE(w, nullptr);
+    HWND child = GetDlgItem(w, 1);
+    ASSERT_NE(child, nullptr);
+    EXPECT_TRUE(GetWindowLongA(child, GWL_STYLE) & ES_READONLY);
+
+    // The menu: File, Edit, Search, Options with the viewer's commands.
+    HMENU menu = GetMenu(w);
+    ASSERT_NE(menu, nullptr);
+    for (UINT id : {11923u, 110u, 120u, 11930u, 11937u, 11945u, 11946u, 402u, 11935u, 241u, 11955u})
+        EXPECT_NE(GetMenuState(menu, id, MF_BYCOMMAND), (UINT)-1) << id;
+    EXPECT_EQ(GetMenuState(menu, 11924, MF_BYCOMMAND), (UINT)-1); // nothing to save in a viewer
+
+    // The tool bar above the text, and its tips.
+    HWND bar = GetDlgItem(w, kEditToolBarId);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(ToolBarCommands(bar), (std::vector<int>{11923, 0, 110, 0, 11945, 0, 11930}));
+    struct {
+        int command;
+        const char* tip;
+    } tips[] = {{11923, "Open"}, {110, "Print"}, {11945, "Search"}, {11930, "Copy"}};
+    for (auto& t : tips) EXPECT_EQ(TipOf(w, t.command), t.tip) << t.command;
+    RECT barRect, childRect;
+    GetWindowRect(bar, &barRect);
+    GetWindowRect(child, &childRect);
+    EXPECT_EQ(childRect.top, barRect.bottom);
+    SendMessageA(w, WM_COMMAND, 241, 0); // hidden: the text takes the whole client area
+    EXPECT_EQ(GetDlgItem(w, kEditToolBarId), nullptr);
+    EXPECT_TRUE(gApp->barOptions & kBarViewToolbarHidden);
+    POINT origin = {0, 0};
+    ClientToScreen(w, &origin);
+    GetWindowRect(child, &childRect);
+    EXPECT_EQ(childRect.top, origin.y);
+    SendMessageA(w, WM_COMMAND, 241, 0);
+    EXPECT_NE(GetDlgItem(w, kEditToolBarId), nullptr);
+    EXPECT_FALSE(gApp->barOptions & kBarViewToolbarHidden);
+
+    // Find, down and up, whole text; the end says so in the short popup.
+    UINT findMessage = RegisterWindowMessageA(FINDMSGSTRINGA);
+    struct {
+        DWORD flags;
+        const char* text;
+        DWORD start; // -1: not found
+    } finds[] = {
+        {FR_DOWN, "beta", 6},
+        {FR_DOWN, "beta", 12},
+        {FR_DOWN, "beta", (DWORD)bytes.find("BETA")},
+        {FR_DOWN | FR_MATCHCASE, "beta", (DWORD)-1},
+        {0, "beta", 12},
+        {0, "beta", 6},
+        {0, "beta", (DWORD)-1},
+    };
+    for (auto& f : finds) {
+        char text[64];
+        strcpy(text, f.text);
+        FINDREPLACEA request = {};
+        request.lStructSize = sizeof request;
+        request.Flags = f.flags | FR_FINDNEXT;
+        request.lpstrFindWhat = text;
+        request.wFindWhatLen = sizeof text;
+        while (HWND old = FindWindowA("zQlh", nullptr)) DestroyWindow(old);
+        DWORD before = 0, start = 0, end = 0;
+        SendMessageA(child, EM_GETSEL, (WPARAM)&before, 0);
+        SendMessageA(w, findMessage, 0, (LPARAM)&request);
+        SendMessageA(child, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+        if (f.start == (DWORD)-1) {
+            EXPECT_EQ(start, before) << f.text << " " << f.flags;
+            EXPECT_NE(FindWindowA("zQlh", nullptr), nullptr) << "no end-of-file popup";
+        } else {
+            EXPECT_EQ(start, f.start) << f.text << " " << f.flags;
+            EXPECT_EQ(end, f.start + 4);
+        }
+    }
+
+    // Word wrap: the long line breaks at the window's edge, the text stays.
+    ASSERT_FALSE(gApp->generalOptions & kGenWordWrap);
+    std::wstring before = ChildText(GetDlgItem(w, 1));
+    LRESULT linesBefore = SendMessageA(GetDlgItem(w, 1), EM_GETLINECOUNT, 0, 0);
+    SendMessageA(w, WM_COMMAND, 11955, 0);
+    child = GetDlgItem(w, 1);
+    ASSERT_NE(child, nullptr);
+    EXPECT_FALSE(GetWindowLongA(child, GWL_STYLE) & ES_AUTOHSCROLL);
+    EXPECT_EQ(ChildText(child), before);
+    EXPECT_GT(SendMessageA(child, EM_GETLINECOUNT, 0, 0), linesBefore);
+    EXPECT_TRUE(GetWindowLongA(child, GWL_STYLE) & ES_READONLY);
+
+    // Font and background colour through their dialogs.
+    SendMessageA(w, WM_COMMAND, 402, 0);
+    LOGFONTA font = {};
+    GetObjectA((HFONT)SendMessageA(child, WM_GETFONT, 0, 0), sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, "Courier New");
+    EXPECT_EQ(font.lfHeight, -23);
+    EXPECT_EQ(gApp->colorViewer[0], RGB(0, 0, 128));
+    SendMessageA(w, WM_COMMAND, 11935, 0);
+    EXPECT_EQ(gApp->colorViewer[1], RGB(10, 20, 30));
+    HDC dc = GetDC(child);
+    HBRUSH brush = (HBRUSH)SendMessageA(w, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)child);
+    EXPECT_EQ(brush, gApp->brushViewerBk);
+    EXPECT_EQ(GetBkColor(dc), RGB(10, 20, 30));
+    EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 128));
+    ReleaseDC(child, dc);
+
+    // Open another file: the window now stands for it, and the first file
+    // is left as it was.
+    gAskedName = other;
+    SendMessageA(w, WM_COMMAND, 11923, 0);
+    EXPECT_EQ(ChildText(GetDlgItem(w, 1)), L"the other file\r\n");
+    EXPECT_EQ(ViewerFindWindow(other.c_str()), w);
+    EXPECT_EQ(ViewerFindWindow(path.c_str()), nullptr);
+    EXPECT_TRUE(gEditorBoxes.empty());
+    SendMessageA(w, WM_COMMAND, 120, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(w); }));
+    EXPECT_TRUE(gApp->generalOptions & kGenWordWrap); // the last window closed decides
+    EXPECT_EQ(ReadAll(path), bytes);
+    EXPECT_EQ(ReadAll(other), "the other file\n");
+    gAskedName.clear();
+    DeleteObject(gApp->brushViewerBk);
+    gApp->brushViewerBk = nullptr;
+    DeleteObject(gApp->fontViewer);
+    gApp->fontViewer = nullptr;
+    DeleteFileA(path.c_str());
+    DeleteFileA(other.c_str());
+}
+
+// An HDROP as the shell hands it over: DROPFILES and a double-null list.
+HGLOBAL MakeDrop(const std::vector<std::string>& names) {
+    size_t size = sizeof(DROPFILES) + 1;
+    for (const std::string& n : names) size += n.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    DROPFILES* drop = (DROPFILES*)GlobalLock(memory);
+    drop->pFiles = sizeof(DROPFILES);
+    char* p = (char*)(drop + 1);
+    for (const std::string& n : names) {
+        memcpy(p, n.c_str(), n.size() + 1);
+        p += n.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return memory;
+}
+
+bool IsPopup(HWND w) {
+    return w && (GetWindowLongA(w, GWL_STYLE) & (WS_POPUP | WS_CAPTION)) == WS_POPUP;
+}
+
+// A picture exactly as large as the screen is shown in a frameless popup,
+// the next file of normal size in a framed window again, a text in text
+// mode: each change makes the window anew. Whatever the road, the user's
+// files stay; the program's own copy stays while a window shows it and goes
+// with the last one.
+TEST_F(ViewerTest, ScreenSizedPictureReopensAsAPopupAndNoFileIsLost) {
+    RECT desk;
+    GetWindowRect(GetDesktopWindow(), &desk);
+    char ownFolder[MAX_PATH];
+    PathGetTempFolder(ownFolder, sizeof ownFolder);
+    std::string big = WritePng(dir + "big.png", desk.right - desk.left, desk.bottom - desk.top);
+    std::string small = WritePng(dir + "small.png", 120, 90);
+    std::string text = dir + "after.txt";
+    WriteAll(text, "after\r\n");
+    std::string copy = std::string(ownFolder) + "viewer-test-copy.png";
+    ASSERT_TRUE(CopyFileA(big.c_str(), copy.c_str(), FALSE));
+    std::string shownName = dir + "archive.zip\\big.png";
+    std::string bigBytes = ReadAll(big), smallBytes = ReadAll(small);
+
+    // The archive member's copy: a popup, the copy still there.
+    HWND first = ViewerOpenWindow(nullptr, shownName.c_str(), copy.c_str());
+    ASSERT_NE(first, nullptr);
+    HWND popup = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        popup = ViewerFindWindow(shownName.c_str());
+        return popup && popup != first && IsPopup(popup) && IsWindowVisible(popup);
+    }));
+    EXPECT_FALSE(IsWindow(first));
+    RECT rc;
+    GetWindowRect(popup, &rc);
+    EXPECT_EQ(rc.right - rc.left, desk.right - desk.left);
+    EXPECT_EQ(rc.bottom - rc.top, desk.bottom - desk.top);
+    EXPECT_EQ(ReadAll(copy), bigBytes) << "the copy went while a window still shows it";
+
+    // A dropped picture of normal size: a framed window; the copy goes now.
+    SendMessageA(popup, WM_DROPFILES, (WPARAM)MakeDrop({dir + "no-such-file.png", small}), 0);
+    HWND framed = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        framed = ViewerFindWindow(small.c_str());
+        return framed && !IsPopup(framed) && IsWindowVisible(framed);
+    }));
+    EXPECT_FALSE(IsWindow(popup));
+    EXPECT_EQ(GetFileAttributesA(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+    GetClientRect(framed, &rc);
+    EXPECT_EQ(rc.right, 120);
+    EXPECT_EQ(rc.bottom, 90);
+
+    // The user's own screen-sized picture, then a text: both reopen, and
+    // neither file is touched.
+    ASSERT_TRUE(ViewerShowFile(framed, big.c_str(), big.c_str()));
+    ASSERT_TRUE(WaitFor([&] {
+        popup = ViewerFindWindow(big.c_str());
+        return popup && IsPopup(popup);
+    }));
+    ASSERT_TRUE(ViewerShowFile(popup, text.c_str(), text.c_str()));
+    HWND textWindow = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        textWindow = ViewerFindWindow(text.c_str());
+        return textWindow && !IsPopup(textWindow) && GetDlgItem(textWindow, 1);
+    }));
+    EXPECT_EQ(ChildText(GetDlgItem(textWindow, 1)), L"after\r\n");
+    DestroyWindow(textWindow);
+    EXPECT_EQ(ReadAll(big), bigBytes);
+    EXPECT_EQ(ReadAll(small), smallBytes);
+    EXPECT_EQ(ReadAll(text), "after\r\n");
+    EXPECT_TRUE(gBoxes.empty());
+    DeleteFileA(big.c_str());
+    DeleteFileA(small.c_str());
+    DeleteFileA(text.c_str());
 }
 
 TEST_F(ViewerTest, QuickViewTextChildIsFilledByTheLoader) {
