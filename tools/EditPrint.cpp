@@ -2,22 +2,70 @@
 
 #include <commdlg.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "base/Texts.h"
+#include "wingui/WindowUtil.h"
 #include "tools/SafeSave.h"
 
 namespace {
 
-// While the pages go out the owner stays disabled but its messages are
-// pumped, so the program keeps painting; Escape on the owner cancels.
-BOOL CALLBACK PumpWhilePrinting(HDC, int) {
+const int kPrintDialogId = 11965, kPrintNameId = 11966;
+
+// One printing at a time in the program: its dialog and its cancel flag.
+HWND gPrintDialog;
+bool gPrintCancelled;
+HWND gPrintOwner;  // disabled while printing, enabled again by Cancel
+HWND gPrintSource; // the window whose text is printed
+
+INT_PTR CALLBACK PrintDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        char text[80];
+        TextGet(Txt::dlgPrint, text, sizeof text);
+        if (text[0])
+            SetWindowTextA(dialog, text);
+        TextGet(Txt::butCancel, text, sizeof text);
+        if (text[0])
+            SetDlgItemTextA(dialog, IDCANCEL, text);
+        const char *name = (const char *)lParam;
+        const char *slash = name ? strrchr(name, '\\') : nullptr;
+        SetDlgItemTextA(dialog, kPrintNameId, slash ? slash + 1 : name ? name : "");
+        EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+        if (HWND owner = GetWindow(dialog, GW_OWNER))
+            WndPlaceRelative(owner, dialog, 5, 5);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        // Its only button, and anything else that reaches it, cancels.
+        gPrintCancelled = true;
+        if (gPrintOwner)
+            EnableWindow(gPrintOwner, TRUE);
+        gPrintDialog = nullptr;
+        DestroyWindow(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// Messages go on while the pages go out, so the program keeps painting and
+// the printing dialog can be pressed. False once it was.
+bool PumpPrinting() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (!gPrintCancelled && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (gPrintDialog && IsDialogMessageA(gPrintDialog, &msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    return TRUE;
+    // A window closed meanwhile (a posted close, the end of the session)
+    // takes the lines it was printing with it.
+    if (gPrintSource && !IsWindow(gPrintSource))
+        gPrintCancelled = true;
+    return !gPrintCancelled;
 }
+
+BOOL CALLBACK PumpWhilePrinting(HDC, int) { return PumpPrinting() ? TRUE : FALSE; }
 
 bool PrinterStartDoc(PrintDevice *device, const char *name) {
     DOCINFOA info = {};
@@ -89,6 +137,8 @@ uint32_t LastErrorOr(uint32_t fallback) {
 
 bool (*gEditorPrintSetup)(HWND, PrintDevice *, uint32_t *) = DialogPrintSetup;
 
+HWND EditPrintDialog() { return gPrintDialog; }
+
 uint32_t PrintLinesWith(HWND owner, const char *docName, HFONT screenFont, PrintSource &source) {
     PrintDevice device = {};
     uint32_t error = 0;
@@ -124,6 +174,11 @@ uint32_t PrintLinesWith(HWND owner, const char *docName, HFONT screenFont, Print
     uint32_t pages = (lines + (uint32_t)linesPerPage - 1) / (uint32_t)linesPerPage;
 
     bool wasEnabled = owner && IsWindowEnabled(owner);
+    gPrintCancelled = false;
+    gPrintOwner = wasEnabled ? owner : nullptr;
+    gPrintSource = owner;
+    gPrintDialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kPrintDialogId), owner,
+                                      PrintDialogProc, (LPARAM)docName);
     if (wasEnabled)
         EnableWindow(owner, FALSE);
     bool started = device.startDoc(&device, docName && docName[0] ? docName : "Zq");
@@ -155,13 +210,19 @@ uint32_t PrintLinesWith(HWND owner, const char *docName, HFONT screenFont, Print
                 SelectObject(page, was);
                 if (!device.endPage(&device, page))
                     error = LastErrorOr(ERROR_GEN_FAILURE);
+                else if (!PumpPrinting())
+                    error = ERROR_CANCELLED;
             }
         }
     }
     if (started)
         device.endDoc(&device, !error);
-    if (wasEnabled)
+    if (wasEnabled && IsWindow(owner))
         EnableWindow(owner, TRUE);
+    if (gPrintDialog)
+        DestroyWindow(gPrintDialog);
+    gPrintDialog = nullptr;
+    gPrintOwner = gPrintSource = nullptr;
     DeleteObject(printFont);
     if (device.release)
         device.release(&device);

@@ -33,7 +33,13 @@ class PrintSource {
     virtual std::wstring Line(uint32_t index) = 0;
 };
 
-// Prints the source with screenFont. 0 when every page went out,
+// The printing dialog while pages go out (dialog 11965, the file's name and
+// Cancel), null when none is open.
+HWND EditPrintDialog();
+
+// Prints the source with screenFont. The owner is disabled and the printing
+// dialog open until the last page; its Cancel stops after the page at hand
+// and the document is aborted. 0 when every page went out,
 // ERROR_CANCELLED when the user cancelled, else the Win32 error.
 uint32_t PrintLinesWith(HWND owner, const char *docName, HFONT screenFont, PrintSource &source);
 

@@ -21,6 +21,9 @@ struct Recorder {
     int docs = 0;
     bool ended = false, completed = false;
     int failAtPage = -1;      // startPage fails there (ERROR_NOT_READY)
+    int cancelAtPage = -1;    // the printing dialog's Cancel is pressed as that page ends
+    std::string dialogName;   // what the printing dialog showed then
+    bool ownerDisabled = false;
     bool cancel = false;      // the print dialog is cancelled
     uint32_t setupError = 0;  // the print dialog cannot find a printer
     int copies = 1;
@@ -45,6 +48,16 @@ HDC RecStartPage(PrintDevice *d) {
 }
 bool RecEndPage(PrintDevice *, HDC page) {
     gRecorder->pages.push_back(CloseEnhMetaFile(page));
+    if ((int)gRecorder->pages.size() == gRecorder->cancelAtPage + 1) {
+        HWND dialog = EditPrintDialog();
+        if (dialog) {
+            char name[MAX_PATH] = "";
+            GetDlgItemTextA(dialog, 11966, name, sizeof name);
+            gRecorder->dialogName = name;
+            gRecorder->ownerDisabled = !IsWindowEnabled(GetWindow(dialog, GW_OWNER));
+            SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        }
+    }
     return true;
 }
 void RecEndDoc(PrintDevice *, bool completed) {
@@ -228,6 +241,30 @@ TEST_F(PrintTest, CancelSaysNothingAndFailuresSayWhy) {
         }
     }
     EXPECT_TRUE(recorder->pages.empty());
+}
+
+// While the pages go out the printing dialog shows the file's name and the
+// editor is disabled; its Cancel stops after the page at hand, aborts the
+// document, says nothing and gives the editor back.
+TEST_F(PrintTest, ThePrintingDialogCancelsBetweenPages) {
+    std::string path = Path("many.txt");
+    std::string file;
+    for (int i = 0; i < 400; i++)
+        file += "line " + std::to_string(i) + "\r\n";
+    WriteBytes(path, file);
+    window = EditCreateWindow(path.c_str(), path.c_str(), 2);
+    ASSERT_NE(window, nullptr);
+    recorder->cancelAtPage = 0;
+    EXPECT_EQ(SendMessageA(window, WM_COMMAND, 110, 0), 0);
+    EXPECT_EQ(recorder->dialogName, "many.txt");
+    EXPECT_TRUE(recorder->ownerDisabled);
+    EXPECT_EQ(recorder->pages.size(), 1u) << "pages went out after the cancel";
+    EXPECT_TRUE(recorder->ended);
+    EXPECT_FALSE(recorder->completed);
+    EXPECT_TRUE(gBoxes.empty());
+    EXPECT_TRUE(IsWindowEnabled(window));
+    EXPECT_EQ(EditPrintDialog(), nullptr);
+    EXPECT_EQ(ReadBytes(path), file);
 }
 
 // The hex editor prints its rows: each line is an address and the bytes
