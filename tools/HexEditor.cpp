@@ -13,7 +13,14 @@
 #include "wingui/WindowUtil.h"
 #include "fileops/FileSystem.h"
 #include "tools/RunServices.h"
+#include "tools/EditChrome.h"
 #include "tools/EditPrint.h"
+#include "tools/Popup.h"
+#include "wingui/GuiDraw.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <vector>
 #include "tools/SafeSave.h"
 
 static const char kHexEdClass[] = "ZqHexEd";
@@ -449,14 +456,73 @@ void HexEdRegister(HINSTANCE instance) {
 
 static void SetCaption(HexEdState *s) { WndSetDocTitle(s->frame, Txt::txtHexEdit, s->fileName, nullptr); }
 
-// Reads the file into a fresh block; the old block stays on failure.
+// Gives the block back: a view is unmapped and the file let go, memory freed.
+static void HexRelease(HexEdState *s) {
+    if (s->mapSection) {
+        UnmapViewOfFile(s->block.data);
+        CloseHandle(s->mapSection);
+        CloseHandle(s->mapFile);
+        s->mapSection = s->mapFile = nullptr;
+        s->block = HexBlock{};
+        return;
+    }
+    HexBlockFree(&s->block);
+}
+
+// A mapped block becomes memory of its own (insert and delete change its
+// length, and a save replaces the file it maps). False when memory ran out;
+// the view stays then.
+static bool HexOwnBlock(HexEdState *s) {
+    if (!s->mapSection)
+        return true;
+    HexBlock own = {};
+    if (s->block.length) {
+        own.data = (uint8_t *)malloc(s->block.length);
+        if (!own.data)
+            return false;
+        memcpy(own.data, s->block.data, s->block.length);
+        own.length = s->block.length;
+    }
+    HexRelease(s);
+    s->block = own;
+    return true;
+}
+
+// The file as a copy-on-write view: only the pages shown are read. The file
+// stays open against writers, so the view cannot change under the editor.
+static bool HexMapFile(HANDLE file, uint32_t length, HexEdState *s) {
+    HANDLE section = CreateFileMappingA(file, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
+    if (!section)
+        return false;
+    void *view = MapViewOfFile(section, FILE_MAP_COPY, 0, 0, length);
+    if (!view) {
+        CloseHandle(section);
+        return false;
+    }
+    HexRelease(s);
+    s->block.data = (uint8_t *)view;
+    s->block.length = length;
+    s->mapFile = file;
+    s->mapSection = section;
+    return true;
+}
+
+// Loads the file into a fresh block; the old block stays on failure.
 static bool HexLoadFile(HexEdState *s, const char *path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool shared = file == INVALID_HANDLE_VALUE;
+    if (shared) // another program writes it: read what is there now
+        file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     LARGE_INTEGER size;
     bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x7FFFFFFF;
+    if (ok && size.QuadPart && !shared && HexMapFile(file, (uint32_t)size.QuadPart, s)) {
+        s->modified = 0;
+        s->topRow = 0;
+        return true;
+    }
     HexBlock block = {};
     if (ok && size.QuadPart) {
         block.data = (uint8_t *)malloc((size_t)size.QuadPart);
@@ -469,7 +535,7 @@ static bool HexLoadFile(HexEdState *s, const char *path) {
     CloseHandle(file);
     if (!ok)
         return false;
-    HexBlockFree(&s->block);
+    HexRelease(s);
     s->block = block;
     s->modified = 0;
     s->topRow = 0;
@@ -492,7 +558,8 @@ static int HexSave(HexEdState *s, bool askName) {
         snprintf(s->fileName, sizeof s->fileName, "%s", path);
         SetCaption(s);
     }
-    uint32_t error = FileSaveReplacing(s->fileName, s->block.data, s->block.length);
+    uint32_t error = HexOwnBlock(s) ? FileSaveReplacing(s->fileName, s->block.data, s->block.length)
+                                    : (uint32_t)ERROR_NOT_ENOUGH_MEMORY;
     if (error) {
         char detail[600];
         SaveErrorText(error, "", detail, sizeof detail);
@@ -507,6 +574,9 @@ static void HexFindRun(HexEdState *s, const char *text, bool down) {
     bool inChars = false;
     int64_t at = HexFindText(s->block.data, s->block.length, s->format, CaretOffset(s), text, down, &inChars);
     if (at < 0) {
+        char message[128];
+        TextGet(Txt::errEOF, message, sizeof message);
+        PopupShow(s->frame, message);
         MessageBeep(MB_ICONHAND);
         return;
     }
@@ -547,12 +617,191 @@ class HexPrintRows : public PrintSource {
     uint32_t bytesPerRow = 1;
 };
 
+static const ToolButton kHexButtons[] = {
+    {STD_FILENEW, 11922}, {STD_FILEOPEN, 11923}, {STD_FILESAVE, 11924}, {0, 0},         {STD_PRINT, 110}, {0, 0},
+    {STD_FIND, 11946},    {STD_REPLACE, 11956},  {0, 0},              {STD_PASTE, 15009}, {STD_DELETE, 15010}};
+
+static void MakeToolBar(HexEdState *s) {
+    s->toolBar = EditToolBarCreate(s->frame, kHexButtons, sizeof kHexButtons / sizeof kHexButtons[0]);
+}
+
+// The hex windows open now (font and colour apply to all of them).
+static std::vector<HexEdState *> HexWindows() {
+    std::vector<HexEdState *> states;
+    if (!gApp)
+        return states;
+    EnterCriticalSection(&gApp->dialogListLock);
+    for (uint32_t i = 0; i < gApp->modelessDialogCount; i++)
+        if (gApp->modelessDialogs[i].kind == kToolWndHex && gApp->modelessDialogs[i].data)
+            states.push_back((HexEdState *)gApp->modelessDialogs[i].data);
+    LeaveCriticalSection(&gApp->dialogListLock);
+    return states;
+}
+
+static void ChooseDumpFont(HWND window) {
+    if (!gApp)
+        return;
+    LOGFONTA font = gApp->fonts[kFontDump];
+    COLORREF color = gApp->colorHex[0];
+    if (!FontChoose(window, &font, &color, CF_FIXEDPITCHONLY))
+        return;
+    HFONT made = CreateFontIndirectA(&font);
+    if (!made)
+        return;
+    gApp->fonts[kFontDump] = font;
+    gApp->colorHex[0] = color;
+    HFONT old = gApp->fontDump;
+    gApp->fontDump = made;
+    for (HexEdState *other : HexWindows())
+        if (other->control) {
+            HexLayout(other);
+            InvalidateRect(other->control, nullptr, FALSE);
+        }
+    if (old)
+        DeleteObject(old);
+}
+
+static void ChooseHexBackground(HWND window) {
+    if (!gApp)
+        return;
+    COLORREF back = gApp->colorHex[1];
+    if (!EditPickColor(window, &back))
+        return;
+    gApp->colorHex[1] = back;
+    for (HexEdState *other : HexWindows())
+        if (other->control)
+            InvalidateRect(other->control, nullptr, FALSE);
+}
+
+static void ToggleToolBar(HexEdState *s) {
+    if (s->toolBar) {
+        DestroyWindow(s->toolBar);
+        s->toolBar = nullptr;
+        if (gApp)
+            gApp->barOptions |= kBarHexToolbarHidden;
+    } else {
+        MakeToolBar(s);
+        if (gApp)
+            gApp->barOptions &= (uint16_t)~kBarHexToolbarHidden;
+    }
+    EditLayout(s->frame, s->toolBar, s->control);
+    HexLayout(s);
+}
+
+struct StyleChoice {
+    int format, addressStyle;
+};
+
+static INT_PTR CALLBACK HexStyleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+        StyleChoice *choice = (StyleChoice *)lParam;
+        SetWindowLongPtrA(dialog, GWL_EXSTYLE, GetWindowLongPtrA(dialog, GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
+        char text[80];
+        static const int labels[][2] = {{15031, Txt::txtWinStyle}, {15033, Txt::txtAddrStyle},
+                                        {99, Txt::butOK},          {IDCANCEL, Txt::butCancel}};
+        TextGet(Txt::txtWinStyle, text, sizeof text);
+        SetWindowTextA(dialog, text);
+        for (const auto &label : labels) {
+            TextGet(label[1], text, sizeof text);
+            SetDlgItemTextA(dialog, label[0], text);
+        }
+        HWND formats = GetDlgItem(dialog, 15032), styles = GetDlgItem(dialog, 15034);
+        for (int i = 0; i < kHexFormatCount; i++) {
+            LRESULT at = SendMessageA(formats, CB_ADDSTRING, 0, (LPARAM)kHexFormats[i].name);
+            SendMessageA(formats, CB_SETITEMDATA, (WPARAM)at, i);
+        }
+        for (int i = 0; i < 2; i++) {
+            LRESULT at = SendMessageA(styles, CB_ADDSTRING, 0, (LPARAM)kHexAddressStyleNames[i]);
+            SendMessageA(styles, CB_SETITEMDATA, (WPARAM)at, i);
+        }
+        SendMessageA(formats, CB_SETCURSEL, (WPARAM)choice->format, 0);
+        SendMessageA(styles, CB_SETCURSEL, (WPARAM)choice->addressStyle, 0);
+        if (HWND owner = GetWindow(dialog, GW_OWNER))
+            WndPlaceRelative(owner, dialog, 5, 5);
+        SetFocus(GetDlgItem(dialog, IDCANCEL));
+        return FALSE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case 99: {
+            StyleChoice *choice = (StyleChoice *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
+            LRESULT f = SendDlgItemMessageA(dialog, 15032, CB_GETCURSEL, 0, 0);
+            LRESULT a = SendDlgItemMessageA(dialog, 15034, CB_GETCURSEL, 0, 0);
+            if (f >= 0)
+                choice->format = (int)SendDlgItemMessageA(dialog, 15032, CB_GETITEMDATA, (WPARAM)f, 0);
+            if (a >= 0)
+                choice->addressStyle = (int)SendDlgItemMessageA(dialog, 15034, CB_GETITEMDATA, (WPARAM)a, 0);
+            EndDialog(dialog, 1);
+            return TRUE;
+        }
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+bool HexStyleDialog(HWND owner, HexEdState *s) {
+    StyleChoice choice = {s->format, s->addressStyle};
+    if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(15030), owner, HexStyleDialogProc,
+                        (LPARAM)&choice) != 1)
+        return false;
+    if (choice.format < 0 || choice.format >= kHexFormatCount || choice.addressStyle < 0 || choice.addressStyle > 1)
+        return false;
+    s->format = choice.format;
+    s->addressStyle = choice.addressStyle;
+    return true;
+}
+
+static void OnStyleCommand(HexEdState *s) {
+    int oldFormat = s->format;
+    if (!HexStyleDialog(s->frame, s))
+        return;
+    if (gApp) {
+        gApp->dumpOptions[0] = (uint16_t)s->format;
+        gApp->dumpOptions[1] = (uint16_t)s->addressStyle;
+    }
+    s->topRow = 0;
+    if (s->format != oldFormat)
+        s->inCharColumn = false;
+    Relayout(s);
+}
+
+static void OnDropFiles(HexEdState *s, HDROP drop) {
+    if (s->modified && EditAskSave(s->frame, s->fileName) == IDCANCEL) {
+        DragFinish(drop);
+        return;
+    }
+    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; i++) {
+        char name[MAX_PATH];
+        if (!DragQueryFileA(drop, i, name, sizeof name))
+            continue;
+        DWORD attributes = GetFileAttributesA(name);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        if (!HexLoadFile(s, name))
+            continue;
+        snprintf(s->fileName, sizeof s->fileName, "%s", name);
+        SetCaption(s);
+        Relayout(s);
+        break;
+    }
+    DragFinish(drop);
+    WndBringToFront(s->frame);
+}
+
 static LRESULT HexFrameCommand(HWND window, HexEdState *s, int id) {
     switch (id) {
     case 11922: // New
         if (s->modified && EditAskSave(window, s->fileName) == IDCANCEL)
             return 0;
-        HexBlockFree(&s->block);
+        HexRelease(s);
         s->fileName[0] = 0;
         s->modified = 0;
         SetCaption(s);
@@ -584,8 +833,8 @@ static LRESULT HexFrameCommand(HWND window, HexEdState *s, int id) {
     case 15009:
     case 15010: {
         uint32_t at = CaretOffset(s);
-        bool changed = id == 15009 ? HexInsertElement(&s->block, at, s->format)
-                                   : HexDeleteElement(&s->block, at, s->format);
+        bool changed = HexOwnBlock(s) && (id == 15009 ? HexInsertElement(&s->block, at, s->format)
+                                                      : HexDeleteElement(&s->block, at, s->format));
         if (!changed) {
             MessageBeep(MB_ICONHAND);
             return 0;
@@ -628,6 +877,18 @@ static LRESULT HexFrameCommand(HWND window, HexEdState *s, int id) {
     case 530:
         if (s->findDialog)
             SetFocus(s->findDialog);
+        return 0;
+    case 241:
+        ToggleToolBar(s);
+        return 0;
+    case 402:
+        ChooseDumpFont(window);
+        return 0;
+    case 11935:
+        ChooseHexBackground(window);
+        return 0;
+    case 15012:
+        OnStyleCommand(s);
         return 0;
     case 110: { // Print: the rows as the window shows them, as many bytes per row as the paper takes
         if (!s->block.length) {
@@ -734,12 +995,21 @@ LRESULT CALLBACK HexFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         MenuSetFromTable(window, gHexMenu, gHexMenu);
         if (HMENU menu = GetMenu(window))
             AppendMenuA(menu, MF_STRING | MF_RIGHTJUSTIFY, 102, "");
+        if (!gApp || !(gApp->barOptions & kBarHexToolbarHidden))
+            MakeToolBar(s);
         SetCaption(s);
         return 0;
     }
     case WM_SIZE:
         if (wParam != SIZE_MINIMIZED && s->control)
-            MoveWindow(s->control, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            EditLayout(window, s->toolBar, s->control);
+        return 0;
+    case WM_NOTIFY:
+        if (EditToolTip(lParam))
+            return 0;
+        break;
+    case WM_DROPFILES:
+        OnDropFiles(s, (HDROP)wParam);
         return 0;
     case WM_SETFOCUS:
         if (s->control)
@@ -750,6 +1020,10 @@ LRESULT CALLBACK HexFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_INITMENUPOPUP: {
         HMENU menu = (HMENU)wParam;
         EnableMenuItem(menu, 11924, MF_BYCOMMAND | (s->modified ? MF_ENABLED : MF_GRAYED));
+        UINT named = MF_BYCOMMAND | (s->fileName[0] ? MF_ENABLED : MF_GRAYED);
+        EnableMenuItem(menu, 11925, named);
+        EnableMenuItem(menu, 110, named);
+        CheckMenuItem(menu, 241, MF_BYCOMMAND | (s->toolBar ? MF_CHECKED : MF_UNCHECKED));
         EnableMenuItem(menu, 15010, MF_BYCOMMAND | (s->block.length ? MF_ENABLED : MF_GRAYED));
         UINT find = s->findDialog ? MF_GRAYED : MF_ENABLED;
         EnableMenuItem(menu, 11945, MF_BYCOMMAND | find);
@@ -773,7 +1047,7 @@ LRESULT CALLBACK HexFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         break;
     case WM_NCDESTROY:
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        HexBlockFree(&s->block);
+        HexRelease(s);
         free(s);
         break;
     }

@@ -24,6 +24,11 @@ struct HexEdState {
     int32_t maxTopRow, topRow;
     int format, bytesPerRow, addressStyle;
     char fileName[MAX_PATH];
+    HWND toolBar; // the frame's tool bar, null when hidden
+    // While the block is a copy-on-write view of the file (no whole-file
+    // read at open; typed changes land in private pages): the file, kept
+    // open against writers, and its mapping. Null once the block is its own.
+    HANDLE mapFile, mapSection;
     bool *taken; // set at WM_NCCREATE: the frame owns (and frees) the record from then on
 };
 
@@ -33,6 +38,10 @@ const int kHexControlId = 1;
 // edits path comes to the front instead. Returns the window, or null when
 // none was created (the file could not be loaded: the user was told).
 HWND HexOpenWindow(const char *path);
+
+// The window style dialog (dialog 15030) on the state's format and address
+// style; true on OK with the choices stored in the state.
+bool HexStyleDialog(HWND owner, HexEdState *state);
 
 void HexEdRegister(HINSTANCE instance);
 LRESULT CALLBACK HexEdProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "EditorSupport.h"
+#include "tools/EditChrome.h"
 #include "tools/HexEditor.h"
+#include "wingui/GuiDraw.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
 
 
 class HexWindowTest : public EditorFixture {
@@ -152,4 +157,123 @@ TEST_F(HexWindowTest, DeleteAtTheEndAndFindReplace) {
     SendMessageA(window, RegisterWindowMessageA(FINDMSGSTRINGA), 0, (LPARAM)&request);
     EXPECT_EQ(SendMessageA(window, WM_COMMAND, 11924, 0), 1);
     EXPECT_EQ(ReadBytes(path), std::string("\x11\xAA\x33\x11\xAA", 5));
+}
+
+namespace {
+BOOL WINAPI HexFontAnswer(LPCHOOSEFONTA cf) {
+    EXPECT_TRUE(cf->Flags & CF_FIXEDPITCHONLY);
+    lstrcpynA(cf->lpLogFont->lfFaceName, "Courier New", LF_FACESIZE);
+    cf->lpLogFont->lfHeight = -20;
+    cf->rgbColors = RGB(0, 0, 128);
+    return TRUE;
+}
+BOOL WINAPI HexColorAnswer(LPCHOOSECOLORA cc) {
+    cc->rgbResult = RGB(10, 200, 30);
+    return TRUE;
+}
+std::vector<int> BarCommands(HWND bar) {
+    std::vector<int> commands;
+    int count = (int)SendMessageA(bar, TB_BUTTONCOUNT, 0, 0);
+    for (int i = 0; i < count; i++) {
+        TBBUTTON button = {};
+        SendMessageA(bar, TB_GETBUTTON, i, (LPARAM)&button);
+        commands.push_back(button.idCommand);
+    }
+    return commands;
+}
+std::string Tip(HWND window, int command) {
+    NMTTDISPINFOA tip = {};
+    tip.hdr.code = TTN_NEEDTEXTA;
+    tip.hdr.idFrom = (UINT_PTR)command;
+    SendMessageA(window, WM_NOTIFY, 0, (LPARAM)&tip);
+    return tip.lpszText ? tip.lpszText : "";
+}
+// The style dialog's choices, made from a timer of its modal loop.
+int gStyleFormat, gStyleAddress, gStyleButton;
+bool gStyleSeen;
+VOID CALLBACK DriveStyle(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || !GetDlgItem(dialog, 15032) || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, timer);
+    gStyleSeen = true;
+    SendDlgItemMessageA(dialog, 15032, CB_SETCURSEL, gStyleFormat, 0);
+    SendDlgItemMessageA(dialog, 15034, CB_SETCURSEL, gStyleAddress, 0);
+    SendMessageA(GetDlgItem(dialog, gStyleButton), BM_CLICK, 0, 0);
+}
+} // namespace
+
+// The frame's tools: the tool bar with its tips above the dump, the dump
+// font (fixed pitch only) and background through their dialogs, read back
+// from the painted control; the window style dialog, OK and Cancel; a
+// dropped file; a search that finds nothing says so. The file is untouched.
+TEST_F(HexWindowTest, ToolBarFontColourStyleAndDrop) {
+    gChooseFont = HexFontAnswer;
+    gEditorChooseColor = HexColorAnswer;
+    std::string path = Path("tools.bin"), other = Path("dropped.bin");
+    std::string bytes(300, '\x11');
+    WriteBytes(path, bytes);
+    WriteBytes(other, std::string(10, '\x22'));
+    Open(path, 0);
+    HWND bar = GetDlgItem(window, kEditToolBarId);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(BarCommands(bar),
+              (std::vector<int>{11922, 11923, 11924, 0, 110, 0, 11946, 11956, 0, 15009, 15010}));
+    EXPECT_EQ(Tip(window, 11922), "New"); // no tip text of its own: the menu's
+    EXPECT_EQ(Tip(window, 110), "Print");
+    RECT barRect, controlRect;
+    GetWindowRect(bar, &barRect);
+    GetWindowRect(Control(), &controlRect);
+    EXPECT_EQ(controlRect.top, barRect.bottom);
+    SendMessageA(window, WM_COMMAND, 241, 0);
+    EXPECT_EQ(GetDlgItem(window, kEditToolBarId), nullptr);
+    EXPECT_TRUE(gApp->barOptions & kBarHexToolbarHidden);
+    SendMessageA(window, WM_COMMAND, 241, 0);
+    EXPECT_NE(GetDlgItem(window, kEditToolBarId), nullptr);
+
+    SendMessageA(window, WM_COMMAND, 402, 0);
+    LOGFONTA font = {};
+    GetObjectA(gApp->fontDump, sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, "Courier New");
+    SendMessageA(window, WM_COMMAND, 11935, 0);
+    EXPECT_EQ(gApp->colorHex[1], RGB(10, 200, 30));
+    RedrawWindow(Control(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(Control());
+    EXPECT_EQ(GetPixel(dc, 1, 1), RGB(10, 200, 30)); // the band above the rows
+    ReleaseDC(Control(), dc);
+
+    struct {
+        int format, address, button;
+        int expectFormat, expectAddress;
+    } styles[] = {{7, 1, 99, 7, 1}, {3, 0, IDCANCEL, 7, 1}, {0, 0, 99, 0, 0}};
+    for (auto &st : styles) {
+        gStyleFormat = st.format;
+        gStyleAddress = st.address;
+        gStyleButton = st.button;
+        gStyleSeen = false;
+        SetTimer(nullptr, 0, 30, DriveStyle);
+        SendMessageA(window, WM_COMMAND, 15012, 0);
+        EXPECT_TRUE(gStyleSeen);
+        EXPECT_EQ(State()->format, st.expectFormat) << st.format << " " << st.button;
+        EXPECT_EQ(State()->addressStyle, st.expectAddress);
+        EXPECT_EQ(gApp->dumpOptions[0], st.expectFormat);
+        EXPECT_EQ(gApp->dumpOptions[1], st.expectAddress);
+    }
+
+    strcpy(State()->findText, "ZZ");
+    SendMessageA(window, WM_COMMAND, 11946, 0);
+    EXPECT_NE(FindWindowA("zQlh", nullptr), nullptr);
+
+    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + other.size() + 2);
+    DROPFILES *files = (DROPFILES *)GlobalLock(drop);
+    files->pFiles = sizeof(DROPFILES);
+    memcpy(files + 1, other.c_str(), other.size() + 1);
+    GlobalUnlock(drop);
+    SendMessageA(window, WM_DROPFILES, (WPARAM)drop, 0);
+    EXPECT_STREQ(State()->fileName, other.c_str());
+    EXPECT_EQ(State()->block.length, 10u);
+    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_TRUE(gBoxes.empty());
+    DeleteObject(gApp->fontDump);
+    gApp->fontDump = nullptr;
 }
