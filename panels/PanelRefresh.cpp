@@ -386,6 +386,16 @@ bool PanelTakeReselectName(int panel, char *out, size_t size) {
     return true;
 }
 
+bool PanelKeepReselectName(int panel, const char *name) {
+    std::lock_guard<std::mutex> lock(gNameLock);
+    if (!(gRefreshFlags[panel].load() & (kRefreshWanted | kRefreshBusy)))
+        return false;
+    if (!(gRefreshFlags[panel].load() & kRefreshSelect)) // a newer name wins
+        CopyBounded(gReselect[panel], name, sizeof gReselect[panel]);
+    gRefreshFlags[panel].fetch_or(kRefreshSelect);
+    return true;
+}
+
 bool PanelTakeFollowName(int panel, char *out, size_t size) {
     std::lock_guard<std::mutex> lock(gNameLock);
     if (!gFollowSet[panel])

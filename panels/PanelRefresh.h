@@ -57,6 +57,9 @@ enum : unsigned { kPanelRefreshListChanged = 1, kPanelRefreshPathChanged = 2, kP
 // The name to put the cursor on after a finished re-read (interface thread,
 // on WM_USER+1); false when none was asked for.
 bool PanelTakeReselectName(int panel, char *out, size_t size);
+// Puts a taken name back when the list it was meant for has not arrived:
+// kept only while a re-read of the panel is asked for or under way.
+bool PanelKeepReselectName(int panel, const char *name);
 // The cursor entry's name before the last re-read of the same folder.
 bool PanelTakeFollowName(int panel, char *out, size_t size);
 // A panel's folder, copied under the lock the refresh thread reads it with,

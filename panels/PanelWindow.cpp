@@ -388,9 +388,12 @@ static void PanelOnRefresh(HWND window, WPARAM why) {
     if (why == kPanelRefreshListChanged) {
         gApp->panels[panel].entryCount = PanelListCount(panel);
         char name[260];
-        if (PanelTakeReselectName(panel, name, sizeof name))
-            PanelSetCursorCentred(name, panel);
-        else if (PanelTakeFollowName(panel, name, sizeof name))
+        // A list read before the name was asked for may come first: then the
+        // name waits for the re-read that was asked with it.
+        if (PanelTakeReselectName(panel, name, sizeof name)) {
+            if (!PanelSetCursorCentred(name, panel))
+                PanelKeepReselectName(panel, name);
+        } else if (PanelTakeFollowName(panel, name, sizeof name))
             PanelFindSetCursor(name, panel);
         if ((gApp->panelMode[panel] & 0xF) == kViewTree && gApp->panels[panel].treeControl) {
             char path[260];
