@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <vector>
+
 namespace {
 
 BOOL GetVersionReal(OSVERSIONINFOA *info) {
@@ -67,12 +69,21 @@ int SysTerminateProcess(DWORD processId) {
     return ended ? 1 : 0;
 }
 
+static BOOL CALLBACK AddWindow(HWND window, LPARAM out) {
+    reinterpret_cast<std::vector<HWND> *>(out)->push_back(window);
+    return TRUE;
+}
+
 int SysTaskMenuFill(HMENU menu, HWND owner, HWND windows[kSysTaskMax], DWORD *shell, bool skipOwnProcess) {
     int count = 0;
     DWORD self = GetCurrentProcessId();
     *shell = 0;
-    // The walk goes on past the last item for the shell's window.
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    // The walk goes on past the last item for the shell's window. The
+    // windows are taken first, in their order: walking from one to the next
+    // would end early at a window that closes meanwhile.
+    std::vector<HWND> all;
+    EnumWindows(AddWindow, (LPARAM)&all);
+    for (HWND w : all) {
         if (w == owner || !IsWindowVisible(w) || GetParent(w))
             continue;
         char title[53];
