@@ -559,25 +559,6 @@ static void CommandPrompt() {
 // device panel has no search. Elsewhere the system's search opens on the
 // panel's folder; the search tool and a configured search program
 // (moreOptions 0x20000, 0x40000) are not in the program yet.
-static void SearchCommand(HWND window, int panel) {
-    const LocationNode *node = gApp->panels[panel].location;
-    if (node && node->kind == kLocationFtp) {
-        char shown[520];
-        ArcGetPanelPath(panel, shown, sizeof shown);
-        FtpOpenFindWindow(node, shown);
-        return;
-    }
-    if (node && node->kind >= kLocationCeDevice && node->kind <= 20004)
-        return;
-    if (gApp->moreOptions & 0x60000) {
-        CommandBeep();
-        return;
-    }
-    char folder[260];
-    PanelGetPath(panel, folder, sizeof folder);
-    ShellExecuteA(window, "find", folder, nullptr, nullptr, SW_SHOWNORMAL);
-}
-
 static void ShutDownCommand(HWND window) {
     if (gApp->generalOptions & kGenAutoSave)
         SaveSettings();
@@ -1011,9 +992,6 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 318:
         FtpShowPing(window);
-        return;
-    case 301:
-        SearchCommand(window, active);
         return;
     case 29000:
         UserMenuShow(window);

@@ -17,6 +17,8 @@
 #include "base/Memory.h"
 #include "fileops/FileHelpers.h"
 #include "fileops/FileSystem.h"
+#include "frontends/ArcFrontEnd.h"
+#include "frontends/FtpFrontEnd.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelStatus.h"
@@ -240,8 +242,10 @@ int FindToolStart(HWND owner, int panel) {
     panel &= 1;
     const LocationNode *node = gApp->panels[panel].location;
     if (node && node->kind == kLocationFtp) {
-        // The FTP library's find window is not in the program yet.
-        FeatureNotBuilt(301);
+        // The FTP library searches the server from the folder shown.
+        char shown[520];
+        ArcGetPanelPath(panel, shown, sizeof shown);
+        FtpOpenFindWindow(node, shown);
         return 0;
     }
     if (node && node->kind > kLocationFtp && node->kind <= kLocationRemoteLast)
