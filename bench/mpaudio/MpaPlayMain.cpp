@@ -3,6 +3,7 @@
 // (the system's audio threads included), against the CPU time of decoding
 // the same file alone.
 //   mpaplay file
+#include "ProcessCpu.h"
 #include "Mp3Player.h"
 #include "MpaStream.h"
 
@@ -10,17 +11,6 @@
 
 #include <algorithm>
 #include <vector>
-
-static double CpuSeconds() {
-    FILETIME c, e, k, u;
-    GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
-    ULARGE_INTEGER kk, uu;
-    kk.LowPart = k.dwLowDateTime;
-    kk.HighPart = k.dwHighDateTime;
-    uu.LowPart = u.dwLowDateTime;
-    uu.HighPart = u.dwHighDateTime;
-    return (double)(kk.QuadPart + uu.QuadPart) / 1e7;
-}
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -46,9 +36,9 @@ int main(int argc, char** argv) {
     MpaStreamResult r;
     double runs[3];
     for (double& run : runs) {
-        double start = CpuSeconds();
+        double start = ProcessCpuSeconds();
         r = MpaDecodeBuffer(data.data(), data.size(), opt, nullptr);
-        run = CpuSeconds() - start;
+        run = ProcessCpuSeconds() - start;
     }
     std::sort(runs, runs + 3);
     double decode = runs[1];
@@ -59,7 +49,7 @@ int main(int argc, char** argv) {
     }
 
     Mp3Player* player = nullptr;
-    t0 = CpuSeconds();
+    t0 = ProcessCpuSeconds();
     DWORD wall = GetTickCount();
     Mp3Start(nullptr, &player, argv[1]);
     if (!player) {
@@ -75,7 +65,7 @@ int main(int argc, char** argv) {
     }
     uint32_t percent = Mp3GetPercent(player);
     Mp3WaitEnd(&player, 10000);
-    double process = CpuSeconds() - t0;
+    double process = ProcessCpuSeconds() - t0;
     printf("%ld frames: decode %.2f s CPU; playback thread %.2f s CPU (ratio %.2f); whole process while playing "
            "%.2f s CPU (%.1f s wall, ended at %u %%)\n",
            r.frames, decode, thread, decode > 0 ? thread / decode : 0.0, process, (GetTickCount() - wall) / 1000.0,

@@ -3,23 +3,13 @@
 // whole process. No decoding happens: what it measures is the system's own
 // cost of playing sound, to set beside the player's figures.
 //   wavesilence [seconds]
+#include "ProcessCpu.h"
 #include <windows.h>
 #include <mmsystem.h>
 #include <stdio.h>
 #include <stdlib.h>
 
 #include <vector>
-
-static double CpuSeconds() {
-    FILETIME c, e, k, u;
-    GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
-    ULARGE_INTEGER kk, uu;
-    kk.LowPart = k.dwLowDateTime;
-    kk.HighPart = k.dwHighDateTime;
-    uu.LowPart = u.dwLowDateTime;
-    uu.HighPart = u.dwHighDateTime;
-    return (double)(kk.QuadPart + uu.QuadPart) / 1e7;
-}
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? atoi(argv[1]) : 60;
@@ -40,7 +30,7 @@ int main(int argc, char** argv) {
     std::vector<char> silence[2] = {std::vector<char>(bufferBytes), std::vector<char>(bufferBytes)};
     WAVEHDR headers[2] = {};
     const int buffers = seconds * 4 / 3;
-    double t0 = CpuSeconds();
+    double t0 = ProcessCpuSeconds();
     DWORD wall = GetTickCount();
     int queued = 0;
     for (int i = 0; i < 2 && queued < buffers; ++i, ++queued) {
@@ -67,7 +57,7 @@ int main(int argc, char** argv) {
     waveOutReset(out);
     for (WAVEHDR& h : headers) waveOutUnprepareHeader(out, &h, sizeof h);
     waveOutClose(out);
-    printf("%d s of silence: whole process %.2f s CPU (%.1f s wall)\n", seconds, CpuSeconds() - t0,
+    printf("%d s of silence: whole process %.2f s CPU (%.1f s wall)\n", seconds, ProcessCpuSeconds() - t0,
            (GetTickCount() - wall) / 1000.0);
     return 0;
 }
