@@ -137,17 +137,50 @@ int CePanelList(int panel, LocationNode* node, DirListing* listing) {
         ListingReset(listing);
         return result;
     }
+    if (gApp->panels[panel].location != node) {
+        ListingReset(listing);
+        return kCePanelLeft;
+    }
     CopyText(gCeDevicePath, node->innerPath, sizeof gCeDevicePath);
     PanelSetPath(panel, node->innerPath);
     return 0;
 }
+
+namespace {
+
+// Dropped locations the refresh thread may still be listing: freed only
+// once a later drop finds that panel's re-read over.
+struct Retired {
+    LocationNode* node;
+    int panel;
+};
+Retired gRetired[16];
+
+void Retire(LocationNode* node, int panel) {
+    for (Retired& r : gRetired) {
+        if (r.node && !(gRefreshFlags[r.panel].load() & kRefreshBusy)) MemFree(&r.node);
+    }
+    if (!(gRefreshFlags[panel].load() & kRefreshBusy)) {
+        MemFree(&node);
+        return;
+    }
+    for (Retired& r : gRetired) {
+        if (!r.node) {
+            r = {node, panel};
+            return;
+        }
+    }
+    // Sixteen drops during one listing: this one stays allocated.
+}
+
+} // namespace
 
 void CeDropLocation(int panel) {
     PanelState& ps = gApp->panels[panel];
     LocationNode* node = ps.location;
     if (!node || node->kind != kLocationCeDevice) return;
     ps.location = nullptr;
-    MemFree(&node);
+    Retire(node, panel);
     char path[260];
     PanelGetPath(panel, path, sizeof path);
     if (PathGetRootType(path) == 0) {

@@ -25,6 +25,9 @@ void CeOpenEntry(HWND owner, int panel, const char* name, bool folder, bool upDi
 // device root is an empty panel. Non-zero: nothing listed, the caller drops
 // the device node (CeDropLocation) and lists the panel's own folder.
 int CePanelList(int panel, LocationNode* node, DirListing* listing);
+// CePanelList's answer when the panel left the node while it was listed:
+// the listing is no longer the panel's, and nothing needs leaving.
+const int kCePanelLeft = -100;
 
 // Takes the device node from the panel and frees it; a path that means
 // nothing on the desktop becomes the Windows drive's root.

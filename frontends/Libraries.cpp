@@ -99,11 +99,12 @@ const char *gArcLibraryName = "BRISAN.DLL";
 static volatile LONG gCeConnecting;
 
 static unsigned __stdcall CeConnectThread(void *) {
-    if (gApp && gApp->ceEntry) {
+    auto entry = gApp ? gApp->ceEntry : nullptr;
+    if (entry) {
         CeFillHostServices();
         uintptr_t record[6] = {2, (uintptr_t)CeHostTable(), 0, 0, 0, 0};
         // Blocks until a device answers.
-        int result = EntryOf(gApp->ceEntry)(record);
+        int result = EntryOf(entry)(record);
         // What a cut transfer left on the device goes before anything else
         // may use the link.
         if (result == -1)
@@ -167,9 +168,16 @@ void CeUnload() {
     if (!gApp->ceLib)
         return;
     CeDisconnect();
-    FreeLibrary(gApp->ceLib);
+    // A connect still waiting for a device runs inside the library: its
+    // code stays mapped (the module is left loaded) rather than vanish
+    // under the thread.
+    for (DWORD start = GetTickCount(); gCeConnecting && GetTickCount() - start < 2000;)
+        Sleep(10);
+    if (!gCeConnecting)
+        FreeLibrary(gApp->ceLib);
     gApp->ceLib = nullptr;
     gApp->ceEntry = nullptr;
+    gApp->ceConnected = 0;
 }
 
 void ArcLoad() {

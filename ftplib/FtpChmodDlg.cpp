@@ -65,18 +65,23 @@ uint32_t ModeFromOctal(unsigned value) {
   return mode;
 }
 
-void ShowOctal(HWND dlg) {
+struct ChmodDialog {
+  JobRecord* job;
+  bool one;
+  bool ownText;  // the dialog itself is writing the octal field
+};
+
+// The octal field from the boxes; the field's change notice is the
+// dialog's own then, not a value typed.
+void ShowOctal(HWND dlg, ChmodDialog* d) {
   uint32_t clear, set;
   MasksFromBoxes(dlg, &clear, &set);
   char text[8];
   snprintf(text, sizeof text, "%03o", unsigned(FtpModeToOctal((~clear | set) & 0x7E7)));
+  d->ownText = true;
   SetDlgItemTextA(dlg, kOctal, text);
+  d->ownText = false;
 }
-
-struct ChmodDialog {
-  JobRecord* job;
-  bool one;
-};
 
 INT_PTR CALLBACK ChmodProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
   ChmodDialog* d = reinterpret_cast<ChmodDialog*>(GetWindowLongPtrA(dlg, GWLP_USERDATA));
@@ -90,7 +95,9 @@ INT_PTR CALLBACK ChmodProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         char text[8];
         FtpFormatMode(text, sizeof text, job->itemCount & 0xFFFF);
         SendDlgItemMessageA(dlg, kOctal, EM_LIMITTEXT, 8, 0);
+        d->ownText = true;
         SetDlgItemTextA(dlg, kOctal, text + 1);
+        d->ownText = false;
         BoxesFromMode(dlg, job->itemCount);
         SetFocus(GetDlgItem(dlg, kOctal));
       } else {
@@ -112,12 +119,12 @@ INT_PTR CALLBACK ChmodProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       if (!d) return FALSE;
       int id = LOWORD(wp);
       if (id >= kFirstBox && id < kFirstBox + 9) {
-        if (d->one && HIWORD(wp) == BN_CLICKED) ShowOctal(dlg);
+        if (d->one && HIWORD(wp) == BN_CLICKED) ShowOctal(dlg, d);
         return TRUE;
       }
       switch (id) {
         case kOctal:
-          if (d->one && HIWORD(wp) == EN_CHANGE && GetFocus() == HWND(lp)) {
+          if (d->one && HIWORD(wp) == EN_CHANGE && !d->ownText) {
             char text[12] = "";
             GetDlgItemTextA(dlg, kOctal, text, 9);
             unsigned value = 0;

@@ -193,7 +193,10 @@ int PanelReread(int panel, int keepMarks) {
         int listed = FtpListPanel(&listing, panel);
         err = listed == 0 ? 0 : listed > 0 ? (uint32_t)listed : ERROR_NOT_CONNECTED;
     } else if (mode != kViewTree && location && location->kind == kLocationCeDevice) {
-        if (CePanelList(panel, location, &listing) != 0) {
+        int listed = CePanelList(panel, location, &listing);
+        if (listed == kCePanelLeft)
+            return 0; // the panel shows something else by now
+        if (listed != 0) {
             // The device is gone or the folder unreadable: the interface
             // thread, which owns the location, drops it and the panel shows
             // its own folder again.
