@@ -154,6 +154,8 @@ static int ShowDialogTexts(const char *code) {
 }
 
 int main(int argc, char **argv) {
+    // Unbuffered, so that a run ending early still shows how far it got.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     static AppState app;
     gApp = &app;
     GetWindowsDirectoryA(app.windowsDir, sizeof app.windowsDir);
