@@ -37,6 +37,7 @@ std::mutex gNameLock; // reselect names and the panel paths the thread reads
 char gReselect[2][260];
 char gLastReadPath[2][260]; // under gNameLock: the swap exchanges them
 char gFollow[2][260];        // cursor entry's name before the last re-read
+int gFollowIndex[2];         // the cursor position that name was read at
 bool gFollowSet[2];
 HANDLE gRefreshThread;
 // Refresh-thread cycles until the share list is asked for again; 0 rebuilds
@@ -235,6 +236,7 @@ int PanelReread(int panel, int keepMarks) {
     bool allEntries = !(gApp->panelOptions & kPanelNoSymbols);
     // The cursor stays on its entry when others come or go before it.
     char follow[260] = "";
+    int followIndex = gApp->cursorIndex[panel];
     if (keepMarks)
         PanelCursorName(panel, follow, sizeof follow);
     if (!PanelListInstallCarry(panel, data, keepMarks && mode != kViewTree, allEntries, 5000)) {
@@ -245,6 +247,7 @@ int PanelReread(int panel, int keepMarks) {
     {
         std::lock_guard<std::mutex> lock(gNameLock);
         CopyBounded(gFollow[panel], follow, sizeof gFollow[panel]);
+        gFollowIndex[panel] = followIndex;
         gFollowSet[panel] = follow[0] != 0;
     }
 
@@ -403,8 +406,12 @@ bool PanelTakeFollowName(int panel, char *out, size_t size) {
     std::lock_guard<std::mutex> lock(gNameLock);
     if (!gFollowSet[panel])
         return false;
-    CopyBounded(out, gFollow[panel], size);
     gFollowSet[panel] = false;
+    // The user moved the cursor after the name was read: where they put it
+    // wins over the entry it was on.
+    if (gApp->cursorIndex[panel] != gFollowIndex[panel])
+        return false;
+    CopyBounded(out, gFollow[panel], size);
     return true;
 }
 

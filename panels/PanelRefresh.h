@@ -60,7 +60,8 @@ bool PanelTakeReselectName(int panel, char *out, size_t size);
 // Puts a taken name back when the list it was meant for has not arrived:
 // kept only while a re-read of the panel is asked for or under way.
 bool PanelKeepReselectName(int panel, const char *name);
-// The cursor entry's name before the last re-read of the same folder.
+// The cursor entry's name before the last re-read of the same folder; false
+// also when the cursor has been moved since that name was read.
 bool PanelTakeFollowName(int panel, char *out, size_t size);
 // A panel's folder, copied under the lock the refresh thread reads it with,
 // and set the same way.

@@ -33,6 +33,7 @@
 #include "tools/ExtPrograms.h"
 #include "tools/TextEditor.h"
 #include "wingui/WindowUtil.h"
+#include "tests/OwnWindow.h"
 
 namespace {
 
@@ -721,7 +722,7 @@ TEST_F(CePanel, TheAttributesCommandOnADevicePanel) {
     std::string shownDate, shownTime;
     bool compressedOffered = true;
     DialogAnswerer answer(" Attributes", {IDOK}, [&](int) {
-        HWND dialog = FindWindowA("#32770", " Attributes");
+        HWND dialog = FindOwnWindow("#32770", " Attributes");
         char text[32] = "";
         GetDlgItemTextA(dialog, kIdAttrWriteDate, text, sizeof text);
         shownDate = text;
@@ -786,7 +787,7 @@ BOOL CALLBACK AddCaption(HWND window, LPARAM out) {
 // The text of a message box up with this caption.
 std::string BoxText(const char* caption) {
     char text[1024] = "";
-    GetDlgItemTextA(FindWindowA("#32770", caption), 0xFFFF, text, sizeof text);
+    GetDlgItemTextA(FindOwnWindow("#32770", caption), 0xFFFF, text, sizeof text);
     return text;
 }
 std::string TopCaptions() {
@@ -906,7 +907,7 @@ TEST_F(CePanel, F3AndF4OnADeviceFileGoThroughALocalCopy) {
     CursorTo(0, "note.txt");
     MainCommandDispatch(gMainWindow, 104);
     HWND editor = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (editor = FindWindowA("ZqEdit", nullptr)) != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return (editor = FindOwnWindow("ZqEdit", nullptr)) != nullptr; }));
     EditWindowRecord* record = (EditWindowRecord*)GetWindowLongPtrA(editor, GWLP_USERDATA);
     ASSERT_NE(record, nullptr);
     SetWindowTextW(GetDlgItem(editor, kEditChildId), L"changed on the desktop\r\n");

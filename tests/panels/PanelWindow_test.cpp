@@ -193,6 +193,13 @@ void WaitIdle() {
     Pump(100);
 }
 
+void CursorTo(int panel, const char *name) {
+    Key(VK_HOME, panel);
+    for (int i = 0; i < 20 && CursorName(panel) != name; i++)
+        Key(VK_DOWN, panel);
+    ASSERT_EQ(CursorName(panel), name);
+}
+
 void ChangeTo(int panel, const char *rel) {
     ASSERT_EQ(PanelChangeDir(Path(rel).c_str(), panel), 0);
     WaitIdle();
@@ -460,6 +467,26 @@ TEST_F(Panels, RequestDuringRereadIsServedByTheNextCycle) {
     gPanelRereadProbe = nullptr;
     EXPECT_GE(took, 0) << "the request made during the re-read was lost";
     EXPECT_GE(gProbeCalls.load(), 2);
+}
+
+// The user moves the cursor after a re-read has put its new list in place
+// but before the interface thread has heard of it: the cursor stays where the
+// user put it instead of going back to the entry it was on before.
+TEST_F(Panels, CursorMovedBeforeTheNewListIsShownStaysWhereItWasPut) {
+    ChangeTo(0, "left");
+    CursorTo(0, "c.txt");
+    uint32_t before = gPanelLists[0].generation.load();
+    PanelRequestReread(0);
+    // No pumping: the list window hears of the new list only afterwards.
+    const uint32_t pending = kRefreshWanted | kRefreshBusy;
+    DWORD start = GetTickCount();
+    while ((gPanelLists[0].generation.load() == before || (gRefreshFlags[0].load() & pending)) &&
+           GetTickCount() - start < 30000)
+        Sleep(5);
+    ASSERT_NE(gPanelLists[0].generation.load(), before) << "the re-read never finished";
+    Key(VK_UP, 0);
+    WaitIdle();
+    EXPECT_EQ(CursorName(0), "b.txt");
 }
 
 TEST_F(Panels, DeletedFolderMovesPanelToParent) {
@@ -918,13 +945,6 @@ const unsigned char kTinyPng[] = {
     0x02, 0x00, 0x00, 0x00, 0x02, 0x08, 0x02, 0x00, 0x00, 0x00, 0xfd, 0xd4, 0x9a, 0x73, 0x00, 0x00, 0x00, 0x12, 0x49,
     0x44, 0x41, 0x54, 0x78, 0x9c, 0x63, 0xf8, 0xcf, 0xc0, 0xc0, 0x00, 0xc2, 0x0c, 0xff, 0x81, 0x00, 0x00, 0x1f, 0xee,
     0x05, 0xfb, 0x0b, 0xd9, 0x68, 0x8b, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
-
-void CursorTo(int panel, const char *name) {
-    Key(VK_HOME, panel);
-    for (int i = 0; i < 20 && CursorName(panel) != name; i++)
-        Key(VK_DOWN, panel);
-    ASSERT_EQ(CursorName(panel), name);
-}
 
 TEST_F(Panels, QuickViewFollowsTheOtherPanelsCursorAndLeavesNothingBehind) {
     CreateDirectoryA(Path("qv").c_str(), nullptr);

@@ -4,6 +4,7 @@
 #include "tools/EditChrome.h"
 #include "tools/HexEditor.h"
 #include "wingui/GuiDraw.h"
+#include "tests/OwnWindow.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -192,7 +193,7 @@ std::string Tip(HWND window, int command) {
 int gStyleFormat, gStyleAddress, gStyleButton;
 bool gStyleSeen;
 VOID CALLBACK DriveStyle(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = FindWindowA("#32770", nullptr);
+    HWND dialog = FindOwnWindow("#32770", nullptr);
     if (!dialog || !GetDlgItem(dialog, 15032) || !IsWindowVisible(dialog))
         return;
     KillTimer(nullptr, timer);
@@ -262,7 +263,7 @@ TEST_F(HexWindowTest, ToolBarFontColourStyleAndDrop) {
 
     strcpy(State()->findText, "ZZ");
     SendMessageA(window, WM_COMMAND, 11946, 0);
-    EXPECT_NE(FindWindowA("zQlh", nullptr), nullptr);
+    EXPECT_NE(FindOwnWindow("zQlh", nullptr), nullptr);
 
     HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + other.size() + 2);
     DROPFILES *files = (DROPFILES *)GlobalLock(drop);

@@ -3,6 +3,7 @@
 #include "EditorSupport.h"
 #include "tools/TextCodec.h"
 #include "tools/TextEditor.h"
+#include "tests/OwnWindow.h"
 
 
 class TextWindowTest : public EditorFixture {
@@ -194,7 +195,7 @@ TEST_F(TextWindowTest, FindAndReplace) {
     size_t boxes = gBoxes.size();
     request(FR_FINDNEXT, "abc", nullptr); // at the start: the short message
     Pump();
-    EXPECT_NE(FindWindowA("zQlh", nullptr), nullptr);
+    EXPECT_NE(FindOwnWindow("zQlh", nullptr), nullptr);
     EXPECT_EQ(gBoxes.size(), boxes);
     // Replace all with a text that contains the search text ends.
     request(FR_REPLACEALL | FR_DOWN, "abc", "xabcx");
@@ -203,11 +204,11 @@ TEST_F(TextWindowTest, FindAndReplace) {
     EXPECT_EQ(ReadBytes(path), "xabcx xabcx xabcx\n");
     // The short message closes itself.
     DWORD deadline = GetTickCount() + 10000;
-    while (FindWindowA("zQlh", nullptr) && GetTickCount() < deadline) {
+    while (FindOwnWindow("zQlh", nullptr) && GetTickCount() < deadline) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         Pump();
     }
-    EXPECT_EQ(FindWindowA("zQlh", nullptr), nullptr);
+    EXPECT_EQ(FindOwnWindow("zQlh", nullptr), nullptr);
 }
 
 TEST_F(TextWindowTest, MissingFileIsReportedWithTheSystemText) {

@@ -425,7 +425,7 @@ TEST_F(ToolWindows, ViewerWindowStepsThroughThePanelsFiles) {
     ASSERT_TRUE(CursorOn("step2.dat"));
     SendMessageA(main, WM_COMMAND, 102, 0);
     HWND viewer = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (viewer = FindWindowA("ZqViewer", nullptr)) != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return (viewer = FindOwnWindow("ZqViewer", nullptr)) != nullptr; }));
     auto shown = [&] {
         char caption[300] = "";
         GetWindowTextA(viewer, caption, sizeof caption);

@@ -22,6 +22,7 @@
 #include "tools/TextEditor.h"
 #include "tools/ViewerWindow.h"
 #include "wingui/GuiDraw.h"
+#include "tests/OwnWindow.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -366,14 +367,14 @@ TEST_F(ViewerTest, TextModeIsAReadOnlyTextViewerWithItsMenuAndTools) {
         request.Flags = f.flags | FR_FINDNEXT;
         request.lpstrFindWhat = text;
         request.wFindWhatLen = sizeof text;
-        while (HWND old = FindWindowA("zQlh", nullptr)) DestroyWindow(old);
+        while (HWND old = FindOwnWindow("zQlh", nullptr)) DestroyWindow(old);
         DWORD before = 0, start = 0, end = 0;
         SendMessageA(child, EM_GETSEL, (WPARAM)&before, 0);
         SendMessageA(w, findMessage, 0, (LPARAM)&request);
         SendMessageA(child, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
         if (f.start == (DWORD)-1) {
             EXPECT_EQ(start, before) << f.text << " " << f.flags;
-            EXPECT_NE(FindWindowA("zQlh", nullptr), nullptr) << "no end-of-file popup";
+            EXPECT_NE(FindOwnWindow("zQlh", nullptr), nullptr) << "no end-of-file popup";
         } else {
             EXPECT_EQ(start, f.start) << f.text << " " << f.flags;
             EXPECT_EQ(end, f.start + 4);
