@@ -11,6 +11,7 @@
 #include "fileops/FileSystem.h"
 #include "fileops/TempNames.h"
 #include "panels/Filter.h"
+#include "panels/SortPipeline.h"
 
 namespace {
 
@@ -34,10 +35,23 @@ const bool kSystemHooks = [] {
     return true;
 }();
 
-uint16_t DosStamp(const FILETIME& utc, uint16_t* time) {
-    FILETIME local;
+// FileTimeToLocalFileTime moves every time by the zone's bias of the moment
+// (not of the date it converts), so a listing asks for that bias once.
+int64_t LocalTimeBias() {
+    FILETIME now, local;
+    GetSystemTimeAsFileTime(&now);
+    if (!FileTimeToLocalFileTime(&now, &local)) return 0;
+    auto value = [](const FILETIME& t) { return (int64_t)(((uint64_t)t.dwHighDateTime << 32) | t.dwLowDateTime); };
+    return value(local) - value(now);
+}
+
+uint16_t DosStamp(const FILETIME& utc, int64_t bias, uint16_t* time) {
+    int64_t value = (int64_t)(((uint64_t)utc.dwHighDateTime << 32) | utc.dwLowDateTime) + bias;
     WORD d = 0, t = 0;
-    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &d, &t)) d = t = 0;
+    FILETIME local;
+    local.dwLowDateTime = (DWORD)value;
+    local.dwHighDateTime = (DWORD)((uint64_t)value >> 32);
+    if (value < 0 || !FileTimeToDosDateTime(&local, &d, &t)) d = t = 0;
     *time = t;
     return d;
 }
@@ -92,9 +106,48 @@ uint32_t DirReadEntriesWith(const char* path, DirListing* listing, const DirRead
     bool deep = pathLen > 3;
     bool sawUpDir = false, outOfMemory = false;
     uint16_t dotDate = 0, dotTime = 0;
+    const int64_t bias = LocalTimeBias();
+    // A large folder is sorted while it is read (see SortPipeline.h).
+    SortPipeline* pipeline = nullptr;
+    bool pipelineOff = o->sortKey < kSortName || o->sortKey >= kSortNone;
+    uint32_t handedBytes = 0, handedCount = 0, upDirOffset = kNoUpDir;
+    auto append = [&](uint32_t len) {
+        uint32_t at = builder.used;
+        if (!EntryBlockAppend(listing, &builder, e)) {
+            outOfMemory = true;
+            return;
+        }
+        if (e->flags & kEntryUpDir) upDirOffset = at;
+        memset(scratch, 0, len);
+    };
+    auto handOver = [&](bool last) {
+        if (pipelineOff || outOfMemory) return;
+        uint32_t waiting = listing->entryCount - handedCount;
+        if (!waiting || (!last && waiting < kSortPipelineBatch)) return;
+        if (!pipeline) {
+            if (last || (((const FileEntry*)listing->entryBlock)->flags & kEntryNoSize)) {
+                pipelineOff = true;  // small enough to sort afterwards
+                return;
+            }
+            pipeline = SortPipelineStart(o->sortKey, o->reverse);
+            if (!pipeline) {
+                pipelineOff = true;
+                return;
+            }
+        }
+        if (!SortPipelineFeed(pipeline, listing->entryBlock + handedBytes, builder.used - handedBytes, waiting,
+                              handedBytes)) {
+            SortPipelineAbandon(pipeline);
+            pipeline = nullptr;
+            pipelineOff = true;
+            return;
+        }
+        handedBytes = builder.used;
+        handedCount = listing->entryCount;
+    };
     for (bool more = true; more && !outOfMemory; more = FileFindNext(find, &fd) == 0) {
         if (strcmp(fd.cFileName, ".") == 0) {
-            dotDate = DosStamp(fd.ftLastWriteTime, &dotTime);
+            dotDate = DosStamp(fd.ftLastWriteTime, bias, &dotTime);
             continue;
         }
         // A file this program is writing under a temporary name is not an
@@ -102,7 +155,7 @@ uint32_t DirReadEntriesWith(const char* path, DirListing* listing, const DirRead
         if (TempNameHeld(path, fd.cFileName)) continue;
         uint16_t attributes = (uint16_t)(fd.dwFileAttributes & kEntryFsAttrMask);
         uint16_t time;
-        uint16_t date = DosStamp(fd.ftLastWriteTime, &time);
+        uint16_t date = DosStamp(fd.ftLastWriteTime, bias, &time);
         uint64_t size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
         bool upDir = strcmp(fd.cFileName, "..") == 0;
         if (attributes & kEntryFolder) {
@@ -114,24 +167,23 @@ uint32_t DirReadEntriesWith(const char* path, DirListing* listing, const DirRead
         if (upDir) sawUpDir = true;
         if (!FilterTestEntry(path, fd.cFileName, attributes, date, time, &size, &filter)) continue;
         if (upDir && !deep) continue;
-        uint32_t len = FileEntryBuildCase(e, date, time, &size, attributes, fd.cFileName,
-                                          fd.cAlternateFileName, o->nameCase);
-        if (!EntryBlockAppend(listing, &builder, e)) outOfMemory = true;
-        memset(scratch, 0, len);
+        append(FileEntryBuildCase(e, date, time, &size, attributes, fd.cFileName, fd.cAlternateFileName,
+                                  o->nameCase));
+        handOver(false);
     }
     FileFindClose(find);
     if (!outOfMemory && !sawUpDir && deep &&
         FilterTestEntry(path, "..", kEntryFolder, dotDate, dotTime, nullptr, &filter)) {
-        uint32_t len = FileEntryBuildCase(e, dotDate, dotTime, nullptr, kEntryFolder, "..", nullptr,
-                                          o->nameCase);
-        if (!EntryBlockAppend(listing, &builder, e)) outOfMemory = true;
-        memset(scratch, 0, len);
+        append(FileEntryBuildCase(e, dotDate, dotTime, nullptr, kEntryFolder, "..", nullptr, o->nameCase));
     }
     if (outOfMemory) {
+        if (pipeline) SortPipelineAbandon(pipeline);
         // An unreadable folder must not look empty: the caller says so.
         DirListingFree(listing);
         return ERROR_NOT_ENOUGH_MEMORY;
     }
+    handOver(true);
+    if (pipeline && SortPipelineFinish(pipeline, listing, upDirOffset)) return 0;
     PanelSortKeyEntries(listing, o->sortKey, o->reverse);
     return 0;
 }
@@ -148,75 +200,6 @@ int PanelCompareKeys(const void* a, const void* b) {
 
 void SortKeysByCompare(SortKeyRecord** records, uint32_t n) {
     qsort(records, n, sizeof *records, PanelCompareKeys);
-}
-
-namespace {
-
-struct FastKey {
-    uint32_t offset;  // of the sort key in the arena
-    uint32_t length;
-    int group;        // 0 " ", 1 "X", 2 "Y", 3 "Z"
-    SortKeyRecord* record;
-};
-
-int GroupOf(char c) { return c == 'X' ? 1 : c == 'Y' ? 2 : c == 'Z' ? 3 : 0; }
-
-}  // namespace
-
-// CompareStringA compares multi-level weights; the sort key of a string
-// holds the same weights in an order that memcmp respects, so each key is
-// measured once instead of in every comparison. The first character (the
-// group letter) is compared apart, which also lets the reversed groups turn
-// their order round.
-void SortKeysBySystemKeys(SortKeyRecord** records, uint32_t n) {
-    FastKey* keys = (FastKey*)MemAlloc((size_t)n * sizeof(FastKey));
-    uint32_t capacity = n * 48 + 4096, used = 0;
-    uint8_t* arena = keys ? (uint8_t*)MemAlloc(capacity) : nullptr;
-    if (!arena) {
-        MemFree(&keys);
-        SortKeysByCompare(records, n);
-        return;
-    }
-    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
-    for (uint32_t i = 0; i < n; i++) {
-        const char* text = records[i]->key + 1;
-        int need = (int)strlen(text) * 8 + 64;
-        if (used + (uint32_t)need > capacity) {
-            uint32_t cap = capacity;
-            while (used + (uint32_t)need > cap) cap *= 2;
-            uint8_t* grown = (uint8_t*)MemAlloc(cap);
-            if (!grown) {
-                MemFree(&arena);
-                MemFree(&keys);
-                SortKeysByCompare(records, n);
-                return;
-            }
-            memcpy(grown, arena, used);
-            MemFree(&arena);
-            arena = grown;
-            capacity = cap;
-        }
-        int got = LCMapStringA(LOCALE_USER_DEFAULT, flags, text, -1, (char*)arena + used, need);
-        if (got <= 0) {
-            MemFree(&arena);
-            MemFree(&keys);
-            SortKeysByCompare(records, n);
-            return;
-        }
-        keys[i] = FastKey{used, (uint32_t)got, GroupOf(records[i]->key[0]), records[i]};
-        used += (uint32_t)got;
-    }
-    std::sort(keys, keys + n, [arena](const FastKey& a, const FastKey& b) {
-        if (a.group != b.group) return a.group < b.group;
-        uint32_t m = a.length < b.length ? a.length : b.length;
-        int c = memcmp(arena + a.offset, arena + b.offset, m);
-        if (!c) c = (int)a.length - (int)b.length;
-        if (a.group == 1 || a.group == 2) c = -c;
-        return c < 0;
-    });
-    for (uint32_t i = 0; i < n; i++) records[i] = keys[i].record;
-    MemFree(&arena);
-    MemFree(&keys);
 }
 
 void PanelSortKeyEntries(DirListing* listing, int key, int reverse) {

@@ -46,16 +46,11 @@ uint32_t Put(char* key, uint32_t at, const char* text, uint32_t len) {
 
 }  // namespace
 
-uint32_t SortBuildKeys(const DirListing* listing, int key, int reverse, SortKeyRecord* records,
-                       FileEntry** upDir) {
-    *upDir = nullptr;
-    const uint8_t* block = listing->entryBlock;
-    if (!block) return 0;
-    // Pass 1: widths.
-    uint32_t w1 = 0, w2 = 0, count = 0;
+void SortMeasure(const uint8_t* block, uint32_t count, int key, SortWidths* widths) {
+    if (!block) return;
     const uint8_t* p = block;
     char num[24];
-    for (uint32_t i = 0; i < listing->entryCount; i++) {
+    for (uint32_t i = 0; i < count; i++) {
         const FileEntry* e = (const FileEntry*)p;
         if (!e->length) break;
         Parts parts = SplitEntry(e);
@@ -67,14 +62,21 @@ uint32_t SortBuildKeys(const DirListing* listing, int key, int reverse, SortKeyR
         case kSortSize: a = SizeText(e, num); b = e->stemLength; break;
         default: break;
         }
-        if (a > w1) w1 = a;
-        if (b > w2) w2 = b;
+        if (a > widths->first) widths->first = a;
+        if (b > widths->second) widths->second = b;
         p += e->length;
     }
-    w1 += 1;
-    // Pass 2: keys.
-    p = block;
-    for (uint32_t i = 0; i < listing->entryCount; i++) {
+}
+
+uint32_t SortFillKeys(uint8_t* block, uint32_t count, int key, int reverse, const SortWidths& widths,
+                      SortKeyRecord* records, FileEntry** upDir) {
+    *upDir = nullptr;
+    if (!block) return 0;
+    uint32_t w1 = widths.first + 1, w2 = widths.second;
+    uint32_t filled = 0;
+    char num[24];
+    uint8_t* p = block;
+    for (uint32_t i = 0; i < count; i++) {
         FileEntry* e = (FileEntry*)p;
         if (!e->length) break;
         p += e->length;
@@ -82,7 +84,7 @@ uint32_t SortBuildKeys(const DirListing* listing, int key, int reverse, SortKeyR
             *upDir = e;
             continue;
         }
-        SortKeyRecord* r = &records[count++];
+        SortKeyRecord* r = &records[filled++];
         r->entry = e;
         char* k = r->key;
         memset(k, ' ', kSortKeyChars);
@@ -124,7 +126,14 @@ uint32_t SortBuildKeys(const DirListing* listing, int key, int reverse, SortKeyR
         }
         k[end] = 0;
     }
-    return count;
+    return filled;
+}
+
+uint32_t SortBuildKeys(const DirListing* listing, int key, int reverse, SortKeyRecord* records,
+                       FileEntry** upDir) {
+    SortWidths widths;
+    SortMeasure(listing->entryBlock, listing->entryCount, key, &widths);
+    return SortFillKeys(listing->entryBlock, listing->entryCount, key, reverse, widths, records, upDir);
 }
 
 void PanelSortKeyEntriesWith(DirListing* listing, int key, int reverse, SortKeysFn sort) {

@@ -17,8 +17,23 @@ struct SortKeyRecord {
     FileEntry* entry;
 };
 
-// Fills one key record per entry (".." excluded, returned in *upDir) and
-// returns how many were filled. `records` holds entryCount records.
+// The widest parts of the keys (the field the other parts are aligned after).
+struct SortWidths {
+    uint32_t first = 0;
+    uint32_t second = 0;
+};
+
+// Widens `widths` to cover `count` packed entries from `block` (fewer when a
+// zero length ends them first). Keys filled with the same widths compare as
+// the keys of one listing, whatever block each entry came from.
+void SortMeasure(const uint8_t* block, uint32_t count, int key, SortWidths* widths);
+
+// Fills one key record per packed entry (".." excluded, returned in *upDir)
+// and returns how many were filled.
+uint32_t SortFillKeys(uint8_t* block, uint32_t count, int key, int reverse, const SortWidths& widths,
+                      SortKeyRecord* records, FileEntry** upDir);
+
+// Both over a whole listing. `records` holds entryCount records.
 uint32_t SortBuildKeys(const DirListing* listing, int key, int reverse, SortKeyRecord* records,
                        FileEntry** upDir);
 

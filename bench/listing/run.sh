@@ -1,7 +1,8 @@
 #!/bin/sh
 # Fills T:\bench-listing\n100000 and n200000 from Linux (names in a shuffled
 # order, mixed extensions and sizes), runs bench_listing on both under Wine
-# and removes the folders again. Usage: bench/listing/run.sh [build dir]
+# and removes the folders again (KEEP_DATA=1 keeps them for the next run).
+# Usage: bench/listing/run.sh [build dir]
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/win32}" && pwd)
@@ -31,4 +32,4 @@ PY
 for n in 100000 200000; do
     "$root/scripts/with-sandbox" --build "$build" wine "$build/bin/bench_listing.exe" "T:\\bench-listing\\n$n" 5
 done
-rm -rf "$data"
+[ -n "${KEEP_DATA:-}" ] || rm -rf "$data"

@@ -12,6 +12,7 @@
 #include "base/Memory.h"
 #include "panels/DirRead.h"
 #include "panels/Filter.h"
+#include "panels/SortPipeline.h"
 #include "../fileops/BoxWatch.h"
 
 namespace {
@@ -74,6 +75,16 @@ TEST(DirRead, UpDirOnlyBelowARoot) {
     EXPECT_STREQ(size, "<UP-DIR>");
     EntrySizeText(sub.l.entryIndex[1], size);
     EXPECT_STREQ(size, "<DIR>");
+    // Dates and times are the local ones the system gives for the file.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(GetFileAttributesExA((dir + "\\a.txt").c_str(), GetFileExInfoStandard, &data));
+    FILETIME local;
+    WORD date = 0, time = 0;
+    ASSERT_TRUE(FileTimeToLocalFileTime(&data.ftLastWriteTime, &local));
+    ASSERT_TRUE(FileTimeToDosDateTime(&local, &date, &time));
+    ASSERT_NE(sub.Find("a.txt"), nullptr);
+    EXPECT_EQ(sub.Find("a.txt")->date, date);
+    EXPECT_EQ(sub.Find("a.txt")->time, time);
 
     Listing reversed;
     DirReadOptions r = Plain(kSortName, 1);
@@ -206,6 +217,112 @@ TEST(SystemSort, KeysGiveTheSameOrderAsCompareString) {
         }
     }
     DirListingFree(&l);
+}
+
+// A large folder is sorted on a second thread while it is read; the order
+// must be the one the sort after the reading gives.
+std::string PipelineName(uint32_t i, uint32_t stemWidth) {
+    static const char* exts[] = {".txt", ".DOC", "", ".tar.gz", ".c", ".jpeg"};
+    char text[64];
+    snprintf(text, sizeof text, "%c%s %u", "aBcD_-~e"[i % 8], i % 3 ? "x" : "X-y", i * 2654435761u % 100000);
+    std::string stem = text;
+    if (stem.size() < stemWidth) stem += std::string(stemWidth - stem.size(), "kq"[i % 2]);
+    return stem + exts[i % 6];
+}
+
+// Entries in reading order; stems grow to `widths[k]` characters from entry
+// `widenAt[k]` on; ".." at `upDirAt`.
+void BuildListing(DirListing* l, uint32_t n, const std::vector<uint32_t>& widenAt, uint32_t upDirAt,
+                  uint32_t* upDirOffset) {
+    EntryBlockBuilder b;
+    uint32_t width = 8;
+    size_t next = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        if (next < widenAt.size() && i == widenAt[next]) width += 3, next++;
+        alignas(8) uint8_t s[kFileEntryMax] = {};
+        uint64_t size = (uint64_t)(i * 7919u % 100000) << (i % 5 ? 0 : 20);
+        std::string name = i == upDirAt ? ".." : PipelineName(i, width);
+        FileEntryBuildCase((FileEntry*)s, (uint16_t)(0x3000 + i % 97), (uint16_t)(i % 1200), &size,
+                           i % 9 == 0 || i == upDirAt ? 0x10 : 0x20, name.c_str(), nullptr, 0);
+        if (i == upDirAt) *upDirOffset = b.used;
+        ASSERT_TRUE(EntryBlockAppend(l, &b, (FileEntry*)s));
+    }
+}
+
+TEST(SystemSort, SortedWhileReadGivesTheSameOrder) {
+    struct Case {
+        const char* what;
+        uint32_t n;
+        std::vector<uint32_t> widenAt;
+        bool pipelined;  // false: gives up, the caller sorts afterwards (by extension
+                         // the widths follow the extensions, which stay as they are)
+    } cases[] = {
+        {"widths settled from the start", 9000, {}, true},
+        {"names widen in later batches", 9000, {2500, 6100}, true},
+        {"one batch and a little", kSortPipelineBatch + 1, {}, true},
+        {"names widen in every batch", 16000, {2100, 4200, 6300, 8400, 10500, 12600, 14700}, false},
+    };
+    for (const Case& c : cases) {
+        for (int key = kSortName; key < kSortNone; key++) {
+            for (int reverse = 0; reverse < 2; reverse++) {
+                SCOPED_TRACE(std::string(c.what) + " key " + std::to_string(key) + " reverse " +
+                             std::to_string(reverse));
+                Listing plain, piped;
+                uint32_t upDir = kNoUpDir, unused = kNoUpDir;
+                BuildListing(&plain.l, c.n, c.widenAt, c.n / 3, &unused);
+                BuildListing(&piped.l, c.n, c.widenAt, c.n / 3, &upDir);
+                PanelSortKeyEntries(&plain.l, key, reverse);
+                SortPipeline* p = SortPipelineStart(key, reverse);
+                ASSERT_NE(p, nullptr);
+                uint32_t offset = 0, handed = 0;
+                while (handed < c.n) {
+                    uint32_t start = offset, count = 0;
+                    while (count < kSortPipelineBatch && handed + count < c.n) {
+                        offset += ((FileEntry*)(piped.l.entryBlock + offset))->length;
+                        count++;
+                    }
+                    if (!SortPipelineFeed(p, piped.l.entryBlock + start, offset - start, count, start)) break;
+                    handed += count;
+                }
+                bool sorted = SortPipelineFinish(p, &piped.l, upDir);
+                EXPECT_EQ(sorted, c.pipelined || key == kSortExt);
+                if (sorted)
+                    EXPECT_EQ(piped.Names(), plain.Names());
+                else
+                    EXPECT_EQ(piped.l.entryIndex, nullptr) << "a listing given up on is left as it was";
+            }
+        }
+    }
+}
+
+TEST(DirRead, LargeFolderSortedWhileReadAsAfterwards) {
+    std::string dir = "T:\\fsdata\\large";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    const uint32_t n = 2 * kSortPipelineBatch + 300;
+    for (uint32_t i = 0; i < n; i++) {
+        // The longest names come last, so the keys are made anew on the way.
+        std::string name = PipelineName(i, i > n - 100 ? 30 : 8);
+        HANDLE h = CreateFileA((dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+        DWORD wrote = 0;
+        WriteFile(h, name.data(), i % 50, &wrote, nullptr);
+        CloseHandle(h);
+    }
+    for (int key = kSortName; key < kSortNone; key++) {
+        for (int reverse = 0; reverse < 2; reverse++) {
+            Listing whileRead, afterwards;
+            DirReadOptions o = Plain(key, reverse);
+            ASSERT_EQ(DirReadEntriesWith(dir.c_str(), &whileRead.l, &o), 0u);
+            o.sortKey = kSortNone;
+            ASSERT_EQ(DirReadEntriesWith(dir.c_str(), &afterwards.l, &o), 0u);
+            PanelSortKeyEntries(&afterwards.l, key, reverse);
+            auto names = whileRead.Names();
+            EXPECT_EQ(names.size(), n + 1);
+            EXPECT_EQ(names.front(), "..");
+            EXPECT_EQ(names, afterwards.Names()) << "key " << key << " reverse " << reverse;
+        }
+    }
 }
 
 // ---- masks against the system's PathMatchSpecA ------------------------------
