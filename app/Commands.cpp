@@ -86,7 +86,6 @@ static const struct {
     {322, 322},     // directory listing
     {324, 324},     // go to
     {406, 406},     // packer options
-    {802, 802},     // an empty document in the editor
 };
 
 bool CommandIsBuilt(int id) {
@@ -640,6 +639,11 @@ static void MainCommandRun(HWND window, int id) {
             else
                 EditOpenActive(window, path, nullptr);
         }
+        return;
+    case 802: // Shift+F4: an empty document in the configured editor, else the editor window
+        // No panel location takes part: there is no file to fetch.
+        if (!EditOpenFile(window, "", "", nullptr))
+            CommandBeep();
         return;
     case 209:
         DiskInfoCommand(window);

@@ -16,6 +16,7 @@
 #include "frontends/Libraries.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
+#include "tools/HexEditor.h"
 
 namespace {
 
@@ -128,20 +129,31 @@ void HostCreateTextView(HWND window, ViewRecord* view) {
         MemFree(&load);
 }
 
-// The dump control is not part of the program yet: the view falls back to
-// text, as it does when the dump record cannot be made.
-void HostOpenHexView(HWND, ViewRecord* view, uint32_t) {
-    view->viewObject = nullptr;
-    view->viewKind = kViewNone;
+// The dump child (view kind 10): rows read from the file as they come on
+// screen. The library passes the size's low 32 bits; the dump takes the
+// whole size from the file. Without the dump the view shows nothing (kind 0).
+void HostOpenHexView(HWND window, ViewRecord* view, uint32_t fileSize) {
+    uint64_t size = fileSize;
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (view->openPath && GetFileAttributesExA(view->openPath, GetFileExInfoStandard, &info))
+        size = (uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow;
+    HexEdState* dump = view->openPath ? HexDumpOpen(window, view->openPath, size, view->hostWindow != nullptr) : nullptr;
+    view->viewObject = dump;
+    if (!dump) {
+        view->viewKind = kViewNone;
+        return;
+    }
+    ViewerResize(window, view);
 }
 
 void HostFitChild(HWND window, void* dumpView) {
-    HWND child = dumpView ? *reinterpret_cast<HWND*>(dumpView) : nullptr;
+    HWND child = dumpView ? static_cast<HexEdState*>(dumpView)->control : nullptr;
     RECT r;
     if (child && GetClientRect(window, &r)) MoveWindow(child, 0, 0, r.right, r.bottom, TRUE);
 }
 
 void HostCloseHexView(ViewRecord* view) {
+    HexDumpClose(static_cast<HexEdState*>(view->viewObject));
     view->viewObject = nullptr;
 }
 

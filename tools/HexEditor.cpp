@@ -34,16 +34,32 @@ static HFONT DumpFont() {
     return gApp && gApp->fontDump ? gApp->fontDump : (HFONT)GetStockObject(ANSI_FIXED_FONT);
 }
 
-static void HexColors(COLORREF *text, COLORREF *back) {
+// The editor in the hex colours, a viewer's dump in the viewer's, the quick
+// view's dump in the panel's (files on the panel background).
+static void HexColors(const HexEdState *s, COLORREF *text, COLORREF *back) {
     *text = RGB(0, 0, 0);
     *back = RGB(255, 255, 255);
-    if (gApp && gApp->colorHex[0] != gApp->colorHex[1]) {
-        *text = gApp->colorHex[0];
-        *back = gApp->colorHex[1];
+    if (!gApp)
+        return;
+    const COLORREF *pair = s->quickView ? nullptr : s->dumpView ? gApp->colorViewer : gApp->colorHex;
+    if (!pair) {
+        if (gApp->panelColors[0] != gApp->panelColors[2]) {
+            *text = gApp->panelColors[2];
+            *back = gApp->panelColors[0];
+        }
+    } else if (pair[0] != pair[1]) {
+        *text = pair[0];
+        *back = pair[1];
     }
 }
 
-static uint32_t Rows(const HexEdState *s) { return s->block.length / (uint32_t)s->bytesPerRow + 1; }
+// Bytes the rows stand for: the whole file for a dump, the block otherwise.
+static uint64_t DataSize(const HexEdState *s) { return s->dumpView ? s->fileSize : s->block.length; }
+
+static uint32_t Rows(const HexEdState *s) {
+    uint64_t rows = DataSize(s) / (uint32_t)s->bytesPerRow + 1;
+    return rows > 0x7FFFFFFF ? 0x7FFFFFFF : (uint32_t)rows;
+}
 
 static uint32_t CaretOffset(const HexEdState *s) {
     return HexCaretOffset((uint32_t)s->caretRow, (uint32_t)s->caretColumn, s->topRow, (uint32_t)s->bytesPerRow,
@@ -87,7 +103,7 @@ static void HexLayout(HexEdState *s) {
     GetClientRect(control, &rc);
     int usable = rc.right - GetSystemMetrics(SM_CXVSCROLL) - 3;
     int columns = usable / s->cellWidth;
-    s->addressDigits = HexAddressDigits(s->block.length, s->addressStyle);
+    s->addressDigits = HexAddressDigits(DataSize(s), s->addressStyle);
     s->bytesPerRow = (int)HexBytesPerRow(columns, s->addressDigits, s->format);
     s->rowChars = (int)HexRowChars((uint32_t)s->bytesPerRow, s->format);
     s->visibleRows = (rc.bottom - 3) / s->cellHeight;
@@ -105,11 +121,49 @@ static void HexLayout(HexEdState *s) {
     PlaceCaret(s);
 }
 
+// A dump view holds only the rows on screen: read them again when the top
+// row or the number of rows changed. False when the file cannot be read any
+// more (the control then goes).
+static bool DumpLoadRows(HexEdState *s) {
+    uint64_t offset = (uint64_t)s->topRow * (uint32_t)s->bytesPerRow;
+    uint64_t want = (uint64_t)s->visibleRows * (uint32_t)s->bytesPerRow;
+    if (offset >= s->fileSize)
+        want = 0;
+    else if (want > s->fileSize - offset)
+        want = s->fileSize - offset;
+    if (s->block.data && s->dataOffset == offset && s->block.length == want)
+        return true;
+    HANDLE file = CreateFileA(s->fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    HexBlockFree(&s->block);
+    s->block.data = (uint8_t *)malloc(want ? (size_t)want : 1);
+    DWORD got = 0;
+    LARGE_INTEGER at;
+    at.QuadPart = (LONGLONG)offset;
+    bool ok = s->block.data && SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+              (!want || ReadFile(file, s->block.data, (DWORD)want, &got, nullptr));
+    CloseHandle(file);
+    if (!ok) {
+        HexBlockFree(&s->block);
+        return false;
+    }
+    s->block.length = got; // a file that shrank shows what is there
+    s->dataOffset = offset;
+    return true;
+}
+
 static void HexPaint(HexEdState *s) {
+    if (s->dumpView && !DumpLoadRows(s)) {
+        ValidateRect(s->control, nullptr);
+        DestroyWindow(s->control);
+        return;
+    }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(s->control, &ps);
     COLORREF text, back;
-    HexColors(&text, &back);
+    HexColors(s, &text, &back);
     RECT rc;
     GetClientRect(s->control, &rc);
     HBRUSH brush = CreateSolidBrush(back);
@@ -119,7 +173,15 @@ static void HexPaint(HexEdState *s) {
     SetTextColor(dc, text);
     SetBkColor(dc, back);
     char row[2048];
-    for (int r = 0; r < s->visibleRows; r++) {
+    for (int r = 0; s->dumpView && r < s->visibleRows; r++) {
+        uint32_t inBlock = (uint32_t)r * (uint32_t)s->bytesPerRow;
+        if (inBlock >= s->block.length)
+            break;
+        size_t n = HexFormatRow(row, sizeof row, s->block.data, s->block.length, inBlock, (uint32_t)s->bytesPerRow,
+                                s->format, s->dataOffset + inBlock, s->addressDigits, kHexAddressDecimal);
+        TextOutA(dc, 3, r * s->cellHeight + 3, row, (int)n);
+    }
+    for (int r = 0; !s->dumpView && r < s->visibleRows; r++) {
         uint64_t offset = (uint64_t)(s->topRow + r) * (uint32_t)s->bytesPerRow;
         if (offset > s->block.length || (offset == s->block.length && s->block.length))
             break;
@@ -329,6 +391,8 @@ static void HexVScroll(HexEdState *s, WPARAM wParam) {
     case SB_LINEDOWN: top++; break;
     case SB_PAGEUP: top -= s->visibleRows; break;
     case SB_PAGEDOWN: top += s->visibleRows; break;
+    case SB_TOP: top = 0; break;
+    case SB_BOTTOM: top = s->maxTopRow; break;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION: {
         SCROLLINFO si = {sizeof si, SIF_TRACKPOS};
@@ -353,9 +417,30 @@ static void HexVScroll(HexEdState *s, WPARAM wParam) {
         s->caretRow = 0;
     if (s->caretRow >= s->visibleRows)
         s->caretRow = s->visibleRows - 1;
+    if (s->dumpView)
+        return;
     if (!InsideData(s))
         s->caretColumn = 0;
     PlaceCaret(s);
+}
+
+// A dump view only scrolls; other keys (Escape, the viewer's own) go to the
+// window around it.
+static void DumpKeyDown(HexEdState *s, WPARAM key, LPARAM lParam) {
+    int code = -1;
+    bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    switch (key) {
+    case VK_UP: code = SB_LINEUP; break;
+    case VK_DOWN: code = SB_LINEDOWN; break;
+    case VK_PRIOR: code = ctrl ? SB_TOP : SB_PAGEUP; break;
+    case VK_NEXT: code = ctrl ? SB_BOTTOM : SB_PAGEDOWN; break;
+    case VK_HOME: code = SB_TOP; break;
+    case VK_END: code = SB_BOTTOM; break;
+    }
+    if (code >= 0)
+        HexVScroll(s, (WPARAM)code);
+    else if (!s->quickView)
+        SendMessageA(GetParent(s->control), WM_KEYDOWN, key, lParam);
 }
 
 static void HexClick(HexEdState *s, int x, int y) {
@@ -406,6 +491,11 @@ LRESULT CALLBACK HexEdProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_ERASEBKGND:
         return 1;
     case WM_SETFOCUS:
+        if (s->dumpView) {
+            if (gApp)
+                gApp->wheelTarget = window;
+            return 0;
+        }
         CreateCaret(window, nullptr, 2, s->cellHeight);
         ShowCaret(window);
         s->caretShown = true;
@@ -414,13 +504,18 @@ LRESULT CALLBACK HexEdProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         PlaceCaret(s);
         return 0;
     case WM_KILLFOCUS:
+        if (s->dumpView)
+            return 0;
         s->caretShown = false;
         DestroyCaret();
         return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
     case WM_KEYDOWN:
-        HexKeyDown(s, wParam);
+        if (s->dumpView)
+            DumpKeyDown(s, wParam, lParam);
+        else
+            HexKeyDown(s, wParam);
         return 0;
     case WM_CHAR:
         HexTypeChar(s, (unsigned char)wParam);
@@ -429,11 +524,16 @@ LRESULT CALLBACK HexEdProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         HexVScroll(s, wParam);
         return 0;
     case WM_LBUTTONDOWN:
+        if (s->quickView)
+            return 0; // the panel keeps the focus
         SetFocus(window);
-        HexClick(s, (short)LOWORD(lParam), (short)HIWORD(lParam));
+        if (!s->dumpView)
+            HexClick(s, (short)LOWORD(lParam), (short)HIWORD(lParam));
         return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        if (s->dumpView)
+            s->control = nullptr; // gone (a file that could not be read any more)
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -449,6 +549,51 @@ void HexEdRegister(HINSTANCE instance) {
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.lpszClassName = kHexEdClass;
     RegisterClassA(&wc);
+}
+
+// ---- dump view
+
+HexEdState *HexDumpOpen(HWND parent, const char *path, uint64_t fileSize, bool quickView) {
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return nullptr;
+    HexEdState *s = (HexEdState *)calloc(1, sizeof(HexEdState));
+    if (!s)
+        return nullptr;
+    s->dumpView = true;
+    s->quickView = quickView;
+    s->fileSize = fileSize;
+    lstrcpynA(s->fileName, path, sizeof s->fileName);
+    if (gApp) {
+        s->format = gApp->dumpOptions[0] < kHexFormatCount ? gApp->dumpOptions[0] : 0;
+        s->addressStyle = kHexAddressDecimal; // a dump's addresses are always decimal
+    }
+    s->bytesPerRow = 16;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HexEdRegister(instance);
+    RECT rc = {};
+    GetClientRect(parent, &rc);
+    HWND control = CreateWindowExA(quickView ? 0 : WS_EX_CLIENTEDGE, kHexEdClass, "",
+                                   WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, rc.right, rc.bottom, parent, nullptr,
+                                   instance, s);
+    if (!control) {
+        free(s);
+        return nullptr;
+    }
+    HexLayout(s);
+    return s;
+}
+
+void HexDumpClose(HexEdState *s) {
+    if (!s)
+        return;
+    if (s->control && IsWindow(s->control)) {
+        SetWindowLongPtrA(s->control, GWLP_USERDATA, 0);
+        if (gApp && gApp->wheelTarget == s->control)
+            gApp->wheelTarget = nullptr;
+        DestroyWindow(s->control);
+    }
+    HexBlockFree(&s->block);
+    free(s);
 }
 
 // ---- frame window

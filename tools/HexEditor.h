@@ -30,6 +30,11 @@ struct HexEdState {
     // open against writers, and its mapping. Null once the block is its own.
     HANDLE mapFile, mapSection;
     bool *taken; // set at WM_NCCREATE: the frame owns (and frees) the record from then on
+    // A dump view (the read-only child of a viewer window or quick view):
+    // block holds only the rows on screen, read from fileName at dataOffset;
+    // fileSize is the whole file's. No frame, no caret, keys only scroll.
+    bool dumpView, quickView;
+    uint64_t fileSize, dataOffset;
 };
 
 const int kHexControlId = 1;
@@ -42,6 +47,13 @@ HWND HexOpenWindow(const char *path);
 // The window style dialog (dialog 15030) on the state's format and address
 // style; true on OK with the choices stored in the state.
 bool HexStyleDialog(HWND owner, HexEdState *state);
+
+// A dump view of path in parent (a viewer window, or the quick view with
+// quickView set): the control over the parent's client area, showing rows in
+// the `Dump` setting's format. Null when the file cannot be opened or there
+// is no memory. Freed by HexDumpClose, which also destroys the control.
+HexEdState *HexDumpOpen(HWND parent, const char *path, uint64_t fileSize, bool quickView);
+void HexDumpClose(HexEdState *state);
 
 void HexEdRegister(HINSTANCE instance);
 LRESULT CALLBACK HexEdProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -124,17 +124,26 @@ HWND EditorCreateFrame(const char *className, WNDPROC proc, int iconId, int posS
         RegisterClassA(&wc);
     }
     int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
+    DWORD style = WS_OVERLAPPEDWINDOW;
     if (gApp) {
-        const WindowPos &pos = gApp->windowPos[posSlot];
+        // A second window of the kind opens below and right of the first
+        // instead of on top of it.
+        WindowPos &pos = gApp->windowPos[posSlot];
+        WndCascade(nullptr, &pos, toolKind);
         if (pos.right - pos.left > 0 && pos.bottom - pos.top > 0) {
-            x = pos.left;
-            y = pos.top;
-            w = pos.right - pos.left;
-            h = pos.bottom - pos.top;
+            // A place saved on a larger screen comes back onto this one.
+            RECT place = {pos.left, pos.top, pos.right, pos.bottom};
+            WndFitDesktop(&place);
+            x = place.left;
+            y = place.top;
+            w = place.right - place.left;
+            h = place.bottom - place.top;
         }
+        if (pos.maximised)
+            style |= WS_MAXIMIZE;
     }
-    HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, className, "", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr,
-                                  nullptr, instance, record);
+    HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, className, "", style, x, y, w, h, nullptr, nullptr, instance,
+                                  record);
     if (!window)
         return nullptr;
     if (gApp && ToolWndRegister(window, toolKind, record)) {

@@ -690,9 +690,28 @@ bool EditTextMessage(HWND window, EditWindowRecord *r, UINT message, WPARAM wPar
     case WM_NOTIFY:
         return EditToolTip(lParam);
     case WM_INITMENUPOPUP:
-        if (!HIWORD(lParam))
+        if (!HIWORD(lParam)) {
             InitTextMenu(r, (HMENU)wParam);
+            // The editor's popups are drawn as the main window's are.
+            if (r->toolKind == 2 && !MenuPlain())
+                MenuSetOwnerDraw(window, (HMENU)wParam, 0);
+        }
         return true;
+    case WM_MEASUREITEM:
+        if (r->toolKind != 2 || wParam != 0 || !MenuMeasureItem((MEASUREITEMSTRUCT *)lParam))
+            return false;
+        *result = TRUE;
+        return true;
+    case WM_DRAWITEM:
+        if (r->toolKind != 2 || wParam != 0 || !MenuDrawItem((const DRAWITEMSTRUCT *)lParam))
+            return false;
+        *result = TRUE;
+        return true;
+    case WM_MENUCHAR:
+        if (r->toolKind != 2)
+            return false;
+        *result = MenuFindMnemonic((HMENU)lParam, (char)LOWORD(wParam), HIWORD(wParam));
+        return *result != 0;
     case WM_CONTEXTMENU:
         MenuPopupFromTable(window, EditPopupItems(r));
         return true;

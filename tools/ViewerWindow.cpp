@@ -15,6 +15,7 @@
 #include "panels/PanelInput.h"
 #include "panels/PanelIter.h"
 #include "tools/ExtPrograms.h"
+#include "tools/HexEditor.h"
 #include "tools/RunServices.h"
 #include "tools/SafeSave.h"
 #include "tools/TextEditor.h"
@@ -452,6 +453,11 @@ LRESULT CALLBACK ViewerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         return 0;
     case WM_SETFOCUS:
+        if (r && r->view.viewKind == kViewHexDump && r->view.viewObject) {
+            // The dump takes the keys and the wheel.
+            HWND dump = static_cast<HexEdState*>(r->view.viewObject)->control;
+            if (dump) SetFocus(dump);
+        }
         if (r && r->view.viewKind == kViewMpeg && r->view.viewObject) ViewerActivate(r->view.viewObject);
         return 0;
     case WM_DROPFILES:
@@ -497,13 +503,19 @@ HWND CreateViewer(HWND owner, const char* displayPath, const char* openPath, boo
         x = y = 0;
         DesktopSize(&w, &h);
     } else if (gApp) {
-        const WindowPos& pos = gApp->windowPos[kPosViewer];
+        // A second viewer opens below and right of the first.
+        WindowPos& pos = gApp->windowPos[kPosViewer];
+        WndCascade(nullptr, &pos, kToolWndViewer);
         if (pos.right - pos.left > 0 && pos.bottom - pos.top > 0) {
-            x = pos.left;
-            y = pos.top;
-            w = pos.right - pos.left;
-            h = pos.bottom - pos.top;
+            // A place saved on a larger screen comes back onto this one.
+            RECT place = {pos.left, pos.top, pos.right, pos.bottom};
+            WndFitDesktop(&place);
+            x = place.left;
+            y = place.top;
+            w = place.right - place.left;
+            h = place.bottom - place.top;
         }
+        if (pos.maximised) style |= WS_MAXIMIZE;
     }
     HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, kViewerClass, "", style, x, y, w, h, nullptr, nullptr,
                                   instance, &create);

@@ -55,6 +55,38 @@ HWND ToolWndFind(int kind) {
     return nullptr;
 }
 
+void WndCascade(HWND window, WindowPos *pos, int kind) {
+    uint32_t count = 0;
+    bool self = false;
+    EnterCriticalSection(&gApp->dialogListLock);
+    for (uint32_t i = 0; i < gApp->modelessDialogCount; i++) {
+        if (gApp->modelessDialogs[i].kind != kind)
+            continue;
+        count++;
+        self = self || (window && (HWND)gApp->modelessDialogs[i].window == window);
+    }
+    LeaveCriticalSection(&gApp->dialogListLock);
+    if (self || !count || pos->right <= pos->left || pos->bottom <= pos->top)
+        return;
+    int step = GetSystemMetrics(SM_CYCAPTION);
+    RECT desk;
+    GetWindowRect(GetDesktopWindow(), &desk);
+    int32_t width = pos->right - pos->left, height = pos->bottom - pos->top;
+    int32_t left = pos->left + step, top = pos->top + step;
+    if (left < desk.left)
+        left = desk.left;
+    if (top < desk.top)
+        top = desk.top;
+    if (left + width > desk.right)
+        left = desk.left;
+    if (top + height > desk.bottom)
+        top = desk.top;
+    pos->left = left;
+    pos->top = top;
+    pos->right = left + width;
+    pos->bottom = top + height;
+}
+
 bool ToolWndIsDialogMessage(MSG *msg) {
     bool taken = false;
     EnterCriticalSection(&gApp->dialogListLock);

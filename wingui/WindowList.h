@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "Records.h"
+
 // Kinds of ToolWndEntry
 enum ToolWndKind {
     kToolWndHex = 1,
@@ -23,6 +25,13 @@ void ToolWndUnregister(HWND window);
 void ToolWndFreeAll();
 // First registered window of a kind, or null.
 HWND ToolWndFind(int kind);
+
+// Places a new window of a kind below and right of the last one (by a
+// caption's height) when other windows of the kind are open; the saved
+// placement `pos` moves with it, wrapping to the desktop's left or top edge
+// when it would leave the desktop. Nothing happens for a window already in
+// the list or when it would be the only one of its kind.
+void WndCascade(HWND window, WindowPos *pos, int kind);
 
 // Offers a message to the registered dialogs; true when one took it.
 // Takes dialogListLock itself.

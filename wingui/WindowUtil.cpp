@@ -184,6 +184,25 @@ void WndRestorePos(HWND window, const WindowPos *pos) {
     SetWindowPlacement(window, &wp);
 }
 
+bool WndFitDesktop(RECT *rect) {
+    RECT desk;
+    GetWindowRect(GetDesktopWindow(), &desk);
+    RECT was = *rect;
+    if (rect->right > desk.right)
+        OffsetRect(rect, desk.right - rect->right, 0);
+    if (rect->bottom > desk.bottom)
+        OffsetRect(rect, 0, desk.bottom - rect->bottom);
+    if (rect->left < desk.left)
+        OffsetRect(rect, desk.left - rect->left, 0);
+    if (rect->top < desk.top)
+        OffsetRect(rect, 0, desk.top - rect->top);
+    if (rect->right > desk.right)
+        rect->right = desk.right;
+    if (rect->bottom > desk.bottom)
+        rect->bottom = desk.bottom;
+    return !EqualRect(&was, rect);
+}
+
 LRESULT CALLBACK WndNoEraseProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC previous = (WNDPROC)GetPropA(window, kNoEraseProp);
     if (message == WM_ERASEBKGND)

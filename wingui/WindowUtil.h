@@ -42,6 +42,10 @@ void WndSetActiveSource(HWND (*source)());
 int WndGetClientHeight(HWND window);
 void WndStorePos(HWND window, WindowPos *pos);
 void WndRestorePos(HWND window, const WindowPos *pos);
+// Brings a window rectangle onto the desktop: moved left or up when it runs
+// past the right or bottom edge, clamped at the left and top, and made
+// smaller only when it is larger than the desktop. True when it changed.
+bool WndFitDesktop(RECT *rect);
 // Subclass procedure that answers WM_ERASEBKGND with 1; install it with
 // WndSubclassNoErase, which keeps the previous procedure with the window.
 LRESULT CALLBACK WndNoEraseProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -14,6 +14,7 @@
 #include "app/Commands.h"
 #include "app/Startup.h"
 #include "app/bars/FunctionKeys.h"
+#include "tools/SafeSave.h"
 
 namespace {
 
@@ -209,6 +210,52 @@ TEST_F(AppWindow, ItemsOfFeaturesNotBuiltAreGreyedAndOnlyBeep) {
     SendMessageA(main, WM_COMMAND, 406, 0);
     EXPECT_EQ(gBeeps - before, 1);
     EXPECT_EQ(FindShown("#32770", main), nullptr);
+}
+
+// The editor's name dialog, answered by the test (on the program's thread).
+std::atomic<int> gNameAsks{0};
+std::atomic<bool> gGiveName{false};
+bool AnswerName(HWND, char* path, bool save) {
+    gNameAsks++;
+    if (!save || !gGiveName) return false;
+    snprintf(path, MAX_PATH, "%s\\draft.txt", kFolder);
+    return true;
+}
+
+TEST_F(AppWindow, ShiftF4OpensAnEmptyDocumentAndItsSaveAsksForAName) {
+    bool (*oldAsk)(HWND, char*, bool) = gEditorAskFileName;
+    gEditorAskFileName = AnswerName;
+    std::string draft = std::string(kFolder) + "\\draft.txt";
+    DeleteFileA(draft.c_str());
+    int beeps = gBeeps;
+    SendMessageA(main, WM_COMMAND, 802, 0);
+    EXPECT_EQ(gBeeps, beeps);
+    HWND editor = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (editor = FindShown("ZqEdit")) != nullptr; }));
+    HWND child = GetDlgItem(editor, 1);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(GetWindowTextLengthW(child), 0);
+    SendMessageW(child, EM_REPLACESEL, TRUE, (LPARAM)L"draft");
+    // Without a name, Save asks for one; a cancel writes nothing and keeps the change.
+    EXPECT_EQ(SendMessageA(editor, WM_COMMAND, 11924, 0), 0);
+    EXPECT_EQ(gNameAsks, 1);
+    EXPECT_EQ(GetFileAttributesA(draft.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(SendMessageA(child, EM_GETMODIFY, 0, 0), 0);
+    gGiveName = true;
+    EXPECT_EQ(SendMessageA(editor, WM_COMMAND, 11924, 0), 1);
+    EXPECT_EQ(gNameAsks, 2);
+    char bytes[16] = {};
+    DWORD got = 0;
+    HANDLE h = CreateFileA(draft.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ReadFile(h, bytes, sizeof bytes - 1, &got, nullptr);
+    CloseHandle(h);
+    EXPECT_STREQ(bytes, "draft");
+    SendMessageA(editor, WM_CLOSE, 0, 0); // saved: no question
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+    DeleteFileA(draft.c_str());
+    gEditorAskFileName = oldAsk;
+    gGiveName = false;
 }
 
 TEST_F(AppWindow, ContainerKeyTogglesTheContainer) {

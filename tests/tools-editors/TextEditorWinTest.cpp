@@ -4,6 +4,8 @@
 #include "tools/TextCodec.h"
 #include "tools/TextEditor.h"
 #include "tests/OwnWindow.h"
+#include "tools/HexEditor.h"
+#include "base/Texts.h"
 
 
 class TextWindowTest : public EditorFixture {
@@ -216,4 +218,216 @@ TEST_F(TextWindowTest, MissingFileIsReportedWithTheSystemText) {
     ASSERT_EQ(gBoxes.size(), 1u);
     EXPECT_NE(gBoxes[0].text.find("could not be loaded"), std::string::npos);
     EXPECT_GT(gBoxes[0].text.size(), strlen("The file could not be loaded.") + 4);
+}
+
+// Editor, text viewer and hex windows: the first opens at the saved place
+// (maximised when saved so); each further one of its kind a caption's height
+// below and right of the last, wrapping to the desktop's edge; the window
+// closed last leaves its place for the next.
+TEST_F(TextWindowTest, WindowsCascadeAndOpenWhereTheLastOneWas) {
+    struct Case {
+        const char *name;
+        int slot;
+        HWND (*open)(const std::string &path);
+    } cases[] = {
+        {"editor", kPosEditor, [](const std::string &p) { return EditCreateWindow(p.c_str(), p.c_str(), 2); }},
+        {"text viewer", kPosViewer, [](const std::string &p) { return EditCreateWindow(p.c_str(), p.c_str(), 3); }},
+        {"hex", kPosHex, [](const std::string &p) { return HexOpenWindow(p.c_str()); }},
+    };
+    const int step = GetSystemMetrics(SM_CYCAPTION);
+    RECT desk;
+    GetWindowRect(GetDesktopWindow(), &desk);
+    std::string files[4];
+    for (int i = 0; i < 4; i++) {
+        files[i] = Path(("file" + std::to_string(i) + ".txt").c_str());
+        WriteBytes(files[i], "text\n");
+    }
+    auto rectOf = [](HWND w) {
+        RECT r = {};
+        GetWindowRect(w, &r);
+        return r;
+    };
+    for (const Case &c : cases) {
+        WindowPos &pos = gApp->windowPos[c.slot];
+        pos = {100, 80, 500, 380, 1, 0};
+        HWND first = c.open(files[0]);
+        ASSERT_NE(first, nullptr) << c.name;
+        HWND second = c.open(files[1]);
+        ASSERT_NE(second, nullptr) << c.name;
+        Pump();
+        RECT r1 = rectOf(first), r2 = rectOf(second);
+        EXPECT_EQ(r1.left, 100) << c.name;
+        EXPECT_EQ(r1.top, 80) << c.name;
+        EXPECT_EQ(r1.right - r1.left, 400) << c.name;
+        EXPECT_EQ(r1.bottom - r1.top, 300) << c.name;
+        EXPECT_EQ(r2.left, 100 + step) << c.name;
+        EXPECT_EQ(r2.top, 80 + step) << c.name;
+        EXPECT_EQ(r2.right - r2.left, 400) << c.name;
+        // Closed last, the moved second window decides where the next one opens.
+        DestroyWindow(first);
+        SetWindowPos(second, nullptr, 150, 160, 420, 310, SWP_NOZORDER | SWP_NOACTIVATE);
+        Pump();
+        DestroyWindow(second);
+        EXPECT_EQ(pos.left, 150) << c.name;
+        EXPECT_EQ(pos.top, 160) << c.name;
+        EXPECT_EQ(pos.right, 570) << c.name;
+        EXPECT_EQ(pos.bottom, 470) << c.name;
+        HWND third = c.open(files[2]);
+        ASSERT_NE(third, nullptr) << c.name;
+        Pump();
+        RECT r3 = rectOf(third);
+        EXPECT_EQ(r3.left, 150) << c.name;
+        EXPECT_EQ(r3.top, 160) << c.name;
+        EXPECT_EQ(r3.right - r3.left, 420) << c.name;
+        DestroyWindow(third);
+        // At the desktop's bottom right corner the next one wraps to its left and top.
+        pos = {desk.right - 400, desk.bottom - 300, desk.right, desk.bottom, 1, 0};
+        first = c.open(files[0]);
+        second = c.open(files[1]);
+        ASSERT_TRUE(first && second) << c.name;
+        Pump();
+        r2 = rectOf(second);
+        EXPECT_EQ(r2.left, desk.left) << c.name;
+        EXPECT_EQ(r2.top, desk.top) << c.name;
+        EXPECT_EQ(r2.right - r2.left, 400) << c.name;
+        DestroyWindow(second);
+        DestroyWindow(first);
+        // A place saved past the desktop's right and bottom edges (a larger
+        // screen) comes back onto the desktop at its size.
+        pos = {desk.right - 100, desk.bottom - 50, desk.right + 300, desk.bottom + 250, 1, 0};
+        first = c.open(files[0]);
+        ASSERT_NE(first, nullptr) << c.name;
+        Pump();
+        r1 = rectOf(first);
+        EXPECT_EQ(r1.right, desk.right) << c.name;
+        EXPECT_EQ(r1.bottom, desk.bottom) << c.name;
+        EXPECT_EQ(r1.right - r1.left, 400) << c.name;
+        DestroyWindow(first);
+        // Saved maximised: opens maximised, and keeps its normal place.
+        pos = {120, 90, 520, 390, 1, 3};
+        first = c.open(files[3]);
+        ASSERT_NE(first, nullptr) << c.name;
+        Pump();
+        EXPECT_TRUE(IsZoomed(first)) << c.name;
+        DestroyWindow(first);
+        EXPECT_EQ(pos.maximised, 3) << c.name;
+        EXPECT_EQ(pos.left, 120) << c.name;
+        EXPECT_EQ(pos.right, 520) << c.name;
+        pos = {};
+    }
+    EXPECT_TRUE(gBoxes.empty());
+}
+
+// A save on a drive that fills up half way: the original stays byte for
+// byte, no temporary file is left, and the box gives the system's own text
+// for a full disk. T:\editfull is a 64 KiB drive; the file takes 40 KB of it.
+TEST_F(TextWindowTest, SaveOnAFullDriveKeepsTheOriginalAndSaysSo) {
+    const std::string full = "T:\\editfull";
+    char system[300] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_DISK_FULL, 0x400, system,
+                   sizeof system, nullptr);
+    std::string diskFull(system, strcspn(system, "\r\n"));
+    ASSERT_FALSE(diskFull.empty());
+    std::string original;
+    for (int i = 0; i < 40000; i++) original += (char)('a' + i % 23);
+    for (bool hex : {false, true}) {
+        std::string path = full + (hex ? "\\data.bin" : "\\notes.txt");
+        WriteBytes(path, original);
+        ASSERT_EQ(ReadBytes(path), original) << "the drive holds the file";
+        gBoxes.clear();
+        HWND w;
+        if (hex) {
+            w = HexOpenWindow(path.c_str());
+            ASSERT_NE(w, nullptr);
+            SendMessageA(GetDlgItem(w, kHexControlId), WM_CHAR, 'F', 0);
+        } else {
+            w = EditCreateWindow(path.c_str(), path.c_str(), 2);
+            ASSERT_NE(w, nullptr);
+            SendMessageW(GetDlgItem(w, kEditChildId), EM_REPLACESEL, TRUE, (LPARAM)L"changed ");
+        }
+        Pump();
+        EXPECT_EQ(SendMessageA(w, WM_COMMAND, 11924, 0), 0) << hex;
+        EXPECT_EQ(ReadBytes(path), original) << hex;
+        EXPECT_EQ(FolderNames(full).size(), 1u) << hex; // no temporary file left
+        ASSERT_EQ(gBoxes.size(), 1u) << hex;
+        EXPECT_NE(gBoxes[0].text.find(diskFull), std::string::npos) << gBoxes[0].text;
+        EXPECT_EQ(gBoxes[0].text.find("No enough space"), std::string::npos);
+        // The change is still there to be saved elsewhere; closing asks, No drops it.
+        gBoxAnswer = IDNO;
+        SendMessageA(w, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(IsWindow(w));
+        gBoxAnswer = IDOK;
+        EXPECT_EQ(ReadBytes(path), original) << hex;
+        DeleteFileA(path.c_str());
+    }
+}
+
+// The editor's popups are owner-drawn like the main window's (plain menus
+// by option stay plain): each item measures, draws, and its key letter
+// chooses it. The text viewer's menus stay plain.
+TEST_F(TextWindowTest, EditorPopupsAreOwnerDrawnUnlessPlainMenusAreChosen) {
+    std::string path = Path("menu.txt");
+    WriteBytes(path, "abc\n");
+    for (int kind : {2, 3}) {
+        for (bool plain : {false, true}) {
+            gApp->panelOptions = plain ? 0x40 : 0;
+            Open(path, kind);
+            HMENU file = GetSubMenu(GetMenu(window), 0);
+            ASSERT_NE(file, nullptr);
+            SendMessageA(window, WM_INITMENUPOPUP, (WPARAM)file, MAKELPARAM(0, 0));
+            MENUITEMINFOA info = {};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_TYPE | MIIM_DATA | MIIM_ID;
+            ASSERT_TRUE(GetMenuItemInfoA(file, 0, TRUE, &info));
+            bool ownerDrawn = (info.fType & MFT_OWNERDRAW) != 0;
+            EXPECT_EQ(ownerDrawn, kind == 2 && !plain) << kind << plain;
+            if (ownerDrawn) {
+                MEASUREITEMSTRUCT measure = {ODT_MENU, 0, info.wID, 0, 0, info.dwItemData};
+                EXPECT_EQ(SendMessageA(window, WM_MEASUREITEM, 0, (LPARAM)&measure), TRUE);
+                EXPECT_GT(measure.itemHeight, 0u);
+                EXPECT_GT(measure.itemWidth, 0u);
+                HDC screen = GetDC(nullptr);
+                HDC dc = CreateCompatibleDC(screen);
+                HBITMAP bitmap = CreateCompatibleBitmap(screen, (int)measure.itemWidth, (int)measure.itemHeight);
+                ReleaseDC(nullptr, screen);
+                HGDIOBJ old = SelectObject(dc, bitmap);
+                RECT all = {0, 0, (LONG)measure.itemWidth, (LONG)measure.itemHeight};
+                FillRect(dc, &all, (HBRUSH)GetStockObject(BLACK_BRUSH));
+                DRAWITEMSTRUCT draw = {ODT_MENU, 0, info.wID, ODA_DRAWENTIRE, 0, (HWND)file, dc, all,
+                                       info.dwItemData};
+                EXPECT_EQ(SendMessageA(window, WM_DRAWITEM, 0, (LPARAM)&draw), TRUE);
+                EXPECT_NE(GetPixel(dc, (int)measure.itemWidth - 2, (int)measure.itemHeight / 2), RGB(0, 0, 0));
+                SelectObject(dc, old);
+                DeleteObject(bitmap);
+                DeleteDC(dc);
+                // "&Open..." is the second item: O chooses it.
+                EXPECT_EQ(SendMessageA(window, WM_MENUCHAR, MAKEWPARAM('o', MF_POPUP), (LPARAM)file),
+                          MAKELRESULT(1, MNC_EXECUTE));
+            }
+            Close();
+        }
+    }
+    gApp->panelOptions = 0;
+}
+
+// The frames' class names do not follow the language: after a switch to
+// German the editor showing a file is still found (and comes to the front)
+// instead of a second window opening on it.
+TEST_F(TextWindowTest, WindowsAreFoundAfterALanguageChange) {
+    std::string path = Path("lang.txt");
+    WriteBytes(path, "x\n");
+    gApp->langTable = BuiltinLanguageTables[kBuiltinEnglish];
+    Open(path);
+    char before[64] = "";
+    GetClassNameA(window, before, sizeof before);
+    gApp->langTable = BuiltinLanguageTables[kBuiltinGerman];
+    EXPECT_EQ(EditCreateWindow(path.c_str(), path.c_str(), 2), window);
+    HWND hex = HexOpenWindow(path.c_str());
+    ASSERT_NE(hex, nullptr);
+    EXPECT_EQ(HexOpenWindow(path.c_str()), hex);
+    char after[64] = "";
+    GetClassNameA(window, after, sizeof after);
+    EXPECT_STREQ(before, after);
+    DestroyWindow(hex);
+    gApp->langTable = nullptr;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <png.h>
 #include <stdio.h>
 #include <string>
@@ -18,6 +19,7 @@
 #include "frontends/Libraries.h"
 #include "frontends/ViewerHost.h"
 #include "tools/EditChrome.h"
+#include "tools/HexEditor.h"
 #include "tools/SafeSave.h"
 #include "tools/TextEditor.h"
 #include "tools/ViewerWindow.h"
@@ -520,6 +522,98 @@ TEST_F(ViewerTest, ScreenSizedPictureReopensAsAPopupAndNoFileIsLost) {
     DeleteFileA(big.c_str());
     DeleteFileA(small.c_str());
     DeleteFileA(text.c_str());
+}
+
+// A binary file shows as a dump child over the window: only the rows on
+// screen are read, each time they change; keys and scroll-bar steps scroll
+// it; Escape reaches the window; a file that goes away takes the dump with it.
+TEST_F(ViewerTest, BinaryFileShowsAsADumpThatReadsOnlyItsRows) {
+    std::string bin = dir + "dump.bin";
+    std::string bytes;
+    for (int i = 0; i < 100000; i++) bytes += (char)((i * 131 + i / 7) & 0xFF);
+    bytes[3] = 0; // a zero byte at the start: not a text
+    WriteAll(bin, bytes);
+    gApp->dumpOptions[0] = 0; // HEX & Character
+    HWND w = ViewerOpenWindow(nullptr, bin.c_str(), bin.c_str());
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(w) != FALSE; }));
+    HWND dump = FindWindowExA(w, nullptr, "ZqHexEd", nullptr);
+    ASSERT_NE(dump, nullptr);
+    EXPECT_TRUE(gBoxes.empty());
+    auto* s = reinterpret_cast<HexEdState*>(GetWindowLongPtrA(dump, GWLP_USERDATA));
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->dumpView);
+    EXPECT_EQ(s->fileSize, bytes.size());
+    RECT outer, inner;
+    GetClientRect(w, &outer);
+    GetWindowRect(dump, &inner);
+    EXPECT_EQ(outer.right, inner.right - inner.left);
+    EXPECT_EQ(outer.bottom, inner.bottom - inner.top);
+    // The rows in the block are the file's bytes at the top row, no more.
+    auto rowsMatch = [&] {
+        UpdateWindow(dump);
+        RedrawWindow(dump, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        uint64_t top = (uint64_t)s->topRow * (uint32_t)s->bytesPerRow;
+        uint64_t want = std::min<uint64_t>((uint64_t)s->visibleRows * (uint32_t)s->bytesPerRow, bytes.size() - top);
+        EXPECT_EQ(s->dataOffset, top);
+        EXPECT_EQ(s->block.length, want);
+        return s->dataOffset == top && s->block.length == want &&
+               memcmp(s->block.data, bytes.data() + top, (size_t)want) == 0;
+    };
+    EXPECT_GE(s->bytesPerRow, 1);
+    EXPECT_EQ(s->topRow, 0);
+    EXPECT_TRUE(rowsMatch());
+    EXPECT_LT(s->block.length, bytes.size());
+    struct Step {
+        UINT message;
+        WPARAM wParam;
+        int32_t expect; // top row; -1: the last page; -2: a page below the one before
+    } steps[] = {
+        {WM_KEYDOWN, VK_DOWN, 1},        {WM_KEYDOWN, VK_DOWN, 2},      {WM_KEYDOWN, VK_UP, 1},
+        {WM_VSCROLL, SB_LINEDOWN, 2},    {WM_KEYDOWN, VK_NEXT, -2},     {WM_KEYDOWN, VK_END, -1},
+        {WM_KEYDOWN, VK_DOWN, -1},       {WM_KEYDOWN, VK_HOME, 0},      {WM_KEYDOWN, VK_UP, 0},
+        {WM_VSCROLL, SB_PAGEDOWN, -2},   {WM_VSCROLL, SB_BOTTOM, -1},
+    };
+    for (const Step& step : steps) {
+        int32_t before = s->topRow;
+        SendMessageA(dump, step.message, step.wParam, 0);
+        int32_t expect = step.expect == -1   ? s->maxTopRow
+                         : step.expect == -2 ? before + s->visibleRows
+                                             : step.expect;
+        EXPECT_EQ(s->topRow, expect) << step.message << " " << step.wParam;
+        EXPECT_TRUE(rowsMatch()) << step.message << " " << step.wParam;
+    }
+    // At the end the last byte is on screen.
+    SendMessageA(dump, WM_KEYDOWN, VK_END, 0);
+    EXPECT_TRUE(rowsMatch());
+    EXPECT_EQ(s->dataOffset + s->block.length, bytes.size());
+    // The window's focus goes on to the dump, which then takes the wheel.
+    SendMessageA(w, WM_SETFOCUS, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return gApp->wheelTarget == dump; }));
+    // A file that can no longer be read takes the dump away, nothing else.
+    std::string moved = dir + "dump-moved.bin";
+    DeleteFileA(moved.c_str());
+    ASSERT_TRUE(MoveFileA(bin.c_str(), moved.c_str()));
+    SendMessageA(dump, WM_KEYDOWN, VK_HOME, 0);
+    RedrawWindow(dump, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_FALSE(IsWindow(dump));
+    EXPECT_TRUE(IsWindow(w));
+    ASSERT_TRUE(MoveFileA(moved.c_str(), bin.c_str()));
+    // Escape in the viewer closes it; the user's file stays.
+    SendMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(w); }));
+    EXPECT_EQ(ReadAll(bin), bytes);
+
+    // Escape typed into the dump reaches the window around it.
+    w = ViewerOpenWindow(nullptr, bin.c_str(), bin.c_str());
+    ASSERT_NE(w, nullptr);
+    dump = FindWindowExA(w, nullptr, "ZqHexEd", nullptr);
+    ASSERT_NE(dump, nullptr);
+    SendMessageA(dump, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(w); }));
+    EXPECT_EQ(ReadAll(bin), bytes);
+    DeleteFileA(bin.c_str());
+    EXPECT_TRUE(gBoxes.empty());
 }
 
 TEST_F(ViewerTest, QuickViewTextChildIsFilledByTheLoader) {
