@@ -616,6 +616,51 @@ TEST_F(ViewerTest, BinaryFileShowsAsADumpThatReadsOnlyItsRows) {
     EXPECT_TRUE(gBoxes.empty());
 }
 
+// In the quick view a binary file is a dump in the panel's colours without
+// a frame of its own; the panel keeps the focus; closing the view (the next
+// cursor entry) takes the dump away.
+TEST_F(ViewerTest, QuickViewDumpIsAFramelessChildThatGoesWithTheView) {
+    std::string bin = dir + "quick.bin";
+    std::string bytes(5000, '\0');
+    for (size_t i = 0; i < bytes.size(); i++) bytes[i] = (char)(i % 251);
+    WriteAll(bin, bytes);
+    gApp->panelColors[0] = RGB(0, 0, 128);
+    gApp->panelColors[2] = RGB(255, 255, 0);
+    HWND pane = CreateWindowA("STATIC", "pane", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(ViewerEnsureLoaded(nullptr));
+    static char displayPath[260], openPath[260];
+    strcpy(displayPath, bin.c_str());
+    strcpy(openPath, bin.c_str());
+    ViewRecord view = {};
+    int32_t sx = 0, sy = 0;
+    ViewerInitRecord(&view, displayPath, openPath, &sx, &sy, pane);
+    HDC dc = GetDC(pane);
+    ViewerOpen(pane, dc, &view);
+    ReleaseDC(pane, dc);
+    ASSERT_EQ(kViewHexDump, view.viewKind);
+    auto* s = static_cast<HexEdState*>(view.viewObject);
+    ASSERT_NE(s, nullptr);
+    HWND dump = s->control;
+    ASSERT_TRUE(IsWindow(dump));
+    EXPECT_EQ(GetParent(dump), pane);
+    EXPECT_TRUE(s->quickView);
+    EXPECT_EQ(GetWindowLongA(dump, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+    RedrawWindow(dump, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC ddc = GetDC(dump);
+    EXPECT_EQ(GetPixel(ddc, 1, 1), RGB(0, 0, 128)); // the panel background
+    ReleaseDC(dump, ddc);
+    EXPECT_EQ(s->block.length, std::min<size_t>(bytes.size(), (size_t)s->visibleRows * s->bytesPerRow));
+    SendMessageA(dump, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    EXPECT_NE(GetFocus(), dump);
+    ViewerClose(&view);
+    EXPECT_FALSE(IsWindow(dump));
+    EXPECT_EQ(view.viewObject, nullptr);
+    DestroyWindow(pane);
+    DeleteFileA(bin.c_str());
+    EXPECT_TRUE(gBoxes.empty());
+}
+
 TEST_F(ViewerTest, QuickViewTextChildIsFilledByTheLoader) {
     std::string text = dir + "notes.txt";
     FILE* f = fopen(text.c_str(), "wb");
