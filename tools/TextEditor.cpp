@@ -4,6 +4,7 @@
 #include "tools/ExtPrograms.h"
 
 #include <commctrl.h>
+#include <richedit.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -110,6 +111,46 @@ static bool ReadWhole(const char *path, std::string *bytes, uint32_t *error) {
     return ok;
 }
 
+struct RtfSource {
+    const std::string *bytes;
+    size_t at;
+};
+
+static DWORD CALLBACK RtfRead(DWORD_PTR cookie, LPBYTE buffer, LONG want, LONG *got) {
+    RtfSource *source = (RtfSource *)cookie;
+    size_t left = source->bytes->size() - source->at;
+    size_t n = left < (size_t)want ? left : (size_t)want;
+    memcpy(buffer, source->bytes->data() + source->at, n);
+    source->at += n;
+    *got = (LONG)n;
+    return 0;
+}
+
+// The text of an RTF document, read by the system's rich-edit control (a
+// hidden one, made for this and gone again). False when there is no such
+// control or the document gives no text; the viewer then shows the source.
+static bool RtfToText(const std::string &bytes, std::u16string *text) {
+    static HMODULE library = LoadLibraryA("RICHED20.DLL");
+    if (!library)
+        return false;
+    HWND rich = CreateWindowExW(0, L"RichEdit20W", L"", ES_MULTILINE, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    if (!rich)
+        return false;
+    SendMessageA(rich, EM_EXLIMITTEXT, 0, (LPARAM)(bytes.size() + 65536));
+    RtfSource source = {&bytes, 0};
+    EDITSTREAM stream = {(DWORD_PTR)&source, 0, RtfRead};
+    SendMessageA(rich, EM_STREAMIN, SF_RTF, (LPARAM)&stream);
+    int n = GetWindowTextLengthW(rich);
+    text->assign((size_t)(n > 0 ? n : 0) + 1, u'\0');
+    n = n > 0 ? GetWindowTextW(rich, reinterpret_cast<wchar_t *>(&(*text)[0]), n + 1) : 0;
+    text->resize((size_t)n);
+    DestroyWindow(rich);
+    return stream.dwError == 0 && n > 0;
+}
+
+static bool IsRtf(const std::string &bytes) { return bytes.size() > 5 && bytes.compare(0, 5, "{\\rtf") == 0; }
+
 uint32_t EditLoadEditor(EditWindowRecord *r, const char *path) {
     std::string bytes;
     uint32_t error = 0;
@@ -119,6 +160,16 @@ uint32_t EditLoadEditor(EditWindowRecord *r, const char *path) {
     std::u16string text;
     uint16_t bom = TextDetectBom(data, bytes.size());
     bool latin1 = false;
+    // The viewer shows an RTF document's text; the editor edits its source
+    // (and saves it byte for byte).
+    if (r->toolKind != 2 && IsRtf(bytes) && RtfToText(bytes, &text)) {
+        r->byteOrderMark = 0;
+        r->latin1 = false;
+        r->lineEnds = TextDetectLineEnds(text.data(), text.size());
+        SetWindowTextW(r->textChild, W(TextToControl(text, &r->hadNul)));
+        SendMessageA(r->textChild, EM_SETMODIFY, 0, 0);
+        return 0;
+    }
     if (bom) {
         text = TextFromUtf16Bytes(data, bytes.size(), bom);
     } else if (!bytes.empty()) {

@@ -431,3 +431,30 @@ TEST_F(TextWindowTest, WindowsAreFoundAfterALanguageChange) {
     DestroyWindow(hex);
     gApp->langTable = nullptr;
 }
+
+// An RTF document: the text viewer shows its text, the editor its source;
+// neither touches the file. A file that only starts like RTF but holds no
+// text shows as it is.
+TEST_F(TextWindowTest, RtfShowsItsTextInTheViewerAndItsSourceInTheEditor) {
+    std::string path = Path("letter.rtf");
+    const std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\pard\\plain Dear {\\b reader},\\par "
+                            "caf\\'e9 second line\\par}";
+    WriteBytes(path, rtf);
+    Open(path, 3);
+    std::wstring shown = Text();
+    while (!shown.empty() && (shown.back() == L'\r' || shown.back() == L'\n')) shown.pop_back();
+    EXPECT_EQ(shown, L"Dear reader,\r\ncaf\u00e9 second line");
+    Close();
+    Open(path, 2);
+    std::wstring source(rtf.begin(), rtf.end());
+    EXPECT_EQ(Text(), source);
+    EXPECT_EQ(SendMessageA(window, WM_COMMAND, 11924, 0), 1); // saved unchanged
+    Close();
+    EXPECT_EQ(ReadBytes(path), rtf);
+    std::string empty = Path("empty.rtf");
+    WriteBytes(empty, "{\\rtf1}");
+    Open(empty, 3);
+    EXPECT_EQ(Text(), L"{\\rtf1}");
+    Close();
+    EXPECT_TRUE(gBoxes.empty());
+}
