@@ -35,6 +35,7 @@
 #include "fileops/DiskTools.h"
 #include "fileops/SyncWindow.h"
 #include "panels/SpaceCount.h"
+#include "panels/DirSizes.h"
 #include "panels/SpaceInfo.h"
 #include "tools/ClockDialog.h"
 #include "tools/ColorDialog.h"
@@ -82,7 +83,6 @@ static const struct {
 } kNotBuiltIds[] = {
     {101, 101},     // run dialog
     {110, 110},     // print
-    {211, 211},     // folder sizes
     {322, 322},     // directory listing
     {324, 324},     // go to
     {406, 406},     // packer options
@@ -703,6 +703,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 310:
         SyncCommand(window);
+        return;
+    case 211:
+        DirSizesCommand(window);
         return;
     case 311:
         OccupiedSpaceCommand(window);

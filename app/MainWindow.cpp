@@ -224,7 +224,8 @@ void OnMainDestroy(HWND window) {
     if (gApp->cmdLine)
         CmdHistorySave(gApp->cmdLine);
     ExitWatchdogStart();
-    PanelRefreshStop();
+    InterlockedOr(&gApp->dirSizeFlags, 4 | 8); // running folder-size counts stop
+    PanelRefreshStop(); // the icon loaders end with it
     ToolBarStopIconLoader();
     FindToolUnlink();
     // A refresh thread that did not end in time may still read the list.

@@ -117,6 +117,9 @@ struct AppState {
     HINSTANCE hInstance;
     HICON appIcon;
     HIMAGELIST systemImageList;
+    HICON panelIcons[18];     // the panels' own icon set, in slot order
+    HIMAGELIST ownImageList;  // the same icons, for blended drawing
+    volatile LONG folderIconIndex; // system index of an ordinary folder; -1 until fetched
     HANDLE iconWorker; // none = INVALID_HANDLE_VALUE
     HCURSOR sizeCursor, dragCursor;
     uint32_t clockDate;

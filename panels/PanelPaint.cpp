@@ -8,6 +8,7 @@
 #include "app/Language.h"
 #include "base/Numbers.h"
 #include "panels/DirRead.h"
+#include "panels/PanelIcons.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelTree.h"
 #include "panels/PanelWindow.h"
@@ -128,25 +129,20 @@ void DrawHeaderCell(HDC dc, RECT cell, uint16_t code, int panel, bool brief) {
     DrawTextA(dc, label, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
-void DrawIconCell(HDC dc, int x, int top, const FileEntry *e, HBRUSH rowBrush) {
+void DrawIconCell(HDC dc, int x, int top, const FileEntry *e, HBRUSH rowBrush, COLORREF rowBack, int panel) {
     int h = gApp->rowHeight;
     RECT cell = {x, top, x + kIconCell, top + h};
     FillRect(dc, &cell, rowBrush);
     int oy = (h - 16) / 2;
     if (oy < 0)
         oy = 0;
-    // Quick class by kind; the real icons come with the icon loader.
-    RECT glyph = {x + 4, top + oy + 3, x + 16, top + oy + 13};
-    if (EntryIsFolder(e)) {
-        HBRUSH b = CreateSolidBrush(RGB(230, 190, 60));
-        FillRect(dc, &glyph, b);
-        DeleteObject(b);
-    } else {
-        glyph.left += 2;
-        glyph.right -= 2;
-        glyph.top -= 1;
-        FrameRect(dc, &glyph, GetSysColorBrush(COLOR_BTNSHADOW));
-    }
+    // Painting never waits for the shell: what the entry knows, else a quick
+    // class; the loader brings the real icons and repaints their cells. The
+    // painter may store a located entry's answer: it holds the list.
+    int32_t code = (int32_t)e->iconIndex;
+    if (!code)
+        code = IconQuickClass(const_cast<FileEntry *>(e), panel);
+    PanelDrawEntryIcon(dc, x + 2, top + oy, e, code, rowBrush, rowBack, gApp->panels[panel].location == nullptr);
 }
 
 void CellText(HDC dc, RECT cell, const char *text, HBRUSH brush, UINT align, int inset) {
@@ -178,9 +174,9 @@ RowStyle StyleFor(int panel, uint32_t index, const FileEntry *e) {
     return s;
 }
 
-void DrawNameCell(HDC dc, RECT cell, const FileEntry *e, const RowStyle &s) {
+void DrawNameCell(HDC dc, RECT cell, const FileEntry *e, const RowStyle &s, int panel) {
     if (IconsOn()) {
-        DrawIconCell(dc, cell.left, cell.top, e, s.brush);
+        DrawIconCell(dc, cell.left, cell.top, e, s.brush, s.back, panel);
         cell.left += kIconCell;
     }
     char text[300];
@@ -217,7 +213,7 @@ void DrawFullRow(HDC dc, const RECT &area, int top, int panel, uint32_t index, c
         SetTextColor(dc, s.text);
         switch (code) {
         case kColName:
-            DrawNameCell(dc, cell, e, s);
+            DrawNameCell(dc, cell, e, s, panel);
             break;
         case kColSize:
             SizeText(e, text);
@@ -292,7 +288,7 @@ void PaintBrief(HDC dc, RECT area, int panel, PanelIter &it) {
         for (uint32_t r = 0; r < ps.visibleRows && e && y + rowH <= area.bottom; r++) {
             RowStyle s = StyleFor(panel, (uint32_t)it.position, e);
             RECT cell = {left, y, right, y + rowH};
-            DrawNameCell(dc, cell, e, s);
+            DrawNameCell(dc, cell, e, s, panel);
             y += rowH;
             e = PanelIterNext(&it);
         }

@@ -4,6 +4,7 @@
 // posts WM_USER+1 to the panel's list window, whose handler does the rest on
 // the interface thread (cursor, status texts, layout).
 #include "panels/PanelRefresh.h"
+#include "panels/PanelIcons.h"
 
 #include <windows.h>
 
@@ -244,6 +245,7 @@ int PanelReread(int panel, int keepMarks) {
         return ERROR_BUSY; // readers held the list too long: next cycle
     }
     PanelListFree(data); // the old list, now out of every reader's reach
+    PanelStartIconLoader(panel);
     {
         std::lock_guard<std::mutex> lock(gNameLock);
         CopyBounded(gFollow[panel], follow, sizeof gFollow[panel]);
@@ -375,6 +377,7 @@ void PanelRefreshStop() {
     gRefreshFlags[1].fetch_and(~(uint32_t)kRefreshKeepOn);
     for (int i = 0; i < 30 && (gRefreshFlags[0].load() & kRefreshAlive); i++)
         Sleep(100);
+    PanelStopIconLoaders();
     if (gRefreshThread) {
         CloseHandle(gRefreshThread);
         gRefreshThread = nullptr;

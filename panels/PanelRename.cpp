@@ -1,9 +1,18 @@
 #include "panels/PanelRename.h"
 
+#include <stdlib.h>
 #include <string.h>
+#include <oleidl.h>
 
 #include "AppState.h"
+#include "base/Memory.h"
+#include "base/Paths.h"
 #include "fileops/CopyJob.h"
+#include "fileops/FileSystem.h"
+#include "fileops/Job.h"
+#include "panels/Location.h"
+#include "tools/RunServices.h"
+#include "wingui/WindowUtil.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelPaint.h"
 #include "panels/PanelWindow.h"
@@ -115,4 +124,136 @@ void PanelCancelRename() {
     gApp->renameEdit = nullptr;
     PanelSetFocus(gApp->activePanel & 1);
     DestroyWindow(edit);
+}
+
+// ---- dropped files
+
+namespace {
+
+// Archive formats of the archive library that cannot take files, and the
+// remote kinds, refuse a drop.
+bool RefusesDrop(const LocationNode *location) {
+    if (!location)
+        return false;
+    uint16_t kind = LocationRootKind(location);
+    if (kind >= kLocationFtp && kind <= kLocationFtp + 4)
+        return true;
+    static const uint16_t kReadOnlyFormats[] = {10001, 10002, 10003, 10009, 10010, 10019, 10020, 10021, 10022};
+    for (uint16_t f : kReadOnlyFormats)
+        if (kind == f)
+            return true;
+    return false;
+}
+
+// Per file: u16 record length (path length + 3), then the path with its
+// NUL; a zero u16 ends the list.
+void *PackDropNames(HDROP drop, UINT count) {
+    size_t total = 5;
+    char path[MAX_PATH];
+    for (UINT i = 0; i < count; i++)
+        total += (size_t)DragQueryFileA(drop, i, path, sizeof path) + 3;
+    uint8_t *block = (uint8_t *)MemAlloc(total);
+    if (!block)
+        return nullptr;
+    uint8_t *p = block;
+    for (UINT i = 0; i < count; i++) {
+        UINT n = DragQueryFileA(drop, i, path, sizeof path);
+        uint16_t length = (uint16_t)(n + 3);
+        memcpy(p, &length, 2);
+        memcpy(p + 2, path, n + 1);
+        p += length;
+    }
+    return block;
+}
+
+} // namespace
+
+int PanelDropFiles(HWND window, HDROP drop, int panel) {
+    panel &= 1;
+    JobRecord job = {};
+    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    if (!count) {
+        DragFinish(drop);
+        return 0;
+    }
+    job.itemCount = count;
+    char last[MAX_PATH] = "";
+    if (count == 1) {
+        DragQueryFileA(drop, 0, job.secondName, sizeof job.secondName);
+        lstrcpynA(job.target, job.secondName + PathFindName(job.secondName), sizeof job.target);
+        lstrcpynA(last, job.secondName, sizeof last);
+    } else {
+        DragQueryFileA(drop, count - 1, last, sizeof last);
+    }
+    const LocationNode *location = gApp->panels[panel].location;
+    if (RefusesDrop(location)) {
+        MessageBeep(MB_ICONHAND);
+        DragFinish(drop);
+        return 0;
+    }
+    if (location)
+        job.targetLocation = LocationClone(location);
+    job.flags = gApp->generalOptions;
+    job.sourcePanel = (uint16_t)PanelOtherIndex(panel);
+    const uint32_t effect = gApp->panels[panel].dropFlags;
+    if (effect & DROPEFFECT_LINK) {
+        job.jobCode = kJobCodeDropShortcut;
+        job.titleId = 4052;
+        job.captionId = 4053;
+    } else if (effect & DROPEFFECT_MOVE) {
+        job.jobCode = kJobCodeDropMove;
+        job.titleId = 4033;
+        job.captionId = 4034;
+    } else {
+        job.jobCode = kJobCodeDropCopy;
+        job.titleId = 4031;
+        job.captionId = 4032;
+    }
+    INT_PTR result = DialogBoxParamA(gApp->hInstance, MAKEINTRESOURCEA(10100), window, CopyDialogProc, (LPARAM)&job);
+    if (result != IDOK) {
+        LocationCloneFree(job.targetLocation);
+        DragFinish(drop);
+        return 0;
+    }
+    gApp->generalOptions = job.flags; // the dialog's choices are remembered
+    job.flags = kJobInclSubDirs;
+    job.cancel = 0;
+    if (job.targetLocation) {
+        char archive[MAX_PATH] = "";
+        LocationRootFile(job.targetLocation, archive);
+        size_t n = strlen(archive);
+        bool inside = n && _strnicmp(job.target, archive, n) == 0 && (!job.target[n] || job.target[n] == '\\');
+        if (!inside) {
+            LocationCloneFree(job.targetLocation); // the target is outside the archive
+            job.targetLocation = nullptr;
+        } else if (FileCheckExists(archive) != 0) {
+            LocationCloneFree(job.targetLocation);
+            DragFinish(drop);
+            return 0;
+        }
+    }
+    if (count > 1)
+        job.selection = PackDropNames(drop, count); // the job frees it
+    // The folder of the last file: "C:" alone for a file in a drive root.
+    lstrcpynA(job.sourceDir, last, sizeof job.sourceDir);
+    job.sourceDir[PathFindName(job.sourceDir)] = 0;
+    size_t n = strlen(job.sourceDir);
+    if (n && job.sourceDir[n - 1] == '\\')
+        job.sourceDir[n - 1] = 0;
+    if (!JobShowDialog(gMainWindow, 10301, &job)) {
+        free(job.selection); // no dialog took the record
+        LocationCloneFree(job.targetLocation);
+    }
+    DragFinish(drop);
+    return 0;
+}
+
+void PanelOnDropFiles(HWND listWindow, HDROP drop) {
+    int panel = PanelFromWindow(listWindow);
+    if (panel < 0) {
+        DragFinish(drop);
+        return;
+    }
+    PanelDropFiles(listWindow, drop, panel);
+    WndBringToFront(listWindow);
 }

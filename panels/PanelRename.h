@@ -11,3 +11,10 @@
 bool PanelStartRename();
 // Escape: the box goes away and nothing is renamed.
 void PanelCancelRename();
+
+// Files dropped from another program (WM_DROPFILES) onto a panel's list
+// window or path bar: a copy, move or shortcut job into that panel, by the
+// effect its drop target recorded. Takes the drop handle and releases it.
+void PanelOnDropFiles(HWND listWindow, HDROP drop);
+// The drop itself; `window` owns the copy dialog. Returns 0.
+int PanelDropFiles(HWND window, HDROP drop, int panel);

@@ -7,7 +7,14 @@
 #include "AppState.h"
 #include "base/Memory.h"
 #include "base/Strings.h"
+#include "app/DirWatch.h"
+#include "base/Paths.h"
+#include "fileops/CaseMask.h"
+#include "fileops/CopyJob.h"
 #include "fileops/FileSystem.h"
+#include "panels/PanelInput.h"
+#include "tools/RunServices.h"
+#include "tools/ToolWindows.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"
 
@@ -174,4 +181,177 @@ void TreeItemPath(HWND tree, HTREEITEM item, char *out, size_t size) {
         if (i > 0 && len && out[len - 1] != '\\')
             StrAppend(out, "\\", size);
     }
+}
+
+void TreeGetItemPath(HWND tree, char *out, HTREEITEM item) {
+    out[0] = 0;
+    if (tree && item)
+        TreeItemPath(tree, item, out, 260);
+}
+
+void TreeGetSelectedPath(HWND tree, char *out) {
+    HTREEITEM item = tree ? (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) : nullptr;
+    TreeGetItemPath(tree, out, item);
+}
+
+namespace {
+
+void TreeSelected(int panel, HWND tree) {
+    char path[260];
+    TreeGetSelectedPath(tree, path);
+    if (!path[0])
+        return;
+    if (!SetCurrentDirectoryA(path)) {
+        FileReportError(gMainWindow, (int32_t)GetLastError(), path, kCtxNone);
+        return;
+    }
+    const int other = !panel;
+    PanelSetPath(panel, path);
+    PanelSetPath(other, path);
+    gApp->cursorIndex[other] = 0;
+    gApp->topIndex[other] = 0;
+    if (HWND history = gApp->toolWindows[kToolHistory])
+        ToolListInsert(history, path, 0);
+    PanelRequestReread(other);
+    if (HWND bar = gApp->panels[panel].pathBar)
+        InvalidateRect(bar, nullptr, FALSE);
+}
+
+// One answer per label edit: the tree may report the end of an edit again
+// while the first report is handled (the box losing the focus to a message)
+// or after it (the box going away).
+bool gEditAnswered;
+LRESULT gEditAnswer;
+
+// A drive root cannot be renamed; a folder's new name is at most 32
+// characters, as the tree has always allowed.
+LRESULT TreeBeginEdit(HWND tree, NMTVDISPINFOA *info) {
+    gEditAnswered = false;
+    char path[260];
+    TreeGetItemPath(tree, path, info->item.hItem);
+    if (strlen(path) <= 3)
+        return TRUE; // refused: the edit box goes away at once
+    if (HWND edit = (HWND)SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0))
+        SendMessageA(edit, EM_LIMITTEXT, 32, 0);
+    return FALSE;
+}
+
+// A panel folder inside (or equal to) `from` follows the rename to `to`.
+void FollowRename(int panel, const char *from, const char *to) {
+    char path[260];
+    PanelGetPath(panel, path, sizeof path);
+    size_t n = strlen(from);
+    if (_strnicmp(path, from, n) != 0 || (path[n] && path[n] != '\\'))
+        return;
+    char moved[264] = "";
+    StrAppend(moved, to, sizeof moved);
+    if (StrAppend(moved, path + n, sizeof moved) == 0 && strlen(moved) < 260)
+        PanelSetPath(panel, moved);
+}
+
+LRESULT TreeRename(int panel, HWND tree, NMTVDISPINFOA *info);
+
+LRESULT TreeEndEdit(int panel, HWND tree, NMTVDISPINFOA *info) {
+    if (gEditAnswered)
+        return gEditAnswer;
+    gEditAnswered = true;
+    gEditAnswer = FALSE;
+    gEditAnswer = TreeRename(panel, tree, info);
+    return gEditAnswer;
+}
+
+LRESULT TreeRename(int panel, HWND tree, NMTVDISPINFOA *info) {
+    if (!info->item.pszText)
+        return FALSE; // the edit was cancelled
+    const char *text = info->item.pszText;
+    char oldPath[260];
+    TreeGetItemPath(tree, oldPath, info->item.hItem);
+    if (strlen(oldPath) <= 3)
+        return FALSE;
+    // A name, never a path: "..\x", "a\b" or "C:x" would move the folder
+    // elsewhere; an empty name is no name.
+    if (!RenameNameIsPlain(text)) {
+        FileReportError(gMainWindow, ERROR_INVALID_NAME, text[0] ? text : oldPath, kCtxNone);
+        return FALSE;
+    }
+    char newPath[264];
+    lstrcpynA(newPath, oldPath, sizeof newPath);
+    char *cut = strrchr(newPath, '\\');
+    if (!cut)
+        return FALSE;
+    cut[1] = 0; // the parent folder with its backslash
+    if (StrAppend(newPath, text, sizeof newPath) || strlen(newPath) >= 260) {
+        FileReportError(gMainWindow, ERROR_FILENAME_EXCED_RANGE, text, kCtxNone);
+        return FALSE;
+    }
+    if (strcmp(newPath, oldPath) == 0)
+        return FALSE;
+    // Another entry of that name is never replaced: a folder cannot take the
+    // place of a file or a folder, so the rename is refused with the reason.
+    if (PathCompareNoCase(newPath, oldPath) != 0 && FileCheckExists(newPath) == 0) {
+        FileReportError(gMainWindow, ERROR_ALREADY_EXISTS, newPath, kCtxExists);
+        return FALSE;
+    }
+    // The process's current folder may lie inside the folder: move it away
+    // so the folder is free.
+    char windowsRoot[MAX_PATH];
+    PathGetWindowsRoot(windowsRoot);
+    FileSetCurrentDir(gMainWindow, windowsRoot);
+    bool done;
+    while (!(done = MoveFileA(oldPath, newPath) != 0)) {
+        if (FileReportError(gMainWindow, (int32_t)GetLastError(), oldPath, kCtxNone) != IDRETRY)
+            break;
+    }
+    if (done) {
+        for (int p = 0; p < 2; p++)
+            FollowRename(p, oldPath, newPath);
+        PanelRequestRereadBoth();
+    }
+    for (int p = 0; p < 2; p++)
+        DirWatchOpen(gApp->panelPath[p], &gApp->changeNotify[p]);
+    RunSetCurDirFromPanel(gMainWindow, panel);
+    return done ? TRUE : FALSE; // TRUE keeps the new label
+}
+
+} // namespace
+
+LRESULT PanelTreeNotify(HWND listWindow, int controlId, NMHDR *notification) {
+    const int panel = PanelFromWindow(listWindow);
+    if (controlId != kTreeId || panel < 0 || !notification)
+        return 0;
+    HWND tree = notification->hwndFrom;
+    switch (notification->code) {
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW: {
+        UINT action = ((NMTREEVIEWA *)notification)->action;
+        if (action == TVC_BYMOUSE || action == TVC_BYKEYBOARD)
+            TreeSelected(panel, tree);
+        return 0;
+    }
+    case TVN_BEGINLABELEDITA:
+        return TreeBeginEdit(tree, (NMTVDISPINFOA *)notification);
+    case TVN_ENDLABELEDITA:
+        return TreeEndEdit(panel, tree, (NMTVDISPINFOA *)notification);
+    case TVN_ITEMEXPANDEDA:
+    case TVN_ITEMEXPANDEDW: {
+        NMTREEVIEWA *nm = (NMTREEVIEWA *)notification;
+        if ((nm->action & (TVE_COLLAPSE | TVE_EXPAND)) && nm->itemNew.hItem) {
+            char path[260];
+            TreeGetItemPath(tree, path, nm->itemNew.hItem);
+            if (path[0])
+                TreeFill(panel, path, false);
+        }
+        return 0;
+    }
+    case NM_SETFOCUS:
+    case NM_CLICK:
+    case NM_DBLCLK:
+        if (GetFocus() != tree)
+            SetFocus(tree);
+        if ((gApp->activePanel & 1) != panel)
+            PanelHandleKey(gMainWindow, WM_NULL, VK_TAB, 0);
+        gApp->wheelTarget = tree;
+        return 0;
+    }
+    return 0;
 }

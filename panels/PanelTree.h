@@ -15,3 +15,12 @@ void TreeShowPath(int panel, const char *path, bool expand);
 void TreeSetColors(HWND tree, HFONT font, COLORREF background, COLORREF text);
 // Full path of a tree item (root text + child texts).
 void TreeItemPath(HWND tree, HTREEITEM item, char *out, size_t size);
+// The path of a tree item: the texts from the item up to the root joined
+// with single backslashes; "" without an item.
+void TreeGetItemPath(HWND tree, char *out, HTREEITEM item);
+void TreeGetSelectedPath(HWND tree, char *out);
+// WM_NOTIFY of a panel's list window from its tree control: selecting a
+// folder by mouse or keyboard moves both panels there, editing a label
+// renames that folder, expanding refills the branch, a click makes the
+// panel active. Returns the notification's result.
+LRESULT PanelTreeNotify(HWND listWindow, int controlId, NMHDR *notification);

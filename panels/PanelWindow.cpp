@@ -22,6 +22,8 @@
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
 #include "panels/PanelRefresh.h"
+#include "panels/PanelRename.h"
+#include "panels/PanelIcons.h"
 #include "panels/PanelStatus.h"
 #include "panels/PanelTree.h"
 #include "panels/QuickSearch.h"
@@ -115,6 +117,7 @@ int PanelCreateWindows(HWND mainWindow, int panel) {
     PanelState &ps = gApp->panels[panel];
     ps.panelIndex = (uint16_t)panel;
     ps.filter = &gApp->panelFilter[panel];
+    PanelLoadIcons(gApp->hInstance ? gApp->hInstance : GetModuleHandleA(nullptr));
     if (!RegisterOnce(kPanelClassName, PanelWindowProc, 4, CS_DBLCLKS))
         return 0;
     ps.listWindow = CreateWindowExA(WS_EX_ACCEPTFILES, kPanelClassName, "",
@@ -479,6 +482,8 @@ LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         SetTextColor((HDC)wParam, PanelColor(2));
         SetBkColor((HDC)wParam, PanelColor(0));
         return (LRESULT)PanelBrush(0);
+    case WM_NOTIFY:
+        return PanelTreeNotify(window, (int)wParam, (NMHDR *)lParam);
     case kPanelMsgRefresh:
         PanelOnRefresh(window, wParam);
         return 0;

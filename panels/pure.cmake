@@ -10,7 +10,8 @@ foreach(f
     panels/PanelNav.cpp
     panels/PanelCarry.cpp
     panels/KeyTables.cpp
-    panels/PanelCompare.cpp)
+    panels/PanelCompare.cpp
+    panels/IconClass.cpp)
   if(EXISTS ${VANDRELL_ROOT}/${f})
     list(APPEND KESTROM_PURE_SOURCES ${f})
   endif()
