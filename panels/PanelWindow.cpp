@@ -484,6 +484,9 @@ LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return (LRESULT)PanelBrush(0);
     case WM_NOTIFY:
         return PanelTreeNotify(window, (int)wParam, (NMHDR *)lParam);
+    case WM_DROPFILES:
+        PanelOnDropFiles(window, (HDROP)wParam);
+        return 0;
     case kPanelMsgRefresh:
         PanelOnRefresh(window, wParam);
         return 0;
@@ -614,6 +617,9 @@ LRESULT CALLBACK PathBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_RBUTTONDOWN:
         PathBarMenu(window, panel, lParam);
+        return 0;
+    case WM_DROPFILES:
+        PanelDropFiles(window, (HDROP)wParam, panel);
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

@@ -283,6 +283,7 @@ class Panels : public ::testing::Test {
         }
         gApp = (AppState *)calloc(1, sizeof(AppState));
         gApp->hInstance = GetModuleHandleA(nullptr);
+        InitializeCriticalSection(&gApp->dialogListLock); // the job dialogs register in the window list
         gApp->panelOptions = kPanelShowTitle;
         gApp->barOptions = kBarDrives;
         gApp->changeNotify[0] = gApp->changeNotify[1] = INVALID_HANDLE_VALUE;
@@ -1425,6 +1426,53 @@ TEST_F(Panels, TreeSelectionMovesBothPanelsAndALabelEditRenamesTheEditedFolder) 
     ChangeTo(0, "left");
     InvalidateRect(gApp->panels[1].listWindow, nullptr, FALSE);
     Pump(50);
+}
+
+// Builds the block a shell drop hands over (ANSI names).
+HDROP MakeDrop(const std::vector<std::string> &paths) {
+    size_t size = sizeof(DROPFILES) + 1;
+    for (auto &p : paths)
+        size += p.size() + 1;
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    DROPFILES *d = (DROPFILES *)GlobalLock(h);
+    d->pFiles = sizeof(DROPFILES);
+    char *at = (char *)(d + 1);
+    for (auto &p : paths) {
+        memcpy(at, p.c_str(), p.size() + 1);
+        at += p.size() + 1;
+    }
+    GlobalUnlock(h);
+    return (HDROP)h;
+}
+
+TEST_F(Panels, DroppedFilesAreCopiedOrMovedIntoThePanel) {
+    for (const char *d : {"dropsrc", "dropsrc\\folder", "dropdst"})
+        CreateDirectoryA(Path(d).c_str(), nullptr);
+    MakeFile("dropsrc\\one.txt", 11);
+    MakeFile("dropsrc\\two.txt", 22);
+    MakeFile("dropsrc\\folder\\three.txt", 33);
+    MakeFile("dropsrc\\moved.txt", 44);
+    ChangeTo(0, "dropdst");
+    HWND list = gApp->panels[0].listWindow;
+    // Several files and a folder, copied.
+    gApp->panels[0].dropFlags = 0;
+    SendMessageA(list, WM_DROPFILES,
+                 (WPARAM)MakeDrop({Path("dropsrc\\one.txt"), Path("dropsrc\\two.txt"), Path("dropsrc\\folder")}), 0);
+    EXPECT_GE(WaitFor([] { return FileThere("dropdst\\one.txt") && FileThere("dropdst\\two.txt") &&
+                                  FileThere("dropdst\\folder\\three.txt"); },
+                      30000),
+              0);
+    EXPECT_TRUE(FileThere("dropsrc\\one.txt"));
+    // One file with the move effect: it leaves its folder.
+    gApp->panels[0].dropFlags = DROPEFFECT_MOVE;
+    SendMessageA(gApp->panels[0].pathBar, WM_DROPFILES, (WPARAM)MakeDrop({Path("dropsrc\\moved.txt")}), 0);
+    EXPECT_GE(WaitFor([] { return FileThere("dropdst\\moved.txt") && !FileThere("dropsrc\\moved.txt"); }, 30000), 0);
+    gApp->panels[0].dropFlags = 0;
+    struct stat st;
+    EXPECT_EQ(stat(Path("dropdst\\moved.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 44);
+    WaitIdle();
+    ChangeTo(0, "left");
 }
 
 TEST_F(Panels, SlowSecondClickOnTheCursorNameOpensTheRenameBox) {
