@@ -81,11 +81,7 @@ void FeatureNotBuilt(int id) {
 static const struct {
     int first, last;
 } kNotBuiltIds[] = {
-    {101, 101},     // run dialog
-    {110, 110},     // print
     {322, 322},     // directory listing
-    {324, 324},     // go to
-    {406, 406},     // packer options
 };
 
 bool CommandIsBuilt(int id) {
@@ -205,6 +201,29 @@ static bool DeviceCursorFile(int panel, char *out, size_t size, uint32_t sizeWor
     sizeWords[0] = (uint32_t)bytes;
     sizeWords[1] = (uint32_t)(bytes >> 32);
     return true;
+}
+
+// The Run dialog opens on the cursor file of a local or device panel;
+// folders, "..", archive and FTP panels beep.
+static void RunCommand(HWND window) {
+    int panel = ActivePanel();
+    uint16_t kind = LocationKind(panel);
+    char path[520];
+    uint32_t size[2];
+    if (kind == kLocationCeDevice && !InTree(panel)) {
+        if (DeviceCursorFile(panel, path, sizeof path, size))
+            RunShowDialog(window, path);
+        return;
+    }
+    PanelIter it;
+    FileEntry *e = PanelGetCursorEntry(&it, panel);
+    bool file = e && !EntryIsFolder(e) && !EntryIsUpDir(e);
+    PanelIterEnd(&it);
+    if (kind || InTree(panel) || !file || !PanelCursorEntryPath(panel, path, sizeof path)) {
+        CommandBeep();
+        return;
+    }
+    RunShowDialog(window, path);
 }
 
 // The cursor files of the two panels side by side in the file compare window.
@@ -645,6 +664,22 @@ static void MainCommandRun(HWND window, int id) {
         if (!EditOpenFile(window, "", "", nullptr))
             CommandBeep();
         return;
+    case 101:
+        RunCommand(window);
+        return;
+    case 324:
+        GoToShowDialog(window);
+        return;
+    case 110:
+        if (PanelGetCursorFile(window, active, path, 260)) {
+            DWORD attributes = GetFileAttributesA(path);
+            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                CommandBeep();
+            } else if (DWORD error = RunPrintFile(window, path, gApp->panelPath[active])) {
+                RunReportError(window, error, path);
+            }
+        }
+        return;
     case 209:
         DiskInfoCommand(window);
         return;
@@ -840,6 +875,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 404:
         OptionsCommand(window);
+        return;
+    case 406:
+        PackerShowDialog(window);
         return;
     case 409:
         UserMenuCommand(window);

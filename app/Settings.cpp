@@ -181,6 +181,15 @@ static void SaveComboItems(HWND combo, const char *file, const char *section, in
         if (!value[0])
             continue;
         snprintf(key, sizeof key, "%d", i + 1);
+        size_t n = strlen(value);
+        if (n >= 2 && value[0] == '"' && value[n - 1] == '"') {
+            // Reading takes one pair of enclosing quotes off a value; a
+            // typed line that starts and ends in quotes keeps its own.
+            char quoted[sizeof value + 2];
+            snprintf(quoted, sizeof quoted, "\"%s\"", value);
+            IniWriteString(section, key, quoted, file);
+            continue;
+        }
         IniWriteString(section, key, value, file);
     }
 }

@@ -20,6 +20,7 @@
 #include "panels/EntryBuild.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
+#include "tools/RunLine.h"
 #include "wingui/ShellServices.h"
 #include "wingui/WindowUtil.h"
 
@@ -29,6 +30,7 @@ namespace {
 
 PackerImage gImage;
 bool gLoaded;
+bool gDamaged; // the file is there but was refused
 
 // Library formats offered by the pack and unpack dialogs, in this order.
 const uint16_t kUnpackFormats[] = {10000, 10005, 10007, 10008, 10016, 10009, 10022, 10010, 10020, 10019,
@@ -45,29 +47,6 @@ void SetTextById(HWND dialog, int control, int id) {
     TextOf(id, text, sizeof text);
     if (text[0])
         SetDlgItemTextA(dialog, control, text);
-}
-
-std::string Quote(const std::string &arg) {
-    // One argument as the C runtime splits a command line: backslashes are
-    // doubled only where they meet a quote.
-    std::string out = "\"";
-    size_t slashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++slashes;
-            continue;
-        }
-        if (c == '"') {
-            out.append(slashes * 2 + 1, '\\');
-        } else {
-            out.append(slashes, '\\');
-        }
-        slashes = 0;
-        out += c;
-    }
-    out.append(slashes * 2, '\\');
-    out += '"';
-    return out;
 }
 
 bool IsLibraryFormat(uint16_t n) { return n >= kLocationArchiveLib; }
@@ -109,12 +88,26 @@ void PackerFilePath(char *out) {
 void PackerForget() {
     gImage.clear();
     gLoaded = false;
+    gDamaged = false;
+}
+
+bool PackerFileDamaged() {
+    PackerDefinitions();
+    return gDamaged;
+}
+
+void PackerAdopt(const PackerImage &image) {
+    gImage = image;
+    gLoaded = true;
+    gDamaged = false;
+    gApp->packerDefsSize = (uint32_t)gImage.size();
 }
 
 const PackerImage *PackerDefinitions() {
     if (gLoaded)
         return &gImage;
     gLoaded = true;
+    gDamaged = false;
     gImage.clear();
     char path[260];
     PackerFilePath(path);
@@ -130,6 +123,7 @@ const PackerImage *PackerDefinitions() {
             gImage.assign((uint8_t *)data, (uint8_t *)data + length);
         } else {
             // A damaged file is named, never half read.
+            gDamaged = true;
             std::string text = std::string(path) + ":\n" + problem;
             MessageBoxA(gMainWindow, text.c_str(), gWindowTitle ? gWindowTitle : "", MB_OK | MB_ICONERROR);
         }
@@ -196,15 +190,15 @@ bool PackBuildCommand(const std::string &templ, const std::string &option, const
         if (n == 0 || n >= MAX_PATH)
             return false;
     }
-    *out = Quote(found) + rest;
+    *out = RunQuoteArg(found) + rest;
     if (!out->empty() && out->back() != ' ')
         *out += ' ';
     *out += option;
     if (!out->empty() && out->back() != ' ')
         *out += ' ';
-    *out += Quote(archive);
+    *out += RunQuoteArg(archive);
     if (!file.empty())
-        *out += " " + Quote(file);
+        *out += " " + RunQuoteArg(file);
     return true;
 }
 

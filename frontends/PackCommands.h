@@ -28,6 +28,31 @@ extern char gPackerFileOverride[260];
 void PackerFilePath(char *out); // 260 bytes
 const PackerImage *PackerDefinitions();
 void PackerForget(); // read again on next use
+// The file is there but was refused (its box was shown); the dialog leaves
+// such a file alone.
+bool PackerFileDamaged();
+// The edited definitions become the ones in use.
+void PackerAdopt(const PackerImage &image);
+
+// Command 406: the packer definitions dialog. Tests drive PackerDialogProc
+// with a PackerDialogData of their own.
+enum : int {
+    kDlgPacker = 14100,
+    kIdPackerBest = 14101, // radios 14101-14103: option sets 0-2
+    kIdPackerPrev = 14110,
+    kIdPackerNext = 14111,
+    kIdPackerField = 14112, // edits 14112-14121: the ten strings in order
+    kIdPackerInsert = 97,
+    kIdPackerDelete = 96,
+    kIdPackerSave = 99,
+};
+struct PackerDialogData {
+    PackerImage image; // the copy being edited
+    uint32_t index;    // the record shown
+    uint32_t saveError; // of the last save, 0 when it worked
+};
+void PackerShowDialog(HWND owner);
+INT_PTR CALLBACK PackerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 uint16_t PackerCount();
 // String `index` of record n; false after the box "No packer defined."
 // when there are no definitions.

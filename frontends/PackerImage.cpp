@@ -48,6 +48,12 @@ std::string PackerImageCheck(const uint8_t *image, size_t size) {
         }
         at += length;
     }
+    if (at != size) {
+        // More bytes than records: a count that lost records, which a save
+        // would then drop.
+        snprintf(text, sizeof text, "record %u: the file goes on after the last record", count);
+        return text;
+    }
     return std::string();
 }
 

@@ -253,15 +253,9 @@ void ToolListGoTo(HWND toolDialog, int panel) {
     PanelLeaveLocations(panel);
     if ((gApp->panelMode[panel] & 0xF) == kViewTree)
         return;
-    if (FileSetCurrentDir(toolDialog, line) != 0)
+    if (RunPanelSetFolder(toolDialog, line, panel) != 0)
         return;
-    memcpy(gApp->panelPath[panel], line, sizeof line);
-    gApp->cursorIndex[panel] = 0;
-    gApp->scrollPos[panel] = 0;
-    PanelRequestReread(panel);
-    ToolListInsert(gApp->toolWindows[kToolHistory], line, 0);
     WndBringToFront(gMainWindow);
-    DirWatchOpen(gApp->panelPath[panel], &gApp->changeNotify[panel]);
 }
 
 static void GoToAndMaybeClose(HWND dialog, uint32_t closeBit, int toggleCommand) {
@@ -509,7 +503,7 @@ static void ContainerCommand(HWND dialog, int id, int notify) {
         ContainerAddFromPanel(dialog);
         return;
     case kTwRun:
-        ForEachSelected(list, [&](const char *path, int) { RunOpenFile(dialog, path, nullptr, SW_SHOWNORMAL); });
+        ForEachSelected(list, [&](const char *path, int) { RunStartFile(dialog, path); });
         return;
     case kTwView:
         ForEachSelected(list, [&](const char *path, int) { ViewerOpenActive(dialog, path, nullptr); });
