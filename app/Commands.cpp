@@ -57,6 +57,7 @@
 #include "wingui/WindowList.h"
 #include "frontends/PackCommands.h"
 #include "panels/PanelArchive.h"
+#include "panels/PanelExport.h"
 #include "tools/HexEditor.h"
 #include "tools/RunServices.h"
 #include "tools/TextEditor.h"
@@ -81,7 +82,7 @@ void FeatureNotBuilt(int id) {
 static const struct {
     int first, last;
 } kNotBuiltIds[] = {
-    {322, 322},     // directory listing
+    {1, 0}, // none at present: an empty range keeps the table well-formed
 };
 
 bool CommandIsBuilt(int id) {
@@ -669,6 +670,9 @@ static void MainCommandRun(HWND window, int id) {
         return;
     case 324:
         GoToShowDialog(window);
+        return;
+    case 322:
+        PanelListToTextFile(window, active);
         return;
     case 110:
         if (PanelGetCursorFile(window, active, path, 260)) {

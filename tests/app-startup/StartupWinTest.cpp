@@ -211,7 +211,7 @@ TEST_F(AppTest, DispatchedRefusalBeepsOnceAndUnbuiltFeaturesBeepOnce) {
     EXPECT_EQ(gBeeps, 1);
     gApp->panelMode[0] = kViewFull;
     gBeeps = 0;
-    for (int id : {322, 1302}) {
+    for (int id : {1302}) {
         int before = gBeeps;
         MainCommandDispatch(main, id);
         EXPECT_EQ(gBeeps - before, IsKnownCommand(id) ? 1 : 0) << id;

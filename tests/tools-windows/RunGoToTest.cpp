@@ -9,6 +9,7 @@
 #include <shellapi.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -417,6 +418,67 @@ TEST_F(RunGoTo, PrintHandsTheCursorFileToTheShellsPrintVerb) {
     gRunShellExecute = saved;
 }
 
+
+std::vector<std::string> TempLists() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string folder = std::string(temp) + "Zq";
+    std::vector<std::string> out;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*.txt").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            out.push_back(folder + "\\" + data.cFileName);
+        while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    return out;
+}
+
+TEST_F(RunGoTo, DirectoryListingWritesThePanelsListToATextFile) {
+    gApp->activePanel = 0;
+    ASSERT_EQ(std::string(gApp->panelPath[0]), kBin);
+    std::vector<std::string> before = TempLists();
+    SendMessageA(main, WM_COMMAND, 322, 0);
+    std::vector<std::string> after = TempLists();
+    std::string made;
+    for (const std::string &f : after)
+        if (std::find(before.begin(), before.end(), f) == before.end())
+            made = f;
+    ASSERT_FALSE(made.empty());
+    std::string text = ReadAll(made);
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], kBin);
+    // Full view: attributes, size and stamp in fixed columns, then the name.
+    std::vector<std::string> names;
+    for (size_t i = 1; i < lines.size(); i++) {
+        ASSERT_GT(lines[i].size(), 44u) << lines[i];
+        EXPECT_EQ(lines[i].substr(41, 3), "   ") << lines[i];
+        names.push_back(lines[i].substr(44));
+        if (names.back() == "my prog.exe") {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            ASSERT_TRUE(GetFileAttributesExA((kBin + "\\my prog.exe").c_str(), GetFileExInfoStandard, &data));
+            std::string digits;
+            for (char c : lines[i].substr(6, 15))
+                if (isdigit((unsigned char)c))
+                    digits += c;
+            EXPECT_EQ(digits, std::to_string(data.nFileSizeLow)) << lines[i];
+        }
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = {"(paren) ^caret.exe", "100% sure.exe", "a&b.exe", kLongName,
+                                         "my prog.exe", "sub", "zqlog.exe"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+}
 
 TEST_F(RunGoTo, GoToMovesThePanelOrOpensTheFileAndKeepsItsHistory) {
     gApp->activePanel = 0;
