@@ -30,6 +30,7 @@
 #include "fileops/FileSystem.h"
 #include "fileops/SysTools.h"
 #include "frontends/FtpFrontEnd.h"
+#include "panels/PanelDrag.h"
 #include "panels/Location.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelRefresh.h"
@@ -79,6 +80,7 @@ LRESULT OnMainCreate(HWND window) {
     if (gApp->language[0] && !(gApp->panelOptions & kPanelNoLogo))
         ShowStartLogo();
     gApp->panels[1].panelIndex = 1;
+    DragCreateDropSource();
 
     char buffer[4];
     bool decimal = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 4) != 0;
@@ -228,6 +230,7 @@ void OnMainDestroy(HWND window) {
     PanelRefreshStop(); // the icon loaders end with it
     ToolBarStopIconLoader();
     FindToolUnlink();
+    DragReleaseDropSource();
     // A refresh thread that did not end in time may still read the list.
     if (!(gRefreshFlags[0].load() & kRefreshAlive)) {
         MemFree(&gApp->shareList.data);

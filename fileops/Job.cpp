@@ -53,6 +53,7 @@ static const JobCodeRow kJobCodes[] = {
     {kJobCodeContainerDelete, kJobCodeContainerDelete, ContainerDeleteJobThread, false},
     {kJobCodeDropCopy, kJobCodeDropMove, DropCopyJobThread, false},
     {kJobCodeDropDelete, kJobCodeDropDelete, DropDeleteJobThread, false},
+    {kJobCodeDropShortcut, kJobCodeDropShortcut, DropShortcutJobThread, false},
     {kJobCodePack, kJobCodePack, ArcPackJobThread, true},
     {kJobCodeUnpack, kJobCodeUnpack, ArcUnpackJobThread, true},
     {kJobCodeSplit, kJobCodeSplit, SplitJobThread, false},
@@ -77,6 +78,8 @@ JobWorker JobWorkerForCode(uint16_t code, bool *needsSelection)
         *needsSelection = false;
     return nullptr;
 }
+
+JobWorker (*gJobWorkerLookup)(uint16_t code, bool *needsSelection) = JobWorkerForCode;
 
 bool JobCodeShowsTime(uint16_t code)
 {
@@ -385,7 +388,7 @@ static BOOL JobOnInit(HWND dialog, const JobRecord *source)
     // data it is given; registered in both modes for keyboard navigation.
     ToolWndRegister(dialog, kToolWndProgress, &job->dialog);
     bool needsSelection = false;
-    JobWorker worker = JobWorkerForCode(job->jobCode, &needsSelection);
+    JobWorker worker = gJobWorkerLookup(job->jobCode, &needsSelection);
     if (needsSelection && !job->selection)
         job->selection = JobBuildSelection(job);
     if (JobHidesBar(job))

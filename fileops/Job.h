@@ -87,6 +87,9 @@ INT_PTR CALLBACK JobDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 // Worker of a job code and whether the dialog builds a selection list for
 // it; null worker = the dialog opens without one.
 JobWorker JobWorkerForCode(uint16_t code, bool *needsSelection);
+// What the job dialog asks for its worker: JobWorkerForCode, replaced by
+// tests that drive a dialog without one.
+extern JobWorker (*gJobWorkerLookup)(uint16_t code, bool *needsSelection);
 bool JobCodeShowsTime(uint16_t code);
 
 // Progress: add to `done` and move the bar. A null job is ignored.

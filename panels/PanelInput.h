@@ -30,3 +30,6 @@ void PanelSetSplitRatio(float ratio);
 int PanelMenuSlot();
 // Header click on a sort key: the same key reverses, another one sorts.
 void PanelHeaderSort(int panel, int key);
+// WM_CONTEXTMENU of a list window (screen point; -1, -1 from the keyboard):
+// the Explorer menu of the entry under the mouse, or the location's menu.
+void PanelContextMenu(HWND listWindow, int x, int y);

@@ -12,6 +12,10 @@
 #include "panels/PanelIter.h"
 #include "panels/PanelList.h"
 #include "panels/PanelMenus.h"
+#include "panels/PanelDrag.h"
+#include "panels/PanelShell.h"
+#include "app/Language.h"
+#include "base/Paths.h"
 #include "panels/PanelNav.h"
 #include "panels/PanelPaint.h"
 #include "fileops/CopyJob.h"
@@ -228,6 +232,7 @@ void LButtonDown(HWND window, int panel, WPARAM keys, POINT pt) {
         PanelUpdateStatusLine();
     } else {
         PanelUpdateStatusLine();
+        PostMessageA(window, kPanelMsgDragStart, 0, 0);
     }
 }
 
@@ -318,7 +323,7 @@ void PanelMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_TIMER:
         if (wParam == 1) {
             KillTimer(window, 1);
-            if (!gApp->renameEdit && GetCapture() != window)
+            if (!gApp->renameEdit && !gDragFlags && GetCapture() != window)
                 PanelStartRename();
         }
         break;
@@ -364,6 +369,87 @@ void PanelMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             ReleaseCapture();
         break;
     }
+}
+
+// ---- context menu
+
+// The menu of a location: FTP items, or the archive level's copy and view
+// items; device panels have none. Null for none.
+static HMENU LocationMenu(uint16_t kind, bool onFolderItself) {
+    if (kind > kLocationFtp)
+        return nullptr;
+    HMENU menu = CreatePopupMenu();
+    auto add = [&](int id) {
+        char text[128] = "";
+        TextGet(id, text, sizeof text);
+        if (char *tab = strchr(text, '\t'))
+            *tab = 0;
+        AppendMenuA(menu, MF_STRING, id, text);
+    };
+    if (kind == kLocationFtp) {
+        if (!onFolderItself) {
+            for (int id : {105, 106, 107, 108, 109})
+                add(id);
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            add(301);
+        }
+        add(219);
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        add(214);
+    } else {
+        for (int id : {102, 105, 106, 109})
+            add(id);
+    }
+    return menu;
+}
+
+void PanelContextMenu(HWND window, int x, int y) {
+    int panel = PanelFromWindow(window);
+    if (panel < 0 || !gApp)
+        return;
+    POINT screen = {x, y};
+    POINT client = screen;
+    if (x == -1 && y == -1) {
+        // From the keyboard: at the cursor row.
+        RECT row;
+        PanelEntryRect(window, panel, &row, gApp->cursorIndex[panel]);
+        client = {row.left + 20, (row.top + row.bottom) / 2};
+        screen = client;
+        ClientToScreen(window, &screen);
+    } else {
+        ScreenToClient(window, &client);
+    }
+    int where = HitTest(window, panel, client, true, nullptr);
+    char path[MAX_PATH + 8] = "";
+    PanelGetPath(panel, path, sizeof path);
+    unsigned flags = 0;
+    uint16_t entryFlags = 0;
+    bool haveEntry = false;
+    PanelIter it;
+    FileEntry *e = PanelGetCursorEntry(&it, panel);
+    if (e) {
+        entryFlags = e->flags;
+        if (!EntryIsUpDir(e)) {
+            haveEntry = true;
+            PanelEntryPath(e, panel, path, sizeof path);
+        }
+    }
+    PanelIterEnd(&it);
+    if (where >= 2 && haveEntry) {
+        PathCutLastComponent(path);
+        flags = 8;
+    }
+    flags |= entryFlags & (kEntryUpDir | kEntryFolder);
+    const LocationNode *location = gApp->panels[panel].location;
+    if (!location) {
+        PanelShellContextMenu(window, path, screen.x, screen.y, flags, panel, 1);
+        return;
+    }
+    HMENU menu = LocationMenu(LocationRootKind(location), (flags & 8) != 0);
+    if (!menu)
+        return;
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, screen.x, screen.y, 0, window, nullptr);
+    DestroyMenu(menu);
 }
 
 // ---- swap and splitter

@@ -196,6 +196,8 @@ int PanelDropFiles(HWND window, HDROP drop, int panel) {
     job.flags = gApp->generalOptions;
     job.sourcePanel = (uint16_t)PanelOtherIndex(panel);
     const uint32_t effect = gApp->panels[panel].dropFlags;
+    // The effect the drop target recorded is for this drop only.
+    gApp->panels[panel].dropFlags &= ~7u;
     if (effect & DROPEFFECT_LINK) {
         job.jobCode = kJobCodeDropShortcut;
         job.titleId = 4052;

@@ -16,6 +16,8 @@
 #include "app/Language.h"
 #include "base/Paths.h"
 #include "base/Strings.h"
+#include "panels/PanelDrag.h"
+#include "panels/PanelShell.h"
 #include "panels/PanelInput.h"
 #include "panels/PanelMenus.h"
 #include "panels/PanelIter.h"
@@ -126,6 +128,7 @@ int PanelCreateWindows(HWND mainWindow, int panel) {
     if (ps.listWindow) {
         SetWindowLongPtrA(ps.listWindow, GWLP_USERDATA, panel);
         ps.dropFlags = 0x20;
+        PanelDropTargetRegister(ps.listWindow, panel);
     }
     if (!RegisterOnce(kPathBarClassName, PathBarProc, 4, 0))
         return 0;
@@ -425,9 +428,26 @@ void PanelFocusActive() { PanelSetFocus(gApp->activePanel & 1); }
 
 // ---- list window
 
+// While the Explorer menu is open its submenus (Send To, Open With) are
+// filled and drawn by the shell.
+static bool ShellMenuMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!gShellContextMenu)
+        return false;
+    if (message != WM_INITMENUPOPUP && message != WM_DRAWITEM && message != WM_MEASUREITEM)
+        return false;
+    IContextMenu2 *menu2 = nullptr;
+    if (gShellContextMenu->QueryInterface(IID_IContextMenu2, (void **)&menu2) != S_OK || !menu2)
+        return false;
+    bool handled = menu2->HandleMenuMsg(message, wParam, lParam) == S_OK;
+    menu2->Release();
+    return handled;
+}
+
 LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!gApp)
         return DefWindowProcA(window, message, wParam, lParam);
+    if (ShellMenuMessage(message, wParam, lParam))
+        return message == WM_INITMENUPOPUP ? 0 : TRUE;
     switch (message) {
     case WM_ERASEBKGND:
         return 1;
@@ -474,6 +494,8 @@ LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         PanelMouseMessage(window, message, wParam, lParam);
         break;
     case WM_CONTEXTMENU:
+        if (!(gApp->generalOptions & kGenSelRightMouse))
+            PanelContextMenu(window, (short)LOWORD(lParam), (short)HIWORD(lParam));
         return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
@@ -484,9 +506,6 @@ LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return (LRESULT)PanelBrush(0);
     case WM_NOTIFY:
         return PanelTreeNotify(window, (int)wParam, (NMHDR *)lParam);
-    case WM_DROPFILES:
-        PanelOnDropFiles(window, (HDROP)wParam);
-        return 0;
     case kPanelMsgRefresh:
         PanelOnRefresh(window, wParam);
         return 0;
@@ -497,6 +516,12 @@ LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         PanelRepaintCursor(window);
         return 0;
     case kPanelMsgDragStart:
+        PanelStartDrag(window);
+        return 0;
+    case WM_DROPFILES:
+        gDragFlags |= 2;
+        PanelOnDropFiles(window, (HDROP)wParam);
+        gDragFlags &= ~2;
         return 0;
     case kPanelMsgQuickSearch:
         QuickSearchOpen(GetParent(window), (int)wParam);
@@ -619,7 +644,9 @@ LRESULT CALLBACK PathBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         PathBarMenu(window, panel, lParam);
         return 0;
     case WM_DROPFILES:
-        PanelDropFiles(window, (HDROP)wParam, panel);
+        gDragFlags |= 2;
+        PanelOnDropFiles(window, (HDROP)wParam);
+        gDragFlags &= ~2;
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

@@ -14,6 +14,7 @@ PKGS=(
   libtiff-dev libtiff-tools netpbm python3-dbfread
   wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   rsync zip unzip p7zip-full zlib1g-dev
+  tango-icon-theme
 )
 
 SUDO=""

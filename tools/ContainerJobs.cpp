@@ -484,3 +484,64 @@ DWORD WINAPI DropDeleteJobThread(void *arg) {
     JobFinish(job);
     return 0;
 }
+
+// ---- shortcuts to dropped names
+
+// The shortcut's file: "<name>.lnk" in the target folder, or the target
+// itself for one name given a new one. An existing file is never replaced:
+// the next free "<name> (n).lnk" is taken.
+static std::string ShortcutPath(const JobRecord *job, const std::string &source, size_t count) {
+    std::string target = job->target;
+    while (target.size() > 3 && target.back() == '\\')
+        target.pop_back();
+    DWORD attributes = GetFileAttributesA(target.c_str());
+    bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    std::string base;
+    if (folder || count > 1) {
+        if (!target.empty() && target.back() != '\\')
+            target += '\\';
+        base = target + (source.c_str() + PathFindName(source.c_str()));
+    } else {
+        base = target;
+        if (base.size() > 4 && lstrcmpiA(base.c_str() + base.size() - 4, ".lnk") == 0)
+            base.resize(base.size() - 4);
+    }
+    std::string path = base + ".lnk";
+    for (int n = 2; GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && n < 10000; n++)
+        path = base + " (" + std::to_string(n) + ").lnk";
+    return path;
+}
+
+DWORD WINAPI DropShortcutJobThread(void *arg) {
+    JobRecord *job = (JobRecord *)arg;
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::vector<std::string> names = DropListNames(job);
+    job->total = names.size();
+    StartClock(job);
+    for (const std::string &name : names) {
+        if (JobStopped(job))
+            break;
+        if (DroppedAttributes(job, name) != INVALID_FILE_ATTRIBUTES) {
+            std::string link = ShortcutPath(job, name, names.size());
+            JobPairText(job, name.c_str(), link.c_str());
+            char folder[MAX_PATH];
+            lstrcpynA(folder, name.c_str(), sizeof folder);
+            folder[PathFindName(folder)] = 0;
+            HRESULT hr = ShellCreateLink(name.c_str(), folder, link.c_str(), nullptr);
+            if (FAILED(hr)) {
+                uint32_t answer = FileReportError(job->dialog, (int32_t)(hr & 0xFFFF), link.c_str(), kCtxLink);
+                if (answer == kFsCancel || answer == kFsAbort)
+                    job->state = kJobStop;
+                job->errors++;
+            } else {
+                job->filesDone++;
+            }
+        }
+        JobAddProgress(job, 1);
+        JobEndItem(job);
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    JobFinish(job);
+    return 0;
+}

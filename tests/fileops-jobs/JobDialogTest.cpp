@@ -92,8 +92,14 @@ DWORD FakeClock() { return gFakeNow; }
 TEST_F(JobDialogTest, TimeLineShowsRemainingTimeAndSpeed)
 {
     JobRecord job = {};
-    job.jobCode = 1062; // a code with a time line and without a worker here
+    job.jobCode = 1062; // a code with a time line; its worker is left out here
+    auto noWorker = [](uint16_t, bool *needsSelection) -> JobWorker {
+        *needsSelection = false;
+        return nullptr;
+    };
+    gJobWorkerLookup = noWorker;
     HWND dialog = JobShowDialog(nullptr, kDlgJobCopy, &job);
+    gJobWorkerLookup = JobWorkerForCode;
     ASSERT_TRUE(dialog);
     JobRecord *rec = RecordOf(dialog);
     DWORD (*saved)() = gJobClock;
