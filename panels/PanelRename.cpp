@@ -211,6 +211,14 @@ int PanelDropFiles(HWND window, HDROP drop, int panel) {
         job.titleId = 4031;
         job.captionId = 4032;
     }
+    if (!JobWorkerForCode(job.jobCode, nullptr)) {
+        // No job makes shortcuts from a drop yet: refused rather than a
+        // progress window that would wait for a worker that never comes.
+        MessageBeep(MB_ICONHAND);
+        LocationCloneFree(job.targetLocation);
+        DragFinish(drop);
+        return 0;
+    }
     INT_PTR result = DialogBoxParamA(gApp->hInstance, MAKEINTRESOURCEA(10100), window, CopyDialogProc, (LPARAM)&job);
     if (result != IDOK) {
         LocationCloneFree(job.targetLocation);
