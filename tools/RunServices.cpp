@@ -196,6 +196,28 @@ DWORD RunTypedCommand(HWND owner, const char *text, const char *folder, int show
     return ShellOpen(owner, program.c_str(), args.c_str(), folder, show == SW_SHOW ? SW_SHOWNORMAL : show);
 }
 
+DWORD RunUserLine(HWND owner, const char *text, const char *folder, int show, char switchChar) {
+    if (RunCommandLine(text, folder, show, nullptr, switchChar))
+        return 0;
+    DWORD error = GetLastError();
+    std::string program, args;
+    RunSplitProgram(text, &program, &args);
+    if (RunLineIsPlain(text) && !RunIsShellCommand(program)) {
+        // No interpreter syntax in it: a program that is not there is said
+        // so, not left to a console window that closes at once.
+        RunReportError(owner, error ? error : ERROR_FILE_NOT_FOUND, program.c_str());
+        return error ? error : ERROR_FILE_NOT_FOUND;
+    }
+    // The user's own line asks for the interpreter ("dir > list.txt",
+    // "a & b"): it gets the line as typed.
+    std::string viaShell = std::string("CMD.EXE /") + switchChar + " " + text;
+    if (RunCommandLine(viaShell.c_str(), folder, show, nullptr, switchChar))
+        return 0;
+    error = GetLastError();
+    RunReportError(owner, error ? error : ERROR_FILE_NOT_FOUND, "CMD.EXE");
+    return error ? error : ERROR_FILE_NOT_FOUND;
+}
+
 int RunPanelSetFolder(HWND owner, const char *path, int panel) {
     panel &= 1;
     char folder[260];

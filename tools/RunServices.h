@@ -42,6 +42,11 @@ DWORD RunTypedCommand(HWND owner, const char *text, const char *folder, int show
 // the tests replace.
 void RunReportError(HWND owner, DWORD error, const char *what);
 extern int (*gRunErrorBox)(HWND owner, const char *text, const char *caption, UINT type);
+// A line the user typed at the command line: started as RunCommandLine
+// does; a line with the interpreter's syntax or commands that did not start
+// so goes to "CMD.EXE /<switch>" as typed; a missing program is reported.
+// 0 or the error.
+DWORD RunUserLine(HWND owner, const char *text, const char *folder, int show, char switchChar);
 // The panel shows the folder: made current (its error is returned), cursor
 // at the top, watched, put first in History, read again.
 int RunPanelSetFolder(HWND owner, const char *path, int panel);

@@ -225,10 +225,10 @@ void CmdLineExecute(HWND owner) {
         PanelEnterPath(owner, panel, text, 2);
         break;
     case 6:
-        RunCommandLine(text, folder, SW_SHOWNORMAL, nullptr, 'K');
+        RunUserLine(owner, text, folder, SW_SHOWNORMAL, 'K');
         break;
     default:
-        RunCommandLine(text, folder, SW_SHOWNORMAL, nullptr, 'C');
+        RunUserLine(owner, text, folder, SW_SHOWNORMAL, 'C');
         break;
     }
 }

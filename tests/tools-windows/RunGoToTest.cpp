@@ -314,6 +314,28 @@ TEST_F(RunGoTo, TheInterpreterFallbackRunsOnlyPlainBuiltInCommands) {
     EXPECT_EQ(Runs()[before].args, std::vector<std::string>{"last"});
 }
 
+// What the user types at the command line is the user's own command: the
+// interpreter gets a line with its syntax as typed, a missing program is
+// said so.
+TEST_F(RunGoTo, TypedCommandLinesKeepTheInterpretersSyntax) {
+    const std::string folder = kFolder + "\\typed";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    size_t boxes = BoxCount();
+    EXPECT_EQ(RunUserLine(nullptr, "mkdir first & mkdir second", folder.c_str(), SW_HIDE, 'C'), 0u);
+    EXPECT_TRUE(WaitFor([&] { return IsDir(folder + "\\first") && IsDir(folder + "\\second"); }));
+    EXPECT_EQ(BoxCount(), boxes);
+    EXPECT_NE(RunUserLine(nullptr, "nosuch_program_zq.exe one", folder.c_str(), SW_HIDE, 'C'), 0u);
+    ASSERT_EQ(BoxCount(), boxes + 1);
+    {
+        std::lock_guard<std::mutex> lock(gBoxLock);
+        EXPECT_EQ(gBoxes.back().rfind("nosuch_program_zq.exe|", 0), 0u) << gBoxes.back();
+    }
+    size_t before = Runs().size();
+    EXPECT_EQ(RunUserLine(nullptr, ("\"" + kBin + "\\a&b.exe\" x&y").c_str(), folder.c_str(), SW_HIDE, 'C'), 0u);
+    ASSERT_TRUE(WaitRuns(before + 1));
+    EXPECT_EQ(Runs()[before].args, std::vector<std::string>{"x&y"});
+}
+
 TEST_F(RunGoTo, OpenAndStartFileQuoteLongPathsWithBlanks) {
     for (int way = 0; way < 2; way++) {
         for (const std::string &name : {kLongName, std::string("a&b.exe"), std::string("100% sure.exe")}) {
