@@ -474,6 +474,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return menuResult;
     switch (message) {
     case WM_CREATE:
+        // The menu pictures first: the menus built in OnMainCreate draw them.
+        MenuIconsInit(gApp->hInstance);
         return OnMainCreate(window);
     case WM_DESTROY:
         OnMainDestroy(window);

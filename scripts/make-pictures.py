@@ -29,7 +29,7 @@ TOOLBAR = [
     (700, 'apps/help-browser'), (101, 'apps/utilities-terminal'), (102, 'actions/document-print-preview'),
     (103, 'apps/accessories-character-map'), (104, 'apps/accessories-text-editor'),
     (802, 'actions/document-new'), (105, 'actions/edit-copy'), (106, 'actions/edit-paste'),
-    (107, 'actions/edit-find-replace'), (108, 'actions/folder-new'), (109, 'actions/edit-delete'),
+    (107, 'actions/edit-find-replace'), (108, 'actions/folder-new'), (109, 'places/user-trash'),
     (110, 'actions/document-print'), (112, 'mimetypes/package-x-generic'), (113, 'actions/document-open'),
     (114, 'actions/document-properties'), (115, 'mimetypes/application-x-executable'),
     (116, 'actions/list-add'), (117, 'actions/list-remove'), (118, 'actions/edit-select-all'),
@@ -71,7 +71,7 @@ MENU = [
     (8001, 'apps/preferences-system-session'), (8002, 'apps/utilities-terminal'),
     (8003, 'actions/document-print-preview'), (8004, 'apps/accessories-character-map'),
     (8005, 'apps/accessories-text-editor'), (8006, 'actions/edit-copy'), (8007, 'actions/edit-paste'),
-    (8008, 'actions/edit-find-replace'), (8009, 'actions/folder-new'), (8010, 'actions/edit-delete'),
+    (8008, 'actions/edit-find-replace'), (8009, 'actions/folder-new'), (8010, 'places/user-trash'),
     (8011, 'actions/document-print'), (8231, 'actions/go-previous'), (8408, 'apps/preferences-desktop-theme'),
     (8621, 'actions/format-text-bold'),
 ]

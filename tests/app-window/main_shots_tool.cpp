@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     if (!main) return 4;
     SetForegroundWindow(main);
     // The Files menu open, with its pictures.
-    PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+    PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, language == "DE" ? 'd' : 'f'); // "&Files", "&Dateien"
     Sleep(1500); // not a test: the menu and the bars get their time to paint
     if (!Shot(main, state + "\\" + flag)) return 6;
     PostMessageA(main, WM_CANCELMODE, 0, 0);
