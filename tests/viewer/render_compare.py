@@ -274,7 +274,7 @@ def check_detection():
         jpeg = f.read()
     table = [
         ("exif.jpg", jpeg[:3] + b"\xe1" + jpeg[4:], 13, None),  # FF D8 FF E1: still a JPEG
-        ("c0.jpg", b"\xff\xd8\xff\xc0" + jpeg[4:], 18, 2),      # not a JPEG signature
+        ("c0.jpg", b"\xff\xd8\xff\xc0" + jpeg[4:], 10, 2),      # not a JPEG signature; its zero bytes make a dump
         ("garbage.gif", b"GIF89" + b"\x07" * 200, 18, 2),         # the worker gives up, the chain goes on
         ("empty.bin", b"", 18, 2),
         ("text.txt", b"hello\r\n" * 40, 18, 2),
