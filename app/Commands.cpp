@@ -182,9 +182,10 @@ bool PanelGetCursorFile(HWND, int panel, char *out, int size) {
 
 bool PanelGetCursorPath(HWND, int panel, char *out, int size) { return CursorPath(panel, out, size, false); }
 
-// The device path and size of a device panel's cursor file; folders and ".."
-// beep.
-static bool DeviceCursorFile(int panel, char *out, size_t size, uint32_t sizeWords[2]) {
+// The cursor file of a panel that shows a device, an FTP server or an
+// archive level, and its size: the device path, else the name (the local
+// copy's fetch places it in the location). Folders and ".." beep.
+static bool LocationCursorFile(int panel, char *out, size_t size, uint32_t sizeWords[2]) {
     PanelIter it;
     FileEntry *e = PanelGetCursorEntry(&it, panel);
     bool file = e && !EntryIsFolder(e) && !EntryIsUpDir(e);
@@ -195,13 +196,22 @@ static bool DeviceCursorFile(int panel, char *out, size_t size, uint32_t sizeWor
         bytes = FileEntrySize(e);
     }
     PanelIterEnd(&it);
-    if (!file || !CePathJoin(out, size, gApp->panelPath[panel], name)) {
+    bool joined = file && (LocationKind(panel) == kLocationCeDevice
+                               ? CePathJoin(out, size, gApp->panelPath[panel], name)
+                               : strlen(name) < size && lstrcpynA(out, name, (int)size));
+    if (!joined) {
         CommandBeep();
         return false;
     }
     sizeWords[0] = (uint32_t)bytes;
     sizeWords[1] = (uint32_t)(bytes >> 32);
     return true;
+}
+
+// F3 and F4 need a local copy of the panel's files.
+static bool LocalCopyNeeded(int panel) {
+    uint16_t kind = LocationKind(panel);
+    return kind && (kind < 20002 || kind > kLocationRemoteLast) && !InTree(panel);
 }
 
 // The Run dialog opens on the cursor file of a local or device panel;
@@ -212,7 +222,7 @@ static void RunCommand(HWND window) {
     char path[520];
     uint32_t size[2];
     if (kind == kLocationCeDevice && !InTree(panel)) {
-        if (DeviceCursorFile(panel, path, sizeof path, size))
+        if (LocationCursorFile(panel, path, sizeof path, size))
             RunShowDialog(window, path);
         return;
     }
@@ -638,10 +648,11 @@ static void MainCommandRun(HWND window, int id) {
     case 102: // F3: the configured viewer, else the viewer window
     case 103: // Alt+F3
     case 104: // F4: the configured editor, else the editor window
-        if (id != 103 && LocationKind(active) == kLocationCeDevice && !InTree(active)) {
-            // A device file is viewed and edited through a local copy.
+        if (id != 103 && LocalCopyNeeded(active)) {
+            // A device, FTP or archive file is viewed and edited through a
+            // local copy.
             uint32_t size[2];
-            if (DeviceCursorFile(active, path, sizeof path, size)) {
+            if (LocationCursorFile(active, path, sizeof path, size)) {
                 if (id == 102)
                     ViewerOpenActive(window, path, size);
                 else

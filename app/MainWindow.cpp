@@ -37,6 +37,7 @@
 #include "panels/PanelStatus.h"
 #include "panels/PanelViewMenu.h"
 #include "panels/PanelWindow.h"
+#include "tools/ExtPrograms.h"
 #include "tools/FindTool.h"
 #include "tools/RunServices.h"
 #include "tools/ToolWindows.h"
@@ -599,6 +600,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (gApp->panels[panel].listWindow)
                 PostMessageA(gApp->panels[panel].listWindow, WM_USER + 1, 0, 0);
         }
+        return 0;
+    case kMsgEditWatchEnded:
+        EditWatchOnEnded();
         return 0;
     case kFindToolMessage:
         return FindToolResult(window, wParam, lParam);

@@ -9,6 +9,7 @@
 #include "base/Memory.h"
 #include "base/Strings.h"
 #include "base/Texts.h"
+#include "frontends/ArcFrontEnd.h"
 #include "frontends/CeFrontEnd.h"
 #include "frontends/FtpJobs.h"
 #include "wingui/WindowList.h"
@@ -60,8 +61,11 @@ static const JobCodeRow kJobCodes[] = {
     {kJobCodeJoin, kJobCodeJoin, JoinJobThread, true},
     {kJobCodeEncode, kJobCodeEncode, UuJobThread, false},
     {kJobCodeCrLf, kJobCodeCrLf, CrLfJobThread, true},
+    {kJobCodeFtpFetch, kJobCodeFtpFetch, FtpFetchJobThread, false},
+    {kJobCodeFtpPutBack, kJobCodeFtpPutBack, FtpPutBackJobThread, false},
     {kJobCodeCeFetch, kJobCodeCeFetch, CeFetchJobThread, false},
     {kJobCodeCePutBack, kJobCodeCePutBack, CePutBackJobThread, false},
+    {kJobCodeArcPutBack, kJobCodeArcPutBack, ArcPutBackJobThread, false},
     {kJobCodeChecksums, kJobCodeChecksums, SumCreateJobThread, true},
     {kJobCodeSumVerify, kJobCodeSumVerify, SumVerifyJobThread, false},
 };

@@ -37,6 +37,7 @@ enum JobCode : uint16_t {
     kJobCodeFtpPutBack = 1049,
     kJobCodeCeFetch = 1050,
     kJobCodeCePutBack = 1051,
+    kJobCodeArcPutBack = 1052, // an edited archive member back into its archive
     kJobCodeDropShortcut = 1062,
     kJobCodeChecksums = 1076,
     kJobCodeSumVerify = 1077,

@@ -684,6 +684,20 @@ intptr_t ArcJobPackPairs(JobRecord *job, const char *archive, const char *source
     return r;
 }
 
+intptr_t ArcJobReplaceMember(JobRecord *job, const char *archive, const char *file, const char *member) {
+    const char *pairs[4] = {file, member, nullptr, nullptr};
+    std::string folder(file);
+    size_t cut = folder.find_last_of('\\');
+    folder = cut == std::string::npos ? std::string() : folder.substr(0, cut);
+    ArcPackItem item = {folder.c_str(), archive, job, &job->cancel, job->dialog};
+    // No question: replacing the member with the user's edit is the point.
+    uintptr_t args[8] = {(uintptr_t)&item, (uintptr_t)pairs, 0, gApp->packerChoice, 0, 0, 0, 0};
+    tJob = job;
+    intptr_t r = ArcSendCommandEx(kArcPack, args);
+    tJob = nullptr;
+    return r;
+}
+
 bool ArcJobListMembers(JobRecord *job, const char *archive, ArcListCallback callback, void *names) {
     ArcExtractItem item = {job, names, nullptr, &job->cancel, job->dialog, archive, 0};
     uintptr_t args[8] = {(uintptr_t)job, 0, (uintptr_t)&item, (uintptr_t)callback, (uintptr_t)gApp->archivePassword,

@@ -58,8 +58,17 @@ void ArcJobPack(JobRecord *job);
 // `archive` for the job (its reports, cancel flag and progress): 0 or the
 // library's error.
 intptr_t ArcJobPackPairs(JobRecord *job, const char *archive, const char *sourceFolder, const char *const *pairs);
+// Replaces (or adds) the member `member` of `archive` by the file `file`,
+// asking nothing: 0 or the library's error (the library reports it).
+intptr_t ArcJobReplaceMember(JobRecord *job, const char *archive, const char *file, const char *member);
 // Hands every member of `archive` to the callback, whose context is an
 // ArcExtractItem with `names` as given; false when it cannot be read.
 bool ArcJobListMembers(JobRecord *job, const char *archive, ArcListCallback callback, void *names);
 // Unpacks the archive `secondName` into the folder `target` (job 1043).
 void ArcJobUnpack(JobRecord *job);
+
+// Job 1052: `target` the edited local copy of a member, the target
+// location an archive level whose inner path names the member; the archive
+// is rewritten beside itself and replaced, so a failure keeps it as it was
+// and the edited copy, and says where that is.
+DWORD WINAPI ArcPutBackJobThread(void *job);

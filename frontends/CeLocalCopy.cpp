@@ -15,6 +15,7 @@
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
 #include "frontends/CeFrontEnd.h"
+#include "frontends/EditedCopy.h"
 #include "frontends/Libraries.h"
 #include "wingui/WindowUtil.h"
 
@@ -75,49 +76,6 @@ DWORD WINAPI CeFetchJobThread(void* param) {
     }
     JobFinish(job);
     return 0;
-}
-
-// An edited copy whose way back failed leaves the program's temporary
-// folder, which the last instance to close empties: it goes under the
-// device file's own name into the folder kept for such copies, and `out`
-// names where it is now (its old place when it could not move).
-void KeepEditedCopy(const char* copy, const char* deviceFile, char* out, size_t size) {
-    CopyText(out, copy, size);
-    char folder[MAX_PATH], name[MAX_PATH], kept[MAX_PATH];
-    PathGetKeptFolder(folder, sizeof folder);
-    if (!folder[0]) return;
-    CopyText(name, deviceFile + PathFindName(deviceFile), sizeof name);
-    size_t dot = PathFindExtension(name);
-    char stem[MAX_PATH];
-    CopyText(stem, name, sizeof stem);
-    stem[dot] = 0;
-    for (unsigned n = 1; n < 100; ++n) {
-        CopyText(kept, folder, sizeof kept);
-        int cut = StrAppend(kept, n == 1 ? name : stem, sizeof kept);
-        if (n > 1) {
-            char number[16];
-            wsprintfA(number, " (%u)", n);
-            cut |= StrAppend(kept, number, sizeof kept);
-            cut |= StrAppend(kept, name + dot, sizeof kept);
-        }
-        if (cut) return;
-        if (MoveFileA(copy, kept)) {
-            CopyText(out, kept, size);
-            return;
-        }
-        DWORD why = GetLastError();
-        if (why != ERROR_ALREADY_EXISTS && why != ERROR_FILE_EXISTS) return;
-    }
-}
-
-// The failure, and under it where the edited copy is now.
-int TellKept(JobRecord* job, int error) {
-    char text[512 + MAX_PATH];
-    const char* path = job->target;
-    FileErrorText(error, text, 512, &path, kCtxNone);
-    StrAppend(text, "\r\n\r\n", sizeof text);
-    StrAppend(text, job->target, sizeof text);
-    return MsgBox(job->dialog, text, job->target, MB_RETRYCANCEL | MB_ICONSTOP);
 }
 
 DWORD WINAPI CePutBackJobThread(void* param) {

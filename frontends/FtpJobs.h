@@ -38,3 +38,12 @@ void FtpRunChmodJob(JobRecord* job);
 int FtpChmod(JobRecord* job, uint32_t mode);
 // Every entry of a remote folder, folders recursed with the sub-folder flag.
 void FtpChmodTree(JobRecord* job, const char* folder, int depth);
+
+// Job 1048: `target` the remote file ("/" path), `total` its size, the
+// source location the panel's connection. The dialog gets command 1048 to
+// run the view or edit action on the local copy (`secondName`); the
+// location then names the remote file.
+DWORD WINAPI FtpFetchJobThread(void* job);
+// Job 1049: `target` the edited local copy, `total` its size, the target
+// location the fetched copy's location.
+DWORD WINAPI FtpPutBackJobThread(void* job);

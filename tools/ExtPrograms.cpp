@@ -13,7 +13,12 @@
 #include "base/Texts.h"
 #include "base/DateTime.h"
 #include "fileops/FileSystem.h"
+#include "fileops/FileHelpers.h"
 #include "fileops/Job.h"
+#include "frontends/ArcFrontEnd.h"
+#include "frontends/EditedCopy.h"
+#include "frontends/FtpFrontEnd.h"
+#include "FtpLib.h"
 #include "panels/Location.h"
 #include "panels/Filter.h"
 #include "tools/RunServices.h"
@@ -188,19 +193,55 @@ static bool LocalStamp(const char *path, uint16_t *date, uint16_t *time, uint64_
     return true;
 }
 
+// An archive level whose archive the library can rewrite: a library
+// format, the outermost archive.
+static bool IsArchiveLevel(const LocationNode *location) {
+    return location && location->kind >= kLocationArchiveLib && location->kind < kLocationFtp &&
+           !LocationFollowsParent(location);
+}
+
+// A local copy whose edit can go back: a device, FTP or archive file.
+static bool CanPutBack(const LocationNode *location) {
+    return location && (location->kind == kLocationCeDevice || location->kind == kLocationFtp ||
+                        IsArchiveLevel(location));
+}
+
 // ---- the external editor's watch
 
+// The watch keeps the process handle, never the id: an id can name another
+// process once the editor has ended. When the editor ends, the watch thread
+// hands its record to the interface thread (a dialog made on the watch
+// thread would go when that thread ends) and the put-back starts there.
 struct EditWatchRecord {
     HANDLE process;
     char localPath[MAX_PATH];
     LocationNode *location;
     uint16_t date, time;
     uint64_t size;
+    EditWatchRecord *next; // in the list of ended watches
 };
 
 static volatile LONG gEditWatches;
+static EditWatchRecord *volatile gEndedWatches;
+// The put-back dialogs started for ended watches (interface thread only).
+static HWND gPutBackDialogs[16];
 
 static bool MainWindowLives() { return gMainWindow && IsWindow(gMainWindow); }
+
+static void EndedWatchPush(EditWatchRecord *w) {
+    for (;;) {
+        EditWatchRecord *head = gEndedWatches;
+        w->next = head;
+        if (InterlockedCompareExchangePointer((void *volatile *)&gEndedWatches, w, head) == head)
+            return;
+    }
+}
+
+static void EditWatchFree(EditWatchRecord *w) {
+    LocationCloneFree(w->location);
+    MemFree(&w);
+    InterlockedDecrement(&gEditWatches);
+}
 
 static DWORD WINAPI EditWatchThread(void *param) {
     EditWatchRecord *w = (EditWatchRecord *)param;
@@ -212,24 +253,32 @@ static DWORD WINAPI EditWatchThread(void *param) {
         }
     }
     CloseHandle(w->process);
-    HWND dialog = ended ? EditPutBack(w->localPath, w->location, w->date, w->time, w->size) : nullptr;
-    if (!ended)
-        LocationCloneFree(w->location);
-    // The put-back dialog was made on this thread, so its messages come
-    // here until it closes.
-    while (dialog && IsWindow(dialog)) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!IsWindow(dialog) || !IsDialogMessageA(dialog, &msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-        }
+    w->process = nullptr;
+    if (!ended) {
+        EditWatchFree(w); // the program is closing
+        return 0;
     }
-    MemFree(&w);
-    InterlockedDecrement(&gEditWatches);
+    // The message carries nothing: the interface thread takes every ended
+    // watch from the list, so a stray message from elsewhere does no harm.
+    EndedWatchPush(w);
+    PostMessageA(gMainWindow, kMsgEditWatchEnded, 0, 0);
     return 0;
+}
+
+void EditWatchOnEnded() {
+    EditWatchRecord *w = (EditWatchRecord *)InterlockedExchangePointer((void *volatile *)&gEndedWatches, nullptr);
+    while (w) {
+        EditWatchRecord *next = w->next;
+        HWND dialog = EditPutBack(w->localPath, w->location, w->date, w->time, w->size);
+        w->location = nullptr; // EditPutBack took it
+        for (HWND &slot : gPutBackDialogs)
+            if (dialog && (!slot || !IsWindow(slot))) {
+                slot = dialog;
+                dialog = nullptr;
+            }
+        EditWatchFree(w);
+        w = next;
+    }
 }
 
 void EditWatchStart(HANDLE process, const char *, const char *localPath, LocationNode *location, uint16_t date,
@@ -253,26 +302,60 @@ void EditWatchStart(HANDLE process, const char *, const char *localPath, Locatio
         CloseHandle(thread);
         return;
     }
-    InterlockedDecrement(&gEditWatches);
     CloseHandle(process);
-    LocationCloneFree(location);
-    MemFree(&w);
+    EditWatchFree(w);
 }
 
-bool EditWatchIdle() { return gEditWatches == 0; }
+bool EditWatchIdle() {
+    if (gEditWatches != 0)
+        return false;
+    for (HWND dialog : gPutBackDialogs)
+        if (dialog && IsWindow(dialog))
+            return false;
+    return true;
+}
+
+// The copy can go back to where it came from: a device, the FTP
+// connection it was fetched through, still open, or an archive file of a
+// library format, still there.
+static uint16_t PutBackJobCode(const LocationNode *location) {
+    if (!location)
+        return 0;
+    if (location->kind == kLocationCeDevice)
+        return kJobCodeCePutBack;
+    if (location->kind == kLocationFtp && FtpIsSameConnection(location))
+        return kJobCodeFtpPutBack;
+    if (IsArchiveLevel(location)) {
+        DWORD a = GetFileAttributesA(location->archivePath);
+        if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY))
+            return kJobCodeArcPutBack;
+    }
+    return 0;
+}
+
+// The name of the original for the kept copy's name.
+static const char *OriginalName(const LocationNode *location) {
+    if (location && location->kind == kLocationFtp)
+        return reinterpret_cast<const FtpLocationHead *>(location)->text;
+    if (IsArchiveLevel(location))
+        return location->innerPath;
+    return location ? location->archivePath : "";
+}
 
 HWND EditPutBack(const char *localPath, LocationNode *location, uint16_t date, uint16_t time, uint64_t size) {
     HWND dialog = nullptr;
     uint16_t nowDate = 0, nowTime = 0;
     uint64_t nowSize = 0;
-    if (location && location->kind == kLocationCeDevice && MainWindowLives() &&
-        LocalStamp(localPath, &nowDate, &nowTime, &nowSize) && (nowDate & 0x1F) != 0 &&
-        (nowSize != size || DosStampCompare(nowDate, nowTime, date, time) != 0)) {
+    bool changed = CanPutBack(location) &&
+                   LocalStamp(localPath, &nowDate, &nowTime, &nowSize) && (nowDate & 0x1F) != 0 &&
+                   (nowSize != size || DosStampCompare(nowDate, nowTime, date, time) != 0);
+    uint16_t code = changed && MainWindowLives() ? PutBackJobCode(location) : 0;
+    if (code) {
         JobRecord job = {};
         job.itemCount = (uint32_t)(UINT_PTR)gMainWindow;
         job.titleId = Txt::dlgCopy;
         job.captionId = Txt::dlgCopyFrom;
-        job.jobCode = kJobCodeCePutBack;
+        job.jobCode = code;
         job.sourcePanel = (uint16_t)(gApp->activePanel & 1);
         job.total = nowSize;
         lstrcpynA(job.target, localPath, sizeof job.target);
@@ -280,6 +363,15 @@ HWND EditPutBack(const char *localPath, LocationNode *location, uint16_t date, u
         dialog = JobShowDialog(gMainWindow, kDlgJobCopy, &job);
         if (dialog)
             location = nullptr; // the dialog's copy of the record owns it now
+    }
+    if (changed && !dialog) {
+        // The way back is closed (the connection ended, or no dialog):
+        // the edit is not lost with the temporary folder.
+        char kept[MAX_PATH], reason[512];
+        KeepEditedCopy(localPath, OriginalName(location), kept, sizeof kept);
+        const char *path = OriginalName(location);
+        FileErrorText(ERROR_NOT_CONNECTED, reason, sizeof reason, &path, kCtxNone);
+        TellKeptCopy(MainWindowLives() ? gMainWindow : nullptr, reason, kept, MB_OK | MB_ICONSTOP);
     }
     LocationCloneFree(location);
     return dialog;
@@ -332,10 +424,10 @@ int EditOpenFile(HWND owner, const char *displayName, const char *localPath, con
         if (localPath[1] == ':' && FileSetDrive(owner, localPath[0]) != 0)
             return 0;
     }
-    // A copy of a device file: its stamp now, to see after the edit whether
-    // it changed.
+    // A copy of a device, FTP or archive file: its stamp now, to see after
+    // the edit whether it changed.
     EditOrigin origin = {location, 0, 0, 0};
-    bool watch = location && location->kind == kLocationCeDevice && localPath[0] &&
+    bool watch = CanPutBack(location) && localPath[0] &&
                  LocalStamp(localPath, &origin.date, &origin.time, &origin.size) && (origin.date & 0x1F) != 0;
     ExtProgListsEnsure();
     const char *program, *folder, *params;
@@ -364,36 +456,105 @@ int EditOpenFile(HWND owner, const char *displayName, const char *localPath, con
     return id != 0;
 }
 
+static const char *NamePart(const char *path) {
+    const char *name = path;
+    for (const char *p = path; *p; p++)
+        if (*p == '\\' || *p == '/')
+            name = p + 1;
+    return name;
+}
+
+// A device or FTP file: the fetch job copies it and runs the action on the
+// copy. `remote` is the device path or the FTP path.
+static int FetchAndRun(HWND owner, int panel, const LocationNode *location, const char *remote,
+                       const uint32_t *timeStamps, LocalFileAction action) {
+    uint32_t index = LocalActionIndex(action);
+    if (!index || !remote[0] || strlen(remote) >= sizeof ((JobRecord *)nullptr)->secondName)
+        return -1;
+    JobRecord job = {};
+    job.itemCount = (uint32_t)(UINT_PTR)owner;
+    job.itemInfo = index;
+    if (timeStamps)
+        job.total = (uint64_t)timeStamps[1] << 32 | timeStamps[0];
+    job.titleId = Txt::dlgCopy;
+    job.captionId = Txt::dlgCopyFrom;
+    job.jobCode = location->kind == kLocationFtp ? kJobCodeFtpFetch : kJobCodeCeFetch;
+    job.sourcePanel = (uint16_t)(panel & 1);
+    lstrcpynA(job.sourceDir, gApp->panelPath[panel & 1], sizeof job.sourceDir);
+    lstrcpynA(job.target, remote, sizeof job.target);
+    job.sourceLocation = LocationClone(location);
+    if (!job.sourceLocation)
+        return 0;
+    // The dialog's copy of the record owns the clone from here.
+    if (!JobShowDialog(owner, kDlgJobCopy, &job)) {
+        LocationCloneFree(job.sourceLocation);
+        return 0;
+    }
+    return 1;
+}
+
+// An archive member: extracted by the archive library into a new name in
+// the program's temporary folder; the action runs on that.
+static int ExtractAndRun(HWND owner, const LocationNode *location, const char *path, LocalFileAction action) {
+    const char *name = NamePart(path);
+    char member[sizeof location->innerPath + MAX_PATH] = "";
+    lstrcpynA(member, location->innerPath, sizeof location->innerPath);
+    size_t n = strlen(member);
+    while (n && member[n - 1] == '\\')
+        member[--n] = 0;
+    if ((n && StrAppend(member, "\\", sizeof member)) || StrAppend(member, name, sizeof member) || !name[0])
+        return -1;
+    char archive[sizeof location->archivePath + 1];
+    lstrcpynA(archive, location->archivePath, sizeof archive);
+    char display[2 * MAX_PATH];
+    snprintf(display, sizeof display, "%s\\%s", archive, member);
+    char local[MAX_PATH] = "";
+    DWORD a = GetFileAttributesA(archive);
+    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    PathMakeUniqueName(name, local, sizeof local);
+    uintptr_t args[8] = {(uintptr_t)owner,
+                         (uintptr_t)archive,
+                         (uintptr_t)member,
+                         (uintptr_t)local,
+                         location->kind,
+                         (uintptr_t)gApp->archivePassword,
+                         (uintptr_t)((gApp->confirmFlags & kConfirmCopy) ? 1 : 0),
+                         0};
+    ArcSendCommandEx(kArcExtractOne, args);
+    a = GetFileAttributesA(local);
+    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    // The copy's location names the member itself in its inner path, for
+    // the way back of an edit.
+    LocationNode *copy = strlen(member) < sizeof location->innerPath ? LocationClone(location) : nullptr;
+    if (copy)
+        lstrcpynA(copy->innerPath, member, sizeof copy->innerPath);
+    int r = action(owner, display, local, copy);
+    LocationCloneFree(copy);
+    return r;
+}
+
 int RunWithLocalCopy(HWND owner, int panel, const char *path, const uint32_t *timeStamps, LocalFileAction action) {
     const LocationNode *location = gApp->panels[panel & 1].location;
-    if (location && location->kind == kLocationCeDevice) {
-        // The fetch job copies the device file and runs the action on the copy.
-        uint32_t index = LocalActionIndex(action);
-        if (!index || !path[0] || strlen(path) >= sizeof ((JobRecord *)nullptr)->secondName)
+    if (location && location->kind == kLocationCeDevice)
+        return FetchAndRun(owner, panel, location, path, timeStamps, action);
+    if (location && location->kind == kLocationFtp) {
+        // The name relative to the connection's current folder, which is
+        // the panel's.
+        char folder[262], remote[520];
+        FtpGetRemotePath(location, folder, sizeof folder);
+        const char *name = NamePart(path);
+        if (!folder[0] || !FtpNameIsPlain(name) || !FtpJoinRemote(remote, sizeof remote, folder, name))
             return -1;
-        JobRecord job = {};
-        job.itemCount = (uint32_t)(UINT_PTR)owner;
-        job.itemInfo = index;
-        if (timeStamps)
-            job.total = (uint64_t)timeStamps[1] << 32 | timeStamps[0];
-        job.titleId = Txt::dlgCopy;
-        job.captionId = Txt::dlgCopyFrom;
-        job.jobCode = kJobCodeCeFetch;
-        job.sourcePanel = (uint16_t)(panel & 1);
-        lstrcpynA(job.sourceDir, gApp->panelPath[panel & 1], sizeof job.sourceDir);
-        lstrcpynA(job.target, path, sizeof job.target);
-        job.sourceLocation = LocationClone(location);
-        if (!job.sourceLocation)
-            return 0;
-        // The dialog's copy of the record owns the clone from here.
-        if (!JobShowDialog(owner, kDlgJobCopy, &job)) {
-            LocationCloneFree(job.sourceLocation);
-            return 0;
-        }
-        return 1;
+        return FetchAndRun(owner, panel, location, remote, timeStamps, action);
     }
-    if (location && (location->kind < 20002 || location->kind > 20004))
-        return -1; // archive members and FTP files need their local copy first
+    if (location && location->kind >= kLocationArchiveLib && location->kind < kLocationFtp)
+        return ExtractAndRun(owner, location, path, action);
+    if (location && location->kind < kLocationFtp)
+        return -1; // an external packer's archive level: nothing extracts single members
+    if (location && location->kind > kLocationRemoteLast)
+        return -1;
     if (path[0] && IsFolder(path))
         return 0;
     return action(owner, path, path, nullptr);
@@ -407,8 +568,10 @@ int ViewerOpenActive(HWND owner, const char *path, const uint32_t *timeStamps) {
 }
 
 int EditOpenActive(HWND owner, const char *path, const uint32_t *timeStamps) {
+    // An edit of an archive member goes back only into an archive the
+    // library writes; other archive levels have nothing to edit.
     const LocationNode *location = gApp->panels[gApp->activePanel & 1].location;
-    if (location && (location->kind < 20000 || location->kind > 20004)) {
+    if (location && (location->kind < 20000 || location->kind > 20004) && !IsArchiveLevel(location)) {
         MessageBeep(MB_ICONHAND);
         return 0;
     }

@@ -14,7 +14,8 @@ typedef int (*LocalFileAction)(HWND owner, const char *displayName, const char *
 
 // Runs the action on the file as the panel shows it. A device file is first
 // fetched into a local copy by job 1050 (`timeStamps`, when given, hold its
-// size, low word first), which runs the action when the copy is complete.
+// size, low word first), an FTP file by job 1048, an archive member is
+// extracted; the action runs when the copy is complete.
 // -1 when the panel's location cannot give a local copy.
 int RunWithLocalCopy(HWND owner, int panel, const char *path, const uint32_t *timeStamps, LocalFileAction action);
 int ViewerOpenActive(HWND owner, const char *path, const uint32_t *timeStamps);
@@ -28,15 +29,23 @@ uint32_t LocalActionIndex(LocalFileAction action);
 int LocalActionRun(uint32_t index, HWND owner, const char *displayName, const char *localPath,
                    const LocationNode *location);
 
-// An external editor started on a local copy of a device file: watched until
-// it ends; then a copy whose size or time changed goes back through job 1051.
+// An external editor started on a local copy of a device or FTP file:
+// watched (by its process handle) until it ends; then the main window gets
+// kMsgEditWatchEnded, and there a copy whose size or time changed goes back
+// through job 1051 (device) or 1049 (FTP).
 // Takes `location` (a clone, freed here). The local copy's stamp before the
 // edit is `date`, `time`, `size`.
 void EditWatchStart(HANDLE process, const char *displayName, const char *localPath, LocationNode *location,
                     uint16_t date, uint16_t time, uint64_t size);
-// The put-back decision and start after the editor ended; frees `location`.
-// Returns the progress dialog of the put-back job, or null when nothing
-// changed or the location cannot take the copy back.
+// The main window's message for ended watches, and its handler: starts the
+// put-back of each editor that ended (interface thread).
+const UINT kMsgEditWatchEnded = WM_APP + 128;
+void EditWatchOnEnded();
+// The put-back decision and start after the editor ended, on the interface
+// thread; frees `location`. Returns the progress dialog of the put-back
+// job, or null when nothing changed or the location cannot take the copy
+// back; a changed copy that cannot go back is moved to the kept folder and
+// the user told where it is.
 HWND EditPutBack(const char *localPath, LocationNode *location, uint16_t date, uint16_t time, uint64_t size);
 // Waits for every editor watch started so far to end (tests, and the exit).
 bool EditWatchIdle();

@@ -23,6 +23,8 @@
 #include "fileops/CopyJob.h"
 #include "panels/Location.h"
 #include "tools/ContainerJobs.h"
+#include "tools/ExtPrograms.h"
+#include "base/Paths.h"
 #include "wingui/ShellServices.h"
 
 namespace {
@@ -628,4 +630,157 @@ TEST_F(Archive, ExternalPackersGetEveryNameAsOneArgument) {
     gPackerFileOverride[0] = 0;
     PackerForget();
     SetEnvironmentVariableA("ZQ_PACK_LOG", nullptr);
+}
+
+// ---- F3 and F4 on members through local copies
+
+namespace {
+
+LRESULT CALLBACK EditMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kMsgEditWatchEnded) {
+        EditWatchOnEnded();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::vector<std::string> LogLines(const std::string &log) {
+    std::vector<std::string> lines;
+    std::string all = ReadFileBytes(log);
+    if (all == "<missing>")
+        return lines;
+    for (size_t at = 0; at < all.size();) {
+        size_t end = all.find("\r\n", at);
+        if (end == std::string::npos)
+            end = all.size();
+        lines.push_back(all.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+// The file the stand-in was given: its first argument.
+std::string LoggedFile(const std::string &line) {
+    size_t start = line.find(' ') + 1;
+    return line.substr(start, line.find_first_of(" |", start) - start);
+}
+
+template <class F> bool WaitUntil(F cond, DWORD limitMs = 30000) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < limitMs;) {
+        PumpFor(10);
+        if (cond())
+            return true;
+    }
+    return cond();
+}
+
+// One member's bytes, as the library extracts it.
+std::string MemberBytes(const std::string &archive, const std::string &member, const std::string &scratch) {
+    std::string out = scratch + "\\member.out";
+    DeleteFileA(out.c_str());
+    uintptr_t args[8] = {0, (uintptr_t)archive.c_str(), (uintptr_t)member.c_str(), (uintptr_t)out.c_str(),
+                         ArcGetArchiveType(archive.c_str()), (uintptr_t)gApp->archivePassword, 0, 0};
+    ArcSendCommandEx(kArcExtractOne, args);
+    return ReadFileBytes(out);
+}
+
+} // namespace
+
+TEST_F(Archive, F3AndF4OnAMemberGoThroughALocalCopyAndTheEditGoesBack) {
+    std::string dir = JobTestScratch("edit-member");
+    std::string zip = dir + "\\a.zip", src = dir + "\\src", scratch = dir + "\\out";
+    const std::string original = "hello member\r\n", edit = "edited by ZQEDIT\r\n";
+    CreateDirectoryA(src.c_str(), nullptr);
+    CreateDirectoryA(scratch.c_str(), nullptr);
+    CreateDirectoryA((src + "\\docs").c_str(), nullptr);
+    WriteFileBytes(src + "\\docs\\note.txt", original);
+    WriteFileBytes(src + "\\other.txt", "other");
+    void *selection = SelectionOf(src, {"docs", "other.txt"});
+    JobRecord pack = MakeJob(kJobCodePack, src, zip, kJobInclSubDirs, selection);
+    ArcJobPack(&pack);
+    free(selection);
+    ASSERT_NE(pack.state, kJobStop);
+    DirListing listing = {};
+    node = ArcOpenArchive(zip.c_str(), &listing, gApp->archivePassword);
+    ASSERT_NE(node, nullptr);
+    DirListingFree(&listing);
+    lstrcpynA(node->innerPath, "docs", sizeof node->innerPath);
+    gApp->panels[0].location = node;
+    gApp->activePanel = 0;
+
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = EditMainProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ArchiveEditMain";
+    RegisterClassA(&wc);
+    HWND main = CreateWindowA("ArchiveEditMain", "archive edits", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                              nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(main, nullptr);
+    gMainWindow = main;
+    const std::string ini = dir + "\\edit.ini", log = dir + "\\zqedit.log", go = dir + "\\go";
+    WritePrivateProfileStringA("Viewer", "1", "*.txt=T:\\ZQEDIT.EXE=/v", ini.c_str());
+    WritePrivateProfileStringA("Editor", "1", ("*.txt=T:\\ZQEDIT.EXE=/wait:" + go).c_str(), ini.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+    char oldModule[sizeof gApp->modulePath];
+    memcpy(oldModule, gApp->modulePath, sizeof oldModule);
+    lstrcpynA(gApp->modulePath, ini.c_str(), sizeof gApp->modulePath);
+    ExtProgListsForget();
+    SetEnvironmentVariableA("ZQEDIT_LOG", log.c_str());
+    char keptFolder[MAX_PATH];
+    PathGetKeptFolder(keptFolder, sizeof keptFolder);
+    const std::string kept = std::string(keptFolder) + "note.txt";
+    DeleteFileA(kept.c_str());
+
+    // F3: the viewer gets the member extracted.
+    ASSERT_EQ(ViewerOpenActive(main, "note.txt", nullptr), 1);
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 1; })) << ReadFileBytes(log);
+    std::string viewed = LoggedFile(LogLines(log)[0]);
+    EXPECT_EQ(ReadFileBytes(viewed), original);
+
+    // F4: the editor changes its copy; when it ends, the archive gets it.
+    std::string before = ReadFileBytes(zip);
+    ASSERT_EQ(EditOpenActive(main, "note.txt", nullptr), 1);
+    ASSERT_TRUE(WaitUntil([] { return !EditWatchIdle(); }));
+    EXPECT_TRUE(ReadFileBytes(zip) == before); // nothing goes back while the editor runs
+    WriteFileBytes(go, "go");
+    ASSERT_TRUE(WaitUntil([&] { return EditWatchIdle() && MemberBytes(zip, "docs\\note.txt", scratch) == original + edit; }))
+        << MemberBytes(zip, "docs\\note.txt", scratch);
+    EXPECT_EQ(MemberBytes(zip, "other.txt", scratch), "other");
+    std::map<std::string, Listed> all;
+    Walk(node, "", &all);
+    EXPECT_EQ(all.size(), 3u); // docs\, docs\note.txt, other.txt: replaced, not added twice
+    EXPECT_EQ(TempLeftovers(dir), std::vector<std::string>{});
+    lstrcpynA(node->innerPath, "docs", sizeof node->innerPath);
+
+    // The archive cannot be rewritten: it stays as it was, the edit is kept
+    // where the box says.
+    DeleteFileA(go.c_str());
+    before = ReadFileBytes(zip);
+    ASSERT_EQ(EditOpenActive(main, "note.txt", nullptr), 1);
+    ASSERT_TRUE(WaitUntil([] { return !EditWatchIdle(); }));
+    SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", "1");
+    std::string toldText;
+    DialogAnswerer failed("Zq Vandrell", {IDOK}); // the library's write error
+    DialogAnswerer told("note.txt", {IDCANCEL}, [&](int) {
+        char text[2048] = "";
+        GetDlgItemTextA(FindWindowA("#32770", "note.txt"), 0xFFFF, text, sizeof text);
+        toldText = text;
+    });
+    WriteFileBytes(go, "go");
+    ASSERT_TRUE(WaitUntil([&] { return EditWatchIdle() && told.answered() == 1; }))
+        << failed.answered() << " " << told.answered();
+    told.Join();
+    failed.Join();
+    SetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", nullptr);
+    EXPECT_TRUE(ReadFileBytes(zip) == before);
+    EXPECT_EQ(ReadFileBytes(kept), original + edit + edit);
+    EXPECT_NE(toldText.find("\r\n" + kept), std::string::npos) << toldText;
+    EXPECT_EQ(TempLeftovers(dir), std::vector<std::string>{});
+    DeleteFileA(kept.c_str());
+
+    SetEnvironmentVariableA("ZQEDIT_LOG", nullptr);
+    memcpy(gApp->modulePath, oldModule, sizeof oldModule);
+    ExtProgListsForget();
+    gMainWindow = nullptr;
+    DestroyWindow(main);
 }

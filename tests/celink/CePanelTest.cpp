@@ -40,6 +40,10 @@ namespace {
 std::string gRoot, gDevice, gLocal;
 
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kMsgEditWatchEnded) {
+        EditWatchOnEnded();
+        return 0;
+    }
     if (message == WM_SIZE) {
         PanelRelayoutAll();
         return 0;

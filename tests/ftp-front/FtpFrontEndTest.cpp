@@ -23,6 +23,7 @@
 #include "JobTestSupport.h"
 #include "app/Commands.h"
 #include "base/DateTime.h"
+#include "base/Paths.h"
 #include "fileops/AttrJob.h"
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
@@ -31,6 +32,7 @@
 #include "frontends/FtpFrontEnd.h"
 #include "frontends/FtpJobs.h"
 #include "frontends/FtpTools.h"
+#include "tools/ExtPrograms.h"
 #include "tools/ViewerWindow.h"
 #include "frontends/Libraries.h"
 #include "panels/EntryBuild.h"
@@ -62,6 +64,10 @@ std::string Random(size_t n, unsigned seed) {
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kFtpNotifyMessage) {
         FtpOnLibraryNotify(window, wParam, lParam);
+        return 0;
+    }
+    if (message == kMsgEditWatchEnded) {
+        EditWatchOnEnded();
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -1269,4 +1275,119 @@ TEST_F(FtpFrontEnd, ChoosingAutomaticOnTheFtpBarEditsTheTextMasks) {
         EXPECT_STREQ(c.kept, stored);
         EXPECT_EQ(c.kept[2] == 'l' ? 'A' : 'I', FtpGetTransferType("notes.log"));
     }
+}
+
+namespace {
+
+std::vector<std::string> LogLines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::string all = ReadFileBytes(log);
+    if (all == "<missing>") return lines;
+    for (size_t at = 0; at < all.size();) {
+        size_t end = all.find("\r\n", at);
+        if (end == std::string::npos) end = all.size();
+        lines.push_back(all.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+// The file the stand-in editor was given: its first argument.
+std::string LoggedFile(const std::string& line) {
+    size_t start = line.find(' ') + 1;
+    return line.substr(start, line.find_first_of(" |", start) - start);
+}
+
+template <class F> bool WaitUntil(F cond, DWORD limitMs = 30000) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < limitMs;) {
+        PumpFor(10);
+        if (cond()) return true;
+    }
+    return cond();
+}
+
+}  // namespace
+
+TEST_F(FtpFrontEnd, F3AndF4OnAServerFileGoThroughALocalCopy) {
+    const std::string file = serverRoot + "\\note.txt";
+    const std::string original = "hello server\r\n", edit = "edited by ZQEDIT\r\n";
+    WriteFileBytes(file, original);
+    const std::string log = local + "\\zqedit.log", go = local + "\\go";
+    char keptFolder[MAX_PATH];
+    PathGetKeptFolder(keptFolder, sizeof keptFolder);
+    const std::string kept = std::string(keptFolder) + "note.txt";
+    DeleteFileA(kept.c_str());
+    // The stand-in as viewer and editor; as editor it waits for a file, so
+    // the test decides when it ends.
+    WritePrivateProfileStringA("Viewer", "1", "*.txt=T:\\ZQEDIT.EXE=/v", gApp->modulePath);
+    WritePrivateProfileStringA("Editor", "1", ("*.txt=T:\\ZQEDIT.EXE=/wait:" + go).c_str(), gApp->modulePath);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, gApp->modulePath);
+    ExtProgListsForget();
+    SetEnvironmentVariableA("ZQEDIT_LOG", log.c_str());
+    ASSERT_TRUE(Connect(0, "A", remote));
+    gApp->activePanel = 0;
+    uint32_t size[2] = {(uint32_t)original.size(), 0};
+
+    // F3: the viewer gets a complete local copy.
+    ASSERT_EQ(1, ViewerOpenActive(main, "note.txt", size));
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 1; })) << ReadFileBytes(log);
+    const std::string viewed = LoggedFile(LogLines(log)[0]);
+    EXPECT_EQ(original, ReadFileBytes(viewed));
+
+    // F4: the editor works on its copy; once it ends, the copy goes back.
+    ASSERT_EQ(1, EditOpenActive(main, "note.txt", size));
+    ASSERT_TRUE(WaitUntil([&] { return !EditWatchIdle(); }));
+    EXPECT_EQ(original, ReadFileBytes(file));  // nothing goes back while the editor runs
+    WriteFileBytes(go, "go");
+    ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(file) == original + edit && EditWatchIdle(); }))
+        << ReadFileBytes(file) << " " << EditWatchIdle();
+    ASSERT_EQ(2u, LogLines(log).size());
+    EXPECT_NE(viewed, LoggedFile(LogLines(log)[1]));
+    EXPECT_EQ((std::vector<std::string>{"note.txt"}), ListNames(serverRoot));  // no side file left
+    char folder[262];
+    FtpGetRemotePath(Node(0), folder, sizeof folder);
+    EXPECT_EQ(remote, std::string(folder)) << "the connection stays in the panel's folder";
+
+    // A viewer, or an editor that changes nothing, sends nothing back.
+    WritePrivateProfileStringA("Editor", "1", "*.txt=T:\\ZQEDIT.EXE=/v", gApp->modulePath);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, gApp->modulePath);
+    ExtProgListsForget();
+    WriteFileBytes(file, "changed on the server\r\n");
+    size[0] = 23;
+    ASSERT_EQ(1, EditOpenActive(main, "note.txt", size));
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 3 && EditWatchIdle(); }));
+    EXPECT_EQ("changed on the server\r\n", ReadFileBytes(file));
+
+    // F4 again, and the connection closes while the editor runs: the edit
+    // cannot go back; it is kept where the box says.
+    WritePrivateProfileStringA("Editor", "1", ("*.txt=T:\\ZQEDIT.EXE=/wait:" + go).c_str(), gApp->modulePath);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, gApp->modulePath);
+    ExtProgListsForget();
+    DeleteFileA(go.c_str());
+    ASSERT_EQ(1, EditOpenActive(main, "note.txt", size));
+    ASSERT_TRUE(WaitUntil([&] { return !EditWatchIdle(); }));
+    FtpDisconnect(kFtpSlotCount);
+    ASSERT_TRUE(WaitUntil([] { return FtpCountInUse() == 0; }));
+    std::string toldText;
+    DialogAnswerer told("note.txt", {IDOK}, [&](int) {
+        char text[2048] = "";
+        HWND box = FindOwnWindow("#32770", "note.txt");
+        if (box) GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        toldText = text;
+    });
+    WriteFileBytes(go, "go");
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 4 && EditWatchIdle() && told.answered() == 1; }))
+        << told.answered() << " " << EditWatchIdle();
+    told.Join();
+    const std::string copy = LoggedFile(LogLines(log)[3]);
+    EXPECT_EQ("changed on the server\r\n", ReadFileBytes(file));
+    EXPECT_EQ("changed on the server\r\n" + edit, ReadFileBytes(kept));
+    EXPECT_EQ("<missing>", ReadFileBytes(copy));
+    EXPECT_NE(std::string::npos, toldText.find("\r\n" + kept)) << toldText;
+    DeleteFileA(kept.c_str());
+    SetEnvironmentVariableA("ZQEDIT_LOG", nullptr);
+    WritePrivateProfileStringA("Editor", nullptr, nullptr, gApp->modulePath);
+    WritePrivateProfileStringA("Viewer", nullptr, nullptr, gApp->modulePath);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, gApp->modulePath);
+    ExtProgListsForget();
 }
