@@ -18,27 +18,20 @@ DWORD WINAPI ArcPutBackJobThread(void *param) {
         char archive[sizeof node->archivePath + 1], member[sizeof node->innerPath + 1];
         lstrcpynA(archive, node->archivePath, sizeof node->archivePath);
         lstrcpynA(member, node->innerPath, sizeof node->innerPath);
-        bool kept = false;
-        for (;;) {
+        // A failure leaves the archive as it was (the library rewrites it
+        // beside itself); the edited copy is kept where the box names it,
+        // and Retry sends it again.
+        PutBackOrKeep(job, member, [&](char* reason, size_t size) {
             job->filesSelected = 1;
             JobPairText(job, job->target, archive);
-            intptr_t r = ArcJobReplaceMember(job, archive, job->target, member);
-            if (r == 0) {
+            if (ArcJobReplaceMember(job, archive, job->target, member) == 0) {
                 job->filesDone++;
-                break;
+                return PutBackTry::kArrived;
             }
-            if (!kept) {
-                char moved[MAX_PATH];
-                KeepEditedCopy(job->target, member, moved, sizeof moved);
-                lstrcpynA(job->target, moved, sizeof job->target);
-                kept = true;
-            }
-            if (job->cancel || job->state == kJobStop) break;
-            char reason[512];
-            const char *path = archive;
-            FileErrorText(ERROR_WRITE_FAULT, reason, sizeof reason, &path, kCtxNone);
-            if (TellKeptCopy(job->dialog, reason, job->target) != IDRETRY) break;
-        }
+            const char* path = archive;
+            FileErrorText(ERROR_WRITE_FAULT, reason, (uint32_t)size, &path, kCtxNone);
+            return PutBackTry::kFailed;
+        });
         if (job->state != kJobStop) PanelRequestRereadBoth();
     }
     JobFinish(job);

@@ -84,8 +84,7 @@ DWORD WINAPI CePutBackJobThread(void* param) {
     if (node && node->kind == kLocationCeDevice && node->archivePath[0]) {
         // A failure leaves the device file as it was; the edited copy is
         // kept where the box names it, and Retry sends it again.
-        bool kept = false;
-        for (;;) {
+        PutBackOrKeep(job, node->archivePath, [&](char* reason, size_t size) {
             CopyItem item = {};
             item.job = job;
             CopyText(item.source, job->target, sizeof item.source);
@@ -93,15 +92,12 @@ DWORD WINAPI CePutBackJobThread(void* param) {
             item.sourceSize = job->total;
             job->filesSelected = 0;
             int result = CeTransferFile(&item);
-            if (result == 0) break;
-            if (!kept) {
-                char moved[MAX_PATH];
-                KeepEditedCopy(job->target, node->archivePath, moved, sizeof moved);
-                CopyText(job->target, moved, sizeof job->target);
-                kept = true;
-            }
-            if (result == kCeSkipped || JobStopped(job) || TellKept(job, Loud(result)) != IDRETRY) break;
-        }
+            if (result == 0) return PutBackTry::kArrived;
+            if (result == kCeSkipped) return PutBackTry::kFailedQuietly;
+            const char* path = job->target;
+            FileErrorText(Loud(result), reason, (uint32_t)size, &path, kCtxNone);
+            return PutBackTry::kFailed;
+        });
     }
     JobFinish(job);
     return 0;

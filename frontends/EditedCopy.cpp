@@ -5,6 +5,7 @@
 #include "base/Paths.h"
 #include "base/Strings.h"
 #include "fileops/FileSystem.h"
+#include "fileops/Job.h"
 #include "wingui/WindowUtil.h"
 
 namespace {
@@ -61,9 +62,24 @@ int TellKeptCopy(HWND owner, const char* reason, const char* keptPath, UINT type
     return MsgBox(owner, text, keptPath, type);
 }
 
-int TellKept(JobRecord* job, int error) {
-    char text[512];
-    const char* path = job->target;
-    FileErrorText(error, text, sizeof text, &path, kCtxNone);
-    return TellKeptCopy(job->dialog, text, job->target);
+void PutBackOrKeep(JobRecord* job, const char* original,
+                   const std::function<PutBackTry(char* reason, size_t size)>& send) {
+    bool kept = false;
+    for (;;) {
+        char reason[1024] = "";
+        PutBackTry result = send(reason, sizeof reason);
+        if (result == PutBackTry::kArrived) return;
+        if (!kept) {
+            char moved[MAX_PATH];
+            KeepEditedCopy(job->target, original, moved, sizeof moved);
+            CopyText(job->target, moved, sizeof job->target);
+            kept = true;
+        }
+        if (result == PutBackTry::kFailedQuietly || job->cancel || job->state == kJobStop) return;
+        if (!reason[0]) {
+            const char* path = original;
+            FileErrorText(ERROR_NOT_CONNECTED, reason, sizeof reason, &path, kCtxNone);
+        }
+        if (TellKeptCopy(job->dialog, reason, job->target) != IDRETRY) return;
+    }
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include <functional>
+
 #include "JobRecord.h"
 
 // Moves `copy` under the original's name (`original`, any path whose last
@@ -18,6 +20,14 @@ void KeepEditedCopy(const char* copy, const char* original, char* out, size_t si
 // kept copy's name as caption.
 int TellKeptCopy(HWND owner, const char* reason, const char* keptPath, UINT type = MB_RETRYCANCEL | MB_ICONSTOP);
 
-// The put-back job's box: the system's text of `error`, then the kept copy
-// (`job->target`).
-int TellKept(JobRecord* job, int error);
+// What one attempt of a put-back gives.
+enum class PutBackTry { kArrived, kFailed, kFailedQuietly };
+
+// The put-back job's loop for the edited copy `job->target` of `original`:
+// `send` tries once; on a failure it leaves the box's text in `reason`
+// (`size` bytes; the system's text of ERROR_NOT_CONNECTED when it leaves
+// none). The first failure moves the copy to the kept folder (`job->target`
+// follows it); the box then names it, and Retry tries again. Ends when the
+// copy arrived, on Cancel, a stopped job or a quiet failure.
+void PutBackOrKeep(JobRecord* job, const char* original,
+                   const std::function<PutBackTry(char* reason, size_t size)>& send);

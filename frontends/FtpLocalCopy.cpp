@@ -88,8 +88,7 @@ DWORD WINAPI FtpPutBackJobThread(void* param) {
         FtpGetRemotePath(node, back, sizeof back);
         // A failure leaves the server's file as it was; the edited copy is
         // kept where the box names it, and Retry sends it again.
-        bool kept = false;
-        for (;;) {
+        PutBackOrKeep(job, remote, [&](char* reason, size_t size) {
             CopyItem item = {};
             item.job = job;
             CopyText(item.source, job->target, sizeof item.source);
@@ -99,28 +98,15 @@ DWORD WINAPI FtpPutBackJobThread(void* param) {
             JobPairText(job, item.source, item.target);
             Head(node)->text[0] = 0; // the library's reply goes here
             int result = FtpSetRemoteDir(folder, node, nullptr);
-            if (result == 0)
-                result = FtpSendCommandShort(kFtpStore, (intptr_t)&item, (intptr_t)node, 0, 0);
+            if (result == 0) result = FtpSendCommandShort(kFtpStore, (intptr_t)&item, (intptr_t)node, 0, 0);
             FtpForgetListing(node, folder);
             if (result == 0) {
                 job->filesDone++;
-                break;
+                return PutBackTry::kArrived;
             }
-            char reason[sizeof Head(node)->text];
-            CopyText(reason, Head(node)->text, sizeof reason);
-            if (!kept) {
-                char moved[MAX_PATH];
-                KeepEditedCopy(job->target, remote, moved, sizeof moved);
-                CopyText(job->target, moved, sizeof job->target);
-                kept = true;
-            }
-            if (job->cancel || job->state == kJobStop) break;
-            if (!reason[0]) {
-                const char* path = remote;
-                FileErrorText(ERROR_NOT_CONNECTED, reason, sizeof reason, &path, kCtxNone);
-            }
-            if (TellKeptCopy(job->dialog, reason, job->target) != IDRETRY) break;
-        }
+            CopyText(reason, Head(node)->text, size);
+            return PutBackTry::kFailed;
+        });
         if (back[0] && strcmp(back, folder) != 0) FtpSetRemoteDir(back, node, nullptr);
         if (job->state != kJobStop) PanelRequestRereadBoth();
     }

@@ -758,27 +758,8 @@ void CountBeep(UINT) {
     ++gBeeps;
 }
 
-std::vector<std::string> LogLines(const std::string& log) {
-    std::vector<std::string> lines;
-    std::string all = ReadFileBytes(log);
-    if (all == "<missing>") return lines;
-    size_t at = 0;
-    while (at < all.size()) {
-        size_t end = all.find("\r\n", at);
-        if (end == std::string::npos) end = all.size();
-        lines.push_back(all.substr(at, end - at));
-        at = end + 2;
-    }
-    return lines;
-}
-
 // The file a logged start of the stand-in editor was given: the word after
 // the program.
-std::string LoggedFile(const std::string& line) {
-    size_t start = line.find(' ') + 1;
-    return line.substr(start, line.find_first_of(" |", start) - start);
-}
-
 BOOL CALLBACK AddCaption(HWND window, LPARAM out) {
     WCHAR wide[200] = L"";
     char text[200] = "", cls[64] = "";

@@ -251,3 +251,23 @@ std::string LocalTimeText(const FILETIME &utc)
     snprintf(text, sizeof text, "%02u:%02u:%02u", st.wHour, st.wMinute, st.wSecond);
     return text;
 }
+
+std::vector<std::string> LogLines(const std::string &log) {
+    std::vector<std::string> lines;
+    std::string all = ReadFileBytes(log);
+    if (all == "<missing>")
+        return lines;
+    for (size_t at = 0; at < all.size();) {
+        size_t end = all.find("\r\n", at);
+        if (end == std::string::npos)
+            end = all.size();
+        lines.push_back(all.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+std::string LoggedFile(const std::string &line) {
+    size_t start = line.find(' ') + 1;
+    return line.substr(start, line.find_first_of(" |", start) - start);
+}

@@ -49,6 +49,20 @@ class DialogAnswerer {
 std::string LocalDateText(const FILETIME &utc);
 std::string LocalTimeText(const FILETIME &utc);
 
+// The lines of the stand-in editor's log (ZQEDIT_LOG; none when it is
+// missing), and the file a logged command line names first.
+std::vector<std::string> LogLines(const std::string &log);
+std::string LoggedFile(const std::string &line);
+
 // Pumps messages of this thread until `done` returns true or the time runs out.
 bool PumpUntil(bool (*done)(void *), void *context, DWORD timeoutMs);
 void PumpFor(DWORD ms);
+// The same with any condition (30 s unless told).
+template <class F> bool WaitUntil(F done, DWORD limitMs = 30000) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < limitMs;) {
+        PumpFor(10);
+        if (done())
+            return true;
+    }
+    return done();
+}

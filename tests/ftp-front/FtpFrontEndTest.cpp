@@ -1277,37 +1277,6 @@ TEST_F(FtpFrontEnd, ChoosingAutomaticOnTheFtpBarEditsTheTextMasks) {
     }
 }
 
-namespace {
-
-std::vector<std::string> LogLines(const std::string& log) {
-    std::vector<std::string> lines;
-    std::string all = ReadFileBytes(log);
-    if (all == "<missing>") return lines;
-    for (size_t at = 0; at < all.size();) {
-        size_t end = all.find("\r\n", at);
-        if (end == std::string::npos) end = all.size();
-        lines.push_back(all.substr(at, end - at));
-        at = end + 2;
-    }
-    return lines;
-}
-
-// The file the stand-in editor was given: its first argument.
-std::string LoggedFile(const std::string& line) {
-    size_t start = line.find(' ') + 1;
-    return line.substr(start, line.find_first_of(" |", start) - start);
-}
-
-template <class F> bool WaitUntil(F cond, DWORD limitMs = 30000) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < limitMs;) {
-        PumpFor(10);
-        if (cond()) return true;
-    }
-    return cond();
-}
-
-}  // namespace
-
 TEST_F(FtpFrontEnd, F3AndF4OnAServerFileGoThroughALocalCopy) {
     const std::string file = serverRoot + "\\note.txt";
     const std::string original = "hello server\r\n", edit = "edited by ZQEDIT\r\n";
