@@ -284,6 +284,21 @@ class PanelDropTarget final : public IDropTarget {
 
 } // namespace
 
+bool ShellMenuMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT *result) {
+    if (!gShellContextMenu)
+        return false;
+    if (message != WM_INITMENUPOPUP && message != WM_DRAWITEM && message != WM_MEASUREITEM)
+        return false;
+    IContextMenu2 *menu2 = nullptr;
+    if (gShellContextMenu->QueryInterface(IID_IContextMenu2, (void **)&menu2) != S_OK || !menu2)
+        return false;
+    bool handled = menu2->HandleMenuMsg(message, wParam, lParam) == S_OK;
+    menu2->Release();
+    if (handled)
+        *result = message == WM_INITMENUPOPUP ? 0 : TRUE;
+    return handled;
+}
+
 DWORD DropEffectFromKeys(DWORD keys) {
     if (keys & MK_ALT)
         return DROPEFFECT_LINK;

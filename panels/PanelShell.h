@@ -21,6 +21,10 @@ int PanelShellContextMenu(HWND owner, char *path, int x, int y, unsigned flags, 
 // The IContextMenu of the menu shown at the moment (its owner window passes
 // the menu messages on to it), null otherwise.
 extern IContextMenu *gShellContextMenu;
+// While an Explorer menu is open its owner hands the menu messages
+// (WM_INITMENUPOPUP, WM_DRAWITEM, WM_MEASUREITEM) to it: true when the
+// shell took one, with the owner's result.
+bool ShellMenuMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT *result);
 // Command id of the default item.
 const UINT kShellMenuDefaultId = 29000;
 

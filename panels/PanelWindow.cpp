@@ -428,26 +428,12 @@ void PanelFocusActive() { PanelSetFocus(gApp->activePanel & 1); }
 
 // ---- list window
 
-// While the Explorer menu is open its submenus (Send To, Open With) are
-// filled and drawn by the shell.
-static bool ShellMenuMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!gShellContextMenu)
-        return false;
-    if (message != WM_INITMENUPOPUP && message != WM_DRAWITEM && message != WM_MEASUREITEM)
-        return false;
-    IContextMenu2 *menu2 = nullptr;
-    if (gShellContextMenu->QueryInterface(IID_IContextMenu2, (void **)&menu2) != S_OK || !menu2)
-        return false;
-    bool handled = menu2->HandleMenuMsg(message, wParam, lParam) == S_OK;
-    menu2->Release();
-    return handled;
-}
-
 LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!gApp)
         return DefWindowProcA(window, message, wParam, lParam);
-    if (ShellMenuMessage(message, wParam, lParam))
-        return message == WM_INITMENUPOPUP ? 0 : TRUE;
+    LRESULT shellResult;
+    if (ShellMenuMessage(message, wParam, lParam, &shellResult))
+        return shellResult;
     switch (message) {
     case WM_ERASEBKGND:
         return 1;

@@ -8,6 +8,7 @@
 #include <winnetwk.h>
 
 #include "AppState.h"
+#include "panels/PanelShell.h"
 #include "JobRecord.h"
 #include "app/bars/BarLayout.h"
 #include "app/bars/Bars.h"
@@ -170,17 +171,27 @@ static void DriveButtonTip(HWND button, NMHDR *header) {
     BarTipSetText(header, name);
 }
 
-static void DriveButtonMenu(HWND button, int index) {
+static void DriveButtonMenu(HWND button, int index, int panel, LPARAM at) {
     RenameInlineFinish();
-    if (index >= 26 && index <= 35)
+    if (index >= 0 && index <= 25) {
+        // The Explorer menu of the drive's root folder.
+        POINT pt = {(short)LOWORD(at), (short)HIWORD(at)};
+        if (at == (LPARAM)-1)
+            GetCursorPos(&pt);
+        char root[MAX_PATH] = {(char)('A' + index), ':', '\\', 0};
+        PanelShellContextMenu(button, root, pt.x, pt.y, 2, panel, 0);
+    } else if (index >= 26 && index <= 35) {
         MenuPopupFromTable(button, gFtpBarPopup);
-    // The Explorer menu of a drive's root is the panels' shell menu.
+    }
     if (!BarClassicStyle() && gApp->hoverWindow)
         WndInvalidateFrame(gApp->hoverWindow);
 }
 
 static LRESULT CALLBACK DriveButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
     DriveBarState *state = StateOf(button);
+    LRESULT shellResult;
+    if (ShellMenuMessage(message, wParam, lParam, &shellResult))
+        return shellResult;
     switch (message) {
     case WM_MOUSEMOVE:
         BarButtonMouseMove(button, state ? state->tooltip : nullptr, message, wParam, lParam);
@@ -198,7 +209,8 @@ static LRESULT CALLBACK DriveButtonProc(HWND button, UINT message, WPARAM wParam
         break;
     }
     case WM_CONTEXTMENU:
-        DriveButtonMenu(button, IndexOf(state, button));
+        DriveButtonMenu(button, IndexOf(state, button), state ? DriveBarPanel(state->barIndex) : gApp->activePanel & 1,
+                        lParam);
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == 214 || LOWORD(wParam) == 219) {

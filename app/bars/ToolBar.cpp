@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "AppState.h"
+#include "panels/PanelShell.h"
 #include "app/Commands.h"
 #include "JobRecord.h"
 #include "app/bars/BarLayout.h"
@@ -377,7 +378,41 @@ static void ToolButtonTip(HWND button, NMHDR *header) {
     BarTipSetText(header, text);
 }
 
+// The Explorer menu of the Recycle Bin button, and of a user button's
+// program.
+static void ToolButtonShellMenu(HWND button, LPARAM at) {
+    const ToolbarButton *b = ToolBarFind((int16_t)GetDlgCtrlID(button));
+    if (!b)
+        return;
+    POINT pt = {(short)LOWORD(at), (short)HIWORD(at)};
+    if (at == (LPARAM)-1)
+        GetCursorPos(&pt);
+    int panel = gApp->activePanel & 1;
+    if (b->command == 832) {
+        PanelShellContextMenu(button, nullptr, pt.x, pt.y, 2, panel, 0);
+        return;
+    }
+    if (b->command >= 0)
+        return;
+    char program[MAX_PATH] = "";
+    ReadUserKey('C', b->command, program, sizeof program, nullptr);
+    if (!program[0])
+        return;
+    if (GetFileAttributesA(program) == INVALID_FILE_ATTRIBUTES) {
+        char found[MAX_PATH];
+        char *name = nullptr;
+        DWORD n = SearchPathA(nullptr, program, nullptr, sizeof found, found, &name);
+        if (n == 0 || n >= sizeof found)
+            return;
+        lstrcpynA(program, found, sizeof program);
+    }
+    PanelShellContextMenu(button, program, pt.x, pt.y, 2, panel, 0);
+}
+
 static LRESULT CALLBACK ToolButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT shellResult;
+    if (ShellMenuMessage(message, wParam, lParam, &shellResult))
+        return shellResult;
     switch (message) {
     case WM_LBUTTONDOWN:
         gBarButtonPressed = true;
@@ -396,6 +431,7 @@ static LRESULT CALLBACK ToolButtonProc(HWND button, UINT message, WPARAM wParam,
     }
     case WM_CONTEXTMENU:
         RenameInlineFinish();
+        ToolButtonShellMenu(button, lParam);
         if (!BarClassicStyle() && gApp->hoverWindow)
             WndInvalidateFrame(gApp->hoverWindow);
         return 0;

@@ -779,3 +779,79 @@ TEST_F(BarsTest, IconLoaderGivesUpOnMissingPrograms) {
 }
 
 } // namespace
+
+namespace {
+
+// The texts of the popup menu this process shows next, read by a helper
+// thread, which then closes the menu with Escape.
+struct PopupSeen {
+    std::vector<std::string> items;
+    int defaultPosition = -2;
+};
+
+DWORD WINAPI ReadPopup(void *arg) {
+    auto *seen = (PopupSeen *)arg;
+    for (int tries = 0; tries < 1000; tries++) {
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
+             w = FindWindowExA(nullptr, w, "#32768", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            HMENU menu = pid == GetCurrentProcessId() && IsWindowVisible(w)
+                             ? (HMENU)SendMessageA(w, MN_GETHMENU, 0, 0)
+                             : nullptr;
+            if (!menu)
+                continue;
+            for (int i = 0; i < GetMenuItemCount(menu); i++) {
+                char text[128] = "";
+                GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+                seen->items.push_back(text);
+            }
+            seen->defaultPosition = (int)GetMenuDefaultItem(menu, TRUE, 0);
+            PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+            return 0;
+        }
+        Sleep(10);
+    }
+    return 0;
+}
+
+PopupSeen ContextMenuOf(HWND button) {
+    PopupSeen seen;
+    RECT r;
+    GetWindowRect(button, &r);
+    HANDLE thread = CreateThread(nullptr, 0, ReadPopup, &seen, 0, nullptr);
+    SendMessageA(button, WM_CONTEXTMENU, (WPARAM)button, MAKELPARAM(r.left + 4, r.top + 4));
+    WaitForSingleObject(thread, 15000);
+    CloseHandle(thread);
+    return seen;
+}
+
+} // namespace
+
+// A drive button's menu is the Explorer menu of the drive's root, the
+// Recycle Bin button's that of the bin; neither has an item of our own.
+TEST_F(BarsTest, DriveAndRecycleBinButtonsOpenTheShellsMenu) {
+    OleInitialize(nullptr);
+    BarsCreate(main);
+    Resize(800, 600);
+    HWND drive = nullptr;
+    for (int i = 0; i < 26 && !drive; i++)
+        if (gDriveBars[0].slots[i].button && gApp->drives[i].kind == kDriveFixed)
+            drive = gDriveBars[0].slots[i].button;
+    ASSERT_TRUE(drive) << "no fixed drive on the bar";
+    PopupSeen root = ContextMenuOf(drive);
+    ASSERT_FALSE(root.items.empty()) << "no menu opened";
+    EXPECT_GT(root.items.size(), 1u);
+    for (const std::string &item : root.items)
+        EXPECT_EQ(item.find(":\\"), std::string::npos) << "an item of our own: " << item;
+    for (const std::string &item : root.items)
+        printf("  drive menu item: \"%s\"\n", item.c_str());
+
+    ToolbarButton *bin = ToolBarFind(832);
+    if (bin && bin->window) {
+        PopupSeen seen = ContextMenuOf((HWND)bin->window);
+        EXPECT_FALSE(seen.items.empty()) << "no menu for the Recycle Bin";
+        for (const std::string &item : seen.items)
+            printf("  recycle bin menu item: \"%s\"\n", item.c_str());
+    }
+}
