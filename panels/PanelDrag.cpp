@@ -19,6 +19,7 @@
 #include "panels/Location.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
+#include "panels/PanelShell.h"
 #include "panels/PanelWindow.h"
 
 namespace {
@@ -446,7 +447,12 @@ void PanelStartDrag(HWND listWindow) {
     bool archive = location != nullptr;
     gDragFlags |= 1;
     AcceptDrops(panel, false, archive);
-    DragStartPanelFiles();
+    // A plain folder hands the shell's own data object over; an archive
+    // level our own, which extracts only when the drop target asks.
+    if (archive)
+        DragStartPanelFiles();
+    else
+        DragStartShellItems(listWindow);
     AcceptDrops(panel, true, archive);
     gDragFlags &= ~1;
 }

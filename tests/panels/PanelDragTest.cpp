@@ -711,3 +711,24 @@ TEST_F(PanelDrag, ContextMenuHasTheProgramsDefaultItemAndTheShellsItems) {
     EXPECT_NE(marked.items[0], "one.txt");
     EXPECT_TRUE(gCommands.empty());
 }
+
+TEST_F(PanelDrag, DragOutOfAnArchiveDropsExtractedMembers) {
+    ChangeTo(0, Path("arc"));
+    CursorTo(0, "pack.zip");
+    SendMessageA(gApp->panels[0].listWindow, WM_KEYDOWN, VK_RETURN, 1);
+    ASSERT_TRUE(WaitFor([] { return gApp->panels[0].location && IndexOf(0, "b.txt") >= 0; }, 5000));
+    WaitIdle();
+    Mark(0, {"b.txt"});
+    CursorTo(0, "b.txt");
+    DropWindow drop;
+    drop.DragFrom(0);
+    ASSERT_EQ(drop.target.drops, 1);
+    ASSERT_EQ(drop.target.files.size(), 1u);
+    EXPECT_EQ(ReadFileText(drop.target.files[0]), "member b");
+    EXPECT_EQ(MarkOf(0, "b.txt"), 2);
+    PanelMarkGroup(0, kMarkClear, true, nullptr);
+    CursorTo(0, "..");
+    SendMessageA(gApp->panels[0].listWindow, WM_KEYDOWN, VK_RETURN, 1);
+    ASSERT_TRUE(WaitFor([] { return !gApp->panels[0].location; }, 5000));
+    WaitIdle();
+}
