@@ -1046,96 +1046,6 @@ TEST_F(Panels, PanelOffAndOnAgainThroughAModeCommand) {
     EXPECT_EQ(gApp->panelMode[1] & 0xF, kViewFull);
 }
 
-// The View menu as a user meets it: each mode chosen by its command, the
-// check marks and greyed items read back from the menu, the layout read
-// back from the windows.
-TEST_F(Panels, ViewModesThroughTheirCommandsCheckAndGreyTheMenu) {
-    HMENU bar = CreateMenu();
-    HMENU view = CreatePopupMenu();
-    for (int base : {500, 600})
-        for (int id = base + 1; id <= base + 18; id++)
-            AppendMenuA(view, MF_STRING, (UINT_PTR)id, "x");
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)view, "View");
-    SetMenu(gMainWindow, bar);
-    PanelRelayoutAll();
-    ChangeTo(0, "left");
-    gApp->activePanel = 0;
-    auto checked = [&](UINT id) { return (GetMenuState(view, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
-    auto greyed = [&](UINT id) { return (GetMenuState(view, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
-    auto onlyChecked = [&](int base, int id) {
-        for (int i = base + 1; i <= base + 7; i++)
-            if (checked((UINT)i) != (i == id))
-                return false;
-        return true;
-    };
-    RECT client;
-    GetClientRect(gMainWindow, &client);
-    const struct {
-        UINT command;
-        int mode;
-    } modes[] = {{502, kViewBrief}, {501, kViewCustom}, {503, kViewFull}};
-    for (const auto &m : modes) {
-        MainCommandDispatch(gMainWindow, m.command);
-        Pump(30);
-        EXPECT_EQ(gApp->panelMode[0] & 0xF, m.mode) << m.command;
-        EXPECT_TRUE(onlyChecked(500, (int)m.command)) << m.command;
-        EXPECT_TRUE(onlyChecked(600, 603)) << m.command;
-        RECT left, right;
-        GetWindowRect(gApp->panels[0].listWindow, &left);
-        GetWindowRect(gApp->panels[1].listWindow, &right);
-        EXPECT_LE(left.right, right.left) << m.command; // side by side, the left one first
-        EXPECT_GT(left.right - left.left, client.right / 3) << m.command;
-    }
-
-    // Off and on again: the other panel takes the whole width meanwhile.
-    MainCommandDispatch(gMainWindow, 607);
-    Pump(30);
-    EXPECT_TRUE(gApp->panelOff[1]);
-    EXPECT_TRUE(onlyChecked(600, 607));
-    EXPECT_FALSE(IsWindowVisible(gApp->panels[1].listWindow));
-    RECT whole;
-    GetWindowRect(gApp->panels[0].pathBar, &whole);
-    EXPECT_EQ(whole.right - whole.left, client.right);
-    MainCommandDispatch(gMainWindow, 607);
-    Pump(30);
-    EXPECT_FALSE(gApp->panelOff[1]);
-    EXPECT_TRUE(onlyChecked(600, 603));
-    EXPECT_TRUE(IsWindowVisible(gApp->panels[1].listWindow));
-
-    // Quick view in the right panel: its list commands and the left quick
-    // view are greyed, and both On/Off items.
-    MainCommandDispatch(gMainWindow, 605);
-    Pump(30);
-    ASSERT_EQ(gApp->panelMode[1] & 0xF, kViewQuick) << "the viewer library did not load";
-    EXPECT_TRUE(onlyChecked(600, 605));
-    for (UINT id : {505u, 507u, 607u, 615u, 616u, 617u, 618u})
-        EXPECT_TRUE(greyed(id)) << id;
-    for (UINT id : {515u, 516u, 517u, 518u})
-        EXPECT_FALSE(greyed(id)) << id;
-    MainCommandDispatch(gMainWindow, 603);
-    Pump(30);
-    for (UINT id : {505u, 507u, 607u, 615u, 616u, 617u, 618u})
-        EXPECT_FALSE(greyed(id)) << id;
-
-    // Tree in the left panel: neither panel offers Tree again.
-    MainCommandDispatch(gMainWindow, 504);
-    Pump(30);
-    EXPECT_EQ(gApp->panelMode[0] & 0xF, kViewTree);
-    EXPECT_TRUE(onlyChecked(500, 504));
-    EXPECT_TRUE(greyed(504));
-    EXPECT_TRUE(greyed(604));
-    MainCommandDispatch(gMainWindow, 503);
-    WaitIdle();
-    EXPECT_EQ(gApp->panelMode[0] & 0xF, kViewFull);
-    EXPECT_FALSE(greyed(504));
-    EXPECT_FALSE(greyed(604));
-
-    SetMenu(gMainWindow, nullptr);
-    DestroyMenu(bar);
-    PanelRelayoutAll();
-    ChangeTo(0, "left");
-    ChangeTo(1, "right");
-}
 
 bool FileThere(const char *rel) { return GetFileAttributesA(Path(rel).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -1930,6 +1840,97 @@ TEST_F(Panels, IconLoaderLeaksNoHandlesAndStopsAtOnceWhenTheListIsReplaced) {
     // Codes carried over from the old list are kept; none was written into
     // the new list after the swap.
     ChangeTo(0, "left");
+}
+
+// The View menu as a user meets it: each mode chosen by its command, the
+// check marks and greyed items read back from the menu, the layout read
+// back from the windows.
+TEST_F(Panels, ViewModesThroughTheirCommandsCheckAndGreyTheMenu) {
+    HMENU bar = CreateMenu();
+    HMENU view = CreatePopupMenu();
+    for (int base : {500, 600})
+        for (int id = base + 1; id <= base + 18; id++)
+            AppendMenuA(view, MF_STRING, (UINT_PTR)id, "x");
+    AppendMenuA(bar, MF_POPUP, (UINT_PTR)view, "View");
+    SetMenu(gMainWindow, bar);
+    PanelRelayoutAll();
+    ChangeTo(0, "left");
+    gApp->activePanel = 0;
+    auto checked = [&](UINT id) { return (GetMenuState(view, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+    auto greyed = [&](UINT id) { return (GetMenuState(view, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+    auto onlyChecked = [&](int base, int id) {
+        for (int i = base + 1; i <= base + 7; i++)
+            if (checked((UINT)i) != (i == id))
+                return false;
+        return true;
+    };
+    RECT client;
+    GetClientRect(gMainWindow, &client);
+    const struct {
+        UINT command;
+        int mode;
+    } modes[] = {{502, kViewBrief}, {501, kViewCustom}, {503, kViewFull}};
+    for (const auto &m : modes) {
+        MainCommandDispatch(gMainWindow, m.command);
+        Pump(30);
+        EXPECT_EQ(gApp->panelMode[0] & 0xF, m.mode) << m.command;
+        EXPECT_TRUE(onlyChecked(500, (int)m.command)) << m.command;
+        EXPECT_TRUE(onlyChecked(600, 603)) << m.command;
+        RECT left, right;
+        GetWindowRect(gApp->panels[0].listWindow, &left);
+        GetWindowRect(gApp->panels[1].listWindow, &right);
+        EXPECT_LE(left.right, right.left) << m.command; // side by side, the left one first
+        EXPECT_GT(left.right - left.left, client.right / 3) << m.command;
+    }
+
+    // Off and on again: the other panel takes the whole width meanwhile.
+    MainCommandDispatch(gMainWindow, 607);
+    Pump(30);
+    EXPECT_TRUE(gApp->panelOff[1]);
+    EXPECT_TRUE(onlyChecked(600, 607));
+    EXPECT_FALSE(IsWindowVisible(gApp->panels[1].listWindow));
+    RECT whole;
+    GetWindowRect(gApp->panels[0].pathBar, &whole);
+    EXPECT_EQ(whole.right - whole.left, client.right);
+    MainCommandDispatch(gMainWindow, 607);
+    Pump(30);
+    EXPECT_FALSE(gApp->panelOff[1]);
+    EXPECT_TRUE(onlyChecked(600, 603));
+    EXPECT_TRUE(IsWindowVisible(gApp->panels[1].listWindow));
+
+    // Quick view in the right panel: its list commands and the left quick
+    // view are greyed, and both On/Off items.
+    MainCommandDispatch(gMainWindow, 605);
+    Pump(30);
+    ASSERT_EQ(gApp->panelMode[1] & 0xF, kViewQuick) << "the viewer library did not load";
+    EXPECT_TRUE(onlyChecked(600, 605));
+    for (UINT id : {505u, 507u, 607u, 615u, 616u, 617u, 618u})
+        EXPECT_TRUE(greyed(id)) << id;
+    for (UINT id : {515u, 516u, 517u, 518u})
+        EXPECT_FALSE(greyed(id)) << id;
+    MainCommandDispatch(gMainWindow, 603);
+    Pump(30);
+    for (UINT id : {505u, 507u, 607u, 615u, 616u, 617u, 618u})
+        EXPECT_FALSE(greyed(id)) << id;
+
+    // Tree in the left panel: neither panel offers Tree again.
+    MainCommandDispatch(gMainWindow, 504);
+    Pump(30);
+    EXPECT_EQ(gApp->panelMode[0] & 0xF, kViewTree);
+    EXPECT_TRUE(onlyChecked(500, 504));
+    EXPECT_TRUE(greyed(504));
+    EXPECT_TRUE(greyed(604));
+    MainCommandDispatch(gMainWindow, 503);
+    WaitIdle();
+    EXPECT_EQ(gApp->panelMode[0] & 0xF, kViewFull);
+    EXPECT_FALSE(greyed(504));
+    EXPECT_FALSE(greyed(604));
+
+    SetMenu(gMainWindow, nullptr);
+    DestroyMenu(bar);
+    PanelRelayoutAll();
+    ChangeTo(0, "left");
+    ChangeTo(1, "right");
 }
 
 TEST_F(Panels, ZScreenshot) {
