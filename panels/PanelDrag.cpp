@@ -439,7 +439,7 @@ void PanelStartDrag(HWND listWindow) {
     if (panel < 0 || !gApp || gDragFlags & 1)
         return;
     // Pressed and already let go: a click, not a drag.
-    if (GetKeyState(VK_LBUTTON) >= 0)
+    if (GetKeyState(VK_LBUTTON) >= 0 && GetKeyState(VK_RBUTTON) >= 0)
         return;
     const LocationNode *location = gApp->panels[panel].location;
     if (location && LocationRootKind(location) >= kLocationFtp)

@@ -31,6 +31,9 @@ namespace {
 int32_t gRightMarkRow[2] = {-1, -1};
 uint8_t gRightMarkState[2];
 bool gRightDrag;
+// A right press that may become a drag (right-button marking off); 0 when
+// none, else the packed client point.
+LPARAM gPendingRightClick;
 int gResizeSlot = -1;
 int gResizeLeft;
 int gResizeX;
@@ -257,8 +260,10 @@ void RButtonDown(HWND window, int panel, POINT pt) {
     }
     Activate(GetParent(window), panel);
     HitTest(window, panel, pt, true, nullptr);
-    if (!(gApp->generalOptions & kGenSelRightMouse))
+    if (!(gApp->generalOptions & kGenSelRightMouse)) {
+        gPendingRightClick = MAKELPARAM(pt.x, pt.y) ? MAKELPARAM(pt.x, pt.y) : 1;
         return;
+    }
     PanelIter it;
     FileEntry *e = PanelGetCursorEntry(&it, panel);
     if (e && !EntryIsUpDir(e)) {
@@ -336,6 +341,13 @@ void PanelMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             EndResize(window, panel);
         break;
     case WM_MOUSEMOVE:
+        if (gPendingRightClick) {
+            // Moved with the right button held: a drag with the right button.
+            bool moved = gPendingRightClick != lParam;
+            gPendingRightClick = 0;
+            if (moved && (wParam & MK_RBUTTON))
+                PostMessageA(window, kPanelMsgDragStart, 0, 0);
+        }
         if ((wParam & MK_LBUTTON) &&
             (abs(pt.x - gRenamePress.x) > GetSystemMetrics(SM_CXDRAG) ||
              abs(pt.y - gRenamePress.y) > GetSystemMetrics(SM_CYDRAG)))
@@ -364,6 +376,7 @@ void PanelMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         break;
     case WM_RBUTTONUP:
         gRightDrag = false;
+        gPendingRightClick = 0;
         gRightMarkRow[panel] = -1;
         if (GetCapture() == window)
             ReleaseCapture();

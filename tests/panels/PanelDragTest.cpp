@@ -192,7 +192,7 @@ class TestDropTarget final : public IDropTarget {
   public:
     std::vector<std::string> files;
     int enters = 0, drops = 0;
-    DWORD dropKeys = 0;
+    DWORD dropKeys = 0, overKeys = 0;
 
     STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
@@ -209,8 +209,9 @@ class TestDropTarget final : public IDropTarget {
         *effect = DROPEFFECT_COPY;
         return S_OK;
     }
-    STDMETHODIMP DragOver(DWORD, POINTL, DWORD *effect) override {
+    STDMETHODIMP DragOver(DWORD keys, POINTL, DWORD *effect) override {
         *effect = DROPEFFECT_COPY;
+        overKeys |= keys;
         SetLeftButton(false); // the user lets go over this window
         return S_OK;
     }
@@ -224,10 +225,11 @@ class TestDropTarget final : public IDropTarget {
     }
 
     // Wine's drag loop reads the buttons from the thread's key state.
-    static void SetLeftButton(bool down) {
+    static void SetLeftButton(bool down, int button = VK_LBUTTON) {
         BYTE keys[256];
         GetKeyboardState(keys);
-        keys[VK_LBUTTON] = down ? 0x80 : 0;
+        keys[VK_LBUTTON] = keys[VK_RBUTTON] = 0;
+        keys[button] = down ? 0x80 : 0;
         SetKeyboardState(keys);
     }
 };
@@ -731,4 +733,25 @@ TEST_F(PanelDrag, DragOutOfAnArchiveDropsExtractedMembers) {
     SendMessageA(gApp->panels[0].listWindow, WM_KEYDOWN, VK_RETURN, 1);
     ASSERT_TRUE(WaitFor([] { return !gApp->panels[0].location; }, 5000));
     WaitIdle();
+}
+
+TEST_F(PanelDrag, ARightButtonDragGoesOnWhileTheRightButtonIsHeld) {
+    ChangeTo(0, Path("src"));
+    CursorTo(0, "three.txt");
+    DropWindow drop;
+    RECT r;
+    GetWindowRect(drop.window, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    TestDropTarget::SetLeftButton(true, VK_RBUTTON);
+    HWND list = gApp->panels[0].listWindow;
+    RECT row;
+    PanelEntryRect(list, 0, &row, gApp->cursorIndex[0]);
+    int y = (row.top + row.bottom) / 2;
+    SendMessageA(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, y));
+    SendMessageA(list, WM_MOUSEMOVE, MK_RBUTTON, MAKELPARAM(60, y));
+    WaitFor([&] { return drop.target.drops > 0; }, 15000);
+    TestDropTarget::SetLeftButton(false);
+    EXPECT_TRUE(drop.target.overKeys & MK_RBUTTON) << "the drag went on with the right button held";
+    ASSERT_EQ(drop.target.drops, 1);
+    EXPECT_EQ(drop.target.files, std::vector<std::string>{Path("src\\three.txt")});
 }
