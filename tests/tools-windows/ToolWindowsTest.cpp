@@ -401,13 +401,15 @@ TEST_F(ToolWindows, F3AndF4StartTheProgramsConfiguredForTheMasks) {
 // F3 on a file no configured viewer takes: the viewer window. The keyboard
 // hook's commands then step it through the panel's files (first, previous,
 // next, last), over folders; once the cursor has left the file shown they
-// change nothing. No file is touched on the way.
+// change nothing. The files are binary (dumps), where Find Next (F3) steps
+// to the next file too. No file is touched on the way.
 TEST_F(ToolWindows, ViewerWindowStepsThroughThePanelsFiles) {
     SetActiveLeft();
     CreateDirectoryA((kLeft + "\\stepdir").c_str(), nullptr);
     const char *names[] = {"step1.dat", "step2.dat", "step3.dat"};
+    auto content = [](const char *name) { return std::string("bytes\0of ", 9) + name; };
     for (const char *name : names)
-        WriteAll(kLeft + "\\" + name, std::string("bytes of ") + name);
+        WriteAll(kLeft + "\\" + name, content(name));
     PanelRequestReread(0);
     ASSERT_TRUE(WaitFor([] { return CursorOn("step1.dat") && CursorOn("step3.dat") && CursorOn("stepdir"); }));
     std::vector<std::string> files; // the panel's files, in its order
@@ -435,10 +437,13 @@ TEST_F(ToolWindows, ViewerWindowStepsThroughThePanelsFiles) {
     struct {
         int command;
         std::string expected;
-    } steps[] = {{1103, files[index + 1]}, {1102, files[index]}, {1101, files.front()}, {1104, files.back()}};
+    } steps[] = {{1103, files[index + 1]}, {1102, files[index]},      {11946, files[index + 1]},
+                 {1102, files[index]},      {1101, files.front()},     {1104, files.back()}};
     for (auto &step : steps) {
         SendMessageA(viewer, WM_COMMAND, step.command, 0);
         EXPECT_EQ(shown(), step.expected) << step.command;
+        if (step.expected.rfind("step", 0) == 0)
+            EXPECT_NE(FindWindowExA(viewer, nullptr, "ZqHexEd", nullptr), nullptr) << step.command;
     }
     ASSERT_TRUE(CursorOn(files.front().c_str()));
     SendMessageA(viewer, WM_COMMAND, 1103, 0);
@@ -447,7 +452,7 @@ TEST_F(ToolWindows, ViewerWindowStepsThroughThePanelsFiles) {
     PostMessageA(viewer, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(viewer); }));
     for (const char *name : names) {
-        EXPECT_EQ(ReadAll(kLeft + "\\" + name), std::string("bytes of ") + name);
+        EXPECT_EQ(ReadAll(kLeft + "\\" + name), content(name));
         DeleteFileA((kLeft + "\\" + name).c_str());
     }
     RemoveDirectoryA((kLeft + "\\stepdir").c_str());
