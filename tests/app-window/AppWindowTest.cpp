@@ -302,6 +302,8 @@ TEST_F(AppWindow, FunctionKeysOfBuiltFeaturesShowTheirTexts) {
     EXPECT_GT(TextPixels(bar, 8), 0); // F9 Container
     KeyBarSetShift(10);               // the Alt row
     EXPECT_GT(TextPixels(bar, 8), 0); // Alt+F9 folder sizes
+    KeyBarSetShift(30);               // the Shift row
+    EXPECT_GT(TextPixels(bar, 3), 0); // Shift+F4 an empty document in the editor
     KeyBarSetShift(0);
 }
 
