@@ -490,8 +490,10 @@ int FtpTransferDir(CopyItem* item, int depth) {
         child.sourceSize = e.size;
         child.sourceAttributes = (uint16_t)e.attributes;
         bool folder = fromFtp ? (e.attributes & kEntryFolder) != 0 : (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (EntryIsLink(e.attributes, fromFtp)) {
-            // A link is one entry, never entered nor copied as its target.
+        if (EntryIsLink(e.attributes, fromFtp) && (folder || !fromFtp)) {
+            // A link is one entry, never entered nor copied as its target;
+            // a server link the library found to lead to a file comes as
+            // that file.
             JobReportLeftOut(job, child.source, true);
             complete = false;
         } else if (folder) {

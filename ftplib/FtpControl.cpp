@@ -121,7 +121,10 @@ int FtpLibSend(FtpSession* s, SOCKET sock, const char* data, int len, bool honou
 int FtpLibSendLine(FtpSession* s, const char* text) {
   if (s->control == INVALID_SOCKET) return -1;
   char line[4096];
-  snprintf(line, sizeof(line) - 2, "%s", text);
+  if (!FtpLibToServer(s, text, line, sizeof(line) - 2)) {
+    FtpCopy(s->reply, "The command is too long.", sizeof(s->reply));
+    return -1;
+  }
   strcat(line, "\r\n");
   // Control lines go out even after an abort: ABOR itself is one.
   return FtpLibSend(s, s->control, line, int(strlen(line)), false);
@@ -174,6 +177,7 @@ int FtpLibReadReplyLine(FtpSession* s, bool honourAbort, int seconds) {
   }
   while (len > 2 && (s->reply[len - 1] == '\r' || s->reply[len - 1] == '\n' || s->reply[len - 1] == ' ')) len--;
   s->reply[len] = 0;
+  FtpLibReplyFromServer(s);
   return FtpReplyCode(s->reply);
 }
 
@@ -185,6 +189,7 @@ int FtpLibReadReply(FtpSession* s, bool honourAbort, int seconds) {
     int code = FtpLibReadReplyLine(s, honourAbort, seconds);
     if (code == -1) return -1;
     if (s->reply[0]) FtpLog(s, "%s", s->reply);
+    if (strcmp(s->reply, " UTF8") == 0) s->featUtf8 = true;
     if (code == 421 && s->control == INVALID_SOCKET) {
       s->lastReplyCode = 421;
       return 4;
@@ -215,7 +220,10 @@ int FtpLibCommandOnce(FtpSession* s, const char* cmd) {
     return -1;
   }
   int cls = -1;
-  if (FtpLibSendLine(s, cmd) > 0) cls = FtpLibReadReply(s);
+  if (FtpLibRefuseLossy(s, cmd))
+    cls = 5;
+  else if (FtpLibSendLine(s, cmd) > 0)
+    cls = FtpLibReadReply(s);
   FtpBusyLeave(s);
   return cls;
 }
@@ -235,6 +243,10 @@ int FtpLibCommand(FtpSession* s, const char* format, ...) {
     return -1;
   }
   if (s->busy == 1) InterlockedExchange(&s->abortFlag, 0);
+  if (FtpLibRefuseLossy(s, cmd)) {
+    FtpBusyLeave(s);
+    return 5;
+  }
   int cls = -1;
   if (s->control != INVALID_SOCKET && cmd[0]) {
     if (FtpLibSendLine(s, cmd) > 0) {

@@ -434,8 +434,12 @@ static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint
     }
   }
 
+  // Pieces are gathered into half the buffer before they are written: a
+  // receive hands over what has arrived (often 64 KiB), and each write and
+  // progress report is a call through the host and the system.
+  uint32_t held = 0;
   while (!s->abortFlag && !failed) {
-    int n = DataRecv(s, s->xfer, int(s->xferSize));
+    int n = DataRecv(s, s->xfer + held, int(s->xferSize - held));
     if (n == 0 || n == -2) break;
     if (n < 0) {
       if (!s->abortFlag) FtpLibLogSockError(s);
@@ -443,12 +447,17 @@ static int ReceiveData(FtpSession* s, const char* localPath, char** memory, uint
       break;
     }
     any = true;
-    if (!store(s->xfer, uint32_t(n))) {
-      failed = localFailed = true;
-      break;
-    }
+    held += uint32_t(n);
     received += uint32_t(n);
+    if (held >= s->xferSize / 2) {
+      if (!store(s->xfer, held)) {
+        failed = localFailed = true;
+        break;
+      }
+      held = 0;
+    }
   }
+  if (held && !localFailed && !store(s->xfer, held)) failed = localFailed = true;
   if (memory) {
     if (!*memory) *memory = static_cast<char*>(calloc(1, 1));
     else (*memory)[*memoryLen] = 0;
@@ -564,6 +573,10 @@ int FtpLibDataCommand(FtpSession* s, const char* command, const char* localPath,
     result = FtpLibReadReply(s, false, 0);
   }
   s->data = INVALID_SOCKET;
+  if (memory && *memory) {
+    uint32_t n = FtpLibFromServer(s, *memory, *memoryLen);
+    *memoryLen = n;
+  }
   FtpBusyLeave(s);
   return result;
 }

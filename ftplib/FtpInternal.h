@@ -14,6 +14,8 @@ enum : int32_t { kSiteFlagAnonymous = 1, kSiteFlagStorePassword = 2, kSiteFlagFi
 struct FtpCacheEntry {
   volatile LONG valid;
   char* text;  // raw listing, zero-terminated, owned by the cache
+  char* linkFiles;  // links that lead to files: name, then the file's size in digits, each terminated
+  uint32_t linkFilesLen;
   char path[262];
 };
 
@@ -60,6 +62,12 @@ struct FtpSession {
   volatile LONG timedOut;
   volatile LONG userAbort;
   uint32_t xferSize;
+  // Names: UTF-8 on the wire when the server speaks it (FtpNames.cpp).
+  bool utf8;
+  bool featUtf8;  // the last FEAT reply listed UTF8
+  bool lossyOverflow;
+  char* lossyNames;  // names shown with "?" for what the code page lacks, each terminated
+  uint32_t lossyLen, lossyCap;
 };
 
 struct FtpConnectionBlock {
@@ -117,6 +125,16 @@ SOCKET FtpLibCloseSocket(FtpSession* s, SOCKET sock, int how);
 void FtpLibCloseControl(FtpSession* s);
 void FtpLibReconnect(FtpSession* s);
 int FtpLibAbortAndSync(FtpSession* s);
+
+// Names on a UTF-8 connection. Server text into the code page in place
+// (returns the new length; names the code page cannot show are noted);
+// a reply line likewise; a command line into UTF-8 (false when it does not
+// fit); true, with a 550 reply, for a command that names a noted name.
+uint32_t FtpLibFromServer(FtpSession* s, char* text, uint32_t len);
+void FtpLibReplyFromServer(FtpSession* s);
+bool FtpLibToServer(FtpSession* s, const char* in, char* out, uint32_t size);
+bool FtpLibRefuseLossy(FtpSession* s, const char* cmd);
+void FtpLibFreeNames(FtpSession* s);
 
 // Login and data.
 int FtpLibConnectAndLogin(FtpSession* s);

@@ -31,11 +31,109 @@ int AddEntry(FtpSession* s, const char* path) {
 struct SinkContext {
   FtpEntryCallback callback;
   void* user;
+  const char* linkFiles;
+  uint32_t linkFilesLen;
 };
+
+// The size of the file a link leads to, when it leads to one.
+bool LinkedFile(const char* table, uint32_t len, const char* name, uint64_t* size) {
+  for (uint32_t at = 0; at < len;) {
+    const char* n = table + at;
+    const char* digits = n + strlen(n) + 1;
+    if (strcmp(n, name) == 0) {
+      *size = _strtoui64(digits, nullptr, 10);
+      return true;
+    }
+    at = uint32_t(digits - table) + uint32_t(strlen(digits)) + 1;
+  }
+  return false;
+}
 
 void Sink(const FtpListEntry& e, void* ctx) {
   SinkContext* c = static_cast<SinkContext*>(ctx);
-  c->callback(e.name, e.dosDate, e.dosTime, e.attributes, uint32_t(e.size), c->user, uint32_t(e.size >> 32));
+  uint64_t size = e.size;
+  uint32_t attributes = e.attributes;
+  // A link to a file is shown as the file it leads to (still marked as a
+  // link); any other link stays one entry that no walk enters.
+  if ((attributes & kFtpModeLink) && LinkedFile(c->linkFiles, c->linkFilesLen, e.name, &size))
+    attributes &= ~uint32_t(kFtpAttrDirectory);
+  c->callback(e.name, e.dosDate, e.dosTime, attributes, uint32_t(size), c->user, uint32_t(size >> 32));
+}
+
+struct LinkNames {
+  char* names;  // each terminated
+  uint32_t len, cap;
+  bool full;
+};
+
+void CollectLink(const FtpListEntry& e, void* ctx) {
+  LinkNames* l = static_cast<LinkNames*>(ctx);
+  if (!(e.attributes & kFtpModeLink) || l->full) return;
+  uint32_t n = uint32_t(strlen(e.name)) + 1;
+  if (l->len + n > l->cap) {
+    uint32_t cap = l->cap ? l->cap * 2 : 1024;
+    while (cap < l->len + n) cap *= 2;
+    char* grown = static_cast<char*>(realloc(l->names, cap));
+    if (!grown) {
+      l->full = true;
+      return;
+    }
+    l->names = grown;
+    l->cap = cap;
+  }
+  memcpy(l->names + l->len, e.name, n);
+  l->len += n;
+}
+
+// A listing says only that an entry is a link: SIZE asks the server
+// whether it leads to a file (a folder has no size). Links the server
+// will not size stay links that may be folders. Returns the table for the
+// cache entry, or null when no link leads to a file.
+char* ResolveLinks(FtpSession* s, const char* path, bool named, const char* text, uint32_t* tableLen) {
+  *tableLen = 0;
+  LinkNames links = {};
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  FtpToday today = {st.wYear, st.wMonth, st.wDay};
+  int32_t type = s->systemType;
+  if (type == kSysMvs || type == kSysMvsMembers) return nullptr;
+  FtpParseListing(path, text, &type, today, &CollectLink, &links);
+  if (!links.len) return nullptr;
+  char* table = nullptr;
+  uint32_t len = 0, cap = 0;
+  // SIZE is refused in ASCII mode by some servers.
+  FtpLibSetType(s, 'I');
+  for (uint32_t at = 0; at < links.len && s->control != INVALID_SOCKET && !s->abortFlag;) {
+    const char* name = links.names + at;
+    at += uint32_t(strlen(name)) + 1;
+    char target[600];
+    size_t pl = strlen(path);
+    if (named)
+      snprintf(target, sizeof(target), "%s%s%s", path, pl && path[pl - 1] == '/' ? "" : "/", name);
+    else
+      FtpCopy(target, name, sizeof(target));
+    if (FtpLibCommand(s, "%s %s", "SIZE", target) != 2 || s->lastReplyCode != 213) continue;
+    const char* digits = s->reply + 4;
+    if (*digits < '0' || *digits > '9') continue;
+    char num[24];
+    FtpU64Text(_strtoui64(digits, nullptr, 10), num);
+    uint32_t need = uint32_t(strlen(name) + strlen(num) + 2);
+    if (len + need > cap) {
+      uint32_t c = cap ? cap * 2 : 256;
+      while (c < len + need) c *= 2;
+      char* grown = static_cast<char*>(realloc(table, c));
+      if (!grown) break;
+      table = grown;
+      cap = c;
+    }
+    memcpy(table + len, name, strlen(name) + 1);
+    len += uint32_t(strlen(name)) + 1;
+    memcpy(table + len, num, strlen(num) + 1);
+    len += uint32_t(strlen(num)) + 1;
+  }
+  free(links.names);
+  *tableLen = len;
+  return table;
 }
 
 }  // namespace
@@ -75,7 +173,10 @@ int FtpLibListDirectory(const char* path, FtpSession* s, bool showHidden) {
   char* text = nullptr;
   uint32_t len = 0;
   int cls = FtpLibDataCommand(s, cmd, nullptr, &text, &len, 0, 'A');
+  uint32_t linkLen = 0;
+  char* links = cls == 2 && text ? ResolveLinks(s, p, other && p[0], text, &linkLen) : nullptr;
   char* old = nullptr;
+  char* oldLinks = nullptr;
   FtpLock();
   if (cls == 2 && text) {
     int idx = FindEntry(s, p);
@@ -85,6 +186,10 @@ int FtpLibListDirectory(const char* path, FtpSession* s, bool showHidden) {
       old = e.text;
       e.text = text;
       text = nullptr;
+      oldLinks = e.linkFiles;
+      e.linkFiles = links;
+      e.linkFilesLen = linkLen;
+      links = nullptr;
       e.valid = idx;
       s->currentEntry = idx;
     }
@@ -95,6 +200,8 @@ int FtpLibListDirectory(const char* path, FtpSession* s, bool showHidden) {
   // another thread holds the lock while it reads.
   free(old);
   free(text);
+  free(oldLinks);
+  free(links);
   return cls;
 }
 
@@ -113,7 +220,10 @@ void FtpLibInvalidate(FtpSession* s, const char* path) {
 
 void FtpLibFreeCache(FtpSession* s) {
   FtpLock();
-  for (int i = 0; i < s->cacheCount; i++) free(s->cache[i].text);
+  for (int i = 0; i < s->cacheCount; i++) {
+    free(s->cache[i].text);
+    free(s->cache[i].linkFiles);
+  }
   free(s->cache);
   s->cache = nullptr;
   s->cacheCount = s->cacheCapacity = 0;
@@ -132,13 +242,15 @@ int32_t FtpCmdList(intptr_t* r) {
       SYSTEMTIME st;
       GetLocalTime(&st);
       FtpToday today = {st.wYear, st.wMonth, st.wDay};
-      SinkContext ctx = {cb, reinterpret_cast<void*>(r[4])};
+      SinkContext ctx = {cb, reinterpret_cast<void*>(r[4]), nullptr, 0};
       FtpLock();
       const char* text = nullptr;
       const char* keyPath = path ? path : s->site.remoteDir;
       if (s->currentEntry > 0 && s->currentEntry <= s->cacheCount) {
         text = s->cache[s->currentEntry - 1].text;
         keyPath = s->cache[s->currentEntry - 1].path;
+        ctx.linkFiles = s->cache[s->currentEntry - 1].linkFiles;
+        ctx.linkFilesLen = s->cache[s->currentEntry - 1].linkFilesLen;
       }
       int32_t type = s->systemType;
       FtpParseListing(keyPath, text, &type, today, &Sink, &ctx);

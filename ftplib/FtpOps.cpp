@@ -69,6 +69,13 @@ unsigned __stdcall FtpLibConnectThread(void* arg) {
     return 0;
   }
   if (FtpLibCommandOnce(s, "SYST") > 0) s->systemType = FtpSystemTypeFromReply(s->reply, s->systemType);
+  // Names in UTF-8 where the server says it speaks it (RFC 2640), or
+  // agrees to.
+  s->featUtf8 = false;
+  if (FtpLibCommandOnce(s, "FEAT") == 2 && s->featUtf8)
+    s->utf8 = true;
+  else if (s->control != INVALID_SOCKET)
+    s->utf8 = FtpLibCommandOnce(s, "OPTS UTF8 ON") == 2;
   if (s->site.remoteDir[0]) FtpLibChangeDir(s, s->site.remoteDir);
   char dir[262];
   if (FtpLibPrintDir(s, dir, sizeof(dir)) == 2 && dir[0]) FtpCopy(s->site.remoteDir, dir, sizeof(s->site.remoteDir));
@@ -102,6 +109,7 @@ unsigned __stdcall FtpLibDisconnectThread(void* arg) {
   if (*variable == block) {
     if (B() && B()->onDisconnected) B()->onDisconnected(s, s->block->slot);
     FtpLibFreeCache(s);
+    FtpLibFreeNames(s);
     free(s->xfer);
     s->xfer = nullptr;
     if (B() && B()->locationFree)

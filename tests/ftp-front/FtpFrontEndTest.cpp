@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -28,6 +29,7 @@
 #include "fileops/CopyJob.h"
 #include "fileops/DeleteJob.h"
 #include "fileops/Job.h"
+#include "fileops/JobMath.h"
 #include "frontends/ArcFrontEnd.h"
 #include "frontends/FtpFrontEnd.h"
 #include "frontends/FtpJobs.h"
@@ -76,7 +78,7 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 // The site manager of the library, filled and confirmed from another
 // thread while FtpConnectPanel waits in it.
 void AnswerSiteManager(const std::string& host, const std::string& folder, const char* password = "secret",
-                       bool storePassword = false) {
+                       bool storePassword = false, const char* user = "tester") {
     HWND dialog = nullptr;
     for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
         dialog = FindOwnWindow("#32770", "FTP sites");
@@ -87,7 +89,23 @@ void AnswerSiteManager(const std::string& host, const std::string& folder, const
     SetDlgItemTextA(dialog, 14202, "loopback");
     SetDlgItemTextA(dialog, 14203, host.c_str());
     CheckDlgButton(dialog, 14303, BST_UNCHECKED);
-    SetDlgItemTextA(dialog, 14302, "tester");
+    // "anonymous" makes the dialog ask for an e-mail address (unless one is
+    // stored), in a modal box of its own, while the user's name is typed.
+    std::atomic<bool> typed(false);
+    std::thread mail([&typed] {
+        while (!typed) {
+            HWND box = FindOwnWindow("#32770", "E-mail address");
+            if (box && IsWindowVisible(box)) {
+                SetDlgItemTextA(box, 14322, "test@example.org");
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    SetDlgItemTextA(dialog, 14302, user);
+    typed = true;
+    mail.join();
     SetDlgItemTextA(dialog, 15202, password);
     SetDlgItemTextA(dialog, 14204, folder.c_str());
     CheckDlgButton(dialog, 14304, storePassword ? BST_CHECKED : BST_UNCHECKED);
@@ -116,6 +134,35 @@ std::map<std::string, Listed> ListPanel(int panel) {
     EXPECT_EQ(0, FtpListPanel(&listing, panel));
     for (FileEntry** e = listing.entryIndex; e && *e; ++e) out[(*e)->name] = {FileEntrySize(*e), (*e)->flags};
     DirListingFree(&listing);
+    return out;
+}
+
+// The selection a user makes in the panel: the named entries as the panel
+// lists them (several entries may show the same name).
+void* PanelSelection(int panel, const std::vector<std::string>& names) {
+    DirListing listing = {};
+    listing.panelIndex = (uint16_t)panel;
+    SelectionBuilder b = {};
+    uint32_t position = 0;
+    if (FtpListPanel(&listing, panel) == 0) {
+        for (const std::string& n : names)
+            for (FileEntry** e = listing.entryIndex; e && *e; ++e)
+                if (n == (*e)->name)
+                    SelListAppend(&b, (*e)->name, (*e)->date, (*e)->time, FileEntrySize(*e), (*e)->flags, position++);
+    }
+    DirListingFree(&listing);
+    return SelListRelease(&b);
+}
+
+// UTF-8 text in the code page of the program, as a panel shows it; "?" for
+// what the code page lacks.
+std::string Ansi(const char* utf8, bool* lossy = nullptr) {
+    WCHAR w[300];
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, w, 300);
+    char out[600] = "";
+    BOOL used = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, n, out, sizeof out, "?", &used);
+    if (lossy) *lossy = used != FALSE;
     return out;
 }
 
@@ -185,7 +232,9 @@ class FtpFrontEnd : public ::testing::Test {
         gApp->confirmFlags = 0;
     }
 
-    void TearDown() override {
+    void TearDown() override { DisconnectAll(); }
+
+    static void DisconnectAll() {
         FtpDisconnect(kFtpSlotCount);
         struct Gone {
             // The bar goes with the last connection, on the interface thread.
@@ -208,12 +257,14 @@ class FtpFrontEnd : public ::testing::Test {
         RemoveDirectoryA(folder.c_str());
     }
 
-    // Connects panel `panel` to server `server` ("A" or "B") in `folder`.
+    // Connects panel `panel` to server `server` ("A" or "B", or "VS" for
+    // vsftpd, anonymous) in `folder`.
     bool Connect(int panel, const std::string& server, const std::string& folder) {
         int port = Ports()[server];
         if (!port) return false;
         std::string host = "127.0.0.1:" + std::to_string(port);
-        std::thread user([&] { AnswerSiteManager(host, folder); });
+        const char* who = server == "VS" ? "anonymous" : "tester";
+        std::thread user([&] { AnswerSiteManager(host, folder, "secret", false, who); });
         bool opened = FtpConnectPanel(main, panel);
         user.join();
         if (!opened) return false;
@@ -1115,7 +1166,7 @@ TEST_F(FtpFrontEnd, FindSearchesTheServerTreeNeverThroughLinksAndExportsEveryNam
     // "loop" points at the folder itself and "sub dir/back" at its parent:
     // a search that entered links would never end or find each file again.
     ASSERT_TRUE(RunSearch(f, "*.txt"));
-    const std::string ue = "Gr\xc3\xbc\xc3\x9f" "e.txt";  // as the server sends the name (UTF-8)
+    const std::string ue = Ansi("Gr\xc3\xbc\xc3\x9f" "e.txt");  // sent in UTF-8, shown in the code page
     std::set<std::string> expected = {folder + "/a b.txt",        folder + "/x\"q.txt", folder + "/a<b>&c.txt",
                                       folder + "/semi;colon.txt", folder + "/" + ue,    folder + "/sub dir/deep.txt"};
     std::multiset<std::string> found;
@@ -1205,32 +1256,145 @@ TEST_F(FtpFrontEnd, FindSearchesTheServerTreeNeverThroughLinksAndExportsEveryNam
     EXPECT_TRUE(PumpUntil(Gone::Done, nullptr, 20000));
 }
 
-TEST_F(FtpFrontEnd, APanelListsTenThousandEntriesOddNamesAndLinksAsTheServerHasThem) {
-    const std::string folder = remote + "/big";
-    ASSERT_EQ("200 built", ServerReply(Ports()["A"], "SITE FIXTURE listing " + folder));
-    ASSERT_TRUE(Connect(0, "A", folder));
-    std::map<std::string, Listed> listed = ListPanel(0);
-    // Every name as the server sends it (UTF-8), each with its size and kind.
+namespace {
+// The "listing" fixture as a panel must show it, whichever server has it.
+void ExpectBigListing(const std::map<std::string, Listed>& listed) {
     std::map<std::string, Listed> expected;
     for (int i = 0; i < 10000; i++) expected["n" + std::to_string(i)] = {0, 0};
     expected["name with blanks.txt"] = {5, 0};
-    expected["Gr\xc3\xbc\xc3\x9f" "e.txt"] = {4, 0};
+    // The server sends UTF-8; the panel shows the code page's form.
+    expected[Ansi("Gr\xc3\xbc\xc3\x9f" "e.txt")] = {4, 0};
     expected["Neuer Ordner"] = {0, kEntryFolder};
-    // A listing does not say where a link leads: both are links that may
-    // be folders, and a link is never walked into.
-    expected["link to file"] = {0, kEntryShared | kEntryFolder};
+    // A link to a file shows as that file (still marked as a link); a link
+    // to a folder stays a link, never walked into.
+    expected["link to file"] = {5, kEntryShared};
     expected["link to folder"] = {0, kEntryShared | kEntryFolder};
     expected[".."] = {0, kEntryFolder | kEntryUpDir};
     ASSERT_EQ(expected.size(), listed.size());
     for (const auto& e : expected) {
         auto got = listed.find(e.first);
         ASSERT_NE(listed.end(), got) << e.first;
-        // Links are entries of their own, never taken for their target.
         EXPECT_EQ(e.second.flags, got->second.flags & (kEntryFolder | kEntryUpDir | kEntryShared)) << e.first;
-        if (!(e.second.flags & (kEntryShared | kEntryFolder))) {
+        if (!(e.second.flags & kEntryFolder)) {
             EXPECT_EQ(e.second.size, got->second.size) << e.first;
         }
     }
+}
+}  // namespace
+
+TEST_F(FtpFrontEnd, APanelListsTenThousandEntriesOddNamesAndLinksAsTheServerHasThem) {
+    const std::string folder = remote + "/big";
+    ASSERT_EQ("200 built", ServerReply(Ports()["A"], "SITE FIXTURE listing " + folder));
+    ASSERT_TRUE(Connect(0, "A", folder));
+    ExpectBigListing(ListPanel(0));
+}
+
+TEST_F(FtpFrontEnd, AVsftpdFolderIsListedExactly) {
+    // vsftpd's root holds the same fixture, made by the servers' start-up.
+    ASSERT_TRUE(Connect(0, "VS", "listing"));
+    ExpectBigListing(ListPanel(0));
+}
+
+TEST_F(FtpFrontEnd, LinksToFilesCopyAsFilesAndLinksToFoldersAreNeverEntered) {
+    ASSERT_EQ("200 built", ServerReply(Ports()["A"], "SITE FIXTURE links " + remote + "/links"));
+    struct Case {
+        const char* server;
+        std::string parent;
+    } cases[] = {{"A", remote}, {"VS", ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.server);
+        ASSERT_TRUE(Connect(0, c.server, c.parent.empty() ? "links" : c.parent + "/links"));
+        auto listed = ListPanel(0);
+        ASSERT_EQ(6u, listed.size());  // "..", real.txt, sub and the three links
+        EXPECT_EQ(kEntryShared, listed["to file"].flags & (kEntryShared | kEntryFolder));
+        EXPECT_EQ(5u, listed["to file"].size) << "the size of the file it leads to";
+        EXPECT_EQ(kEntryShared | kEntryFolder, listed["to folder"].flags & (kEntryShared | kEntryFolder));
+        EXPECT_EQ(kEntryShared | kEntryFolder, listed["to nothing"].flags & (kEntryShared | kEntryFolder));
+
+        // The link alone: the file's bytes arrive under the link's name.
+        std::string one = local + "\\one" + c.server;
+        CreateDirectoryA(one.c_str(), nullptr);
+        JobRecord single = Job(1029, 0, gApp->panelPath[0], one, PanelSelection(0, {"to file"}));
+        CopyJobThread(&single);
+        EXPECT_EQ(0u, single.errors);
+        Done(&single);
+        EXPECT_EQ("12345", ReadFileBytes(one + "\\to file"));
+        DisconnectAll();
+
+        // The folder from its parent: files and the link to a file come,
+        // the other links are reported and left alone, and the job does
+        // not end as a full success.
+        ASSERT_TRUE(Connect(0, c.server, c.parent));
+        std::string tree = local + "\\tree" + c.server;
+        CreateDirectoryA(tree.c_str(), nullptr);
+        JobRecord job = Job(1029, 0, gApp->panelPath[0], tree, PanelSelection(0, {"links"}));
+        CopyJobThread(&job);
+        EXPECT_EQ(2u, job.errors);
+        Done(&job);
+        std::vector<std::string> names = ListNames(tree + "\\links");
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ((std::vector<std::string>{"real.txt", "sub", "to file"}), names);
+        EXPECT_EQ("12345", ReadFileBytes(tree + "\\links\\to file"));
+        EXPECT_EQ("abc", ReadFileBytes(tree + "\\links\\sub\\inner.txt"));
+        DisconnectAll();
+    }
+}
+
+TEST_F(FtpFrontEnd, UtfNamesShowInTheCodePageAndNamesItLacksAreNeverTouched) {
+    const std::string folder = remote + "/names";
+    ASSERT_EQ("200 built", ServerReply(Ports()["A"], "SITE FIXTURE names " + folder));
+    bool lossy = false;
+    const std::string gruesse = Ansi("Gr\xc3\xbc\xc3\x9f" "e.txt");
+    const std::string zhuk = Ansi("\xd0\x96\xd1\x83\xd0\xba.txt", &lossy);
+    ASSERT_TRUE(lossy) << "the test needs a code page without Cyrillic, this one is " << GetACP();
+    ASSERT_EQ("???.txt", zhuk);
+    const std::string papka = Ansi("\xd0\x9f\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0");
+    const std::string papkaUtf8 = "\xd0\x9f\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0";
+    const std::string zhukUtf8 = "\xd0\x96\xd1\x83\xd0\xba.txt";
+
+    ASSERT_TRUE(Connect(0, "A", folder));
+    DirListing listing = {};
+    listing.panelIndex = 0;
+    ASSERT_EQ(0, FtpListPanel(&listing, 0));
+    std::multiset<std::string> shown;
+    for (FileEntry** e = listing.entryIndex; e && *e; ++e) shown.insert((*e)->name);
+    DirListingFree(&listing);
+    EXPECT_EQ((std::multiset<std::string>{"..", gruesse, "???.txt", "???.txt", papka}), shown)
+        << "the Cyrillic name shows like the decoy beside it";
+
+    // A name the code page has goes both ways.
+    std::string down = local + "\\down";
+    CreateDirectoryA(down.c_str(), nullptr);
+    JobRecord job = Job(1029, 0, gApp->panelPath[0], down, PanelSelection(0, {gruesse}));
+    CopyJobThread(&job);
+    EXPECT_EQ(0u, job.errors);
+    Done(&job);
+    EXPECT_EQ("1234", ReadFileBytes(down + "\\" + gruesse));
+    WriteFileBytes(down + "\\" + Ansi("neu Gr\xc3\xbc\xc3\x9f" "e.txt"), "up");
+    JobRecord up = MakeJob(1029, down, "1:\\", kJobInclSubDirs | kJobStatistics,
+                           SelectionOf(down, {Ansi("neu Gr\xc3\xbc\xc3\x9f" "e.txt")}));
+    up.sourcePanel = 1;
+    up.targetLocation = LocationClone(Node(0));
+    CopyJobThread(&up);
+    EXPECT_EQ(0u, up.errors);
+    Done(&up);
+    EXPECT_EQ(4u, ModeOnServer(folder + "/neu Gr\xc3\xbc\xc3\x9f" "e.txt").size()) << "stored under its UTF-8 name";
+
+    // "???.txt" stands for two files: neither is copied, deleted or
+    // entered, and the job says so.
+    JobRecord copy = Job(1029, 0, gApp->panelPath[0], down, PanelSelection(0, {"???.txt", papka}));
+    CopyJobThread(&copy);
+    EXPECT_GE(copy.errors, 1u);
+    Done(&copy);
+    EXPECT_EQ(2u, ListNames(down).size()) << "nothing but the two files before";
+    JobRecord del = Job(1032, 0, gApp->panelPath[0], "", PanelSelection(0, {"???.txt", papka}));
+    del.targetLocation = nullptr;
+    DelJobThread(&del);
+    EXPECT_GE(del.errors, 1u);
+    Done(&del);
+    EXPECT_EQ(4u, ModeOnServer(folder + "/" + zhukUtf8).size());
+    EXPECT_EQ(4u, ModeOnServer(folder + "/???.txt").size());
+    EXPECT_EQ(4u, ModeOnServer(folder + "/" + papkaUtf8 + "/in.txt").size());
 }
 
 namespace {

@@ -18,6 +18,9 @@ Fixtures the program cannot make under Wine (names with quotes and <>,
 symbolic links), built by the server itself:
   SITE FIXTURE find path      a tree for FTP Find, with link loops
   SITE FIXTURE listing path   one folder of 10,000 files, odd names and links
+  SITE FIXTURE links path     links to a file, to a folder and to nothing
+  SITE FIXTURE names path     UTF-8 names, one with no Western form
+`ftp_servers.py --fixture kind folder` builds one for vsftpd's root.
 A folder that holds a file ".listing" is listed as that file's text.
 """
 import os
@@ -32,7 +35,7 @@ from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
-STATE = sys.argv[1]
+STATE = sys.argv[1] if sys.argv[1] != "--fixture" else None
 
 
 class State:
@@ -184,6 +187,15 @@ def build_fixture(kind, folder):
         files.update({"name with blanks.txt": b"12345", "Gr\u00fc\u00dfe.txt": b"1234",
                       os.path.join("Neuer Ordner", "inside"): b"1"})
         links = {"link to file": "name with blanks.txt", "link to folder": "."}
+    elif kind == "links":
+        files = {"real.txt": b"12345", os.path.join("sub", "inner.txt"): b"abc"}
+        links = {"to file": "real.txt", "to folder": ".", "to nothing": "gone.txt"}
+    elif kind == "names":
+        # "Zhuk" in Cyrillic has no form in a Western code page; the
+        # decoy has the name that form would take, and other bytes.
+        files = {"Gr\u00fc\u00dfe.txt": b"1234", "\u0416\u0443\u043a.txt": b"beetle",
+                 "???.txt": b"decoy", os.path.join("\u041f\u0430\u043f\u043a\u0430", "in.txt"): b"x"}
+        links = {}
     else:
         raise ValueError("no fixture " + kind)
     for name, data in files.items():
@@ -316,4 +328,7 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    if sys.argv[1] == "--fixture":
+        build_fixture(sys.argv[2], sys.argv[3])
+    else:
+        main()

@@ -13,6 +13,10 @@ mkdir -p "$state/rootVS/sub" "$state/empty"
 vsport=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 printf 'hello vsftpd\n' >"$state/rootVS/file one.txt"
 head -c 5000 /dev/urandom >"$state/rootVS/sub/data.bin"
+# vsftpd cannot build fixtures on request: the front end's are made here.
+for kind in listing links names; do
+  /usr/bin/python3 "$here/ftp_servers.py" --fixture "$kind" "$state/rootVS/$kind"
+done
 cat >"$state/vsftpd.conf" <<CONF
 listen=YES
 listen_ipv6=NO
