@@ -163,8 +163,15 @@ int32_t CmdOpen(intptr_t* r) {
 int32_t CmdClose(intptr_t* r) {
   void** variable = reinterpret_cast<void**>(r[1]);
   if (!variable || !*variable) return -1;
+  // One disconnect per connection: a second thread would go on with the
+  // session after the first one freed it.
+  FtpSession* s = FtpLibSessionOf(*variable);
+  if (s && InterlockedExchange(&s->disconnecting, 1)) return -1;
   uintptr_t t = _beginthreadex(nullptr, 0, &FtpLibDisconnectThread, variable, 0, nullptr);
-  if (t) CloseHandle(HANDLE(t));
+  if (t)
+    CloseHandle(HANDLE(t));
+  else if (s)
+    InterlockedExchange(&s->disconnecting, 0);
   return -1;
 }
 

@@ -1,9 +1,9 @@
 #!/bin/bash
-# 256 MiB download and upload on loopback: curl and OSTREL against the same
+# One file (SIZE_MIB, default 1024) down and up on loopback: curl and OSTREL against the same
 # server in the same run, against pyftpdlib (whose Python bounds the rate)
 # and against vsftpd (a private instance with anonymous upload), each pair
 # ROUNDS times (default 5) in turn; prints every round and the medians.
-# Usage: bench/ftplib/run-bench.sh [build]   (default: the build the tests run)
+# Usage: [ROUNDS=n] [SIZE_MIB=n] bench/ftplib/run-bench.sh [build]   (default: the build the tests run)
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/$("$root/scripts/test-build")}" && pwd)
@@ -19,7 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 portA=$(sed -n 's/^A=//p' "$state/ports.txt")
-size=$((256 * 1024 * 1024))
+size=$((${SIZE_MIB:-1024} * 1024 * 1024))
 head -c $size /dev/urandom >"$state/rootA/bench.bin"
 cp "$state/rootA/bench.bin" "$state/upload.bin"
 
