@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "base/DateTime.h"
 #include "base/Numbers.h"
 #include "wingui/ShellServices.h"
@@ -21,7 +23,9 @@
 #include "panels/PanelIter.h"
 #include "app/bars/FunctionKeys.h"
 #include "panels/PanelRefresh.h"
+#include "frontends/ArcFrontEnd.h"
 #include "frontends/CeFrontEnd.h"
+#include "tools/DropTarget.h"
 #include "panels/PanelRename.h"
 
 static void DlgTextById(HWND dialog, int control, int textId)
@@ -125,6 +129,8 @@ static void CopyDialogInit(HWND dialog, JobRecord *job)
         lstrcpynA(edit, one ? name : "*.*", sizeof edit);
     } else {
         lstrcpynA(edit, gApp ? gApp->panelPath[panel ^ 1] : "", sizeof edit);
+        if (gApp && !fromList && job->targetLocation && job->targetLocation->kind < kLocationFtp)
+            ArcGetPanelPath(panel ^ 1, edit, sizeof edit); // the archive and the level inside it
         if (one && !isFolder && !HidesStatisticsAsTarget(targetKind)) {
             char fixed[MAX_PATH];
             lstrcpynA(fixed, name, sizeof fixed);
@@ -359,10 +365,15 @@ void CopyCommand(HWND owner, int code)
     // out of an archive, FTP and the device are there, the rest is refused
     // like an impossible combination.
     bool archiveOut = code == 1029 && sl && sl->kind < kLocationFtp && !tl;
+    // Only into an archive of the file system: a level opened inside another
+    // archive is a copy in the temporary folder, and what went there would
+    // never reach the outer archive.
+    bool archiveIn = (code == 1029 || code == 1030) && !sl && tl && tl->kind < kLocationFtp &&
+                     !LocationFollowsParent(tl);
     bool ftp = (sl || tl) && (!sl || sl->kind == kLocationFtp) && (!tl || tl->kind == kLocationFtp);
     bool device = CeJobHasDevice(&job);
     if (!device && ((code != 1029 && sl && IsRefusedArchiveKind(sl->kind)) ||
-                    (tl && IsRefusedArchiveKind(tl->kind)) || ((sl || tl) && !archiveOut && !ftp))) {
+                    (tl && IsRefusedArchiveKind(tl->kind)) || ((sl || tl) && !archiveOut && !archiveIn && !ftp))) {
         MessageBeep(MB_ICONHAND);
         FreeClones(&job);
         return;
@@ -429,6 +440,17 @@ void CopyCommand(HWND owner, int code)
     if (!job.target[0]) {
         FreeClones(&job);
         return;
+    }
+    if (archiveIn) {
+        // A target outside the archive the panel shows is a plain folder.
+        char file[MAX_PATH];
+        std::string inner;
+        LocationRootFile(job.targetLocation, file);
+        if (!DropTargetInnerPath(job.target, file, &inner)) {
+            LocationCloneFree(job.targetLocation);
+            job.targetLocation = nullptr;
+            tl = nullptr;
+        }
     }
     if (device) {
         // Device paths: no masks, no drives, nothing made before the worker.

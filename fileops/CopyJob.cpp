@@ -890,6 +890,16 @@ DWORD WINAPI CopyJobThread(void *arg)
         JobFinish(job);
         return 0;
     }
+    if (!job->sourceLocation && job->targetLocation && job->targetLocation->kind < kLocationFtp &&
+        (job->jobCode == kJobCodeCopy || job->jobCode == kJobCodeMove)) {
+        job->flags &= ~kJobCheckSpace;
+        if (job->jobCode != kJobCodeCopy)
+            job->flags &= ~kJobStatistics;
+        job->startClock = gJobClock();
+        ArcJobCopyIn(job);
+        JobFinish(job);
+        return 0;
+    }
     if (job->sourceLocation || job->targetLocation) {
         // FTP sides and other archive jobs go through their front ends, which this
         // build does not carry yet: nothing is touched.

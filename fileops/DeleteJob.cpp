@@ -6,6 +6,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 #include "AppState.h"
 #include "base/Strings.h"
 #include "base/Texts.h"
@@ -17,6 +20,7 @@
 #include "frontends/FtpFrontEnd.h"
 #include "frontends/FtpJobs.h"
 #include "panels/Location.h"
+#include "frontends/ArcFrontEnd.h"
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
 #include "frontends/CeFrontEnd.h"
@@ -348,6 +352,51 @@ static void DelDeviceRecords(JobRecord *job)
     }
 }
 
+// Deleting members of an archive: each file and folder of the selection is
+// asked about as on the desktop, and the library removes the ones that
+// passed in one rewrite of the archive.
+static void DelArchiveRecords(JobRecord *job)
+{
+    uint16_t confirm = gApp ? gApp->confirmFlags : kConfirmDelete | kConfirmDelDir;
+    job->startClock = gJobClock();
+    if (!job->startClock)
+        job->startClock = 1;
+    std::vector<std::string> members;
+    std::vector<std::string> names;
+    std::string inner = job->sourceDir;
+    while (!inner.empty() && inner.back() == '\\')
+        inner.pop_back();
+    for (const SelectionRecord *rec = SelListFirst(job->selection); rec && !JobStopped(job);
+         rec = SelListNext(rec)) {
+        if (rec->attributes & kEntryUpDir)
+            continue;
+        bool folder = (rec->attributes & kEntryFolder) != 0;
+        if (folder && !(job->flags & kJobInclSubDirs))
+            continue;
+        std::string member = inner.empty() ? std::string(rec->name) : inner + "\\" + rec->name;
+        lstrcpynA(job->target, member.c_str(), MAX_PATH);
+        if ((confirm & (folder ? kConfirmDelDir : kConfirmDelete)) && job->state != kJobYesAll)
+            job->state = DelAsk(job, kDlgDelConfirm, folder ? Txt::askDelDir : Txt::askDelFile);
+        if (job->state == kJobGoOn || job->state == kJobYesAll) {
+            members.push_back(folder ? member + "\\" : member);
+            names.push_back(rec->name);
+        } else if (job->state == kJobSkip) {
+            job->state = kJobGoOn;
+        }
+    }
+    if (JobStopped(job) || members.empty())
+        return;
+    job->total = members.size();
+    job->itemCount = (uint32_t)members.size();
+    if (ArcJobDeleteMembers(job, members) != 0) {
+        job->state = kJobStop;
+        return;
+    }
+    job->filesDone += (uint32_t)members.size();
+    for (const std::string &n : names)
+        JobUnmarkSourceEntry(job, n.c_str());
+}
+
 DWORD WINAPI DelJobThread(void *arg)
 {
     JobRecord *job = (JobRecord *)arg;
@@ -363,9 +412,14 @@ DWORD WINAPI DelJobThread(void *arg)
         JobFinish(job);
         return 0;
     }
+    if (job->sourceLocation && job->sourceLocation->kind < kLocationFtp) {
+        job->flags &= ~kJobStatistics;
+        DelArchiveRecords(job);
+        JobFinish(job);
+        return 0;
+    }
     if (job->sourceLocation) {
-        // Archive, FTP and device deletes go through their front ends, which
-        // this build does not carry yet: nothing is touched.
+        // Other locations have no delete: nothing is touched.
         job->state = kJobStop;
         job->flags |= kJobCloseStats;
         JobFinish(job);
@@ -564,13 +618,23 @@ void DelCommand(HWND owner)
         job.sourceLocation = LocationClone(location);
         if (!job.sourceLocation)
             return;
-    } else if (location) {
-        // Archive entries are deleted by their front end.
+    } else if (location && (location->kind >= kLocationFtp || IsArchiveKindRefused(location->kind) ||
+                            LocationFollowsParent(location))) {
+        // A level inside another archive is a copy: deleting there would
+        // change nothing the user keeps.
         MessageBeep(MB_ICONHAND);
         return;
+    } else if (location) {
+        // Archive members: the job names them by the level inside the archive.
+        job.sourceLocation = LocationClone(location);
+        if (!job.sourceLocation)
+            return;
     }
-    (void)IsArchiveKindRefused;
     lstrcpynA(job.sourceDir, gApp->panelPath[panel], sizeof job.sourceDir);
+    if (job.sourceLocation && job.sourceLocation->kind < kLocationFtp) {
+        SetCurrentDirectoryA(gApp->panelPath[panel]);
+        LocationInnerPath(job.sourceLocation, job.sourceDir);
+    }
     job.sourcePanel = (uint16_t)panel;
     job.flags = JobFlagsFromOptions(gApp->generalOptions);
     job.jobCode = 1032;
@@ -583,6 +647,8 @@ void DelCommand(HWND owner)
     gApp->generalOptions = JobOptionsFromFlags(gApp->generalOptions, job.flags);
     if (templ == kDlgDeleteOne)
         job.flags = (job.flags & (kJobStatistics | kJobRecycle | kJobWipe)) | kJobInclSubDirs;
+    if (job.sourceLocation && job.sourceLocation->kind < kLocationFtp)
+        job.flags &= ~(kJobStatistics | kJobRecycle | kJobWipe);
     job.titleId = Txt::dlgDelete;
     job.captionId = Txt::dlgDeleteFrom;
     job.itemCount = marked;

@@ -14,13 +14,16 @@
 #include "base/Strings.h"
 #include "base/Texts.h"
 #include "fileops/CopyJob.h"
+#include "fileops/FileHelpers.h"
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
 #include "fileops/JobMath.h"
 #include "frontends/FtpFrontEnd.h"
 #include "frontends/Libraries.h"
+#include "frontends/PasswordDialog.h"
 #include "panels/DirRead.h"
 #include "panels/EntryBuild.h"
+#include "panels/Location.h"
 #include "wingui/WindowUtil.h"
 
 namespace {
@@ -96,17 +99,31 @@ int32_t ARCCALL HostConfirmOverwrite(ArcExtractItem *item, const char *target, u
     }
 }
 
-int32_t ARCCALL HostAskPassword(void *, void *, char *buffer, uint32_t size, uint32_t mode, uint32_t) {
-    // No prompt in this build: a remembered password is given when asked for
-    // it, else the library is told the user cancelled.
+// Entry 2. With a caller's record the prompt fills the caller's buffer (1
+// for OK, 0 for Cancel). Otherwise mode 2 takes the remembered password when
+// there is one, mode 1 forgets it first, and the prompt's answer is
+// remembered: 0, or -2 when the user cancelled.
+int32_t ARCCALL HostAskPassword(void *owner, void *record, char *buffer, uint32_t size, uint32_t mode, uint32_t) {
+    if (!buffer || !size)
+        return -2;
+    if (record)
+        return PasswordDialog((HWND)owner, buffer, size) ? 1 : 0;
     if (mode == 1)
-        gApp->archivePassword[0] = 0;
-    if (buffer && size && mode == 2 && gApp->archivePassword[0]) {
+        SecureZeroMemory(gApp->archivePassword, sizeof gApp->archivePassword);
+    if (mode == 2 && gApp->archivePassword[0]) {
         memset(buffer, 0, size);
         lstrcpynA(buffer, gApp->archivePassword, (int)size);
         return 0;
     }
-    return -2;
+    char entered[sizeof gApp->archivePassword] = "";
+    uint32_t limit = size < sizeof entered ? size : (uint32_t)sizeof entered;
+    if (!PasswordDialog((HWND)owner, entered, limit))
+        return -2;
+    lstrcpynA(gApp->archivePassword, entered, sizeof gApp->archivePassword);
+    memset(buffer, 0, size);
+    lstrcpynA(buffer, entered, (int)size);
+    SecureZeroMemory(entered, sizeof entered);
+    return 0;
 }
 
 // False when memory ran out (the buffer is then empty).
@@ -737,4 +754,99 @@ void ArcJobUnpack(JobRecord *job) {
         JobEndItem(job);
     }
     tJob = nullptr;
+}
+
+intptr_t ArcJobDeleteMembers(JobRecord *job, const std::vector<std::string> &members) {
+    char file[260] = "";
+    LocationRootFile(job->sourceLocation, file);
+    std::string list;
+    for (const std::string &m : members)
+        list.append(m.c_str(), m.size() + 1);
+    list.push_back(0);
+    lstrcpynA(job->secondName, file, sizeof job->secondName);
+    ArcExtractItem item = {job, nullptr, nullptr, &job->cancel, job->dialog, job->secondName, 0};
+    uintptr_t args[8] = {(uintptr_t)&item, (uintptr_t)list.c_str(), 0, 0, 0, 0, 0, 0};
+    tJob = job;
+    intptr_t r = ArcSendCommandEx(kArcDeleteMembers, args);
+    tJob = nullptr;
+    return r;
+}
+
+// ---- members as local files ---------------------------------------------------
+
+namespace {
+
+// A name of one level as a panel lists it, fit to be a file name here: no
+// separators, drive colon or wildcard, not "." or "..".
+bool PlainMemberName(const char *name) {
+    size_t n = strlen(name);
+    if (!n || !strcmp(name, ".") || !strcmp(name, "..") || name[n - 1] == '.' || name[n - 1] == ' ')
+        return false;
+    for (const unsigned char *p = (const unsigned char *)name; *p; p++)
+        if (*p < 32 || strchr("\\/:*?\"<>|", *p))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool ArcExtractToTempFile(HWND owner, const LocationNode *node, const char *name, bool keepName, char *local,
+                          size_t size) {
+    local[0] = 0;
+    if (!node || node->kind >= kLocationFtp || !name || !PlainMemberName(name)) {
+        ArcReportError(owner, kArcErrUnsafeName, name);
+        return false;
+    }
+    std::string member = node->innerPath[0] ? std::string(node->innerPath) + "\\" + name : std::string(name);
+    char folder[MAX_PATH] = "";
+    if (keepName) {
+        // A folder of its own keeps the member's name for the copy.
+        PathMakeUniqueName("", folder, sizeof folder);
+        if (!CreateDirectoryA(folder, nullptr)) {
+            FileReportError(owner, (int32_t)GetLastError(), folder, kCtxNone);
+            return false;
+        }
+        if ((size_t)snprintf(local, size, "%s\\%s", folder, name) >= size) {
+            RemoveDirectoryA(folder);
+            local[0] = 0;
+            FileReportError(owner, ERROR_FILENAME_EXCED_RANGE, name, kCtxNone);
+            return false;
+        }
+    } else {
+        PathMakeUniqueName(name, local, size);
+    }
+    uintptr_t args[8] = {(uintptr_t)owner,
+                         (uintptr_t)node->archivePath,
+                         (uintptr_t)member.c_str(),
+                         (uintptr_t)local,
+                         node->kind,
+                         (uintptr_t)gApp->archivePassword,
+                         (uintptr_t)((gApp->confirmFlags & kConfirmCopy) ? 1 : 0),
+                         0};
+    intptr_t r = ArcSendCommandEx(kArcExtractOne, args);
+    DWORD attributes = GetFileAttributesA(local);
+    if (r != 0 || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (folder[0])
+            RemoveDirectoryA(folder); // only while it is empty
+        local[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+void ArcRemoveTempCopy(const char *path) {
+    if (!path || !path[0] || !PathIsOwnTemporary(path))
+        return; // never a file the program did not make
+    DeleteFileA(path);
+    char folder[MAX_PATH];
+    lstrcpynA(folder, path, sizeof folder);
+    PathCutLastComponent(folder);
+    char root[MAX_PATH];
+    PathGetTempFolder(root, sizeof root);
+    size_t n = strlen(folder);
+    // The copy's own folder goes too when it is empty; the temporary
+    // folder itself stays.
+    if (n && PathIsOwnTemporary(folder) && lstrcmpiA(folder, root) != 0 &&
+        !(strlen(root) == n + 1 && _strnicmp(root, folder, n) == 0))
+        RemoveDirectoryA(folder);
 }

@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include <string>
+#include <vector>
+
 #include "ArcLib.h"
 #include "JobRecord.h"
 #include "Records.h"
@@ -72,3 +75,36 @@ void ArcJobUnpack(JobRecord *job);
 // is rewritten beside itself and replaced, so a failure keeps it as it was
 // and the edited copy, and says where that is.
 DWORD WINAPI ArcPutBackJobThread(void *job);
+
+// One file or folder to put into an archive: its path, its attributes as
+// read when the job took it, and the member name it gets (a folder's files
+// go below that name).
+struct ArcAddSource {
+    std::string path;
+    DWORD attributes;
+    std::string member;
+};
+// Adds the sources to `archive` (packer number `packer`) for the job: folders
+// with all their files (links reported, never entered). A move then deletes
+// only the sources the archive's own listing holds with their size and time,
+// and removes the source folders it emptied.
+void ArcJobAddFiles(JobRecord *job, const std::vector<ArcAddSource> &sources, const std::string &archive,
+                    uint16_t packer, bool move);
+// Copy or move job step with an archive panel as target: the job's selection
+// (in `sourceDir`) goes to the level the typed target names inside the
+// archive of the target location; one file may be given a name of its own.
+void ArcJobCopyIn(JobRecord *job);
+// Removes members from the archive of the job's source location: names
+// inside the archive, a folder with a trailing "\" and all below it. 0 or
+// the library's error (reported to the job).
+intptr_t ArcJobDeleteMembers(JobRecord *job, const std::vector<std::string> &members);
+
+// Takes the member `name` of the level `node` shows out into the program's
+// temporary folder: `local` is the copy (in a new folder of its own that
+// keeps the member's name with `keepName`, else under a numbered name).
+// False when nothing could be written; the reason was shown.
+bool ArcExtractToTempFile(HWND owner, const LocationNode *node, const char *name, bool keepName, char *local,
+                          size_t size);
+// Deletes such a copy and its own folder; a path outside the program's
+// temporary folder is left alone.
+void ArcRemoveTempCopy(const char *path);

@@ -441,6 +441,50 @@ void PackDialogInit(HWND dialog, PackDialogData *d) {
 
 } // namespace
 
+bool PasswordNeedsCaution(const char *password) {
+    for (const unsigned char *p = (const unsigned char *)password; *p; p++)
+        if (*p < 0x20 || *p > 0x7F)
+            return true;
+    return false;
+}
+
+namespace {
+
+INT_PTR CALLBACK CautionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        WndCenter(dialog);
+        SetWindowTextA(dialog, gWindowTitle ? gWindowTitle : "");
+        SetTextById(dialog, kIdCautionText, Txt::txtPwdCaution);
+        SetTextById(dialog, kIdCautionNoMore, Txt::dlgPwdNoCaution);
+        SetTextById(dialog, IDCANCEL, Txt::butCancel);
+        SendDlgItemMessageA(dialog, kIdCautionIcon, STM_SETICON, (WPARAM)LoadIconA(nullptr, IDI_EXCLAMATION), 0);
+        CheckDlgButton(dialog, kIdCautionNoMore, (gApp->moreOptions & 0x4) ? BST_CHECKED : BST_UNCHECKED);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            gApp->moreOptions = (gApp->moreOptions & ~4u) |
+                                (IsDlgButtonChecked(dialog, kIdCautionNoMore) == BST_CHECKED ? 4u : 0u);
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+bool PasswordCautionDialog(HWND owner) {
+    HINSTANCE instance = gApp->hInstance ? gApp->hInstance : GetModuleHandleA(nullptr);
+    return DialogBoxParamA(instance, MAKEINTRESOURCEA(kDlgPwdCaution), owner, CautionProc, 0) == 1;
+}
+
 INT_PTR CALLBACK PackDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     PackDialogData *d = (PackDialogData *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
     switch (message) {
@@ -479,8 +523,13 @@ INT_PTR CALLBACK PackDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                 d->job->flags |= kJobInclSubDirs;
             else
                 d->job->flags &= ~kJobInclSubDirs;
-            if (!d->unpack && d->number == kArcFormatZip && (gApp->moreOptions & 0x2))
+            if (!d->unpack && d->number == kArcFormatZip && (gApp->moreOptions & 0x2)) {
                 GetDlgItemTextA(dialog, kIdPackPwd, gApp->archivePassword, sizeof gApp->archivePassword);
+                // Cancelling the caution returns to this dialog.
+                if (!(gApp->moreOptions & 0x4) && PasswordNeedsCaution(gApp->archivePassword) &&
+                    !PasswordCautionDialog(dialog))
+                    return TRUE;
+            }
             gApp->packerNumber = d->number;
             StoreLevel(dialog, d->number);
             EndDialog(dialog, 1);

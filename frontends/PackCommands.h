@@ -20,6 +20,10 @@ enum : int {
     kIdPackShowPwd = 14178,
     kIdPackWithPwd = 14179,
     kIdPackLevel = 14191,
+    kDlgPwdCaution = 10420,
+    kIdCautionText = 10421,
+    kIdCautionNoMore = 10422,
+    kIdCautionIcon = 10423,
 };
 
 // The definitions, loaded on first use; a damaged file is named in a box
@@ -80,3 +84,10 @@ bool PackBuildCommand(const std::string &templ, const std::string &option, const
 // Runs a command line in `folder`, waits, and gives its exit code; -1 when
 // it could not be started (never through a command interpreter).
 int PackRunAndWait(const std::string &commandLine, const char *folder, volatile uint32_t *cancel);
+
+// A password with a byte below 0x20 or above 0x7F, which other systems may
+// read differently.
+bool PasswordNeedsCaution(const char *password);
+// The password caution (10420); its check box sets moreOptions bit 0x4.
+// True for OK, false for Cancel.
+bool PasswordCautionDialog(HWND owner);

@@ -65,6 +65,8 @@ void PanelLeaveArchive(int panel) {
     lstrcpynA(name, node->archivePath + PathFindName(node->archivePath), sizeof name);
     LocationNode *parent = LocationFollowsParent(node) ? node->parent : nullptr;
     gApp->panels[panel].location = parent;
+    if (parent)
+        ArcRemoveTempCopy(node->archivePath); // the copy this level was opened from
     LocationFree(node);
     PanelRequestRereadSelect(panel, name);
     DirWatchOpen(gApp->panelPath[panel], &gApp->changeNotify[panel]);
@@ -125,6 +127,26 @@ bool PanelTryOpenArchive(HWND owner, int panel, const char *path) {
         LocationFree(old);
     }
     gApp->panels[panel].location = node;
+    if (gApp->panels[panel].pathBar)
+        InvalidateRect(gApp->panels[panel].pathBar, nullptr, FALSE);
+    return true;
+}
+
+bool PanelOpenNestedArchive(HWND owner, int panel, const char *name) {
+    panel &= 1;
+    LocationNode *node = gApp->panels[panel].location;
+    if (!node || node->kind >= kLocationFtp)
+        return false;
+    char local[MAX_PATH];
+    if (!ArcExtractToTempFile(owner, node, name, true, local, sizeof local))
+        return true; // the reason was shown
+    LocationNode *inner = ArcGetArchiveType(local) ? PanelShowArchive(owner, local, panel, nullptr) : nullptr;
+    if (!inner) {
+        ArcRemoveTempCopy(local);
+        return false;
+    }
+    inner->parent = node;
+    gApp->panels[panel].location = inner;
     if (gApp->panels[panel].pathBar)
         InvalidateRect(gApp->panels[panel].pathBar, nullptr, FALSE);
     return true;

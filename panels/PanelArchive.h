@@ -23,3 +23,9 @@ void PanelLeaveArchive(int panel);
 
 // Shows the file as an archive when the library reads it; true when it did.
 bool PanelTryOpenArchive(HWND owner, int panel, const char *path);
+
+// Enter on a member of an archive level that is an archive itself: a copy
+// taken out into the program's temporary folder opens as a level below the
+// one shown. False when it is no archive the library reads (the copy is
+// gone again).
+bool PanelOpenNestedArchive(HWND owner, int panel, const char *name);

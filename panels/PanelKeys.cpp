@@ -185,8 +185,12 @@ void OpenCursorEntry(HWND owner, int panel) {
     }
     const LocationNode *location = gApp->panels[panel].location;
     if (location && location->kind < kLocationFtp) {
-        if (!PanelArchiveEnter(owner, panel, entryName, up, folder))
-            MessageBeep(MB_ICONHAND); // members are opened through a copy
+        bool handled = PanelArchiveEnter(owner, panel, entryName, up, folder);
+        // An archive inside the archive opens through a copy of it.
+        if (!handled && !up && !folder && IsArchiveExtension(Extension(entryName)))
+            handled = PanelOpenNestedArchive(owner, panel, entryName);
+        if (!handled)
+            MessageBeep(MB_ICONHAND);
         return;
     }
     if (up && !gApp->panels[panel].location) {

@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -107,28 +106,6 @@ static bool DriveReady(JobRecord *job, const std::string &path) {
         return true;
     job->state = kJobStop;
     return false;
-}
-
-// Removes the folders of a tree that hold nothing any more, bottom-up; files
-// are never touched, links never entered.
-static bool RemoveEmptiedFolders(const std::string &folder, int depth = 0) {
-    if (depth > 64)
-        return false;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    bool empty = true;
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!strcmp(data.cFileName, ".") || !strcmp(data.cFileName, ".."))
-                continue;
-            bool sub = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                       !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-            if (!sub || !RemoveEmptiedFolders(folder + "\\" + data.cFileName, depth + 1))
-                empty = false;
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    return empty && RemoveDirectoryA(folder.c_str());
 }
 
 static bool IsMove(const JobRecord *job) {
@@ -264,103 +241,11 @@ static bool DropArchiveTarget(JobRecord *job, std::string *archive, std::string 
     return false;
 }
 
-struct PackPair {
-    std::string source, member;
-    bool folder;
-    uint64_t size;
-    uint16_t date, time;
-};
-
-// The DOS stamp an archive gives a member packed from the file.
-static bool SourceStamp(const std::string &path, uint64_t *size, uint16_t *date, uint16_t *time) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return false;
-    *size = (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
-    FILETIME local;
-    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-    FileTimeToDosDateTime(&local, date, time);
-    return true;
-}
-
-// Every file below a dropped folder (links are reported, never entered); an
-// empty folder stands for itself.
-static void CollectTree(JobRecord *job, const std::string &folder, const std::string &member, int depth,
-                        std::vector<PackPair> *pairs) {
-    if (depth > 64) {
-        JobReportLeftOut(job, folder.c_str(), false);
-        return;
-    }
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    bool any = false;
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!strcmp(data.cFileName, ".") || !strcmp(data.cFileName, ".."))
-                continue;
-            any = true;
-            std::string path = folder + "\\" + data.cFileName, name = member + "\\" + data.cFileName;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                JobReportLeftOut(job, path.c_str(), true);
-            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                CollectTree(job, path, name, depth + 1, pairs);
-            } else {
-                PackPair p = {path, name, false, 0, 0, 0};
-                SourceStamp(path, &p.size, &p.date, &p.time);
-                job->total += p.size;
-                job->filesSelected += 1;
-                pairs->push_back(p);
-            }
-        } while (FindNextFileA(find, &data) && !JobStopped(job));
-        FindClose(find);
-    }
-    if (!any)
-        pairs->push_back({folder, member + "\\", true, 0, 0, 0});
-}
-
-struct ArchiveMember {
-    uint64_t size;
-    uint16_t date, time;
-};
-typedef std::map<std::string, ArchiveMember> MemberMap;
-
-static std::string MemberKey(std::string name) {
-    for (char &c : name)
-        c = c == '/' ? '\\' : (char)tolower((unsigned char)c);
-    while (!name.empty() && name.back() == '\\')
-        name.pop_back();
-    return name;
-}
-
-static int ARCCALL CollectMember(const char *name, uint32_t date, uint32_t time, uint32_t, uint32_t,
-                                 uint32_t sizeLow, uint32_t sizeHigh, uint32_t, void *context) {
-    MemberMap *members = (MemberMap *)((ArcExtractItem *)context)->names;
-    (*members)[MemberKey(name)] = {(uint64_t)sizeHigh << 32 | sizeLow, (uint16_t)date, (uint16_t)time};
-    return 0;
-}
-
-// The archive's own listing after the pack; false when it cannot be read.
-static bool ListArchive(JobRecord *job, const std::string &archive, MemberMap *members) {
-    return ArcJobListMembers(job, archive.c_str(), CollectMember, members);
-}
-
-// Copy or move of dropped names into an archive. A move deletes a source
-// only when the archive's listing holds its member with the source's size
-// and time: a member the user chose not to replace, or a pack that failed,
-// leaves the source where it is.
+// Copy or move of dropped names into an archive (the archive front end's
+// job step, shared with the copy and move commands).
 static void DropIntoArchive(JobRecord *job, const std::vector<std::string> &names, const std::string &archive,
                             const std::string &inner, uint16_t packer) {
-    if (packer < kLocationArchiveLib) {
-        // External packers take names as they lie on disk, not members
-        // placed by name inside the archive.
-        JobErrorReport report = {job->dialog, (int32_t)ERROR_NOT_SUPPORTED, archive.c_str(), 0, job};
-        JobReportError(&report);
-        job->state = kJobStop;
-        return;
-    }
-    std::vector<PackPair> pairs;
-    std::vector<std::string> folders;
-    job->total = 0;
+    std::vector<ArcAddSource> sources;
     for (const std::string &name : names) {
         if (JobStopped(job))
             return;
@@ -369,69 +254,9 @@ static void DropIntoArchive(JobRecord *job, const std::vector<std::string> &name
             continue;
         size_t cut = name.find_last_of('\\');
         std::string base = cut == std::string::npos ? name : name.substr(cut + 1);
-        std::string member = DropMemberName(inner, base);
-        if (IsLink(attributes)) {
-            JobReportLeftOut(job, name.c_str(), true);
-        } else if (IsFolder(attributes)) {
-            CollectTree(job, name, member, 0, &pairs);
-            folders.push_back(name);
-        } else {
-            PackPair p = {name, member, false, 0, 0, 0};
-            SourceStamp(name, &p.size, &p.date, &p.time);
-            job->total += p.size;
-            job->filesSelected += 1;
-            pairs.push_back(p);
-        }
+        sources.push_back({name, attributes, DropMemberName(inner, base)});
     }
-    if (pairs.empty() || JobStopped(job))
-        return;
-    std::vector<const char *> strings;
-    for (const PackPair &p : pairs) {
-        strings.push_back(p.source.c_str());
-        strings.push_back(p.member.c_str());
-    }
-    strings.push_back(nullptr);
-    strings.push_back(nullptr);
-    StartClock(job);
-    job->itemCount = (uint32_t)(strings.size() - 2);
-    job->itemInfo = packer;
-    lstrcpynA(job->secondName, archive.c_str(), sizeof job->secondName);
-    std::string sourceFolder = pairs[0].source.substr(0, pairs[0].source.find_last_of('\\'));
-    if (ArcJobPackPairs(job, archive.c_str(), sourceFolder.c_str(), strings.data()) != 0) {
-        job->state = kJobStop;
-        return;
-    }
-    if (job->jobCode != kJobCodeDropMove)
-        return;
-    MemberMap members;
-    if (!ListArchive(job, archive, &members)) {
-        job->state = kJobStop;
-        return;
-    }
-    for (const PackPair &p : pairs) {
-        if (p.folder)
-            continue;
-        auto it = members.find(MemberKey(p.member));
-        uint64_t size;
-        uint16_t date, time;
-        bool arrived = it != members.end() && SourceStamp(p.source, &size, &date, &time) && it->second.size == size &&
-                       it->second.date == date && (it->second.time & ~1u) == (time & ~1u);
-        if (!arrived) {
-            // Kept, and said so in the job's log: the archive does not hold
-            // this file's copy (the user kept the older member, say).
-            JobLogSkipping(job->dialog, p.source.c_str(), nullptr);
-            job->errors++;
-            continue;
-        }
-        if (FileDeleteReport(job->dialog, p.source.c_str(), job) != 0) {
-            job->state = kJobStop;
-            return;
-        }
-    }
-    // Emptied source folders go, bottom-up; a folder that still holds a kept
-    // file stays.
-    for (const std::string &folder : folders)
-        RemoveEmptiedFolders(folder);
+    ArcJobAddFiles(job, sources, archive, packer, job->jobCode == kJobCodeDropMove);
 }
 
 DWORD WINAPI DropCopyJobThread(void *arg) {

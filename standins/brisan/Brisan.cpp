@@ -10,8 +10,12 @@
 // Packing writes a whole new archive beside the old one and replaces it at
 // the end, so a failed or stopped pack leaves the old archive as it was.
 //
-// Test knob: ZQ_BRISAN_FAIL_AT=n makes the n-th file written by a command
+// Test knobs: ZQ_BRISAN_FAIL_AT=n makes the n-th file written by a command
 // (counted from 1) fail with a write error after its first bytes.
+// ZQ_BRISAN_PASSWORD=text makes every file member of a ZIP archive count as
+// encrypted with that password: listings mark it 'E', and extraction asks
+// the host for the password (host entry 2) and goes on only with that text.
+// The data itself is stored plainly; the knob exercises the host's prompt.
 #include <windows.h>
 #include <io.h>
 #include <fcntl.h>
@@ -30,6 +34,8 @@ namespace {
 
 const ArcHostServices *gHost;
 int gFilesWritten, gFailAt;
+char gPasswordKnob[128];
+bool gUnlocked;
 
 void Report(void *owner, int32_t code, const char *detail) {
     if (gHost && gHost->reportError)
@@ -40,7 +46,35 @@ void ResetKnobs() {
     gFilesWritten = 0;
     char v[16] = "";
     gFailAt = GetEnvironmentVariableA("ZQ_BRISAN_FAIL_AT", v, sizeof v) ? atoi(v) : 0;
+    DWORD n = GetEnvironmentVariableA("ZQ_BRISAN_PASSWORD", gPasswordKnob, sizeof gPasswordKnob);
+    if (n == 0 || n >= sizeof gPasswordKnob)
+        gPasswordKnob[0] = 0;
+    gUnlocked = false;
 }
+
+// Before the first protected member of a command: the host's password
+// (the remembered one first, then the prompt, three tries). 0, or
+// kArcErrEncrypted when the user cancelled or never gave the right one.
+int Unlock(void *owner) {
+    if (!gPasswordKnob[0] || gUnlocked)
+        return 0;
+    if (!gHost || !gHost->askPassword)
+        return kArcErrEncrypted;
+    uint32_t mode = 2;
+    for (int tries = 0; tries < 3; ++tries) {
+        char given[128] = "";
+        if (gHost->askPassword(owner, nullptr, given, sizeof given, mode, 0) != 0)
+            return kArcErrEncrypted;
+        if (strcmp(given, gPasswordKnob) == 0) {
+            gUnlocked = true;
+            return 0;
+        }
+        mode = 1; // a wrong remembered password is forgotten and asked anew
+    }
+    return kArcErrEncrypted;
+}
+
+bool Protected(uint16_t format, const ZipEntry &e) { return gPasswordKnob[0] && format == kArcFormatZip && !e.IsDir(); }
 
 bool IsUtf8(const std::string &s, bool *nonAscii) {
     *nonAscii = false;
@@ -191,7 +225,7 @@ int ListMembers(const Archive &a, ArcListCallback callback, void *context) {
         std::string name = EntryName(a, e);
         if (e.IsDir() && (name.empty() || name.back() != '\\'))
             name += '\\';
-        char method = (e.flags & 1) ? 'E' : e.method == 0 ? 'S' : 'D';
+        char method = (e.flags & 1) || Protected(a.format, e) ? 'E' : e.method == 0 ? 'S' : 'D';
         uint64_t size = e.size;
         if (callback(name.c_str(), e.dosDate, e.dosTime, e.DosAttributes(), (uint32_t)method, (uint32_t)size,
                      (uint32_t)(size >> 32), 0, context))
@@ -460,6 +494,10 @@ intptr_t ExtractPairs(ArcCommandRecord *rec) {
             if (answer == kArcSkip)
                 continue;
         }
+        if (Protected(a.format, e) && Unlock(item->owner) != 0) {
+            Report(item->owner, kArcErrEncrypted, member);
+            return kArcErrEncrypted;
+        }
         r = ExtractToFile(a, e, target, &pt, item->cancel);
         if (r == kArcErrStopped)
             return r;
@@ -489,12 +527,17 @@ intptr_t ExtractOne(ArcCommandRecord *rec) {
                 Report(owner, kArcErrUnsafeName, member);
                 return kArcErrUnsafeName;
             }
+            if (Protected(a.format, e) && Unlock(owner) != 0) {
+                Report(owner, kArcErrEncrypted, member);
+                return kArcErrEncrypted;
+            }
             ProgressTarget pt = {nullptr};
             r = ExtractToFile(a, e, target, &pt, nullptr);
             if (r)
                 Report(owner, r, target);
             return r;
         }
+    Report(owner, kArcErrBadArchive, member); // no such member (any more)
     return kArcErrBadArchive;
 }
 
@@ -563,6 +606,10 @@ intptr_t UnpackAll(ArcCommandRecord *rec) {
                 if (answer == kArcAnswerAll)
                     all = true;
             }
+        }
+        if (Protected(a.format, e) && Unlock(owner) != 0) {
+            Report(owner, kArcErrEncrypted, name.c_str());
+            return kArcErrEncrypted;
         }
         r = ExtractToFile(a, e, target, &pt, cancel);
         if (r == kArcErrStopped)

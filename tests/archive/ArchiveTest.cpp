@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include <thread>
 #include "AppState.h"
 #include "ArcLib.h"
 #include "base/Memory.h"
@@ -22,6 +23,9 @@
 #include "panels/EntryBuild.h"
 #include "fileops/CopyJob.h"
 #include "panels/Location.h"
+#include "fileops/DeleteJob.h"
+#include "panels/PanelList.h"
+#include "panels/PanelIter.h"
 #include "tools/ContainerJobs.h"
 #include "tools/ExtPrograms.h"
 #include "base/Paths.h"
@@ -754,4 +758,471 @@ TEST_F(Archive, F3AndF4OnAMemberGoThroughALocalCopyAndTheEditGoesBack) {
     ExtProgListsForget();
     gMainWindow = nullptr;
     DestroyWindow(main);
+}
+
+// ---- F5 and F6 with an archive panel as target
+
+namespace {
+
+struct PanelRow {
+    const char *name;
+    uint16_t flags;
+    uint8_t mark;
+};
+
+void InstallPanel(int panel, const std::vector<PanelRow> &rows) {
+    PanelListData d;
+    d.entryBlock = (uint8_t *)calloc(1, rows.size() * kFileEntryMax + kFileEntrySlack);
+    d.entryIndex = (FileEntry **)calloc(rows.size() + 1, sizeof(FileEntry *));
+    uint8_t *at = d.entryBlock;
+    for (size_t i = 0; i < rows.size(); i++) {
+        FileEntry *fe = (FileEntry *)at;
+        uint64_t size = 1;
+        uint32_t len = FileEntryBuildCase(fe, 0x5021, 0, &size, rows[i].flags, rows[i].name, nullptr, 0);
+        fe->mark = rows[i].mark;
+        d.entryIndex[i] = fe;
+        at += len;
+    }
+    d.entryCount = (uint32_t)rows.size();
+    ASSERT_TRUE(PanelListInstall(panel, d, 1000));
+    PanelListFree(d);
+}
+
+// Every member path of an archive ("\" separators, folders with a trailing
+// "\" only when they hold nothing), read the way the panel reads it.
+void MembersBelow(LocationNode *node, const std::string &inner, std::set<std::string> *out) {
+    lstrcpynA(node->innerPath, inner.c_str(), sizeof node->innerPath);
+    DirListing listing = {};
+    if (!ArcRereadArchive(node, &listing, gApp->archivePassword))
+        return;
+    auto entries = Entries(listing);
+    DirListingFree(&listing);
+    for (auto &kv : entries) {
+        if (kv.first == "..")
+            continue;
+        std::string path = inner.empty() ? kv.first : inner + "\\" + kv.first;
+        if (kv.second.flags & kEntryFolder) {
+            size_t before = out->size();
+            MembersBelow(node, path, out);
+            if (out->size() == before)
+                out->insert(path + "\\");
+        } else {
+            out->insert(path);
+        }
+    }
+}
+
+std::set<std::string> MembersOf(const std::string &archive) {
+    std::set<std::string> out;
+    DirListing listing = {};
+    LocationNode *n = ArcOpenArchive(archive.c_str(), &listing, gApp->archivePassword);
+    DirListingFree(&listing);
+    if (n) {
+        MembersBelow(n, "", &out);
+        MemFree(&n);
+    }
+    return out;
+}
+
+struct WaitArchive {
+    std::string archive;
+    std::vector<std::string> members; // must all be there
+    std::vector<std::string> gone;    // files that must have left
+};
+bool ArchiveHolds(void *c) {
+    WaitArchive *w = (WaitArchive *)c;
+    for (const std::string &g : w->gone)
+        if (Exists(g))
+            return false;
+    std::set<std::string> members = MembersOf(w->archive);
+    for (const std::string &m : w->members)
+        if (!members.count(m))
+            return false;
+    return true;
+}
+
+BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char cls[16] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && !strcmp(cls, "#32770")) {
+        *(bool *)found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+// The job's progress dialog has closed.
+bool NoDialogOpen(void *) {
+    bool found = false;
+    EnumWindows(FindOwnDialog, (LPARAM)&found);
+    return !found;
+}
+
+// A file of the expected tree that check.sh compares with what unzip takes
+// out of the archive.
+void Expect(const std::string &root, const std::string &member, const std::string &bytes) {
+    std::string path = root;
+    size_t start = 0;
+    for (size_t slash; (slash = member.find('\\', start)) != std::string::npos; start = slash + 1) {
+        path = root + "\\" + member.substr(0, slash);
+        CreateDirectoryA(path.c_str(), nullptr);
+    }
+    if (member.back() != '\\')
+        WriteFileBytes(root + "\\" + member, bytes);
+}
+
+} // namespace
+
+TEST_F(Archive, CopyAndMoveIntoAnArchivePanel) {
+    // The result stays in T:\arcdata\out for check.sh: `unzip -t`, the
+    // names `unzip -Z1` lists, and every member `cmp`-equal to its source.
+    std::string out = kData + "out", zip = out + "\\copyin.zip", expect = out + "\\copyin-expect";
+    std::string src = JobTestScratch("copy-in-src"), old = JobTestScratch("copy-in-old");
+    DeleteFileA(zip.c_str());
+    CreateDirectoryA(expect.c_str(), nullptr);
+    std::string random;
+    for (int i = 0; i < 200000; i++)
+        random += (char)(rand() & 0xFF);
+    const std::map<std::string, std::string> files = {
+        {"plain.txt", "plain\r\n"},         {"tree\\sub\\deep.bin", random},
+        {"with blank.txt", "blank name"},   {"m1.txt", "to be moved"},
+        {"mtree\\x.txt", "moved tree"},     {"mtree\\kept\\y.txt", "moved deeper"},
+    };
+    for (auto &kv : files) {
+        Expect(src, kv.first, kv.second);
+    }
+    CreateDirectoryA((src + "\\tree\\empty").c_str(), nullptr);
+    WriteFileBytes(old + "\\old.txt", "already there");
+
+    SelectionBuilder b;
+    SelListAppend(&b, "old.txt", 0, 0, 0, 0, 0);
+    void *selection = SelListRelease(&b);
+    JobRecord pack = MakeJob(kJobCodePack, old, zip, 0, selection);
+    ArcJobPack(&pack);
+    free(selection);
+    ASSERT_NE(pack.state, kJobStop);
+
+    // The right panel shows the archive's root, the left one the sources.
+    DirListing listing;
+    ASSERT_TRUE(Open("out\\copyin.zip", &listing));
+    DirListingFree(&listing);
+    gApp->panels[1].location = node;
+    lstrcpynA(gApp->panelPath[1], out.c_str(), sizeof gApp->panelPath[1]);
+    lstrcpynA(gApp->panelPath[0], src.c_str(), sizeof gApp->panelPath[0]);
+    gApp->activePanel = 0;
+
+    // F5 with a file and a folder marked: the dialog proposes the archive.
+    InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"plain.txt", 0x20, 1}, {"tree", kEntryFolder, 1},
+                     {"m1.txt", 0x20, 0}});
+    std::string proposed;
+    {
+        DialogAnswerer ok(" Copy", {IDOK + 98}, [&](int) {
+            HWND dialog = FindWindowA("#32770", " Copy");
+            char text[600] = "";
+            GetDlgItemTextA(dialog, kIdCopyTarget, text, sizeof text);
+            proposed = text;
+        });
+        CopyCommand(nullptr, kJobCodeCopy);
+        ok.Join();
+        ASSERT_EQ(ok.answered(), 1);
+    }
+    EXPECT_EQ(proposed, zip);
+    WaitArchive copied = {zip, {"old.txt", "plain.txt", "tree\\sub\\deep.bin", "tree\\empty\\"}, {}};
+    EXPECT_TRUE(PumpUntil(ArchiveHolds, &copied, 30000));
+    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000));
+    EXPECT_TRUE(Exists(src + "\\plain.txt"));
+    EXPECT_TRUE(Exists(src + "\\tree\\sub\\deep.bin"));
+
+    // F6 into the folder "tree" the panel has entered: the moved files leave
+    // their folder, and so do the folders they emptied.
+    lstrcpynA(node->innerPath, "tree", sizeof node->innerPath);
+    InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"m1.txt", 0x20, 1}, {"mtree", kEntryFolder, 1}});
+    {
+        DialogAnswerer ok(" Move", {IDOK + 98}, [&](int) {
+            HWND dialog = FindWindowA("#32770", " Move");
+            char text[600] = "";
+            GetDlgItemTextA(dialog, kIdCopyTarget, text, sizeof text);
+            proposed = text;
+        });
+        CopyCommand(nullptr, kJobCodeMove);
+        ok.Join();
+        ASSERT_EQ(ok.answered(), 1);
+    }
+    EXPECT_EQ(proposed, zip + "\\tree");
+    WaitArchive moved = {zip, {"tree\\m1.txt", "tree\\mtree\\x.txt", "tree\\mtree\\kept\\y.txt"},
+                         {src + "\\m1.txt", src + "\\mtree"}};
+    EXPECT_TRUE(PumpUntil(ArchiveHolds, &moved, 30000));
+    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000));
+    gApp->panels[1].location = nullptr;
+    lstrcpynA(node->innerPath, "", sizeof node->innerPath);
+
+    // The job itself: one file under a name of its own, one file into a
+    // folder the archive holds, and a target beside the archive that only
+    // starts like its name, which packs nothing.
+    struct Case {
+        const char *name, *target;
+        bool ok;
+    } cases[] = {
+        {"plain.txt", "\\renamed.txt", true},
+        {"with blank.txt", "\\tree\\sub", true},
+        {"plain.txt", "2\\x", false},
+    };
+    for (const Case &c : cases) {
+        std::string before = ReadFileBytes(zip);
+        void *one = SelectionOf(src, {c.name});
+        JobRecord job = MakeJob(kJobCodeCopy, src, zip + c.target, kJobInclSubDirs | kJobStatistics, one);
+        job.targetLocation = node;
+        CopyJobThread(&job);
+        free(one);
+        EXPECT_EQ(job.state != kJobStop, c.ok) << c.target;
+        if (!c.ok) {
+            EXPECT_TRUE(ReadFileBytes(zip) == before) << c.target;
+            EXPECT_FALSE(Exists(zip + "2")) << c.target;
+        }
+    }
+
+    std::set<std::string> want = {"old.txt",           "plain.txt",       "renamed.txt",
+                                  "tree\\sub\\deep.bin", "tree\\empty\\",    "tree\\sub\\with blank.txt",
+                                  "tree\\m1.txt",      "tree\\mtree\\x.txt", "tree\\mtree\\kept\\y.txt"};
+    EXPECT_EQ(MembersOf(zip), want);
+    EXPECT_TRUE(TempLeftovers(out).empty());
+
+    // What check.sh compares with unzip's view of the archive.
+    Expect(expect, "old.txt", "already there");
+    Expect(expect, "plain.txt", files.at("plain.txt"));
+    Expect(expect, "renamed.txt", files.at("plain.txt"));
+    Expect(expect, "tree\\sub\\deep.bin", random);
+    Expect(expect, "tree\\empty\\", "");
+    CreateDirectoryA((expect + "\\tree\\empty").c_str(), nullptr);
+    Expect(expect, "tree\\sub\\with blank.txt", files.at("with blank.txt"));
+    Expect(expect, "tree\\m1.txt", files.at("m1.txt"));
+    Expect(expect, "tree\\mtree\\x.txt", files.at("mtree\\x.txt"));
+    Expect(expect, "tree\\mtree\\kept\\y.txt", files.at("mtree\\kept\\y.txt"));
+    std::string list;
+    for (std::string m : want) {
+        for (char &ch : m)
+            if (ch == '\\')
+                ch = '/';
+        list += m + "\n";
+    }
+    WriteFileBytes(out + "\\copyin.list", list);
+}
+
+TEST_F(Archive, DeleteMembersWithF8) {
+    // A copy of tree.zip's tree packed anew; check.sh tests it with unzip.
+    std::string zip = kData + "out\\deleted.zip";
+    DeleteFileA(zip.c_str());
+    SelectionBuilder b;
+    SelListAppend(&b, "tree", 0, 0, 0, kEntryFolder, 0);
+    void *selection = SelListRelease(&b);
+    JobRecord pack = MakeJob(kJobCodePack, "T:\\arcdata", zip, kJobInclSubDirs, selection);
+    ArcJobPack(&pack);
+    free(selection);
+    ASSERT_NE(pack.state, kJobStop);
+    std::set<std::string> before = MembersOf(zip), want;
+    for (const std::string &m : before)
+        if (m != "tree\\top.txt" && m.rfind("tree\\a b\\", 0) != 0)
+            want.insert(m);
+    ASSERT_EQ(before.size(), want.size() + 5); // top.txt and the four files below "a b"
+
+    // The panel shows the level "tree"; a file and a folder are marked.
+    DirListing listing;
+    ASSERT_TRUE(Open("out\\deleted.zip", &listing));
+    DirListingFree(&listing);
+    lstrcpynA(node->innerPath, "tree", sizeof node->innerPath);
+    gApp->panels[0].location = node;
+    lstrcpynA(gApp->panelPath[0], (kData + "out").c_str(), sizeof gApp->panelPath[0]);
+    gApp->activePanel = 0;
+    InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"top.txt", 0x20, 1}, {"a b", kEntryFolder, 1},
+                     {"empty dir", kEntryFolder, 0}});
+    {
+        DialogAnswerer ok(" Delete", {IDOK + 98});
+        DelCommand(nullptr);
+        ok.Join();
+        ASSERT_EQ(ok.answered(), 1);
+    }
+    struct Wait {
+        std::string zip;
+        std::set<std::string> want;
+    } wait = {zip, want};
+    EXPECT_TRUE(PumpUntil([](void *c) { return MembersOf(((Wait *)c)->zip) == ((Wait *)c)->want; }, &wait, 30000));
+    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000));
+    EXPECT_EQ(MembersOf(zip), want);
+    EXPECT_TRUE(TempLeftovers(kData + "out").empty());
+
+    // On ".." with nothing marked there is nothing to delete.
+    std::string now = ReadFileBytes(zip);
+    InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"empty dir", kEntryFolder, 0}});
+    gApp->cursorIndex[0] = 0;
+    DelCommand(nullptr);
+    EXPECT_TRUE(ReadFileBytes(zip) == now);
+    gApp->panels[0].location = nullptr;
+}
+
+// ---- the password prompt and the password caution
+
+namespace {
+
+HWND FindDialogWith(const char *caption, int control) {
+    struct Find {
+        const char *caption;
+        int control;
+        HWND found;
+    } f = {caption, control, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            Find *f = (Find *)p;
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            char text[256] = "";
+            GetWindowTextA(w, text, sizeof text);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(w) && IsWindowEnabled(w) &&
+                strstr(text, f->caption) && GetDlgItem(w, f->control)) {
+                f->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&f);
+    return f.found;
+}
+
+// Waits (on another thread) for an enabled dialog with that caption and
+// control; null after a minute.
+HWND AwaitDialog(const char *caption, int control) {
+    DWORD deadline = GetTickCount() + 60000;
+    while (GetTickCount() < deadline) {
+        if (HWND w = FindDialogWith(caption, control))
+            return w;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+bool AwaitGone(HWND w) {
+    DWORD deadline = GetTickCount() + 60000;
+    while (GetTickCount() < deadline) {
+        if (!IsWindow(w) || !IsWindowVisible(w))
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+} // namespace
+
+TEST_F(Archive, ProtectedMembersAskForThePassword) {
+    SetEnvironmentVariableA("ZQ_BRISAN_PASSWORD", "secret");
+    memset(gApp->archivePassword, 0, sizeof gApp->archivePassword);
+    std::string out = JobTestScratch("arc-password");
+
+    // Listed with the encrypted mark.
+    DirListing listing;
+    ASSERT_TRUE(Open("tree.zip", &listing));
+    DirListingFree(&listing);
+    lstrcpynA(node->innerPath, "tree", sizeof node->innerPath);
+    ASSERT_TRUE(ArcRereadArchive(node, &listing, gApp->archivePassword));
+    auto entries = Entries(listing);
+    DirListingFree(&listing);
+    EXPECT_EQ(entries["top.txt"].flags & 0x40, 0x40);
+    EXPECT_EQ(entries["a b"].flags & 0x40, 0);
+
+    // Nothing remembered: the prompt asks, the right answer is remembered.
+    {
+        DialogAnswerer typed(" Password:", {IDOK}, [](int) {
+            HWND dialog = FindDialogWith(" Password:", 15202);
+            SetDlgItemTextA(dialog, 15202, "secret");
+        });
+        EXPECT_EQ(CopyOut("tree.zip", "tree", {"top.txt"}, out), 0u);
+        typed.Join();
+        EXPECT_EQ(typed.answered(), 1);
+    }
+    EXPECT_EQ(ReadFileBytes(out + "\\top.txt"), "top\n");
+    EXPECT_STREQ(gApp->archivePassword, "secret");
+
+    // Remembered: no prompt.
+    {
+        DialogAnswerer none(" Password:", {IDCANCEL});
+        EXPECT_EQ(CopyOut("tree.zip", "tree\\a b", {"deep"}, out), 0u);
+        EXPECT_EQ(none.answered(), 0);
+    }
+    EXPECT_TRUE(ReadFileBytes(out + "\\deep\\lines.txt") == ReadFileBytes(kData + "tree\\a b\\deep\\lines.txt"));
+
+    // A wrong remembered password is forgotten and asked anew; Cancel
+    // extracts nothing and keeps the file there.
+    WriteFileBytes(out + "\\top.txt", "old contents");
+    lstrcpynA(gApp->archivePassword, "wrong", sizeof gApp->archivePassword);
+    {
+        DialogAnswerer cancel(" Password:", {IDCANCEL});
+        EXPECT_EQ(CopyOut("tree.zip", "tree", {"top.txt"}, out), 1u);
+        cancel.Join();
+        EXPECT_EQ(cancel.answered(), 1);
+    }
+    EXPECT_EQ(ReadFileBytes(out + "\\top.txt"), "old contents");
+    EXPECT_STREQ(gApp->archivePassword, "");
+    EXPECT_TRUE(TempLeftovers(out).empty());
+    SetEnvironmentVariableA("ZQ_BRISAN_PASSWORD", nullptr);
+}
+
+TEST_F(Archive, PasswordCautionBeforeCharactersBeyondAscii) {
+    struct Case {
+        const char *password;
+        bool caution;
+    } cases[] = {{"plain#*!", false}, {"p\xe4ss", true}, {"tab\there", true}, {"", false}, {"~}", false},
+                 {"\x7f", false},     {"\x80", true}};
+    for (const Case &c : cases)
+        EXPECT_EQ(PasswordNeedsCaution(c.password), c.caution) << c.password;
+
+    // The pack dialog with "With password" and an accented password: OK
+    // shows the caution; its Cancel returns to the pack dialog.
+    std::string src = JobTestScratch("arc-caution");
+    WriteFileBytes(src + "\\a.txt", "a");
+    lstrcpynA(gApp->panelPath[0], src.c_str(), sizeof gApp->panelPath[0]);
+    gApp->activePanel = 0;
+    gApp->panels[0].location = nullptr;
+    InstallPanel(0, {{"..", kEntryFolder | kEntryUpDir, 0}, {"a.txt", 0x20, 0}});
+    gApp->cursorIndex[0] = 1;
+    gApp->packerNumber = kArcFormatZip;
+    gApp->moreOptions = 0x2;
+    memset(gApp->archivePassword, 0, sizeof gApp->archivePassword);
+    bool cautionShown = false, packStayed = false;
+    char cautionText[400] = "";
+    std::thread user([&] {
+        HWND pack = AwaitDialog(" Pack", kIdPackPwd);
+        if (!pack)
+            return;
+        SetDlgItemTextA(pack, kIdPackPwd, "p\xe4ss");
+        PostMessageA(pack, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        HWND caution = AwaitDialog("Zq Vandrell", kIdCautionNoMore);
+        if (!caution)
+            return;
+        cautionShown = true;
+        GetDlgItemTextA(caution, kIdCautionText, cautionText, sizeof cautionText);
+        PostMessageA(caution, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        AwaitGone(caution);
+        pack = AwaitDialog(" Pack", kIdPackPwd);
+        packStayed = pack != nullptr;
+        if (pack)
+            PostMessageA(pack, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    ArcShowPackDialog(nullptr);
+    user.join();
+    EXPECT_TRUE(cautionShown);
+    EXPECT_TRUE(packStayed);
+    EXPECT_EQ(std::string(cautionText).rfind("This password may cause compatibility problems", 0), 0u);
+    EXPECT_EQ(gApp->moreOptions & 0x4, 0u);
+
+    // "Do not display this dialog box in the future." sets bit 0x4.
+    std::thread never([] {
+        HWND caution = AwaitDialog("Zq Vandrell", kIdCautionNoMore);
+        if (!caution)
+            return;
+        SendMessageA(GetDlgItem(caution, kIdCautionNoMore), BM_SETCHECK, BST_CHECKED, 0);
+        PostMessageA(caution, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    });
+    EXPECT_TRUE(PasswordCautionDialog(nullptr));
+    never.join();
+    EXPECT_EQ(gApp->moreOptions & 0x4, 0x4u);
+    gApp->moreOptions = 0;
 }
