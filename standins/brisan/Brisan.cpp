@@ -156,8 +156,27 @@ struct Archive {
     }
 };
 
+// Opens an archive for reading so that a pack or delete running meanwhile
+// on another thread can still put its new archive in place (the rename over
+// a file needs every reader to share deleting).
+FILE *OpenShared(const char *path) {
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    int fd = _open_osfhandle((intptr_t)h, _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    FILE *f = _fdopen(fd, "rb");
+    if (!f)
+        _close(fd);
+    return f;
+}
+
 uint16_t Detect(const char *path) {
-    FILE *f = ArcFileOpen(path, "rb");
+    FILE *f = OpenShared(path);
     if (!f)
         return 0;
     uint8_t sig[4] = {};
@@ -176,7 +195,7 @@ int OpenArchive(const char *path, Archive *a) {
     a->format = Detect(path);
     if (!a->format)
         return kArcErrBadArchive;
-    a->f = ArcFileOpen(path, "rb");
+    a->f = OpenShared(path);
     if (!a->f)
         return kArcErrRead;
     if (a->format == kArcFormatZip)
@@ -287,6 +306,24 @@ FILE *CreateTempBeside(const std::string &target, std::string *tempPath) {
     return nullptr;
 }
 
+// Renames a complete temporary file over its target. A reader that holds
+// the target open for a moment (a panel listing the archive, a viewer) makes
+// the rename fail with access denied or a sharing violation until it lets
+// go, so those are tried again for a while; the old target stays meanwhile.
+bool PutInPlace(const char *temp, const char *target) {
+    for (int tries = 0;; ++tries) {
+        if (MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING))
+            return true;
+        DWORD e = GetLastError();
+        if ((e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) || tries >= 100)
+            return false;
+        DWORD a = GetFileAttributesA(target);
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
+            return false; // that denial does not pass
+        Sleep(50);
+    }
+}
+
 // A failing sink for the write-error knob: the n-th file fails after its
 // first bytes are written.
 bool KnobFails() { return gFailAt > 0 && ++gFilesWritten == gFailAt; }
@@ -332,7 +369,7 @@ int ExtractToFile(const Archive &a, const ZipEntry &e, const std::string &target
         DWORD old = GetFileAttributesA(target.c_str());
         if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) && !(old & FILE_ATTRIBUTE_DIRECTORY))
             SetFileAttributesA(target.c_str(), old & ~FILE_ATTRIBUTE_READONLY);
-        if (!MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (!PutInPlace(temp.c_str(), target.c_str())) {
             if (old != INVALID_FILE_ATTRIBUTES)
                 SetFileAttributesA(target.c_str(), old);
             r = kArcErrWrite;
@@ -345,6 +382,18 @@ int ExtractToFile(const Archive &a, const ZipEntry &e, const std::string &target
     if (r != 0)
         DeleteFileA(temp.c_str());
     return r;
+}
+
+// The system's own text for an error code.
+std::string SystemText(DWORD code) {
+    char text[300] = "";
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                        sizeof text, nullptr))
+        snprintf(text, sizeof text, "error %lu", (unsigned long)code);
+    size_t n = strlen(text);
+    while (n && (text[n - 1] == '\r' || text[n - 1] == '\n'))
+        text[--n] = 0;
+    return text;
 }
 
 bool IsLinkOrFile(const std::string &path) {
@@ -670,12 +719,15 @@ int Rewrite(const char *archive, void *owner, Keep keep, Add add) {
         fclose(old.f);
         old.f = nullptr;
     }
-    if (r == 0 && !MoveFileExA(temp.c_str(), archive, MOVEFILE_REPLACE_EXISTING))
+    std::string detail = archive;
+    if (r == 0 && !PutInPlace(temp.c_str(), archive)) {
         r = kArcErrWrite;
+        detail += "\n" + SystemText(GetLastError());
+    }
     if (r) {
         DeleteFileA(temp.c_str());
         if (r != kArcErrStopped)
-            Report(owner, r, archive);
+            Report(owner, r, detail.c_str());
     }
     return r;
 }
@@ -761,7 +813,7 @@ intptr_t Pack(ArcCommandRecord *rec) {
                 r = kArcErrWrite;
         }
         fclose(src);
-        if (r == 0 && !MoveFileExA(temp.c_str(), item->archive, MOVEFILE_REPLACE_EXISTING))
+        if (r == 0 && !PutInPlace(temp.c_str(), item->archive))
             r = kArcErrWrite;
         if (r && out)
             DeleteFileA(temp.c_str());

@@ -23,6 +23,8 @@
 #include "panels/EntryBuild.h"
 #include "fileops/CopyJob.h"
 #include "panels/Location.h"
+#include "panels/PanelInput.h"
+#include "panels/PanelArchive.h"
 #include "fileops/DeleteJob.h"
 #include "panels/PanelList.h"
 #include "panels/PanelIter.h"
@@ -859,6 +861,32 @@ bool NoDialogOpen(void *) {
     return !found;
 }
 
+// What the dialogs still open say, for a failure message.
+BOOL CALLBACK AddDialogText(HWND w, LPARAM p) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char cls[16] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || strcmp(cls, "#32770"))
+        return TRUE;
+    std::string *all = (std::string *)p;
+    char text[512] = "";
+    GetWindowTextA(w, text, sizeof text);
+    *all += std::string("[") + text + "]";
+    for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        GetWindowTextA(c, text, sizeof text);
+        if (text[0])
+            *all += std::string(" ") + text;
+    }
+    *all += "\n";
+    return TRUE;
+}
+std::string OpenDialogTexts() {
+    std::string all;
+    EnumWindows(AddDialogText, (LPARAM)&all);
+    return all;
+}
+
 // A file of the expected tree that check.sh compares with what unzip takes
 // out of the archive.
 void Expect(const std::string &root, const std::string &member, const std::string &bytes) {
@@ -929,8 +957,8 @@ TEST_F(Archive, CopyAndMoveIntoAnArchivePanel) {
     }
     EXPECT_EQ(proposed, zip);
     WaitArchive copied = {zip, {"old.txt", "plain.txt", "tree\\sub\\deep.bin", "tree\\empty\\"}, {}};
-    EXPECT_TRUE(PumpUntil(ArchiveHolds, &copied, 30000));
-    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000));
+    EXPECT_TRUE(PumpUntil(ArchiveHolds, &copied, 30000)) << OpenDialogTexts();
+    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000)) << OpenDialogTexts();
     EXPECT_TRUE(Exists(src + "\\plain.txt"));
     EXPECT_TRUE(Exists(src + "\\tree\\sub\\deep.bin"));
 
@@ -953,7 +981,7 @@ TEST_F(Archive, CopyAndMoveIntoAnArchivePanel) {
     WaitArchive moved = {zip, {"tree\\m1.txt", "tree\\mtree\\x.txt", "tree\\mtree\\kept\\y.txt"},
                          {src + "\\m1.txt", src + "\\mtree"}};
     EXPECT_TRUE(PumpUntil(ArchiveHolds, &moved, 30000));
-    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000));
+    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000)) << OpenDialogTexts();
     gApp->panels[1].location = nullptr;
     lstrcpynA(node->innerPath, "", sizeof node->innerPath);
 
@@ -1047,7 +1075,7 @@ TEST_F(Archive, DeleteMembersWithF8) {
         std::set<std::string> want;
     } wait = {zip, want};
     EXPECT_TRUE(PumpUntil([](void *c) { return MembersOf(((Wait *)c)->zip) == ((Wait *)c)->want; }, &wait, 30000));
-    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000));
+    EXPECT_TRUE(PumpUntil(NoDialogOpen, nullptr, 30000)) << OpenDialogTexts();
     EXPECT_EQ(MembersOf(zip), want);
     EXPECT_TRUE(TempLeftovers(kData + "out").empty());
 
@@ -1064,27 +1092,27 @@ TEST_F(Archive, DeleteMembersWithF8) {
 
 namespace {
 
+struct DialogWith {
+    const char *caption;
+    int control;
+    HWND found;
+};
+BOOL CALLBACK MatchDialogWith(HWND w, LPARAM p) {
+    DialogWith *f = (DialogWith *)p;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char text[256] = "";
+    GetWindowTextA(w, text, sizeof text);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(w) && IsWindowEnabled(w) && strstr(text, f->caption) &&
+        GetDlgItem(w, f->control)) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
 HWND FindDialogWith(const char *caption, int control) {
-    struct Find {
-        const char *caption;
-        int control;
-        HWND found;
-    } f = {caption, control, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            Find *f = (Find *)p;
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            char text[256] = "";
-            GetWindowTextA(w, text, sizeof text);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(w) && IsWindowEnabled(w) &&
-                strstr(text, f->caption) && GetDlgItem(w, f->control)) {
-                f->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&f);
+    DialogWith f = {caption, control, nullptr};
+    EnumWindows(MatchDialogWith, (LPARAM)&f);
     return f.found;
 }
 
@@ -1225,4 +1253,114 @@ TEST_F(Archive, PasswordCautionBeforeCharactersBeyondAscii) {
     never.join();
     EXPECT_EQ(gApp->moreOptions & 0x4, 0x4u);
     gApp->moreOptions = 0;
+}
+
+// ---- members through local copies: F3/F4, and archives inside archives
+
+namespace {
+
+std::vector<std::string> PanelNames(int panel) {
+    std::vector<std::string> names;
+    PanelIter it;
+    for (FileEntry *e = PanelIterBegin(&it, panel); e; e = PanelIterNext(&it))
+        names.push_back(EntryName(e));
+    PanelIterEnd(&it);
+    return names;
+}
+
+} // namespace
+
+TEST_F(Archive, MembersOpenThroughCopiesInTheTemporaryFolder) {
+    DirListing listing;
+    ASSERT_TRUE(Open("tree.zip", &listing));
+    DirListingFree(&listing);
+    lstrcpynA(node->innerPath, "tree", sizeof node->innerPath);
+    gApp->panels[0].location = node;
+    lstrcpynA(gApp->panelPath[0], "T:\\arcdata", sizeof gApp->panelPath[0]);
+    gApp->activePanel = 0;
+
+    // A member taken out keeps its name in a folder of its own there.
+    char local[MAX_PATH];
+    ASSERT_TRUE(ArcExtractToTempFile(nullptr, node, "top.txt", true, local, sizeof local));
+    EXPECT_EQ(ReadFileBytes(local), "top\n");
+    EXPECT_EQ(std::string(local + PathFindName(local)), "top.txt");
+    EXPECT_TRUE(PathIsOwnTemporary(local)) << local;
+    ArcRemoveTempCopy(local);
+    EXPECT_FALSE(Exists(local));
+
+    // A name that is no plain name, and a member that is not there, give no
+    // copy, and each says why.
+    {
+        DialogAnswerer boxes("Zq Vandrell", {IDOK, IDOK, IDOK, IDOK});
+        for (const char *name : {"..\\x.txt", "C:x.txt", "..", "missing.txt"}) {
+            EXPECT_FALSE(ArcExtractToTempFile(nullptr, node, name, true, local, sizeof local)) << name;
+            EXPECT_EQ(local[0], 0) << name;
+        }
+        boxes.Join();
+        EXPECT_EQ(boxes.answered(), 4);
+    }
+
+    // Removing a copy never touches a file the program did not make.
+    std::string mine = JobTestScratch("arc-not-ours") + "\\keep.txt";
+    WriteFileBytes(mine, "not ours");
+    ArcRemoveTempCopy(mine.c_str());
+    EXPECT_EQ(ReadFileBytes(mine), "not ours");
+    gApp->panels[0].location = nullptr;
+}
+
+TEST_F(Archive, EnterOnAnArchiveMemberOpensItAsALevelBelow) {
+    // outer.zip holds tree.zip.
+    std::string outer = kData + "out\\outer.zip";
+    DeleteFileA(outer.c_str());
+    SelectionBuilder b;
+    SelListAppend(&b, "tree.zip", 0, 0, 0, 0, 0);
+    void *selection = SelListRelease(&b);
+    JobRecord pack = MakeJob(kJobCodePack, "T:\\arcdata", outer, 0, selection);
+    ArcJobPack(&pack);
+    free(selection);
+    ASSERT_NE(pack.state, kJobStop);
+
+    lstrcpynA(gApp->panelPath[0], (kData + "out").c_str(), sizeof gApp->panelPath[0]);
+    gApp->activePanel = 0;
+    LocationNode *top = PanelShowArchive(nullptr, outer.c_str(), 0, nullptr);
+    ASSERT_NE(top, nullptr);
+    gApp->panels[0].location = top;
+    ASSERT_EQ(PanelNames(0), (std::vector<std::string>{"..", "tree.zip"}));
+    gApp->cursorIndex[0] = 1;
+    PanelHandleKey(nullptr, WM_KEYDOWN, VK_RETURN, 0);
+
+    LocationNode *inner = gApp->panels[0].location;
+    ASSERT_NE(inner, top);
+    EXPECT_EQ(inner->parent, top);
+    std::string copy = inner->archivePath;
+    EXPECT_TRUE(PathIsOwnTemporary(copy.c_str())) << copy;
+    EXPECT_TRUE(ReadFileBytes(copy) == ReadFileBytes(kData + "tree.zip"));
+    char shown[520];
+    ArcGetPanelPath(0, shown, sizeof shown);
+    EXPECT_EQ(std::string(shown), outer + "\\tree.zip");
+    EXPECT_EQ(PanelNames(0), (std::vector<std::string>{"..", "tree"}));
+
+    // Members of the inner archive copy out as from any archive.
+    std::string out = JobTestScratch("arc-nested");
+    lstrcpynA(inner->innerPath, "tree", sizeof inner->innerPath);
+    SelectionBuilder b2;
+    SelListAppend(&b2, "top.txt", 0, 0, 0, 0, 0);
+    void *one = SelListRelease(&b2);
+    JobRecord job = MakeJob(kJobCodeCopy, kData, out, kJobInclSubDirs | kJobStatistics, one);
+    job.sourceLocation = inner;
+    ArcJobCopyOut(&job);
+    free(one);
+    EXPECT_EQ(job.errors, 0u);
+    EXPECT_EQ(ReadFileBytes(out + "\\top.txt"), "top\n");
+    inner->innerPath[0] = 0;
+
+    // ".." at the inner archive's root goes back to the outer one; the copy
+    // and its folder are gone.
+    PanelLeaveArchive(0);
+    EXPECT_EQ(gApp->panels[0].location, top);
+    EXPECT_FALSE(Exists(copy));
+    std::string folder = copy.substr(0, copy.find_last_of('\\'));
+    EXPECT_FALSE(Exists(folder)) << folder;
+    gApp->panels[0].location = nullptr;
+    MemFree(&top);
 }
