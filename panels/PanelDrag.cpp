@@ -328,6 +328,7 @@ class DragDataObject final : public IDataObject {
 
 class DragDropSource final : public IDropSource {
   public:
+    explicit DragDropSource(DWORD buttons) : buttons_(buttons) {}
     STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
         if (!out)
             return E_POINTER;
@@ -349,11 +350,12 @@ class DragDropSource final : public IDropSource {
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override {
         if (escape)
             return DRAGDROP_S_CANCEL;
-        return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
+        return (keys & buttons_) ? S_OK : DRAGDROP_S_DROP;
     }
     STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
   private:
+    DWORD buttons_;
     LONG refs_ = 0;
 };
 
@@ -374,12 +376,17 @@ IDataObject *DragNewDataObject(int panel) {
 
 HGLOBAL DragBuildFileList() { return gApp ? BuildFileList(gApp->activePanel & 1) : nullptr; }
 
-void DragCreateDropSource() {
-    if (gDropSource)
-        return;
-    auto *source = new (std::nothrow) DragDropSource();
-    if (source && source->QueryInterface(IID_IDropSource, (void **)&gDropSource) != S_OK)
+IDropSource *DragNewDropSource(DWORD buttons) {
+    auto *source = new (std::nothrow) DragDropSource(buttons);
+    IDropSource *out = nullptr;
+    if (source && source->QueryInterface(IID_IDropSource, (void **)&out) != S_OK)
         delete source;
+    return out;
+}
+
+void DragCreateDropSource() {
+    if (!gDropSource)
+        gDropSource = DragNewDropSource(MK_LBUTTON);
 }
 
 void DragReleaseDropSource() {

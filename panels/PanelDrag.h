@@ -16,6 +16,9 @@ void DragStartPanelFiles();
 // to offer. In an archive level the entries are extracted into a new folder
 // of the temporary folder first, and the block names the extracted files.
 HGLOBAL DragBuildFileList();
+// A drop source whose drag goes on while one of `buttons` (MK_LBUTTON,
+// MK_RBUTTON) is held and Escape is not pressed; one reference.
+IDropSource *DragNewDropSource(DWORD buttons);
 // The drop source lives as long as the main window.
 void DragCreateDropSource();
 void DragReleaseDropSource();

@@ -155,39 +155,6 @@ bool OpenShell(ShellItems *items) {
     return SHGetMalloc(&items->allocator) == S_OK && SHGetDesktopFolder(&items->desktop) == S_OK;
 }
 
-// ---- the drag source of shell drags
-
-class ShellDragSource final : public IDropSource {
-  public:
-    STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
-        if (!out)
-            return E_POINTER;
-        if (SameIid(iid, IID_IUnknown) || SameIid(iid, IID_IDropSource)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return (ULONG)left;
-    }
-    STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override {
-        if (escape)
-            return DRAGDROP_S_CANCEL;
-        return (keys & (MK_LBUTTON | MK_RBUTTON)) ? S_OK : DRAGDROP_S_DROP;
-    }
-    STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
-  private:
-    LONG refs_ = 1;
-};
-
 // ---- the drop target of a list window
 
 class PanelDropTarget final : public IDropTarget {
@@ -445,7 +412,7 @@ void DragStartShellItems(HWND window) {
                                     IID_IDataObject, nullptr, (void **)&data) != S_OK ||
         !data)
         return;
-    auto *source = new (std::nothrow) ShellDragSource();
+    IDropSource *source = DragNewDropSource(MK_LBUTTON | MK_RBUTTON);
     DWORD effect = DROPEFFECT_NONE;
     if (source) {
         DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);

@@ -20,6 +20,7 @@
 #include "panels/PanelIter.h"
 #include "tools/RunServices.h"
 #include "tests/OwnWindow.h"
+#include "tests/tools-windows/ToolTestSupport.h"
 
 namespace {
 
@@ -50,48 +51,6 @@ size_t BoxCount() {
 DWORD WINAPI AppThread(void *) {
     char *argv[] = {(char *)"tools_run_test", (char *)kIniArg.c_str()};
     return (DWORD)RunKestromArgs(GetModuleHandleA(nullptr), 2, argv);
-}
-
-template <class F> bool WaitFor(F condition, DWORD timeout = 30000) {
-    DWORD t0 = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - t0 > timeout)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-std::string ReadAll(const std::string &path) {
-    std::string out;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    fclose(f);
-    return out;
-}
-
-void RemoveTree(const std::string &dir) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 bool IsDir(const std::string &path) {

@@ -22,6 +22,7 @@
 #include "tools/ToolWindows.h"
 #include "app/bars/ToolBar.h"
 #include "tests/OwnWindow.h"
+#include "tests/tools-windows/ToolTestSupport.h"
 
 namespace {
 
@@ -37,36 +38,6 @@ const std::string gLog = kFolder + "\\zqedit.log";
 DWORD WINAPI AppThread(void *) {
     char *argv[] = {(char *)"tools_windows_test", (char *)gIniArg.c_str()};
     return (DWORD)RunKestromArgs(GetModuleHandleA(nullptr), 2, argv);
-}
-
-template <class F> bool WaitFor(F condition, DWORD timeout = 20000) {
-    DWORD t0 = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - t0 > timeout)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-std::string ReadAll(const std::string &path) {
-    std::string out;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    fclose(f);
-    return out;
-}
-
-void WriteAll(const std::string &path, const std::string &text) {
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
 }
 
 std::string IniValue(const std::string &ini, const char *section, const char *key) {
@@ -94,27 +65,6 @@ std::string ShortPath(const std::string &path) {
     char out[MAX_PATH] = "";
     GetShortPathNameA(path.c_str(), out, sizeof out);
     return out;
-}
-
-void RemoveTree(const std::string &dir) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 // An HDROP as the shell hands it over: DROPFILES and a double-null list.
