@@ -33,6 +33,9 @@
 #include "wingui/WindowList.h"
 #include "wingui/WindowUtil.h"
 
+// Connects under way on the interface thread.
+static int gConnecting;
+
 namespace {
 
 FtpHostServices gTableA;
@@ -419,6 +422,10 @@ void FtpOnLibraryNotify(HWND owner, WPARAM wParam, LPARAM lParam) {
         FtpCloseSlot((char)lParam);
         return;
     case kFtpNotifyLastGone: {
+        // Posted when the last connection closed; a connection opened or
+        // being opened since (the site manager runs a message loop) keeps
+        // the bar.
+        if (FtpCountInUse() != 0 || gConnecting) return;
         if (gApp->ftpModeCombo) {
             LRESULT mode = SendMessageA(gApp->ftpModeCombo, CB_GETCURSEL, 0, 0);
             if (mode >= 0 && mode <= 2) {
@@ -609,6 +616,10 @@ static FtpLocationHead* SlotHead(char ch) {
 }
 
 bool FtpConnectPanel(HWND owner, int panel) {
+    struct Connecting {
+        Connecting() { gConnecting++; }
+        ~Connecting() { gConnecting--; }
+    } connecting;
     char ch = FtpFindFreeSlot();
     if (!ch) {
         MessageBeep(MB_ICONHAND);

@@ -642,6 +642,9 @@ TEST_F(FtpFrontEnd, ADroppedConnectionMidTreeGoesOnWhereItStopped) {
 TEST_F(FtpFrontEnd, TheFtpBarComesWithTheFirstConnectionAndKeepsItsModeWhenTheLastGoes) {
     ASSERT_EQ(nullptr, gApp->ftpModeCombo);
     EXPECT_EQ('I', FtpGetTransferType("a.txt")) << "no bar: binary";
+    // The word that the last connection went, late from one before: the
+    // site manager's message loop hears it while the new connection opens.
+    PostMessageA(gMainWindow, kFtpNotifyMessage, kFtpNotifyLastGone, 0);
     ASSERT_TRUE(Connect(0, "A", remote));
     ASSERT_NE(nullptr, gApp->ftpLogList);
     ASSERT_NE(nullptr, gApp->ftpModeCombo);
