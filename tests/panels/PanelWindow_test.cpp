@@ -1810,8 +1810,11 @@ TEST_F(Panels, IconLoaderLeaksNoHandlesAndStopsAtOnceWhenTheListIsReplaced) {
     for (int i = 0; i < 100; i++)
         ASSERT_GE(loadedIn(i % 2 ? "icons2" : "icons1"), 0) << i;
     HandleTop after = MeasureHandles();
-    EXPECT_LE(after.user, before.user + 300) << before.user;
-    EXPECT_LE(after.gdi, before.gdi + 300) << before.gdi;
+    // The handle tables are shared with the other programs of the prefix, and
+    // test programs running beside this one raise the top by a few hundred;
+    // icons that were never destroyed raise it by thousands.
+    EXPECT_LE(after.user, before.user + 1500) << before.user;
+    EXPECT_LE(after.gdi, before.gdi + 1500) << before.gdi;
 
     // A re-read while the loader works: it ends within 100 ms of the new
     // list, which it never touches (no loader is started for it: icons off).
