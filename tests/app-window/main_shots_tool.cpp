@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
     SetForegroundWindow(main);
     // The Files menu open, with its pictures.
     PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, language == "DE" ? 'd' : 'f'); // "&Files", "&Dateien"
-    Sleep(1500); // not a test: the menu and the bars get their time to paint
+    // The picture waits for the open menu itself (the system's popup menu window).
+    if (!WaitWindow(program.pi.dwProcessId, "#32768", nullptr)) return 5;
     if (!Shot(main, state + "\\" + flag)) return 6;
     PostMessageA(main, WM_CANCELMODE, 0, 0);
     PostMessageA(main, WM_CLOSE, 0, 0);
