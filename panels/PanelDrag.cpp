@@ -21,6 +21,7 @@
 #include "panels/PanelRefresh.h"
 #include "panels/PanelShell.h"
 #include "panels/PanelWindow.h"
+#include "wingui/ComObject.h"
 
 namespace {
 
@@ -146,33 +147,13 @@ HGLOBAL BuildFileList(int panel) {
     return BuildDropBlock(gApp->panels[panel].location ? ArchivePaths(panel) : PlainPaths(panel));
 }
 
-bool SameIid(REFIID a, REFIID b) { return memcmp(&a, &b, sizeof(GUID)) == 0; }
-
 // ---- the format enumerator
 
-class DragFormatEnum final : public IEnumFORMATETC {
+class DragFormatEnum final : public ComObject<IEnumFORMATETC, &IID_IEnumFORMATETC> {
   public:
     DragFormatEnum(const FORMATETC *formats, ULONG count, ULONG index)
         : formats_(formats, formats + count), index_(index) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
-        if (!out)
-            return E_POINTER;
-        if (SameIid(iid, IID_IUnknown) || SameIid(iid, IID_IEnumFORMATETC)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return (ULONG)left;
-    }
     STDMETHODIMP Next(ULONG count, FORMATETC *out, ULONG *fetched) override {
         if (count == 0 || !out || index_ >= formats_.size() || (!fetched && count != 1))
             return S_FALSE;
@@ -201,35 +182,15 @@ class DragFormatEnum final : public IEnumFORMATETC {
     }
 
   private:
-    LONG refs_ = 1;
     std::vector<FORMATETC> formats_;
     ULONG index_;
 };
 
 // ---- the data object
 
-class DragDataObject final : public IDataObject {
+class DragDataObject final : public ComObject<IDataObject, &IID_IDataObject> {
   public:
     explicit DragDataObject(int panel) : panel_(panel) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
-        if (!out)
-            return E_POINTER;
-        if (SameIid(iid, IID_IUnknown) || SameIid(iid, IID_IDataObject)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return (ULONG)left;
-    }
 
     STDMETHODIMP GetData(FORMATETC *format, STGMEDIUM *medium) override {
         if (!format || !medium)
@@ -315,7 +276,6 @@ class DragDataObject final : public IDataObject {
         return -1;
     }
 
-    LONG refs_ = 1;
     int panel_;
     int count_ = 0;
     FORMATETC formats_[kMaxFormats] = {};
@@ -326,27 +286,9 @@ class DragDataObject final : public IDataObject {
 
 // ---- the drop source
 
-class DragDropSource final : public IDropSource {
+class DragDropSource final : public ComObject<IDropSource, &IID_IDropSource> {
   public:
     explicit DragDropSource(DWORD buttons) : buttons_(buttons) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
-        if (!out)
-            return E_POINTER;
-        if (SameIid(iid, IID_IUnknown) || SameIid(iid, IID_IDropSource)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return (ULONG)left;
-    }
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override {
         if (escape)
             return DRAGDROP_S_CANCEL;
@@ -356,7 +298,6 @@ class DragDropSource final : public IDropSource {
 
   private:
     DWORD buttons_;
-    LONG refs_ = 0;
 };
 
 IDropSource *gDropSource;
@@ -377,11 +318,7 @@ IDataObject *DragNewDataObject(int panel) {
 HGLOBAL DragBuildFileList() { return gApp ? BuildFileList(gApp->activePanel & 1) : nullptr; }
 
 IDropSource *DragNewDropSource(DWORD buttons) {
-    auto *source = new (std::nothrow) DragDropSource(buttons);
-    IDropSource *out = nullptr;
-    if (source && source->QueryInterface(IID_IDropSource, (void **)&out) != S_OK)
-        delete source;
-    return out;
+    return new (std::nothrow) DragDropSource(buttons);
 }
 
 void DragCreateDropSource() {

@@ -15,12 +15,11 @@
 #include "panels/PanelIter.h"
 #include "panels/PanelRefresh.h"
 #include "panels/PanelWindow.h"
+#include "wingui/ComObject.h"
 
 IContextMenu *gShellContextMenu;
 
 namespace {
-
-bool SameIid(REFIID a, REFIID b) { return memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 // ---- item ID lists
 
@@ -157,28 +156,10 @@ bool OpenShell(ShellItems *items) {
 
 // ---- the drop target of a list window
 
-class PanelDropTarget final : public IDropTarget {
+class PanelDropTarget final : public ComObject<IDropTarget, &IID_IDropTarget> {
   public:
     PanelDropTarget(HWND window, uint16_t panel) : window_(window), panel_(panel) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
-        if (!out)
-            return E_POINTER;
-        if (SameIid(iid, IID_IUnknown) || SameIid(iid, IID_IDropTarget)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return (ULONG)left;
-    }
     STDMETHODIMP DragEnter(IDataObject *, DWORD keys, POINTL, DWORD *effect) override {
         if (!effect)
             return E_INVALIDARG;
@@ -244,7 +225,6 @@ class PanelDropTarget final : public IDropTarget {
     }
 
   private:
-    LONG refs_ = 1;
     HWND window_;
     uint16_t panel_;
 };
